@@ -1,0 +1,85 @@
+#pragma once
+// Stats types, file names, folders, fixed-width fields, the table check, the
+// run log with its feedback routine, and the offset from GMT.
+#include <array>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "DateTime.h"
+#include "Sinks.h"
+#include "Table.h"
+
+namespace parlux {
+
+struct StatsTypeInfo {
+    std::string_view code;     // "PGP-1"
+    std::string_view suffix;   // "_rlist.shtml"
+    std::string_view caption;  // "V1 Cpunk"
+};
+extern const std::array<StatsTypeInfo, 8> kStatsTypes;
+
+// nick + the suffix of the code; "" for an unknown code (case-sensitive).
+std::string StatsFileName(std::string_view code, std::string_view nick);
+
+// The text followed by blanks, cut to width characters; width <= 0 gives "".
+std::string PadField(std::string_view text, int width);
+
+// Shows "9" CR LF "Subscript out of range" CR LF "Array not Initialized" and
+// returns true when the table is not loaded; false (and no box) otherwise.
+bool ArrayNotInitialized(const Table& table, MessageSink& messages);
+
+// Deletes the file if there is one; never reports anything.
+void DeleteIfExists(const std::filesystem::path& path);
+
+// The data folder: $PARLUX_DATA when set and not empty, else the built-in default.
+std::filesystem::path DataFolder();
+std::filesystem::path DefaultDataFolder();
+// DataFolder() / name.
+std::filesystem::path DataPath(std::string_view name);
+
+// The folder of the running executable, and its file name without extension.
+std::filesystem::path ProgramFolder();
+std::string ProgramName();
+// ProgramFolder() / (ProgramName() + ".log").
+std::filesystem::path RunLogPath();
+
+// The run log: one record per FeedBack call, opened and closed per record.
+class RunLog {
+public:
+    explicit RunLog(std::filesystem::path path) : path_(std::move(path)) {}
+    const std::filesystem::path& path() const { return path_; }
+    void reset() const;  // ResetLog: empty it (create it when missing)
+    // Appends #date#,"top","detail" CR LF and returns the record without CR LF.
+    std::string append(DateTime localTime, const std::string& top, const std::string& detail) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// FeedBack step by step: set the non-empty lines, pause, repaint, let events
+// run, append the log record from the lines as they now stand, events again.
+class FeedbackLines final : public FeedbackSink {
+public:
+    FeedbackLines(RunLog log, const Clock& clock, FeedbackDisplay* display = nullptr)
+        : log_(std::move(log)), clock_(&clock), display_(display) {}
+    void setDisplay(FeedbackDisplay* display) { display_ = display; }
+    void feedBack(std::string_view top, std::string_view detail, int pauseMs) override;
+    const std::string& top() const override { return top_; }
+    const std::string& detail() const override { return detail_; }
+    const RunLog& log() const { return log_; }
+
+private:
+    RunLog log_;
+    const Clock* clock_;
+    FeedbackDisplay* display_;
+    std::string top_, detail_;
+};
+
+// Local time minus GMT in hours, rounded to a tenth (half to even).
+extern double GMTOffsetHours;
+void InitGMTOffset(const Clock& clock = SystemClock());
+// Local now minus GMTOffsetHours, for page time stamps.
+DateTime GmtNow(const Clock& clock);
+
+}  // namespace parlux

@@ -1,0 +1,43 @@
+#pragma once
+// Pingers.lst: records of three fields (query type, pinger nick, URL), read
+// field by field across lines.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace parlux {
+
+struct PingerRecord {
+    std::string type, nick, url;
+    bool operator==(const PingerRecord&) const = default;
+};
+
+struct PingersList {
+    std::vector<PingerRecord> records;
+    // Set when the file ended inside a record; that record is dropped.
+    std::string warning;
+};
+
+// Splits a text into records with the field rules of the list.
+PingersList ParsePingersList(const std::string& content);
+// nullopt when the file cannot be read.
+std::optional<PingersList> ReadPingersList(const std::filesystem::path& path);
+
+// Field reader shared with the dump files: a double-quoted text (quotes removed,
+// commas kept) or the characters up to the next comma or line end, leading
+// blanks skipped. Returns false at the end of the input.
+class FieldReader {
+public:
+    explicit FieldReader(std::string_view content) : text_(content) {}
+    bool atEnd() const;
+    // quoted tells whether the field was quoted (an unquoted empty field is a
+    // never-written cell in a dump).
+    bool next(std::string& field, bool* quoted = nullptr);
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace parlux

@@ -1,0 +1,35 @@
+#pragma once
+// HTTP download to a file or a text, and the line-end repair.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "Sinks.h"
+
+namespace parlux {
+
+struct DownloadLimits {
+    long connectTimeoutSeconds = 30;
+    long lowSpeedTimeSeconds = 60;     // abort when < 1 byte/s arrives for this long
+    std::int64_t maxBytes = 64LL << 20;
+};
+// The limits every download uses; tests lower them.
+DownloadLimits& CurrentDownloadLimits();
+
+// Fetches url into path and returns the bytes written. The old copy is replaced
+// only by a complete transfer with a success status; otherwise it stays as it
+// was and 0 is returned (when there was none, an empty file is left).
+std::int32_t UrlToFile(const std::string& url, const std::filesystem::path& path);
+
+// The body as text; "" when the transfer failed.
+std::string UrlToText(const std::string& url);
+
+// Repairs a file whose lines end in LF alone: when the first line (up to the
+// first CR) is longer than 200 characters, every lone LF becomes CR LF.
+// fileLength and firstLineLength are those before the repair. An empty file
+// shows its path through messages and is left alone. Throws
+// std::filesystem::filesystem_error when the file cannot be opened.
+void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::int32_t& firstLineLength,
+              MessageSink& messages);
+
+}  // namespace parlux

@@ -1,0 +1,86 @@
+#pragma once
+// The desktop layer: what the suite asks of the window system and the shell.
+// External Windows tools map to the desktop's opener (xdg-open); command lines
+// are split into program and arguments and never handed to a shell.
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/Sinks.h"
+
+class QWidget;
+class QLocalServer;
+
+namespace parlux {
+
+// Window states for started programs (the platform's show styles).
+enum ShowStyle : short { kShowHidden = 0, kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3 };
+
+// Opens a document, folder or address with the desktop's opener; returns at
+// once and never raises, whatever the target.
+void ShellOpen(QWidget* window, const QString& target);
+
+// Runs a command line as a new process and waits for it to end; a command
+// that cannot start returns at once.
+void ExecCmd(const std::string& commandLine, short showStyle);
+
+// Starts a command line without waiting. Tools of the original desktop
+// ("EditPad.exe file", "EXPLORER.EXE /n,/e,folder") go to the opener; a program
+// of the suite named by path + ".exe" runs the executable beside it without
+// the extension. Returns false when nothing could be started.
+bool StartDetached(const std::string& commandLine, short showStyle);
+
+// The folder of the system's shared libraries.
+std::string SystemDirectory();
+
+// True when no display is available: no DISPLAY, WAYLAND_DISPLAY or
+// QT_QPA_PLATFORM in the environment.
+bool NoDisplayAvailable();
+// Call before constructing QApplication: selects the offscreen platform when
+// no display is available and remembers that the run is headless.
+void PrepareDisplay();
+// Whether PrepareDisplay chose the offscreen platform.
+bool RunningHeadless();
+
+// Message boxes: modal, critical icon, the application title as caption; when
+// headless the text goes to stderr instead and nothing blocks.
+class QtMessageSink final : public MessageSink {
+public:
+    explicit QtMessageSink(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+    void critical(std::string_view text) override;
+
+private:
+    QWidget* parent_;
+};
+
+// One running copy per program and user. The first copy listens on a local
+// socket; a later copy asks it to come to the front and then ends.
+class SingleInstance final : public QObject {
+    Q_OBJECT
+public:
+    explicit SingleInstance(const QString& programName, QObject* parent = nullptr);
+    ~SingleInstance() override;
+    // True when another copy answered (it has been asked to activate its
+    // window); false when this copy is now the one that listens.
+    bool anotherIsRunning();
+    // Restore, raise and activate this window when a later copy knocks.
+    void setWindow(QWidget* window) { window_ = window; }
+    QString serverName() const { return serverName_; }
+
+signals:
+    void activationRequested();
+
+private:
+    void onConnection();
+    QString serverName_;
+    QLocalServer* server_ = nullptr;
+    QWidget* window_ = nullptr;
+};
+
+// Brings a window to the front, restored if minimised.
+void ActivateWindow(QWidget* window);
+
+}  // namespace parlux

@@ -1,0 +1,66 @@
+#pragma once
+// Helpers shared by the test suites: scratch folders, a fixed clock, sinks
+// that record what they are given, and file helpers.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/Sinks.h"
+
+namespace parlux::test {
+
+// A fresh folder under the system temp folder, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A clock that says what it is told.
+class FixedClock final : public Clock {
+public:
+    FixedClock(DateTime local, DateTime utc) : local_(local), utc_(utc) {}
+    DateTime localNow() const override { return local_; }
+    DateTime utcNow() const override { return utc_; }
+    void set(DateTime local, DateTime utc) { local_ = local; utc_ = utc; }
+
+private:
+    DateTime local_, utc_;
+};
+
+class RecordingMessages final : public MessageSink {
+public:
+    void critical(std::string_view text) override { texts.emplace_back(text); }
+    std::vector<std::string> texts;
+};
+
+// Whole-file helpers (binary).
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& content);
+// Splits on CR LF; a trailing CR LF gives no empty last element.
+std::vector<std::string> CrLfLines(const std::string& content);
+
+// The repository's source folder and the program folder of the build.
+std::filesystem::path SourceDir();
+std::filesystem::path BinDir();
+
+// Sets (or, with nullptr, clears) an environment variable for the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+
+private:
+    std::string name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+}  // namespace parlux::test
