@@ -1,0 +1,259 @@
+#include "StatsComparer.h"
+
+#include <filesystem>
+#include <unordered_set>
+
+#include "core/Common.h"
+#include "core/PingersList.h"
+#include "core/QuickSort.h"
+#include "core/SiteConfig.h"
+#include "core/StampDate.h"
+#include "core/UrlToFile.h"
+#include "workbench/TextLines.h"
+
+namespace parlux {
+
+const GridColumns StatsProcedures::kGrid{kStatsNick, kStatsName, kStatsKey, 4, kPingerNick};
+
+WorkbenchDescription StatsProcedures::Describe() {
+    WorkbenchDescription d;
+    d.program = "Pulsegrid";
+    d.caption = "Quill's Compare Stats";
+    d.dumpLetter = 'S';
+    d.tables = {TableDef{"Pingers", 3}, TableDef{"Pingeds", 1}, TableDef{"Stats", 4}};
+    for (int i = 0; i < 4; ++i)
+        d.types.push_back({std::string(kStatsTypes[i].code), std::string(kStatsTypes[i].caption)});
+    d.choiceCaption = "Choose Stats";
+    using R = ResultKind;
+    d.actions = {
+        {"LOA_Pingers", "Download Stats+Load PingersArray", R::Count, -1, true, kPingersTable, true},
+        {"FIX_LfToCrLf", "Fixes the Downloaded File if necessary", R::None},
+        {"SRT_Pingers", "Sorts PingersArray", R::None, kPingersTable, false},
+        {"LOA_Stats", "Loads StatsArray", R::Count, -1, true, kMainTable},
+        {"LOA_Pingeds", "Load PingedsArray", R::Count, -1, true, kPingedsTable},
+        {"SRT_Pingeds", "Sort PingedsArray", R::None, kPingedsTable},
+        {"EXP_Stats", "Expand StatsArray (Creates missing blank cells)", R::Count, -1, true, kMainTable},
+        {"REV_Stats", "Reverse Stats (Fills the column of data used by final Sort of StatsArray)", R::Count, -1,
+         true, kMainTable},
+        {"SRT_Stats", "Sorts StatsArray", R::None, kMainTable},
+        {"PRT_Compil", "Prints Compiled info to Disk", R::Bool},
+    };
+    d.superTooltip = "All Actions";
+    d.resetTooltip = "Reinitializes Arrays + Counters + Erases Dumps if any";
+    d.hyperTooltip = "All Stats";
+    d.imageTooltip = "Double-Click for HYPER FULL_AUTO (+shell Flaggrid)";
+    d.resultBoxTooltip = "Double-Click to Create+View Dump";
+    d.prtBoxTooltip = "Double-Click to View OutPutFile";
+    d.followUpProgram = "Flaggrid";
+    d.followUpTooltip = "Shell Flaggrid FULL_AUTO";
+    return d;
+}
+
+const std::vector<long (StatsProcedures::*)()>& StatsProcedures::Steps() {
+    static const std::vector<long (StatsProcedures::*)()> steps = {
+        &StatsProcedures::LOA_Pingers, &StatsProcedures::FIX_LfToCrLf, &StatsProcedures::SRT_Pingers,
+        &StatsProcedures::LOA_Stats,   &StatsProcedures::LOA_Pingeds,  &StatsProcedures::SRT_Pingeds,
+        &StatsProcedures::EXP_Stats,   &StatsProcedures::REV_Stats,    &StatsProcedures::SRT_Stats,
+        &StatsProcedures::PRT_Compil,
+    };
+    return steps;
+}
+
+std::vector<std::string> StatsProcedures::OutputPages() const {
+    std::vector<std::string> pages = {"Comp_DS_" + type() + ".txt", "Comp_RS_" + type() + ".txt"};
+    if (!type().empty() && type().back() == '2') pages.push_back("Comp_RC_" + type() + ".txt");
+    return pages;
+}
+
+namespace {
+
+// A nick names a file in the data folder: it must stay a plain file name there.
+bool UsableNick(const std::string& nick) {
+    return !nick.empty() && nick != "." && nick != ".." && nick.find('/') == std::string::npos &&
+           nick.find('\\') == std::string::npos && nick.find('\0') == std::string::npos;
+}
+
+bool IsVersion2(const std::string& type) { return !type.empty() && type.back() == '2'; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- pingers
+
+bool StatsProcedures::DownloadPinger(const std::string& type, const std::string& nick, const std::string& url,
+                                     const std::filesystem::path& path) {
+    wb_.detail(nick + " " + type + " Downloading ");
+    const std::int32_t bytes = UrlToFile(url, path);
+    if (bytes == 0) return false;
+    wb_.detail(nick + " " + type + " Downloaded, " + std::to_string(bytes) + " Bytes");
+    return true;
+}
+
+long StatsProcedures::LOA_Pingers() {
+    pingers().reset();
+    const auto listPath = wb_.dataPath("Pingers.lst");
+    const auto list = ReadPingersList(listPath);
+    if (!list) {
+        wb_.messages().critical(listPath.string() + " Not found");
+        return 0;
+    }
+    if (!list->warning.empty()) wb_.detail(list->warning);
+
+    std::unordered_set<std::string> seen;
+    for (const auto& record : list->records) {
+        if (record.type != type()) continue;
+        if (!UsableNick(record.nick)) {
+            wb_.detail(record.nick + " " + record.type + " skipped: the nick is not a usable file name");
+            continue;
+        }
+        const auto path = wb_.dataPath(StatsFileName(record.type, record.nick));
+        DownloadPinger(record.type, record.nick, record.url, path);
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec)) continue;
+        if (!seen.insert(record.nick).second) continue;  // the first record of a nick wins
+        if (pingers().loaded())
+            pingers().growRow();
+        else
+            pingers().create(3);
+        const int row = pingers().upperRow();
+        pingers().setText(kPingerNick, row, record.nick);
+        pingers().setText(kPingerUrl, row, record.url);
+    }
+    return wb_.count(kPingersTable);
+}
+
+long StatsProcedures::FIX_LfToCrLf() {
+    if (wb_.notLoaded(kPingersTable)) return 0;
+    for (int r = 0; r < pingers().rowCount(); ++r) {
+        const std::string nick = pingers().text(kPingerNick, r);
+        const auto path = wb_.dataPath(StatsFileName(type(), nick));
+        wb_.detail(nick + " " + type() + " being LfToCrLf 'ed");
+        std::int32_t length = 0, firstLine = 0;
+        try {
+            LfToCrLf(path, length, firstLine, wb_.messages());
+        } catch (const std::filesystem::filesystem_error&) {
+            wb_.messages().critical(path.string() + " Not found");
+        }
+        wb_.detail(nick + " " + type() + " succesfully LfToCrLf 'ed " + std::to_string(length) + " " +
+                   std::to_string(firstLine));
+    }
+    return pingers().rowCount();
+}
+
+long StatsProcedures::SRT_Pingers() {
+    QuickSort(pingers(), kPingerNick, 0, pingers().upperRow());
+    return 0;
+}
+
+// ---------------------------------------------------------------- stats
+
+bool StatsProcedures::AddStatsLine(const std::string& nick, const std::string& line) {
+    std::string name = Left(line, 9);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (name == "nym" || name == "xgnym" || name == "bramble") return false;
+    if (!statsIndex_.insert(nick, name, stats().loaded() ? stats().rowCount() : 0)) return false;
+    if (stats().loaded())
+        stats().growRow();
+    else
+        stats().create(4);
+    const int row = stats().upperRow();
+    stats().setText(kStatsNick, row, nick);
+    stats().setText(kStatsName, row, name);
+    stats().setText(kStatsText, row, Mid(line, IsVersion2(type()) ? 14 : 10));
+    return true;
+}
+
+long StatsProcedures::LOA_Stats() {
+    if (wb_.notLoaded(kPingersTable)) return 0;
+    stats().reset();
+    statsIndex_ = GridIndex(Table{}, 0, 0);
+    long added = 0;
+    for (int r = 0; r < pingers().rowCount(); ++r) {
+        const std::string nick = pingers().text(kPingerNick, r);
+        const std::string progress = "LOA_StatsArray " + nick + " " + type();
+        wb_.detail(progress + " in Progress");
+        const auto path = wb_.dataPath(StatsFileName(type(), nick));
+        const auto lines = ReadLines(path);
+        if (!lines) {
+            wb_.messages().critical(path.string() + " Not found");
+            continue;
+        }
+        std::size_t i = 0;
+        std::string stamp;
+        bool found = false;
+        for (; i < lines->size() && !found; ++i) {
+            const std::string& line = (*lines)[i];
+            if (line.starts_with("Last update: ")) {
+                stamp = Mid(line, 14, 28);
+                found = true;
+            } else if (line.starts_with("Generated: ")) {
+                stamp = Mid(line, 12, 28);
+                found = true;
+            }
+        }
+        if (found) {
+            try {
+                pingers().setText(kPingerUpdate, r, FormatStamp(ParseStampDate(stamp)));
+            } catch (const StampDateError&) {
+                wb_.detail(progress + " update time not understood: " + stamp);
+            }
+            if (i + 2 > lines->size()) {
+                wb_.messages().critical(path.string() + " ends before its stats table");
+            }
+            for (i += 2; i < lines->size(); ++i) {
+                const std::string& line = (*lines)[i];
+                if (line.empty() || line == "</PRE>") break;
+                if (AddStatsLine(nick, line)) ++added;
+            }
+        }
+        wb_.detail(progress + " Succesful");
+    }
+    return added;
+}
+
+long StatsProcedures::LOA_Pingeds() {
+    if (wb_.notLoaded(kMainTable)) return 0;
+    return LoadDistinctNames(stats(), kStatsName, pingeds());
+}
+
+long StatsProcedures::SRT_Pingeds() {
+    QuickSort(pingeds(), 0, 0, pingeds().upperRow());
+    return 0;
+}
+
+long StatsProcedures::EXP_Stats() {
+    if (wb_.notLoaded(kMainTable) || wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
+    return ExpandGrid(stats(), pingers(), pingeds(), kGrid);
+}
+
+long StatsProcedures::REV_Stats() {
+    if (wb_.notLoaded(kMainTable)) return 0;
+    return BuildSortKeys(stats(), kGrid);
+}
+
+long StatsProcedures::SRT_Stats() {
+    QuickSort(stats(), kStatsKey, 0, stats().upperRow());
+    return 0;
+}
+
+// ---------------------------------------------------------------- pages
+
+bool StatsProcedures::writePage(const std::string& name, const std::string& content) {
+    const auto path = wb_.dataPath(name);
+    if (WriteFileAtomically(path, content)) return true;
+    wb_.messages().critical(path.string() + " cannot be written");
+    return false;
+}
+
+long StatsProcedures::PRT_Compil() {
+    if (wb_.notLoaded(kMainTable)) return 0;
+    // The pages line every pinger up against every remailer.
+    if (wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
+    const StatsPageInput in{pingers(), pingeds(), stats(), type(), FormatStamp(GmtNow(wb_.clock()))};
+    bool ok = writePage("Comp_DS_" + type() + ".txt", DirectTextPage(in));
+    ok = writePage("Comp_RS_" + type() + ".txt", ReverseTextPage(in)) && ok;
+    if (IsVersion2(type())) ok = writePage("Comp_RC_" + type() + ".txt", ReverseCapsPage(in)) && ok;
+    ok = writePage("Comp_DS_" + type() + ".html", DirectWebPage(in)) && ok;
+    return ok ? 1 : 0;
+}
+
+}  // namespace parlux

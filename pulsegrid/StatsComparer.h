@@ -1,0 +1,74 @@
+#pragma once
+// Pulsegrid's procedures on the workbench: download the stats pages of one
+// type, parse them, build the pinger × remailer grid and write the pages.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "workbench/Grid.h"
+#include "workbench/Workbench.h"
+
+namespace parlux {
+
+// StatsArray columns.
+enum StatsColumn : int { kStatsNick = 0, kStatsName = 1, kStatsText = 2, kStatsKey = 3 };
+// PingersArray columns.
+enum PingerColumn : int { kPingerNick = 0, kPingerUrl = 1, kPingerUpdate = 2 };
+
+class StatsProcedures {
+public:
+    explicit StatsProcedures(WorkbenchCore& workbench) : wb_(workbench) {}
+
+    static WorkbenchDescription Describe();
+    static const std::vector<long (StatsProcedures::*)()>& Steps();
+    std::vector<std::string> OutputPages() const;
+
+    long LOA_Pingers();
+    long FIX_LfToCrLf();
+    long SRT_Pingers();
+    long LOA_Stats();
+    long LOA_Pingeds();
+    long SRT_Pingeds();
+    long EXP_Stats();
+    long REV_Stats();
+    long SRT_Stats();
+    long PRT_Compil();
+
+    // One pinger file; true when bytes arrived.
+    bool DownloadPinger(const std::string& type, const std::string& nick, const std::string& url,
+                        const std::filesystem::path& path);
+    // One line of a stats table; true when a row was added.
+    bool AddStatsLine(const std::string& nick, const std::string& line);
+
+    static const GridColumns kGrid;
+
+private:
+    Table& pingers() { return wb_.table(kPingersTable); }
+    Table& pingeds() { return wb_.table(kPingedsTable); }
+    Table& stats() { return wb_.table(kMainTable); }
+    const std::string& type() const { return wb_.statsType(); }
+    bool writePage(const std::string& name, const std::string& content);
+
+    WorkbenchCore& wb_;
+    GridIndex statsIndex_{Table{}, 0, 0};
+};
+
+using StatsWorkbench = Workbench<StatsProcedures>;
+
+// The pages, from the finished grid (cells found by pinger and remailer).
+struct StatsPageInput {
+    const Table& pingers;
+    const Table& pingeds;
+    const Table& stats;
+    std::string type;   // "PGP-1" ...
+    std::string stamp;  // "YYYY/MM/DD HH:NN:SS" (GMT)
+};
+std::string DirectTextPage(const StatsPageInput& in);
+std::string ReverseTextPage(const StatsPageInput& in);
+std::string ReverseCapsPage(const StatsPageInput& in);  // version 2 only
+std::string DirectWebPage(const StatsPageInput& in);
+
+// &, <, >, " as entities.
+std::string HtmlEscape(std::string_view text);
+
+}  // namespace parlux

@@ -1,0 +1,202 @@
+// The comparison pages of one stats type: the direct and reverse text pages,
+// the short capability-strings page and the direct web page.
+#include <string>
+
+#include "StatsComparer.h"
+#include "core/Common.h"
+#include "core/SiteConfig.h"
+#include "core/TextReplace.h"
+#include "workbench/TextLines.h"
+
+namespace parlux {
+
+namespace {
+
+const std::string kCrLf = "\r\n";
+
+bool IsVersion1(const std::string& type) { return !type.empty() && type.back() == '1'; }
+
+// Cells are found by pinger and remailer, so a grid changed out of order can
+// never put a figure under the wrong pinger.
+class Cells {
+public:
+    explicit Cells(const StatsPageInput& in) : in_(in), index_(in.stats, kStatsNick, kStatsName) {}
+    int pingerCount() const { return in_.pingers.rowCount(); }
+    int remailerCount() const { return in_.pingeds.rowCount(); }
+    const std::string& nick(int i) const { return in_.pingers.text(kPingerNick, i); }
+    const std::string& url(int i) const { return in_.pingers.text(kPingerUrl, i); }
+    const std::string& update(int i) const { return in_.pingers.text(kPingerUpdate, i); }
+    const std::string& remailer(int j) const { return in_.pingeds.text(0, j); }
+    // The stats text of pinger i for remailer j; "" when not reported.
+    const std::string& text(int i, int j) const {
+        static const std::string empty;
+        const int row = index_.find(nick(i), remailer(j));
+        return row < 0 ? empty : in_.stats.text(kStatsText, row);
+    }
+
+private:
+    const StatsPageInput& in_;
+    GridIndex index_;
+};
+
+std::string Dashes(int n) { return std::string(static_cast<std::size_t>(n), '-'); }
+
+std::string DirectCell(const std::string& t, bool v1) {
+    return v1 ? PadField(Right(t, 16), 16) : PadField(Mid(t, 15, 5) + " " + Mid(t, 37, 6), 12);
+}
+
+std::string ReverseCell(const std::string& t, bool v1) {
+    return v1 ? PadField(Right(t, 29), 29) : PadField(Left(t, 42), 42);
+}
+
+std::string ReverseLabel(const std::string& nick, const std::string& update) {
+    return PadField(PadField(nick, 10) + " " + update, 29);
+}
+
+// The reverse layout shared by the stats and the short capability-strings pages.
+std::string ReversePage(const StatsPageInput& in, const std::string& title, int width,
+                        std::string (*cell)(const std::string&, bool)) {
+    const Cells cells(in);
+    const bool v1 = IsVersion1(in.type);
+    std::string page = title + in.type + "  " + in.stamp + " GMT" + kCrLf + kCrLf;
+    std::string names = std::string(29, ' ') + "|";
+    std::string rule = names;
+    for (int j = 0; j < cells.remailerCount(); ++j) {
+        names += PadField(cells.remailer(j), width) + "|";
+        rule += Dashes(width) + "|";
+    }
+    page += names + kCrLf + rule + kCrLf;
+    for (int i = 0; i < cells.pingerCount(); ++i) {
+        page += ReverseLabel(cells.nick(i), cells.update(i)) + "|";
+        for (int j = 0; j < cells.remailerCount(); ++j) page += cell(cells.text(i, j), v1) + "|";
+        page += kCrLf;
+    }
+    return page;
+}
+
+std::string CapsCell(const std::string& t, bool) { return PadField(Right(t, 15), 15); }
+
+std::string WebValue(const std::string& piece) {
+    const std::string value = piece.empty() ? std::string("&nbsp;") : HtmlEscape(piece);
+    return ReplaceText(value, " ", "_", 1, -1, kCompareBinary);
+}
+
+}  // namespace
+
+std::string HtmlEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string DirectTextPage(const StatsPageInput& in) {
+    const Cells cells(in);
+    const bool v1 = IsVersion1(in.type);
+    const int w = v1 ? 16 : 12;
+    const std::string margin = std::string(9, ' ') + "|";
+    std::string page = "Direct Comparison (Pinger-Pinged) (Stats) " + in.type + "  " + in.stamp + " GMT" + kCrLf + kCrLf;
+    std::string nicks = margin, dates = margin, times = margin, rule = margin;
+    for (int i = 0; i < cells.pingerCount(); ++i) {
+        nicks += PadField(cells.nick(i), w) + "|";
+        dates += PadField(Left(cells.update(i), 10), w) + "|";
+        times += PadField(Right(cells.update(i), 8) + " GMT", w) + "|";
+        rule += Dashes(w) + "|";
+    }
+    page += nicks + kCrLf + dates + kCrLf + times + kCrLf + rule + kCrLf;
+    for (int j = 0; j < cells.remailerCount(); ++j) {
+        page += PadField(cells.remailer(j), 9) + "|";
+        for (int i = 0; i < cells.pingerCount(); ++i) page += DirectCell(cells.text(i, j), v1) + "|";
+        page += kCrLf;
+    }
+    return page;
+}
+
+std::string ReverseTextPage(const StatsPageInput& in) {
+    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (Stats) ", IsVersion1(in.type) ? 29 : 42, ReverseCell);
+}
+
+std::string ReverseCapsPage(const StatsPageInput& in) {
+    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (CapStrings Short) ", 15, CapsCell);
+}
+
+std::string DirectWebPage(const StatsPageInput& in) {
+    const Cells cells(in);
+    const bool v1 = IsVersion1(in.type);
+    const std::string site(site::kPrimarySite);
+    const std::string td = "    <td width=\"40\" height=\"34\">";
+    std::string p;
+    auto line = [&p](const std::string& text) { p += text + kCrLf; };
+    line("<html>");
+    line("");
+    line("<head>");
+    line("<title>Quill 's Parlux Page</title>");
+    line("<meta name=\"Description\" content=\"Comparison between Statistics from different Remailer pingers\">");
+    line("<meta name=\"Keywords\"");
+    line("content=\"stats, statistics, remailer, ,comparison, pingers, reliability, anonymous, nym, mixmaster, PGP\">");
+    line("</head>");
+    line("");
+    line("<body background=\"../bkg_1.jpg\">");
+    line("");
+    line("<h1 align=\"center\"><img src=\"../Spiro01.gif\" align=\"left\" width=\"25\" height=\"25\">"
+         "<font color=\"#FF0000\">Quill's Parlux</font></h1>");
+    line("");
+    line("<align=\"left\"><img src=\"../sep_Looker_1.gif\">");
+    line("<h3 align=\"left\"><font color=\"#008000\">Direct Comparison (Pinger-Pinged) (Stats) " + in.type + " __ __ " +
+         in.stamp + " GMT" + ".</font></h3>");
+    line("<font color=\"#FF00FF\">Cached Data only available at <a href=\"" + site + "/Parlux/index.html" + "\"> " +
+         site + "/Parlux/Pingers.html" + " </a> i.e. NOT on mirrors.</font><br>");
+    line("<font color=\"#FF00FF\">Please <a href=\"mailto:" + std::string(site::kMailAddress) +
+         "?Subject=Parlux Page\"><img src=\"../E-Mail-1.gif\" border=\"0\" width=\"25\" height=\"25\"> E-mail me </a>"
+         " if you want to be included / a link is wrong.</font><br>");
+    line("<br>");
+    line("<div align=\"left\">");
+    line("<table border=\"1\" cellspacing=\"1\" width=\"100%\" height=\"100\" background=\"../bkg_BWCircuit.gif\">");
+    line("  <tr>");
+    line(td + " </td>");
+    for (int i = 0; i < cells.pingerCount(); ++i) {
+        const std::string& u = cells.update(i);
+        line("    <td width=\"40\" height=\"34\" colspan=\"2\"><strong><a href=\"" + cells.url(i) +
+             "\" TARGET=\"_blank\">" + cells.nick(i) + "</a></font></strong> <strong><a href=\"" +
+             StatsFileName(in.type, cells.nick(i)) + "\" TARGET=\"_blank\">K</a></font></strong> " + Left(u, 10) +
+             " " + Right(u, 8) + "_GMT</td>");
+    }
+    line("  </tr>");
+    for (int j = 0; j < cells.remailerCount(); ++j) {
+        line("  <tr>");
+        line(td + "<strong><font color=\"#0000FF\">" + HtmlEscape(cells.remailer(j)) + "</font></strong></td>");
+        for (int i = 0; i < cells.pingerCount(); ++i) {
+            const std::string& t = cells.text(i, j);
+            std::string first, second;
+            if (v1) {
+                const std::string tail = Right(t, 16);
+                first = Left(tail, 8);
+                second = Right(tail, 7);
+            } else {
+                first = Mid(t, 15, 5);
+                second = Mid(t, 37, 6);
+            }
+            line(td + WebValue(first) + "</td>");
+            line(td + WebValue(second) + "</td>");
+        }
+        line("  </tr>");
+    }
+    line("</table>");
+    line("</div>");
+    line("");
+    line("<hr>");
+    line("<p align=\"center\">Back to <a HREF=\"index.html\">Parlux's Index</a> or <a HREF=\"../index.html\">Root "
+         "Index</a> or <a HREF=\"../Main.html\">Root Main</a> Pages</p>");
+    line("</html>");
+    return p;
+}
+
+}  // namespace parlux

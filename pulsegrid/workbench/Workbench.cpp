@@ -1,0 +1,169 @@
+#include "Workbench.h"
+
+#include <algorithm>
+
+#include "core/Common.h"
+#include "core/DumpFile.h"
+
+namespace parlux {
+
+namespace {
+constexpr short kShowNormal = 1;
+constexpr short kShowMinimized = 2;
+}  // namespace
+
+const ActionDef* WorkbenchDescription::findAction(const std::string& name) const {
+    for (const auto& action : actions)
+        if (action.name == name) return &action;
+    return nullptr;
+}
+
+WorkbenchCore::WorkbenchCore(WorkbenchDescription description, WorkbenchEnv env)
+    : description_(std::move(description)), env_(std::move(env)) {
+    for (auto& t : tables_) t.reset();
+    if (!description_.types.empty()) chooseType(0);
+}
+
+void WorkbenchCore::chooseType(int index) {
+    if (index < 0 || index >= static_cast<int>(description_.types.size())) return;
+    chosenType_ = index;
+    statsType_ = description_.types[index].code;
+    if (view_) view_->typeChosen(index);
+}
+
+std::string WorkbenchCore::box(const std::string& name) const {
+    for (const auto& [key, text] : boxes_)
+        if (key == name) return text;
+    return {};
+}
+
+void WorkbenchCore::setBox(const std::string& name, const std::string& text) {
+    auto it = std::find_if(boxes_.begin(), boxes_.end(), [&](const auto& b) { return b.first == name; });
+    if (it == boxes_.end())
+        boxes_.emplace_back(name, text);
+    else
+        it->second = text;
+    if (view_) view_->boxChanged(name, text);
+}
+
+void WorkbenchCore::setChoiceEnabled(bool enabled) {
+    choiceEnabled_ = enabled;
+    if (view_) view_->choiceEnabledChanged(enabled);
+}
+
+bool WorkbenchCore::notLoaded(int table) { return ArrayNotInitialized(tables_[table], messages()); }
+
+std::filesystem::path WorkbenchCore::dumpPath(int table) const {
+    return dataPath(DumpFileName(description_.dumpLetter, description_.tableArrayName(table)));
+}
+
+void WorkbenchCore::press(const std::string& actionName) {
+    if (actionName == "RESET") return RESET();
+    const auto& actions = description_.actions;
+    auto it = std::find_if(actions.begin(), actions.end(), [&](const ActionDef& a) { return a.name == actionName; });
+    if (it == actions.end()) return;
+    const ActionDef& action = *it;
+    if (action.sortsTable >= 0 && notLoaded(action.sortsTable)) return;
+    if (action.locksChoice) setChoiceEnabled(false);
+
+    const std::string detailText = action.blankDetail ? " " : "";
+    feedback().feedBack(action.name + " in Progress: " + statsType_, detailText, 0);
+    const long result = runProcedure(static_cast<std::size_t>(it - actions.begin()));
+    std::string completed = action.name + " Completed: " + statsType_;
+    if (action.result != ResultKind::None) {
+        const std::string text = action.result == ResultKind::Bool ? (result ? "True" : "False")
+                                                                   : std::to_string(result);
+        setBox("txt_" + action.name, text);
+        completed += " - " + text;
+    }
+    feedback().feedBack(completed, detailText, 0);
+}
+
+void WorkbenchCore::SUPER() {
+    if (view_) view_->busyChanged(true);
+    feedback().feedBack("SUPER in Progress: " + statsType_, " ", 0);
+    RESET();
+    for (const auto& action : description_.actions) press(action.name);
+    feedback().feedBack("SUPER Completed: " + statsType_, " ", 500);
+    if (view_) view_->busyChanged(false);
+}
+
+void WorkbenchCore::HYPER() {
+    feedback().feedBack("HYPER in Progress: ", " ", 0);
+    if (description_.types.empty()) {
+        SUPER();
+    } else {
+        for (int i = 0; i < static_cast<int>(description_.types.size()); ++i) {
+            chooseType(i);
+            SUPER();
+        }
+    }
+    RESET();
+    if (!description_.followUpProgram.empty()) startFollowUp();
+    feedback().feedBack("HYPER Completed: ", " ", 1000);
+}
+
+std::vector<std::string> WorkbenchCore::resetBoxes() const {
+    std::vector<std::string> names;
+    for (const auto& t : description_.tables) names.push_back("txt_DMP_" + t.name);
+    // The loading results of pingers and pingeds first, then the others in action order.
+    names.push_back("txt_LOA_" + description_.tables[kPingersTable].name);
+    names.push_back("txt_LOA_" + description_.tables[kPingedsTable].name);
+    for (const auto& action : description_.actions) {
+        const std::string name = "txt_" + action.name;
+        if (action.result != ResultKind::None && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+    return names;
+}
+
+void WorkbenchCore::RESET() {
+    feedback().feedBack("RESET in Progress: " + statsType_, " ", 0);
+    for (int t = 0; t < 3; ++t) tables_[t].reset();
+    for (int t = 0; t < 3; ++t) DeleteIfExists(dumpPath(t));
+    for (const auto& name : resetBoxes()) setBox(name, "");
+    setChoiceEnabled(true);
+    feedback().feedBack("RESET Completed: " + statsType_, " ", 0);
+}
+
+void WorkbenchCore::startFollowUp() {
+    const std::string& program = description_.followUpProgram;
+    if (program.empty()) return;
+    feedback().feedBack(program + " Shelling: ", " ", 0);
+    launcher().start(quoted(env_.programFolder / program) + " FULL_AUTO", kShowMinimized);
+    feedback().feedBack(program + " Shelled: ", " ", 0);
+}
+
+int WorkbenchCore::save(int table) {
+    const int rows = SaveDump(tables_[table], description_.tables[table].dumpColumns, dumpPath(table));
+    setBox("txt_DMP_" + description_.tables[table].name, std::to_string(rows));
+    return rows;
+}
+
+int WorkbenchCore::restore(int table) {
+    const auto path = dumpPath(table);
+    int rows = 0;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        messages().critical(path.string() + " Not found");
+    } else {
+        rows = RestoreDump(tables_[table], description_.tables[table].dumpColumns, path);
+    }
+    setBox("txt_DMP_" + description_.tables[table].name, std::to_string(rows));
+    return rows;
+}
+
+std::string WorkbenchCore::quoted(const std::filesystem::path& path) const { return "\"" + path.string() + "\""; }
+
+void WorkbenchCore::viewDump(int table) { launcher().start("EditPad.exe " + quoted(dumpPath(table)), kShowMinimized); }
+
+void WorkbenchCore::saveAndViewDump(int table) {
+    save(table);
+    viewDump(table);
+}
+
+void WorkbenchCore::viewOutput() {
+    for (const auto& page : outputPages()) launcher().start("EditPad.exe " + quoted(dataPath(page)), kShowNormal);
+}
+
+}  // namespace parlux

@@ -1,0 +1,176 @@
+#pragma once
+// The comparison workbench: the state, sequencing, feedback, reset and dump
+// machinery shared by the three comparers. A comparer supplies its procedures
+// and a description (types, tables, actions); Workbench<Procedures> binds them.
+// No Qt here: the window, a headless run and the tests all drive this object.
+#include <array>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/Sinks.h"
+#include "core/Table.h"
+
+namespace parlux {
+
+enum class ResultKind { None, Count, Bool };
+enum TableId : int { kPingersTable = 0, kPingedsTable = 1, kMainTable = 2 };
+
+struct TableDef {
+    std::string name;  // "Pingers": PingersArray, txt_DMP_Pingers, cmd_SAV_Pingers ...
+    int dumpColumns;   // columns written to and read from the dump
+};
+
+struct ActionDef {
+    std::string name;     // "LOA_Stats": button cmd_LOA_Stats, result box txt_LOA_Stats
+    std::string tooltip;
+    ResultKind result = ResultKind::None;
+    int sortsTable = -1;       // a sort: runs, with its lines, only when this table is loaded
+    bool blankDetail = true;   // false: the detail line keeps its text
+    int dumpTable = -1;        // double-click on the result box saves and views this dump
+    bool locksChoice = false;  // disables the type choice until RESET
+};
+
+struct TypeChoice {
+    std::string code;     // "PGP-1"
+    std::string caption;  // "V1 Cpunk"
+};
+
+struct WorkbenchDescription {
+    std::string program;  // "Pulsegrid"
+    std::string caption;  // "Quill's Compare Stats"
+    char dumpLetter = 'S';
+    std::array<TableDef, 3> tables;
+    std::vector<TypeChoice> types;  // none: no type choice
+    std::string choiceCaption;      // "Choose Stats"
+    std::vector<ActionDef> actions; // SUPER's order, after RESET
+    std::string superTooltip, resetTooltip, hyperTooltip, imageTooltip, resultBoxTooltip,
+        prtBoxTooltip;
+    // Started with " FULL_AUTO" at the end of HYPER, e.g. "Flaggrid"; "" for none.
+    std::string followUpProgram;
+    std::string followUpTooltip;
+
+    std::string tableArrayName(int table) const { return tables[table].name + "Array"; }
+    const ActionDef* findAction(const std::string& name) const;
+};
+
+// Starting other programs, without waiting (the window's StartDetached).
+class ProgramLauncher {
+public:
+    virtual ~ProgramLauncher() = default;
+    virtual bool start(const std::string& commandLine, short showStyle) = 0;
+};
+
+// What the window shows of the state; every hook is optional.
+class WorkbenchView {
+public:
+    virtual ~WorkbenchView() = default;
+    virtual void boxChanged(const std::string& box, const std::string& text) { (void)box, (void)text; }
+    virtual void choiceEnabledChanged(bool enabled) { (void)enabled; }
+    virtual void typeChosen(int index) { (void)index; }
+    virtual void busyChanged(bool busy) { (void)busy; }
+};
+
+struct WorkbenchEnv {
+    std::filesystem::path dataFolder;
+    std::filesystem::path programFolder;
+    FeedbackSink* feedback;
+    MessageSink* messages;
+    const Clock* clock;
+    ProgramLauncher* launcher;
+};
+
+class WorkbenchCore {
+public:
+    WorkbenchCore(WorkbenchDescription description, WorkbenchEnv env);
+    virtual ~WorkbenchCore() = default;
+    WorkbenchCore(const WorkbenchCore&) = delete;
+    WorkbenchCore& operator=(const WorkbenchCore&) = delete;
+
+    const WorkbenchDescription& description() const { return description_; }
+    void setView(WorkbenchView* view) { view_ = view; }
+
+    // --- state
+    const std::string& statsType() const { return statsType_; }
+    int chosenType() const { return chosenType_; }
+    void chooseType(int index);  // 0-based; the option's code becomes the stats type
+    bool choiceEnabled() const { return choiceEnabled_; }
+    Table& table(int id) { return tables_[id]; }
+    const Table& table(int id) const { return tables_[id]; }
+    // Rows of a loaded table, 0 for one that is not loaded (the row counters).
+    int count(int id) const { return tables_[id].loaded() ? tables_[id].rowCount() : 0; }
+    // The text of a result or dump box ("txt_LOA_Stats", "txt_DMP_Pingers").
+    std::string box(const std::string& name) const;
+
+    // --- actions, each as if its button had been pressed
+    void press(const std::string& actionName);
+    void SUPER();
+    void HYPER();
+    void RESET();
+    void startFollowUp();    // the "+" button: start the follow-up program unattended
+    int save(int table);     // SAV: rows written, shown in txt_DMP_
+    int restore(int table);  // RST: rows read, shown in txt_DMP_
+    void viewDump(int table);          // open the dump in the editor
+    void saveAndViewDump(int table);   // double-click on a result box
+    void viewOutput();                 // double-click on txt_PRT_Compil
+
+    // --- for the procedures
+    std::filesystem::path dataPath(const std::string& name) const { return env_.dataFolder / name; }
+    std::filesystem::path dumpPath(int table) const;
+    const std::filesystem::path& dataFolder() const { return env_.dataFolder; }
+    const std::filesystem::path& programFolder() const { return env_.programFolder; }
+    FeedbackSink& feedback() { return *env_.feedback; }
+    MessageSink& messages() { return *env_.messages; }
+    const Clock& clock() const { return *env_.clock; }
+    ProgramLauncher& launcher() { return *env_.launcher; }
+    // The table check: shows the shared box and returns true when not loaded.
+    bool notLoaded(int table);
+    // A detail line, the top line unchanged.
+    void detail(const std::string& text) { feedback().feedBack("", text, 0); }
+
+    // The text pages the output view opens for the current type.
+    virtual std::vector<std::string> outputPages() const = 0;
+
+protected:
+    // Runs the procedure of description().actions[index]; the number is shown
+    // as a count, or as True/False (non-zero/zero), as the action says.
+    virtual long runProcedure(std::size_t index) = 0;
+
+private:
+    void setBox(const std::string& name, const std::string& text);
+    void setChoiceEnabled(bool enabled);
+    std::vector<std::string> resetBoxes() const;
+    std::string quoted(const std::filesystem::path& path) const;
+
+    WorkbenchDescription description_;
+    WorkbenchEnv env_;
+    WorkbenchView* view_ = nullptr;
+    std::string statsType_;
+    int chosenType_ = -1;
+    bool choiceEnabled_ = true;
+    std::array<Table, 3> tables_;
+    std::vector<std::pair<std::string, std::string>> boxes_;
+};
+
+// A comparer's procedures bound to the workbench. Procedures provides
+//   static WorkbenchDescription Describe();
+//   static const std::vector<long (Procedures::*)()>& Steps();  // one per action
+//   explicit Procedures(WorkbenchCore&);
+//   std::vector<std::string> OutputPages() const;
+template <class Procedures>
+class Workbench final : public WorkbenchCore {
+public:
+    explicit Workbench(WorkbenchEnv env) : WorkbenchCore(Procedures::Describe(), env), procedures_(*this) {}
+    Procedures& procedures() { return procedures_; }
+    std::vector<std::string> outputPages() const override { return procedures_.OutputPages(); }
+
+protected:
+    long runProcedure(std::size_t index) override { return (procedures_.*Procedures::Steps().at(index))(); }
+
+private:
+    Procedures procedures_;
+};
+
+}  // namespace parlux
