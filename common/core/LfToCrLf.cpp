@@ -1,0 +1,54 @@
+// The line-end repair of downloaded pinger files (declared with the downloads
+// in UrlToFile.h).
+#include <limits>
+
+#include "UrlToFile.h"
+#include "WholeFile.h"
+
+namespace parlux {
+
+namespace {
+
+constexpr std::size_t kLongFirstLine = 200;
+
+std::int32_t ClampToInt32(std::size_t value) {
+    constexpr auto kMax = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+    return static_cast<std::int32_t>(value > kMax ? kMax : value);
+}
+
+}  // namespace
+
+void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::int32_t& firstLineLength,
+              MessageSink& messages) {
+    fileLength = 0;
+    firstLineLength = 0;
+    const std::string content = detail::ReadWholeFile(path);  // throws when missing
+    if (content.empty()) {
+        messages.critical(path.string());
+        return;
+    }
+    // The first line runs up to the first CR; a file of LF-only lines is one line.
+    const std::size_t firstCr = content.find('\r');
+    const std::size_t firstLine = firstCr == std::string::npos ? content.size() : firstCr;
+    fileLength = ClampToInt32(content.size());
+    firstLineLength = ClampToInt32(firstLine);
+    if (firstLine <= kLongFirstLine)
+        return;
+
+    // Every LF not already preceded by CR gets one, throughout the file, so
+    // that a long first line followed by CR LF lines keeps all its lines.
+    std::string repaired;
+    repaired.reserve(content.size() + content.size() / 16);
+    bool changed = false;
+    for (std::size_t k = 0; k < content.size(); ++k) {
+        if (content[k] == '\n' && (k == 0 || content[k - 1] != '\r')) {
+            repaired += '\r';
+            changed = true;
+        }
+        repaired += content[k];
+    }
+    if (changed)
+        detail::ReplaceWholeFile(path, repaired);
+}
+
+}  // namespace parlux

@@ -1,0 +1,147 @@
+#include "PingersList.h"
+
+#include <system_error>
+
+#include "FieldScan.h"
+#include "WholeFile.h"
+
+namespace parlux {
+
+namespace detail {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// Moves pos past the line end at pos (CR LF, CR or LF).
+void SkipLineEnd(std::string_view text, std::size_t& pos) {
+    if (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n')
+        pos += 2;
+    else
+        pos += 1;
+}
+
+// Moves pos past the next comma or line end (or to the end of the text).
+void SkipPastTerminator(std::string_view text, std::size_t& pos) {
+    while (pos < text.size()) {
+        if (text[pos] == ',') {
+            ++pos;
+            return;
+        }
+        if (IsLineEnd(text[pos])) {
+            SkipLineEnd(text, pos);
+            return;
+        }
+        ++pos;
+    }
+}
+
+// Skips the leading blanks of a field, and at the start of a line also the
+// blank lines when asked to. Returns whether the field starts a line.
+bool SkipToField(std::string_view text, std::size_t& pos, bool skipEmptyLines) {
+    const bool lineStart = pos == 0 || (pos <= text.size() && IsLineEnd(text[pos - 1]));
+    for (;;) {
+        while (pos < text.size() && IsBlank(text[pos]))
+            ++pos;
+        if (lineStart && skipEmptyLines && pos < text.size() && IsLineEnd(text[pos])) {
+            SkipLineEnd(text, pos);
+            continue;
+        }
+        return lineStart;
+    }
+}
+
+}  // namespace
+
+bool NoFieldLeft(std::string_view text, std::size_t pos, bool skipEmptyLines) {
+    const bool lineStart = SkipToField(text, pos, skipEmptyLines);
+    return pos >= text.size() && lineStart;
+}
+
+bool ScanField(std::string_view text, std::size_t& pos, bool skipEmptyLines, std::string& field, bool* quoted) {
+    field.clear();
+    if (quoted)
+        *quoted = false;
+    const bool lineStart = SkipToField(text, pos, skipEmptyLines);
+    if (pos >= text.size())
+        return !lineStart;  // a comma at the very end opens one last, empty field
+
+    if (text[pos] == '"') {
+        if (quoted)
+            *quoted = true;
+        const std::size_t close = text.find('"', pos + 1);
+        if (close == std::string_view::npos) {
+            field.assign(text.substr(pos + 1));
+            pos = text.size();
+            return true;
+        }
+        field.assign(text.substr(pos + 1, close - pos - 1));
+        pos = close + 1;
+        SkipPastTerminator(text, pos);  // anything up to the comma is ignored
+        return true;
+    }
+
+    const std::size_t begin = pos;
+    while (pos < text.size() && text[pos] != ',' && !IsLineEnd(text[pos]))
+        ++pos;
+    std::size_t end = pos;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
+    field.assign(text.substr(begin, end - begin));
+    if (pos < text.size()) {
+        if (text[pos] == ',')
+            ++pos;
+        else
+            SkipLineEnd(text, pos);
+    }
+    return true;
+}
+
+}  // namespace detail
+
+bool FieldReader::atEnd() const { return detail::NoFieldLeft(text_, pos_, true); }
+
+bool FieldReader::next(std::string& field, bool* quoted) {
+    return detail::ScanField(text_, pos_, true, field, quoted);
+}
+
+PingersList ParsePingersList(const std::string& content) {
+    PingersList list;
+    FieldReader reader(content);
+    std::string fields[3];
+    for (;;) {
+        int got = 0;
+        while (got < 3 && reader.next(fields[got]))
+            ++got;
+        if (got == 3) {
+            list.records.push_back(PingerRecord{fields[0], fields[1], fields[2]});
+            continue;
+        }
+        if (got > 0) {
+            std::string dropped;
+            for (int k = 0; k < got; ++k) {
+                if (k > 0)
+                    dropped += ',';
+                dropped += '"' + fields[k] + '"';
+            }
+            list.warning = "Pingers.lst ends inside a record: " + dropped + " dropped";
+        }
+        return list;
+    }
+}
+
+std::optional<PingersList> ReadPingersList(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return std::nullopt;
+    std::string content;
+    try {
+        content = detail::ReadWholeFile(path);
+    } catch (const std::filesystem::filesystem_error&) {
+        return std::nullopt;
+    }
+    return ParsePingersList(content);
+}
+
+}  // namespace parlux

@@ -1,0 +1,97 @@
+#include "QuickSort.h"
+
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace parlux {
+
+namespace {
+
+int CompareTexts(const std::string& a, const std::string& b) {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto ca = static_cast<unsigned char>(a[k]);
+        const auto cb = static_cast<unsigned char>(b[k]);
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+// A date's value as a number; a never-written cell counts as 0.
+long long NumberOf(const Cell& cell) {
+    return cell.kind == Cell::Kind::Date ? static_cast<long long>(cell.date.time_since_epoch().count()) : 0;
+}
+
+}  // namespace
+
+int CompareCells(const Cell& a, const Cell& b) {
+    using Kind = Cell::Kind;
+    const bool aText = a.kind == Kind::Text;
+    const bool bText = b.kind == Kind::Text;
+    if (aText || bText) {
+        // A number (a date) is less than any text; a never-written cell is "".
+        if (a.kind == Kind::Date)
+            return -1;
+        if (b.kind == Kind::Date)
+            return 1;
+        static const std::string kEmpty;
+        return CompareTexts(aText ? a.text : kEmpty, bText ? b.text : kEmpty);
+    }
+    const long long x = NumberOf(a);
+    const long long y = NumberOf(b);
+    return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+void QuickSort(Table& table, int keyColumn, int first, int last, bool descending) {
+    if (last <= first)
+        return;
+    if (!table.loaded() || keyColumn < 0 || keyColumn >= table.columns() || first < 0 || last > table.upperRow())
+        throw std::out_of_range("QuickSort: subscript out of range");
+
+    const int sign = descending ? -1 : 1;
+    auto key = [&](int row) -> const Cell& { return table.cell(keyColumn, row); };
+    auto exchange = [&](int a, int b) { std::swap(table.row(a), table.row(b)); };
+
+    // Each pass partitions lo..hi around the key of row hi. The left part is
+    // taken before the right one, as a recursive sort would; the two parts do
+    // not overlap, so the order of work does not change the result.
+    std::vector<std::pair<int, int>> ranges{{first, last}};
+    while (!ranges.empty()) {
+        const auto [lo, hi] = ranges.back();
+        ranges.pop_back();
+        if (hi <= lo)
+            continue;
+
+        const Cell pivot = key(hi);
+        int i = lo - 1;
+        int j = hi;
+        for (;;) {
+            // Left scan: row hi holds the pivot and stops it.
+            do {
+                ++i;
+            } while (sign * CompareCells(key(i), pivot) < 0);
+            // Right scan: stops without comparing at j < i or at row 0.
+            for (;;) {
+                --j;
+                if (j < i || j == 0)
+                    break;
+                if (sign * CompareCells(key(j), pivot) <= 0)
+                    break;
+            }
+            if (j <= i)
+                break;  // this exchange would be undone at once
+            exchange(i, j);
+        }
+        if (i != hi)
+            exchange(i, hi);
+
+        ranges.emplace_back(i + 1, hi);
+        ranges.emplace_back(lo, j);
+    }
+}
+
+}  // namespace parlux

@@ -1,0 +1,110 @@
+#include "WholeFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <system_error>
+
+namespace parlux::detail {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void Fail(const char* what, const fs::path& path, int error) {
+    throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() { close(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    int close() {
+        int rc = 0;
+        if (fd_ >= 0)
+            rc = ::close(fd_);
+        fd_ = -1;
+        return rc;
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+std::string ReadWholeFile(const fs::path& path) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        Fail("cannot open file", path, errno);
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail("cannot read file", path, errno);
+        }
+        if (n == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    return content;
+}
+
+void ReplaceWholeFile(const fs::path& path, const std::string& content) {
+    static std::atomic<unsigned> counter{0};
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    const std::string stem = "." + path.filename().string() + ".part-" + std::to_string(::getpid()) + "-";
+
+    fs::path temp;
+    int raw = -1;
+    for (int attempt = 0; attempt < 1000 && raw < 0; ++attempt) {
+        temp = folder / (stem + std::to_string(counter.fetch_add(1)));
+        raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (raw < 0 && errno != EEXIST)
+            Fail("cannot create file", temp, errno);
+    }
+    if (raw < 0)
+        Fail("cannot create file", temp, EEXIST);
+    FileDescriptor fd(raw);
+
+    auto abandon = [&](const char* what, int error) {
+        fd.close();
+        ::unlink(temp.c_str());
+        Fail(what, path, error);
+    };
+
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd.get(), old.st_mode & 07777);
+
+    const char* data = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd.get(), data, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            abandon("cannot write file", errno);
+        }
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (fd.close() != 0)
+        abandon("cannot write file", errno);
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        Fail("cannot replace file", path, error);
+    }
+}
+
+}  // namespace parlux::detail

@@ -1,0 +1,20 @@
+#pragma once
+// Whole-file reading and replacing for the core: files are read in one go and
+// written in full to a temporary file beside the target, then renamed over it,
+// so a reader never sees half a file.
+#include <filesystem>
+#include <string>
+
+namespace parlux::detail {
+
+// The bytes of the file. Throws std::filesystem::filesystem_error when it
+// cannot be opened or read.
+std::string ReadWholeFile(const std::filesystem::path& path);
+
+// Replaces (or creates) the file with content. An existing file keeps its
+// permission bits; a new one gets the usual ones (0666 less the umask).
+// Throws std::filesystem::filesystem_error on failure; the target is then
+// left as it was.
+void ReplaceWholeFile(const std::filesystem::path& path, const std::string& content);
+
+}  // namespace parlux::detail
