@@ -163,7 +163,8 @@ void WorkbenchCore::saveAndViewDump(int table) {
 }
 
 void WorkbenchCore::viewOutput() {
-    for (const auto& page : outputPages()) launcher().start("EditPad.exe " + quoted(dataPath(page)), kShowNormal);
+    const short style = description_.outputViewMinimized ? kShowMinimized : kShowNormal;
+    for (const auto& page : outputPages()) launcher().start("EditPad.exe " + quoted(dataPath(page)), style);
 }
 
 }  // namespace parlux

@@ -51,6 +51,8 @@ struct WorkbenchDescription {
     // Started with " FULL_AUTO" at the end of HYPER, e.g. "Flaggrid"; "" for none.
     std::string followUpProgram;
     std::string followUpTooltip;
+    // The output view opens its pages minimized, as the dump view does.
+    bool outputViewMinimized = false;
 
     std::string tableArrayName(int table) const { return tables[table].name + "Array"; }
     const ActionDef* findAction(const std::string& name) const;
