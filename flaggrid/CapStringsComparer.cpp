@@ -1,0 +1,278 @@
+#include "CapStringsComparer.h"
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <unordered_map>
+#include <utility>
+
+#include "core/Common.h"
+#include "core/PingersList.h"
+#include "core/QuickSort.h"
+#include "core/TextReplace.h"
+#include "workbench/TextLines.h"
+
+namespace parlux {
+
+namespace fs = std::filesystem;
+
+const GridColumns CapStringsProcedures::kGrid{kCapNick, kCapName, kCapKey, 5, kCapPingerNick};
+
+WorkbenchDescription CapStringsProcedures::Describe() {
+    WorkbenchDescription d;
+    d.program = "Flaggrid";
+    d.caption = "Quill's Compare CapStrings";
+    d.dumpLetter = 'C';
+    d.tables = {TableDef{"Pingers", 5}, TableDef{"Pingeds", 1}, TableDef{"CapStrings", 5}};
+    d.choiceCaption = "Choose";
+    using R = ResultKind;
+    d.actions = {
+        {"LOA_Pingers", "Load PingersArray from Preexisting Downloaded Files", R::Count, -1, true, kPingersTable},
+        {"SRT_Pingers", "Sort Pingers Array", R::None, kPingersTable, false},
+        {"LOA_CapStrings", "Load CapStringsArray", R::Count, -1, true, kMainTable},
+        {"LOA_Pingeds", "Load PingedsArray", R::Count, -1, true, kPingedsTable},
+        {"SRT_Pingeds", "Sort PingedsArray", R::None, kPingedsTable},
+        {"EXP_CapStrings", "Expand CapStringsArray (Creates Missing blank cells)", R::Count, -1, true, kMainTable},
+        {"REV_CapStrings", "Reverse CapStringsArray (Fills the column data used for ulterior sort)", R::Count, -1,
+         true, kMainTable},
+        {"SRT_CapStrings", "Sort CapStrings Array", R::None, kMainTable},
+        {"PRT_Compil", "Print Compiled Data to disk", R::Bool},
+    };
+    d.superTooltip = "All Actions";
+    d.resetTooltip = "Reinitializes Arrays and Counters + Erases Dump Files if any";
+    d.hyperTooltip = "All ?? (just here for symmetric programming purpose)";
+    d.imageTooltip = "Double-Click for HYPER FULL_AUTO";
+    d.resultBoxTooltip = "Double-Click to Create+View Dump";
+    d.prtBoxTooltip = "Double-Click to View Compiled Output Files";
+    d.outputViewMinimized = true;  // the report opens like a dump
+    return d;
+}
+
+const std::vector<long (CapStringsProcedures::*)()>& CapStringsProcedures::Steps() {
+    using P = CapStringsProcedures;
+    static const std::vector<long (P::*)()> steps = {
+        &P::LOA_Pingers, &P::SRT_Pingers,    &P::LOA_CapStrings, &P::LOA_Pingeds, &P::SRT_Pingeds,
+        &P::EXP_CapStrings, &P::REV_CapStrings, &P::SRT_CapStrings, &P::PRT_Compil,
+    };
+    return steps;
+}
+
+std::vector<std::string> CapStringsProcedures::OutputPages() const { return {kReportName}; }
+
+namespace {
+
+// The remailer lists a pinger can be compared by: the version-1 Cypherpunk
+// list and both version-2 lists (the version-1 Mixmaster list has no
+// capability lines).
+bool ComparedType(const std::string& type) { return type == "PGP-1" || type == "PGP-2" || type == "MIX-2"; }
+
+// A nick names a file in the data folder: it must stay a plain file name there.
+bool UsableNick(const std::string& nick) {
+    return !nick.empty() && nick != "." && nick != ".." && nick.find('/') == std::string::npos &&
+           nick.find('\\') == std::string::npos && nick.find('\0') == std::string::npos;
+}
+
+// A file time as the local date and time, to the second.
+DateTime LocalDateTime(fs::file_time_type fileTime) {
+    using namespace std::chrono;
+    const auto system = floor<seconds>(file_clock::to_sys(fileTime));
+    const std::time_t seconds = system.time_since_epoch().count();
+    std::tm parts{};
+    ::localtime_r(&seconds, &parts);
+    return MakeDateTime(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
+                        parts.tm_sec);
+}
+
+void AddRow(Table& table, int columns) {
+    if (table.loaded())
+        table.growRow();
+    else
+        table.create(columns);
+}
+
+}  // namespace
+
+bool ParseCapabilityLine(const std::string& pageLine, CapabilityLine& out) {
+    std::string line = ReplaceText(pageLine, "&quot;", "\"");
+    line = ReplaceText(line, "&lt;", "<");
+    line = ReplaceText(line, "&gt;", ">");
+    line = ReplaceText(line, "? ", "");
+
+    const auto npos = std::string::npos;
+    const std::size_t nameOpen = line.find('"');
+    if (nameOpen == npos) return false;
+    const std::size_t nameClose = line.find('"', nameOpen + 1);
+    if (nameClose == npos) return false;
+    const std::size_t addressOpen = line.find('<');
+    if (addressOpen == npos) return false;
+    const std::size_t addressClose = line.find('>', addressOpen + 1);
+    if (addressClose == npos) return false;
+    // The character right after ">" (a blank) is not part of the capabilities.
+    const std::size_t textStart = addressClose + 2;
+    if (textStart > line.size()) return false;
+    const std::size_t textEnd = line.find('"', textStart);
+    if (textEnd == npos) return false;
+
+    out.name = line.substr(nameOpen + 1, nameClose - nameOpen - 1);
+    out.address = line.substr(addressOpen + 1, addressClose - addressOpen - 1);
+    out.capabilities = line.substr(textStart, textEnd - textStart);
+    return true;
+}
+
+// ---------------------------------------------------------------- pingers
+
+long CapStringsProcedures::LOA_Pingers() {
+    pingers().reset();
+    const auto listPath = wb_.dataPath("Pingers.lst");
+    const auto list = ReadPingersList(listPath);
+    if (!list) {
+        wb_.messages().critical(listPath.string() + " Not found");
+        return 0;
+    }
+    if (!list->warning.empty()) wb_.detail(list->warning);
+
+    // nick -> its row and the full-resolution time of the page now in it.
+    std::unordered_map<std::string, std::pair<int, fs::file_time_type>> chosen;
+    for (const auto& record : list->records) {
+        if (!ComparedType(record.type)) continue;
+        if (!UsableNick(record.nick)) {
+            wb_.detail(record.nick + " " + record.type + " skipped: the nick is not a usable file name");
+            continue;
+        }
+        const auto path = wb_.dataPath(StatsFileName(record.type, record.nick));
+        std::error_code ec;
+        if (!fs::is_regular_file(path, ec)) continue;
+        const fs::file_time_type time = fs::last_write_time(path, ec);
+        if (ec) continue;
+
+        int row;
+        auto it = chosen.find(record.nick);
+        if (it != chosen.end()) {
+            // Only a strictly newer page replaces the one chosen: equal times keep the earlier record.
+            if (!(it->second.second < time)) continue;
+            row = it->second.first;
+            it->second.second = time;
+        } else {
+            AddRow(pingers(), 5);
+            row = pingers().upperRow();
+            chosen.emplace(record.nick, std::make_pair(row, time));
+        }
+        pingers().setText(kCapPingerType, row, record.type);
+        pingers().setText(kCapPingerNick, row, record.nick);
+        pingers().setText(kCapPingerUrl, row, record.url);
+        pingers().setText(kCapPingerPath, row, path.string());
+        pingers().setDate(kCapPingerDate, row, LocalDateTime(time));
+    }
+    return wb_.count(kPingersTable);
+}
+
+long CapStringsProcedures::SRT_Pingers() {
+    QuickSort(pingers(), kCapPingerNick, 0, pingers().upperRow());
+    return 0;
+}
+
+// ---------------------------------------------------------------- capability strings
+
+long CapStringsProcedures::LOA_CapStrings() {
+    if (wb_.notLoaded(kPingersTable)) return 0;
+    capStrings().reset();
+    // One row per pinger and remailer: a page that lists a remailer again keeps its first line.
+    GridIndex index(Table{}, 0, 0);
+    long added = 0;
+    for (int r = 0; r < pingers().rowCount(); ++r) {
+        const std::string nick = pingers().text(kCapPingerNick, r);
+        const std::string page = pingers().text(kCapPingerPath, r);
+        const auto lines = ReadLines(page);
+        if (!lines) {
+            wb_.detail(nick + " " + page + " cannot be opened: pinger skipped");
+            continue;
+        }
+        for (const std::string& line : *lines) {
+            if (!line.starts_with("$remailer{")) continue;
+            CapabilityLine cap;
+            if (!ParseCapabilityLine(line, cap)) {
+                wb_.detail(nick + " capability line skipped, it cannot be cut: " + line);
+                continue;
+            }
+            const int row = capStrings().loaded() ? capStrings().rowCount() : 0;
+            if (!index.insert(nick, cap.name, row)) {
+                wb_.detail(nick + " " + cap.name + " listed again: the first line kept");
+                continue;
+            }
+            AddRow(capStrings(), 5);
+            capStrings().setText(kCapNick, row, nick);
+            capStrings().setText(kCapName, row, std::move(cap.name));
+            capStrings().setText(kCapAddress, row, std::move(cap.address));
+            capStrings().setText(kCapText, row, std::move(cap.capabilities));
+            ++added;
+        }
+    }
+    return added;
+}
+
+long CapStringsProcedures::LOA_Pingeds() {
+    if (wb_.notLoaded(kMainTable)) return 0;
+    return LoadDistinctNames(capStrings(), kCapName, pingeds());
+}
+
+long CapStringsProcedures::SRT_Pingeds() {
+    QuickSort(pingeds(), 0, 0, pingeds().upperRow());
+    return 0;
+}
+
+long CapStringsProcedures::EXP_CapStrings() {
+    if (wb_.notLoaded(kMainTable) || wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
+    return ExpandGrid(capStrings(), pingers(), pingeds(), kGrid);
+}
+
+long CapStringsProcedures::REV_CapStrings() {
+    if (wb_.notLoaded(kMainTable)) return 0;
+    return BuildSortKeys(capStrings(), kGrid);
+}
+
+long CapStringsProcedures::SRT_CapStrings() {
+    QuickSort(capStrings(), kCapKey, 0, capStrings().upperRow());
+    return 0;
+}
+
+// ---------------------------------------------------------------- report
+
+std::string CapStringsReport(const Table& pingers, const Table& pingeds, const Table& capStrings,
+                             const std::string& stamp) {
+    constexpr int kW1 = 9, kW2 = 50, kW3 = 130;
+    const std::string crlf = "\r\n";
+    const std::string indent(kW1, ' ');
+    const std::string rule = indent + "|" + std::string(kW2 + 1 + kW3, '-') + "|" + crlf;
+
+    std::string out = "Reverse Comparison (Pinged-Pinger) (CapStrings Long) " + stamp + " GMT" + crlf + crlf;
+    const GridIndex index(capStrings, kCapNick, kCapName);
+    for (int i = 0; i < pingeds.rowCount(); ++i) {
+        const std::string& name = pingeds.text(0, i);
+        out += indent + "|" + PadField(name, kW2 + 1 + kW3) + "|" + crlf;
+        out += rule;
+        for (int m = 0; m < pingers.rowCount(); ++m) {
+            const std::string& nick = pingers.text(kCapPingerNick, m);
+            const int row = index.find(nick, name);
+            const std::string address = row >= 0 ? capStrings.text(kCapAddress, row) : std::string();
+            const std::string flags = row >= 0 ? capStrings.text(kCapText, row) : std::string();
+            out += PadField(nick, kW1) + "|" + PadField("<" + address + ">", kW2) + "-" + PadField(flags, kW3) +
+                   "|" + crlf;
+        }
+        out += crlf;
+    }
+    return out;
+}
+
+long CapStringsProcedures::PRT_Compil() {
+    if (wb_.notLoaded(kMainTable)) return 0;
+    // The report lines every pinger up against every remailer.
+    if (wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
+    const auto path = wb_.dataPath(kReportName);
+    const std::string report =
+        CapStringsReport(pingers(), pingeds(), capStrings(), FormatStamp(GmtNow(wb_.clock())));
+    if (WriteFileAtomically(path, report)) return 1;
+    wb_.messages().critical(path.string() + " cannot be written");
+    return 0;
+}
+
+}  // namespace parlux
