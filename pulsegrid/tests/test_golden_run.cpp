@@ -1,0 +1,106 @@
+// A whole unattended run (HYPER) over five pingers served on a loopback port,
+// every page and the run log compared with the expected files.
+#include <regex>
+
+#include "PipelineFixture.h"
+
+namespace parlux::test {
+namespace {
+
+class GoldenRun : public PipelineTest {
+protected:
+    void SetUp() override {
+        serveFile("/alpha/rlist.txt", "alpha_rlist.txt");  // LF only, as published
+        serveFile("/alpha/mlist.txt", "alpha_mlist.txt");
+        serveFile("/alpha/rlist2.html", "alpha_rlist2.html");
+        serveFile("/alpha/mlist2.html", "alpha_mlist2.html");
+        serveFile("/beta/rlist.html", "beta_rlist.html");
+        serveFile("/beta/rlist-mirror.html", "beta_rlist_mirror.html");
+        serveFile("/beta/mlist.html", "beta_mlist.html");
+        serveFile("/beta/rlist2.html", "beta_rlist2.html");
+        serveFile("/beta/mlist2.html", "beta_mlist2.html");
+        serveFile("/delta/rlist.html", "delta_rlist.html");
+        server_.serve("/gamma/empty", "");
+        server_.serve("/delta/missing", "Not here", 404);
+        startServer();
+        // epsilon is down; its cached version-2 list from an earlier run is used.
+        WriteFile(data_ / "epsilon_rlist2.shtml", ReadFile(SourceDir() / "pulsegrid/tests/data/epsilon_rlist2.shtml"));
+        const std::string down = "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort());
+        writeList("\"PGP-1\",\"beta\",\"" + url("/beta/rlist.html") + "\"\r\n" +
+                  "\"PGP-1\",\"alpha\",\"" + url("/alpha/rlist.txt") + "\"\r\n" +
+                  "\"PGP-1\",\"gamma\",\"" + url("/gamma/empty") + "\"\r\n" +
+                  "\"PGP-1\",\"delta\",\"" + url("/delta/rlist.html") + "\"\r\n" +
+                  "\"PGP-1\",\"beta\",\"" + url("/beta/rlist-mirror.html") + "\"\r\n" +
+                  "\"PGP-1\",\"../evil\",\"" + url("/gamma/empty") + "\"\r\n" +
+                  "\"MIX-1\",\"alpha\",\"" + url("/alpha/mlist.txt") + "\"\r\n" +
+                  "\"MIX-1\",\"beta\",\"" + url("/beta/mlist.html") + "\"\r\n" +
+                  "\"MIX-1\",\"delta\",\"" + url("/delta/missing") + "\"\r\n" +
+                  "\"PGP-2\",\"epsilon\",\"" + down + "/rlist2.html\"\r\n" +
+                  "\"PGP-2\",\"beta\",\"" + url("/beta/rlist2.html") + "\"\r\n" +
+                  "\"PGP-2\",\"alpha\",\"" + url("/alpha/rlist2.html") + "\"\r\n" +
+                  "\"MIX-2\",\"alpha\",\"" + url("/alpha/mlist2.html") + "\"\r\n" +
+                  "MIX-2,  beta, " + url("/beta/mlist2.html") + "\r\n" +
+                  "\"MIX-2\",\"gamma\",\"" + url("/gamma/empty") + "\"\r\n");
+    }
+
+    // The web pages carry the pingers' addresses, whose port changes per run.
+    std::string withoutPort(std::string text) const {
+        return std::regex_replace(text, std::regex("127\\.0\\.0\\.1:[0-9]+"), "127.0.0.1:PORT");
+    }
+};
+
+TEST_F(GoldenRun, HyperWritesEveryPageOfEveryTypeByteForByte) {
+    workbench().HYPER();
+
+    for (const std::string type : {"PGP-1", "MIX-1", "PGP-2", "MIX-2"}) {
+        ExpectGolden(ReadFile(data_ / ("Comp_DS_" + type + ".txt")), "hyper/Comp_DS_" + type + ".txt");
+        ExpectGolden(ReadFile(data_ / ("Comp_RS_" + type + ".txt")), "hyper/Comp_RS_" + type + ".txt");
+        ExpectGolden(withoutPort(ReadFile(data_ / ("Comp_DS_" + type + ".html"))),
+                     "hyper/Comp_DS_" + type + ".html");
+        const bool v2 = type.back() == '2';
+        EXPECT_EQ(std::filesystem::exists(data_ / ("Comp_RC_" + type + ".txt")), v2) << type;
+        if (v2) ExpectGolden(ReadFile(data_ / ("Comp_RC_" + type + ".txt")), "hyper/Comp_RC_" + type + ".txt");
+    }
+    ExpectGolden(log(), "hyper/Pulsegrid.log");
+}
+
+TEST_F(GoldenRun, HyperEndsIdleOnTheLastTypeAndStartsFlaggrid) {
+    workbench().HYPER();
+    EXPECT_EQ(workbench().statsType(), "MIX-2");
+    EXPECT_TRUE(workbench().choiceEnabled());
+    for (int t = 0; t < 3; ++t) EXPECT_FALSE(workbench().table(t).loaded());
+    ASSERT_EQ(launcher_.started.size(), 1u);
+    EXPECT_EQ(launcher_.started[0], "\"" + (program_.path() / "Flaggrid").string() + "\" FULL_AUTO");
+    EXPECT_EQ(launcher_.styles[0], 2);  // minimised
+    // Each empty page (served empty, or a 404 with no earlier copy) is reported by the repair.
+    EXPECT_EQ(messages(), (std::vector<std::string>{"<data>/gamma_rlist.shtml", "<data>/delta_mlist.shtml",
+                                                   "<data>/gamma_mlist2.shtml"}));
+}
+
+TEST_F(GoldenRun, UnreachablePingersKeepTheirCachedCopyAndBadNicksMakeNoFile) {
+    const std::string cached = ReadFile(data_ / "epsilon_rlist2.shtml");
+    workbench().chooseType(2);
+    workbench().press("LOA_Pingers");
+    EXPECT_EQ(ReadFile(data_ / "epsilon_rlist2.shtml"), cached);
+    EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "3");
+
+    workbench().RESET();
+    workbench().chooseType(0);
+    workbench().press("LOA_Pingers");
+    // beta's second record replaced its file, the first record's URL is kept.
+    EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "4");
+    EXPECT_EQ(workbench().table(kPingersTable).text(kPingerUrl, 0), url("/beta/rlist.html"));
+    EXPECT_EQ(server_.hits("/beta/rlist-mirror.html"), 1);
+    EXPECT_FALSE(std::filesystem::exists(data_.path().parent_path() / "evil_rlist.shtml"));
+    EXPECT_NE(log().find("\"../evil PGP-1 skipped: the nick is not a usable file name\""), std::string::npos);
+
+    // delta's MIX-1 page answers 404 and there was no copy: an empty file, still loaded.
+    workbench().RESET();
+    workbench().chooseType(1);
+    workbench().press("LOA_Pingers");
+    EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "3");
+    EXPECT_EQ(std::filesystem::file_size(data_ / "delta_mlist.shtml"), 0u);
+}
+
+}  // namespace
+}  // namespace parlux::test
