@@ -1,0 +1,238 @@
+// The single steps: the guards, out-of-order runs, dumps, the parsing rules
+// and the page pieces on small hand-made tables.
+#include "PipelineFixture.h"
+#include "core/DumpFile.h"
+
+namespace parlux::test {
+namespace {
+
+constexpr const char* kNotInitialized = "9\r\nSubscript out of range\r\nArray not Initialized";
+
+class Steps : public PipelineTest {
+protected:
+    // A tiny version-1 page of the given rows under an update line.
+    static std::string Page(const std::vector<std::string>& rows, const std::string& update = "Fri 30 Nov 2012 10:20:00 GMT") {
+        std::string page = "Last update: " + update + "\r\nremailer  history\r\n---------\r\n";
+        for (const auto& row : rows) page += row + "\r\n";
+        return page;
+    }
+    void loadPingers(const std::vector<std::pair<std::string, std::string>>& pages) {
+        std::string list;
+        for (const auto& [nick, content] : pages) {
+            server_.serve("/" + nick, content);
+            list += "\"" + workbench().statsType() + "\",\"" + nick + "\",\"URL/" + nick + "\"\r\n";
+        }
+        startServer();
+        const std::string base = url("");
+        for (auto pos = list.find("URL"); pos != std::string::npos; pos = list.find("URL")) list.replace(pos, 3, base);
+        writeList(list);
+    }
+};
+
+TEST_F(Steps, SuperWithAnEmptyPingerListShowsTheBoxAtEveryLaterStep) {
+    writeList("\"MIX-1\",\"alpha\",\"http://127.0.0.1:1/x\"\r\n");  // no record of PGP-1
+    workbench().SUPER();
+    EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "0");
+    // FIX, SRT_Pingers, LOA_Stats, LOA_Pingeds, SRT_Pingeds, EXP, REV, SRT_Stats, PRT.
+    EXPECT_EQ(messages_.texts, std::vector<std::string>(9, kNotInitialized));
+    EXPECT_EQ(workbench().box("txt_PRT_Compil"), "False");
+    EXPECT_EQ(workbench().box("txt_EXP_Stats"), "0");
+    EXPECT_FALSE(std::filesystem::exists(data_ / "Comp_DS_PGP-1.txt"));
+    // The sorts write no line when their table is not loaded.
+    EXPECT_EQ(log().find("SRT_Pingers in Progress"), std::string::npos);
+    EXPECT_NE(log().find("\"PRT_Compil Completed: PGP-1 - False\""), std::string::npos);
+    // The MIX-1 record was not downloaded.
+    EXPECT_FALSE(std::filesystem::exists(data_ / "alpha_mlist.shtml"));
+}
+
+TEST_F(Steps, MissingPingerListIsReportedAndLoadsNothing) {
+    workbench().press("LOA_Pingers");
+    EXPECT_EQ(messages(), std::vector<std::string>{"<data>/Pingers.lst Not found"});
+    EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "0");
+    EXPECT_FALSE(workbench().table(kPingersTable).loaded());
+    EXPECT_FALSE(workbench().choiceEnabled());  // the type stays fixed until RESET
+    workbench().RESET();
+    EXPECT_TRUE(workbench().choiceEnabled());
+}
+
+TEST_F(Steps, ParsingKeepsTheFirstLinePerRemailerAndCutsAtTheVersionsColumn) {
+    loadPingers({{"p1", Page({"abcdefghijklm rest", "abcdefghiZZZ second", "bramble  x", "Bramble  kept", "short",
+                              "", "after the end"})}});
+    workbench().press("LOA_Pingers");
+    workbench().press("LOA_Stats");
+    const Table& stats = workbench().table(kMainTable);
+    ASSERT_EQ(stats.rowCount(), 3);
+    EXPECT_EQ(stats.text(kStatsName, 0), "abcdefghi");
+    EXPECT_EQ(stats.text(kStatsText, 0), "jklm rest");  // from position 10
+    EXPECT_EQ(stats.text(kStatsName, 1), "Bramble");
+    EXPECT_EQ(stats.text(kStatsName, 2), "short");
+    EXPECT_EQ(stats.cell(kStatsText, 2), Cell::FromText(""));  // a short line: an empty stats text
+    EXPECT_EQ(workbench().table(kPingersTable).text(kPingerUpdate, 0), "2012/11/30 10:20:00");
+}
+
+TEST_F(Steps, VersionTwoTextStartsAtPosition14) {
+    workbench().chooseType(3);
+    const std::string line = "austria      000000000000    :28   ++++++++++++  100.0%  D  MHG XATLEUIN9";
+    loadPingers({{"p1", "Generated: Sat 1 Dec 2012 00:00:00 GMT\r\nh\r\nh\r\n" + line + "\r\n</PRE>\r\nx y\r\n"}});
+    workbench().press("LOA_Pingers");
+    workbench().press("LOA_Stats");
+    EXPECT_EQ(workbench().box("txt_LOA_Stats"), "1");
+    EXPECT_EQ(workbench().table(kMainTable).text(kStatsText, 0), line.substr(13));
+}
+
+TEST_F(Steps, PagesThatEndEarlyOrCarryAnUnreadableTimeAreReportedAndSkipped) {
+    loadPingers({{"cut", "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nonly one heading\r\n"},
+                 {"odd", Page({"alpha    figures"}, "sometime soon")},
+                 {"none", "no update line here\r\nalpha    x\r\n"}});
+    workbench().press("LOA_Pingers");
+    workbench().press("LOA_Stats");
+    EXPECT_EQ(messages(), std::vector<std::string>{"<data>/cut_rlist.shtml ends before its stats table"});
+    // The odd time is reported in the feedback; its rows still count.
+    EXPECT_NE(log().find("LOA_StatsArray odd PGP-1 update time not understood: sometime soon"), std::string::npos);
+    EXPECT_EQ(workbench().box("txt_LOA_Stats"), "1");
+    EXPECT_EQ(workbench().table(kPingersTable).text(kPingerUpdate, 1), "");
+
+    // A page that has disappeared since the download.
+    std::filesystem::remove(data_ / "none_rlist.shtml");
+    workbench().press("LOA_Stats");
+    EXPECT_EQ(messages().back(), "<data>/none_rlist.shtml Not found");
+}
+
+TEST_F(Steps, ExpandRefusesWhileThePingersOrPingedsAreNotLoaded) {
+    loadPingers({{"p1", Page({"alpha    one"})}});
+    workbench().press("LOA_Pingers");
+    workbench().press("LOA_Stats");
+    workbench().press("EXP_Stats");  // LOA_Pingeds not run yet
+    EXPECT_EQ(workbench().box("txt_EXP_Stats"), "0");
+    EXPECT_EQ(messages_.texts, std::vector<std::string>{kNotInitialized});
+    EXPECT_EQ(workbench().table(kMainTable).rowCount(), 1);
+}
+
+TEST_F(Steps, GridHasOneRowPerPairOrderedRemailerByRemailer) {
+    loadPingers({{"p2", Page({"beta     b2", "alpha    a2"})}, {"p1", Page({"gamma    g1", "alpha    a1"})}});
+    for (const auto& step : {"LOA_Pingers", "FIX_LfToCrLf", "SRT_Pingers", "LOA_Stats", "LOA_Pingeds", "SRT_Pingeds",
+                             "EXP_Stats", "REV_Stats", "SRT_Stats"})
+        workbench().press(step);
+    EXPECT_EQ(workbench().box("txt_EXP_Stats"), "6");  // the grid size, not the rows added
+    const Table& stats = workbench().table(kMainTable);
+    ASSERT_EQ(stats.rowCount(), 6);
+    const std::vector<std::string> keys = {"alpha    p1       ", "alpha    p2       ", "beta     p1       ",
+                                           "beta     p2       ", "gamma    p1       ", "gamma    p2       "};
+    for (int r = 0; r < 6; ++r) EXPECT_EQ(stats.text(kStatsKey, r), keys[r]) << r;
+    // Rows added by the expansion have no stats text at all.
+    EXPECT_EQ(stats.cell(kStatsText, 2).kind, Cell::Kind::Empty);
+    // Expanding again adds nothing.
+    workbench().press("EXP_Stats");
+    EXPECT_EQ(stats.rowCount(), 6);
+}
+
+TEST_F(Steps, DumpsSurviveSaveRestoreSaveAndMissingDumpsAreReported) {
+    loadPingers({{"p1", Page({"alpha    one"})}, {"p2", Page({"beta     two"})}});
+    for (const auto& step : {"LOA_Pingers", "SRT_Pingers", "LOA_Stats", "LOA_Pingeds", "SRT_Pingeds", "EXP_Stats",
+                             "REV_Stats", "SRT_Stats"})
+        workbench().press(step);
+    std::vector<std::string> first;
+    for (int t = 0; t < 3; ++t) {
+        workbench().save(t);
+        first.push_back(ReadFile(workbench().dumpPath(t)));
+    }
+    EXPECT_EQ(workbench().box("txt_DMP_Stats"), "4");
+    // An expanded row: the pinger, the remailer, nothing, the key.
+    EXPECT_NE(first[2].find("\"p1\",\"beta\",,\"beta     p1       \"\r\n"), std::string::npos);
+    EXPECT_EQ(workbench().dumpPath(0).filename(), "DMP-S_PingersArray.tmp");
+
+    const Table before = workbench().table(kMainTable);
+    for (int t = 0; t < 3; ++t) {
+        workbench().table(t).reset();
+        const int rows = workbench().restore(t);
+        EXPECT_EQ(rows, workbench().count(t));
+        EXPECT_GT(rows, 0);
+        workbench().save(t);
+        EXPECT_EQ(ReadFile(workbench().dumpPath(t)), first[t]) << t;
+    }
+    EXPECT_EQ(workbench().table(kMainTable), before);
+
+    workbench().RESET();
+    for (int t = 0; t < 3; ++t) EXPECT_FALSE(std::filesystem::exists(workbench().dumpPath(t)));
+    EXPECT_EQ(workbench().box("txt_DMP_Stats"), "");
+    EXPECT_EQ(workbench().restore(kPingedsTable), 0);
+    EXPECT_EQ(messages(), std::vector<std::string>{"<data>/DMP-S_PingedsArray.tmp Not found"});
+    // Saving a table that is not loaded writes nothing and shows 0.
+    EXPECT_EQ(workbench().save(kMainTable), 0);
+    EXPECT_EQ(workbench().box("txt_DMP_Stats"), "0");
+    EXPECT_FALSE(std::filesystem::exists(workbench().dumpPath(kMainTable)));
+}
+
+TEST_F(Steps, OutputViewOpensTwoOrThreeTextPagesAndDumpViewsUseTheEditor) {
+    workbench().chooseType(1);
+    workbench().viewOutput();
+    EXPECT_EQ(launcher_.started.size(), 2u);
+    workbench().chooseType(3);
+    workbench().viewOutput();
+    ASSERT_EQ(launcher_.started.size(), 5u);
+    EXPECT_EQ(launcher_.started[4], "EditPad.exe \"" + (data_ / "Comp_RC_MIX-2.txt").string() + "\"");
+    workbench().viewDump(kMainTable);
+    EXPECT_EQ(launcher_.started.back(), "EditPad.exe \"" + (data_ / "DMP-S_StatsArray.tmp").string() + "\"");
+}
+
+// Tables as a hand-restored dump could leave them: nicks equal in their first
+// nine characters and a remailer row out of order. Cells still land under
+// their own pinger.
+TEST(StatsPages, CellsAreFoundByPingerAndRemailer) {
+    Table pingers, pingeds, stats;
+    pingers.create(3);
+    pingers.setText(0, 0, "pingerlongA");
+    pingers.setText(1, 0, "http://a/");
+    pingers.setText(2, 0, "2012/11/30 10:20:00");
+    pingers.growRow();
+    pingers.setText(0, 1, "pingerlongB");
+    pingers.setText(1, 1, "http://b/");
+    pingeds.create(1);
+    pingeds.setText(0, 0, "alpha");
+    stats.create(4);
+    stats.setText(0, 0, "pingerlongB");
+    stats.setText(1, 0, "alpha");
+    stats.setText(2, 0, "               B-figures  ");
+    const StatsPageInput in{pingers, pingeds, stats, "PGP-1", "2026/12/07 11:30:05"};
+    const auto lines = CrLfLines(ReverseTextPage(in));
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[4], "pingerlong 2012/11/30 10:20:0|" + std::string(29, ' ') + "|");
+    EXPECT_EQ(lines[5], "pingerlong                   |" + PadField("               B-figures  ", 29) + "|");
+
+    const auto direct = CrLfLines(DirectTextPage(in));
+    EXPECT_EQ(direct[2], "         |pingerlongA     |pingerlongB     |");
+    EXPECT_EQ(direct[6], "alpha    |                |     B-figures  |");
+}
+
+TEST(StatsPages, WebCellsEscapeRemoteTextAndTurnBlanksIntoUnderscores) {
+    Table pingers, pingeds, stats;
+    pingers.create(3);
+    pingers.setText(0, 0, "p1");
+    pingers.setText(1, 0, "http://p1.example.org/rlist.html");
+    pingeds.create(1);
+    pingeds.setText(0, 0, "<i>x\"");
+    stats.create(4);
+    stats.setText(0, 0, "p1");
+    stats.setText(1, 0, "<i>x\"");
+    stats.setText(2, 0, "history  <b>:00  9&.00%");
+    const auto lines = CrLfLines(DirectWebPage({pingers, pingeds, stats, "PGP-1", "2026/12/07 11:30:05"}));
+    const auto at = [&](const std::string& start) {
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].starts_with(start)) return i;
+        return lines.size();
+    };
+    const std::size_t row = at("    <td width=\"40\" height=\"34\"><strong><font color=\"#0000FF\">");
+    ASSERT_LT(row + 2, lines.size());
+    EXPECT_EQ(lines[row], "    <td width=\"40\" height=\"34\"><strong><font color=\"#0000FF\">&lt;i&gt;x&quot;</font></strong></td>");
+    // The last 16 characters are "  <b>:00  9&.00%": the first 8 and the last 7 of them.
+    EXPECT_EQ(lines[row + 1], "    <td width=\"40\" height=\"34\">__&lt;b&gt;:00</td>");
+    EXPECT_EQ(lines[row + 2], "    <td width=\"40\" height=\"34\">_9&amp;.00%</td>");
+    EXPECT_EQ(lines[at("    <td width=\"40\" height=\"34\" colspan=\"2\">")],
+              "    <td width=\"40\" height=\"34\" colspan=\"2\"><strong><a href=\"http://p1.example.org/rlist.html\" "
+              "TARGET=\"_blank\">p1</a></font></strong> <strong><a href=\"p1_rlist.shtml\" TARGET=\"_blank\">K</a>"
+              "</font></strong>  _GMT</td>");
+    EXPECT_EQ(lines.back(), "</html>");
+}
+
+}  // namespace
+}  // namespace parlux::test
