@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/Sinks.h"
 
@@ -19,7 +20,8 @@ namespace parlux {
 enum ShowStyle : short { kShowHidden = 0, kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3 };
 
 // Opens a document, folder or address with the desktop's opener; returns at
-// once and never raises, whatever the target.
+// once and never raises, whatever the target. A program of the suite named
+// with ".exe" (the Apps menus) is started instead, without the extension.
 void ShellOpen(QWidget* window, const QString& target);
 
 // Runs a command line as a new process and waits for it to end; a command
@@ -31,6 +33,10 @@ void ExecCmd(const std::string& commandLine, short showStyle);
 // of the suite named by path + ".exe" runs the executable beside it without
 // the extension. Returns false when nothing could be started.
 bool StartDetached(const std::string& commandLine, short showStyle);
+
+// What StartDetached runs for a command line: the program followed by its
+// arguments, after the mapping above; empty when there is nothing to run.
+std::vector<std::string> MapCommandLine(const std::string& commandLine);
 
 // The folder of the system's shared libraries.
 std::string SystemDirectory();

@@ -1,0 +1,371 @@
+// The desktop layer: starting programs, the opener, message boxes without a
+// display, and one running copy per program.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "TestSupport.h"
+#include "desktop/Desktop.h"
+
+namespace parlux {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::ScopedEnv;
+using test::TempDir;
+using test::WriteFile;
+using Strings = std::vector<std::string>;
+
+void MakeExecutable(const fs::path& path, const std::string& script) {
+    WriteFile(path, script);
+    fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+}
+
+// A script that appends one line per run to log: its own name and its
+// arguments, separated by '|'.
+void MakeRecorder(const fs::path& path, const fs::path& log) {
+    MakeExecutable(path, "#!/bin/sh\n"
+                         "line=$(basename \"$0\")\n"
+                         "for a in \"$@\"; do line=\"$line|$a\"; done\n"
+                         "printf '%s\\n' \"$line\" >> '" +
+                             log.string() + "'\n");
+}
+
+// The lines of log once it has at least count of them (5 s at most).
+Strings WaitForLines(const fs::path& log, std::size_t count) {
+    Strings lines;
+    for (int i = 0; i < 500; ++i) {
+        lines.clear();
+        std::string content = ReadFile(log), line;
+        for (char c : content) {
+            if (c == '\n') {
+                lines.push_back(line);
+                line.clear();
+            } else {
+                line += c;
+            }
+        }
+        if (lines.size() >= count) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return lines;
+}
+
+// A folder with a recording "xdg-open", put first on PATH for the test.
+class OpenerTest : public ::testing::Test {
+protected:
+    OpenerTest() : path_("PATH", (bin.path().string() + ":" + std::getenv("PATH")).c_str()) {
+        MakeRecorder(bin / "xdg-open", log());
+    }
+    fs::path log() const { return bin / "started.log"; }
+
+    TempDir bin;
+    ScopedEnv path_;
+};
+
+TEST(MapCommandLine, EditorAndExplorerGoToTheOpener) {
+    EXPECT_EQ(MapCommandLine("EditPad.exe /data/DMP-S_Pingers.tmp"), (Strings{"xdg-open", "/data/DMP-S_Pingers.tmp"}));
+    EXPECT_EQ(MapCommandLine("Editpad.exe /data/Comp_DS_PGP-1.txt"), (Strings{"xdg-open", "/data/Comp_DS_PGP-1.txt"}));
+    EXPECT_EQ(MapCommandLine("\"/opt/Edit Pad/EDITPAD.EXE\" /d/x.txt"), (Strings{"xdg-open", "/d/x.txt"}));
+    EXPECT_EQ(MapCommandLine("C:\\Tools\\editpad.exe /d/x.txt"), (Strings{"xdg-open", "/d/x.txt"}));
+    // The data folder may hold blanks; the rest of the line is the one file.
+    EXPECT_EQ(MapCommandLine("EditPad.exe /home/u/My Parlux/Comp_RS_MIX-2.txt"),
+              (Strings{"xdg-open", "/home/u/My Parlux/Comp_RS_MIX-2.txt"}));
+    EXPECT_EQ(MapCommandLine("EditPad.exe \"/home/u/My Parlux/a.txt\""), (Strings{"xdg-open", "/home/u/My Parlux/a.txt"}));
+
+    EXPECT_EQ(MapCommandLine("EXPLORER.EXE /n,/e,/home/u/Parlux"), (Strings{"xdg-open", "/home/u/Parlux"}));
+    EXPECT_EQ(MapCommandLine("EXPLORER.EXE /n,/srv/My Data"), (Strings{"xdg-open", "/srv/My Data"}));
+    EXPECT_EQ(MapCommandLine("explorer.exe /N,/E,\"/srv/a b\""), (Strings{"xdg-open", "/srv/a b"}));
+
+    // Nothing to open: nothing to start.
+    EXPECT_TRUE(MapCommandLine("EditPad.exe").empty());
+    EXPECT_TRUE(MapCommandLine("EXPLORER.EXE /n,/e,").empty());
+    EXPECT_TRUE(MapCommandLine("").empty());
+    EXPECT_TRUE(MapCommandLine("   ").empty());
+}
+
+TEST(MapCommandLine, OtherProgramsKeepTheirWords) {
+    EXPECT_EQ(MapCommandLine("sleep 1"), (Strings{"sleep", "1"}));
+    EXPECT_EQ(MapCommandLine("\"my tool\" -x \"a b\""), (Strings{"my tool", "-x", "a b"}));
+    // A name that merely contains the editor's is not the editor.
+    EXPECT_EQ(MapCommandLine("NotEditPad.exe x"), (Strings{"NotEditPad.exe", "x"}));
+}
+
+TEST(MapCommandLine, SuiteProgramRunsWithoutExe) {
+    TempDir dir;
+    MakeExecutable(dir / "Flaggrid", "#!/bin/sh\n");
+    MakeExecutable(dir / "Both", "#!/bin/sh\n");
+    MakeExecutable(dir / "Both.exe", "#!/bin/sh\n");
+    const std::string folder = dir.path().string();
+
+    EXPECT_EQ(MapCommandLine(folder + "/Flaggrid.exe FULL_AUTO"), (Strings{folder + "/Flaggrid", "FULL_AUTO"}));
+    EXPECT_EQ(MapCommandLine(folder + "/FLAGGRID.EXE"), (Strings{folder + "/FLAGGRID.EXE"}));  // names are exact
+    EXPECT_EQ(MapCommandLine(folder + "\\Flaggrid.exe FULL_AUTO"), (Strings{folder + "/Flaggrid", "FULL_AUTO"}));
+    EXPECT_EQ(MapCommandLine(folder + "/Both.exe"), (Strings{folder + "/Both.exe"}));
+    EXPECT_EQ(MapCommandLine(folder + "/Missing.exe x"), (Strings{folder + "/Missing.exe", "x"}));
+}
+
+TEST_F(OpenerTest, StartDetachedRunsTheMappedProgram) {
+    const std::string folder = bin.path().string();
+    MakeRecorder(bin / "Flaggrid", log());
+
+    EXPECT_TRUE(StartDetached("EditPad.exe " + folder + "/DMP-S_Stats.tmp", kShowMinimized));
+    ASSERT_EQ(WaitForLines(log(), 1).size(), 1u);
+    EXPECT_TRUE(StartDetached(folder + "/Flaggrid.exe FULL_AUTO", kShowMinimized));
+    EXPECT_EQ(WaitForLines(log(), 2), (Strings{"xdg-open|" + folder + "/DMP-S_Stats.tmp", "Flaggrid|FULL_AUTO"}));
+
+    EXPECT_FALSE(StartDetached(folder + "/NoSuchProgram.exe FULL_AUTO", kShowNormal));
+    EXPECT_FALSE(StartDetached("", kShowNormal));
+}
+
+TEST_F(OpenerTest, ShellOpenHandsTheTargetOverAsOneWord) {
+    // Blanks, quotes and shell syntax reach the opener untouched, and no shell runs them.
+    const std::string trap = (bin / "trap").string();
+    const std::string garbage = "no such \"file\" ; touch " + trap + " $(touch " + trap + ") | `x` 'q' %20 *";
+    EXPECT_NO_THROW(ShellOpen(nullptr, QString()));
+    EXPECT_NO_THROW(ShellOpen(nullptr, QStringLiteral("   ")));
+    EXPECT_NO_THROW(ShellOpen(nullptr, QString::fromStdString(garbage)));
+    ASSERT_EQ(WaitForLines(log(), 1).size(), 1u);  // one at a time, so that the order is known
+    EXPECT_NO_THROW(ShellOpen(nullptr, QStringLiteral("https://example.invalid/Parlux/")));
+    EXPECT_EQ(WaitForLines(log(), 2), (Strings{"xdg-open|" + garbage, "xdg-open|https://example.invalid/Parlux/"}));
+    EXPECT_FALSE(fs::exists(trap));
+}
+
+TEST_F(OpenerTest, ShellOpenStartsASuiteProgram) {
+    MakeRecorder(bin / "Gridhub", log());
+    ShellOpen(nullptr, QString::fromStdString((bin / "Gridhub.exe").string()));
+    EXPECT_EQ(WaitForLines(log(), 1), (Strings{"Gridhub"}));
+}
+
+TEST(ShellOpen, WithoutAnOpenerNothingHappens) {
+    TempDir empty;
+    ScopedEnv path("PATH", empty.path().c_str());
+    EXPECT_NO_THROW(ShellOpen(nullptr, QStringLiteral("/tmp")));
+    EXPECT_FALSE(StartDetached("EditPad.exe /tmp/x.txt", kShowNormal));
+}
+
+TEST(ExecCmd, WaitsForTheProgramToEnd) {
+    TempDir dir;
+    const auto out = dir / "out.txt";
+    QElapsedTimer timer;
+    timer.start();
+    ExecCmd("sh -c \"sleep 0.3; echo done > " + out.string() + "\"", kShowHidden);
+    EXPECT_GE(timer.elapsed(), 300);
+    EXPECT_EQ(ReadFile(out), "done\n");
+}
+
+TEST(ExecCmd, ProgramThatCannotStartReturnsAtOnce) {
+    QElapsedTimer timer;
+    timer.start();
+    ExecCmd("/no/such/folder/pgp.exe -kvc", kShowHidden);
+    ExecCmd("", kShowHidden);
+    EXPECT_LT(timer.elapsed(), 1000);
+}
+
+TEST(ExecCmd, ChildReadsNoInput) {
+    // A child that reads its input must see the end of it, not wait for a user.
+    TempDir dir;
+    QElapsedTimer timer;
+    timer.start();
+    ExecCmd("timeout 5 sh -c \"cat > " + (dir / "in.txt").string() + "\"", kShowHidden);
+    EXPECT_LT(timer.elapsed(), 4000);
+    EXPECT_TRUE(fs::exists(dir / "in.txt"));
+}
+
+TEST(ExecCmd, SuiteProgramRunsWithoutExe) {
+    TempDir dir;
+    MakeRecorder(dir / "Tool", dir / "ran.log");
+    ExecCmd((dir / "Tool.exe").string() + " a \"b c\"", kShowHidden);
+    EXPECT_EQ(ReadFile(dir / "ran.log"), "Tool|a|b c\n");
+}
+
+TEST(SystemDirectory, HoldsTheCLibrary) {
+    bool found = false;
+    for (const auto& entry : fs::directory_iterator(SystemDirectory()))
+        found = found || entry.path().filename().string().rfind("libc.so", 0) == 0;
+    EXPECT_TRUE(found) << SystemDirectory();
+}
+
+// Captures what is written to file descriptor 2 while alive.
+class StderrCapture {
+public:
+    explicit StderrCapture(const fs::path& file) {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, 2);
+        ::close(fd);
+    }
+    ~StderrCapture() {
+        std::fflush(stderr);
+        ::dup2(saved_, 2);
+        ::close(saved_);
+    }
+
+private:
+    int saved_;
+};
+
+TEST(Headless, DisplayDetection) {
+    ScopedEnv display("DISPLAY", nullptr), wayland("WAYLAND_DISPLAY", nullptr), platform("QT_QPA_PLATFORM", "");
+    EXPECT_TRUE(NoDisplayAvailable());  // an empty value counts as none
+    {
+        ScopedEnv x("DISPLAY", ":0");
+        EXPECT_FALSE(NoDisplayAvailable());
+    }
+    {
+        ScopedEnv w("WAYLAND_DISPLAY", "wayland-0");
+        EXPECT_FALSE(NoDisplayAvailable());
+    }
+    {
+        ScopedEnv p("QT_QPA_PLATFORM", "xcb");
+        EXPECT_FALSE(NoDisplayAvailable());
+        PrepareDisplay();  // a chosen platform is left alone
+        EXPECT_STREQ(std::getenv("QT_QPA_PLATFORM"), "xcb");
+    }
+}
+
+TEST(Headless, MessagesGoToStderrWithoutBlocking) {
+    ScopedEnv display("DISPLAY", nullptr), wayland("WAYLAND_DISPLAY", nullptr), platform("QT_QPA_PLATFORM", nullptr);
+    PrepareDisplay();
+    EXPECT_STREQ(std::getenv("QT_QPA_PLATFORM"), "offscreen");
+    EXPECT_TRUE(RunningHeadless());
+
+    // Should a box open after all, close it so that the test fails instead of hanging.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+    guard.start(2000);
+
+    TempDir dir;
+    {
+        StderrCapture capture(dir / "stderr.txt");
+        QtMessageSink sink;
+        sink.critical("/home/u/Parlux/DMP-S_Stats.tmp Not found");
+        sink.critical("Stats Array not Initialized");
+    }
+    EXPECT_EQ(ReadFile(dir / "stderr.txt"), "/home/u/Parlux/DMP-S_Stats.tmp Not found\nStats Array not Initialized\n");
+}
+
+QString UniqueName() {
+    std::random_device random;
+    return QStringLiteral("parlux-probe-%1-%2").arg(QCoreApplication::applicationPid()).arg(random());
+}
+
+QString ProbePath() { return QString::fromStdString((test::BinDir() / "single_instance_probe").string()); }
+
+// Reads the probe's output until it holds word (5 s at most).
+bool WaitForOutput(QProcess& process, const QByteArray& word, QByteArray& output) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!output.contains(word) && timer.elapsed() < 5000) {
+        process.waitForReadyRead(100);
+        output += process.readAllStandardOutput();
+    }
+    return output.contains(word);
+}
+
+TEST(SingleInstance, SecondCopyActivatesTheFirstAndEnds) {
+    const QString name = UniqueName();
+    QProcess first;
+    first.start(ProbePath(), {name});
+    QByteArray firstOutput;
+    ASSERT_TRUE(WaitForOutput(first, "first", firstOutput)) << firstOutput.toStdString();
+
+    QProcess second;
+    second.start(ProbePath(), {name});
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitCode(), 3);
+    EXPECT_EQ(second.readAllStandardOutput(), "second\n");
+
+    ASSERT_TRUE(first.waitForFinished(5000));
+    firstOutput += first.readAllStandardOutput();
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_EQ(firstOutput, "first\nrestored\n");
+}
+
+TEST(SingleInstance, SocketOfAKilledCopyDoesNotBlock) {
+    const QString name = UniqueName();
+    const QString socketFile = QDir::temp().filePath(SingleInstance(name).serverName());
+    QProcess killed;
+    killed.start(ProbePath(), {name});
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(killed, "first", output));
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(5000));
+    ASSERT_TRUE(QFile::exists(socketFile));  // what the crash left behind
+
+    QProcess next;
+    next.start(ProbePath(), {name});
+    output.clear();
+    EXPECT_TRUE(WaitForOutput(next, "first", output)) << output.toStdString();
+
+    QProcess second;
+    second.start(ProbePath(), {name});
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitCode(), 3);
+    ASSERT_TRUE(next.waitForFinished(5000));
+    EXPECT_EQ(next.exitCode(), 0);
+}
+
+TEST(SingleInstance, InProcessActivationRestoresTheWindow) {
+    const QString name = UniqueName();
+    SingleInstance first(name);
+    // A plain file where the socket goes, as another leftover.
+    const QString socketFile = QDir::temp().filePath(first.serverName());
+    {
+        QFile leftover(socketFile);
+        ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    }
+    ASSERT_FALSE(first.anotherIsRunning());
+    EXPECT_FALSE(first.anotherIsRunning());  // asking again changes nothing
+
+    QWidget window;
+    window.showMinimized();
+    first.setWindow(&window);
+    QSignalSpy activated(&first, &SingleInstance::activationRequested);
+
+    SingleInstance second(name);
+    EXPECT_EQ(second.serverName(), first.serverName());
+    EXPECT_TRUE(second.anotherIsRunning());
+    ASSERT_TRUE(activated.wait(5000));
+    EXPECT_EQ(activated.count(), 1);
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST(SingleInstance, ServerNameIsOneSafeFileName) {
+    const QString name = SingleInstance(QStringLiteral("../Pulse grid/ä")).serverName();
+    EXPECT_FALSE(name.contains(u'/'));
+    EXPECT_FALSE(name.contains(u' '));
+    EXPECT_FALSE(name.startsWith(u'.'));
+    EXPECT_NE(name, SingleInstance(QStringLiteral("Flaggrid")).serverName());
+}
+
+}  // namespace
+}  // namespace parlux
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    // Never put test windows on a real screen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
