@@ -44,12 +44,12 @@ int SaveDump(const Table& table, int columns, const std::filesystem::path& path)
 
 namespace {
 
-Cell CellFromField(std::string field, bool quoted) {
+Cell CellFromField(std::string& field, bool quoted) {
     if (quoted)
         return Cell::FromText(std::move(field));
     if (field.empty())
         return Cell{};
-    if (field.front() == '#') {
+    if (field[0] == '#') {
         DateTime date;
         if (ParseLogDate(field, date))
             return Cell::FromDate(date);
@@ -80,7 +80,7 @@ int RestoreDump(Table& table, int columns, const std::filesystem::path& path) {
             bool quoted = false;
             if (!detail::ScanField(content, pos, kSkipEmptyLines, field, &quoted))
                 break;  // the file ends inside the row: the rest stays never-written
-            table.cell(column, rows) = CellFromField(std::move(field), quoted);
+            table.cell(column, rows) = CellFromField(field, quoted);
         }
         ++rows;
     }
