@@ -1,0 +1,106 @@
+// One stats type from cached pages through LOA_Stats ... PRT_Compil, at 60,
+// 120 and 240 pingers × 500 remailers (30,000, 60,000 and 120,000 grid rows).
+//   build/bin/pipeline_bench            (all sizes)
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "StatsComparer.h"
+#include "core/Common.h"
+
+namespace parlux {
+namespace {
+
+constexpr int kRemailers = 500;
+
+class QuietFeedback final : public FeedbackSink {
+public:
+    void feedBack(std::string_view top, std::string_view detail, int) override {
+        if (!top.empty()) top_ = top;
+        if (!detail.empty()) detail_ = detail;
+    }
+    const std::string& top() const override { return top_; }
+    const std::string& detail() const override { return detail_; }
+
+private:
+    std::string top_, detail_;
+};
+
+class NoMessages final : public MessageSink {
+public:
+    void critical(std::string_view) override {}
+};
+
+class NoLauncher final : public ProgramLauncher {
+public:
+    bool start(const std::string&, short) override { return true; }
+};
+
+std::string Nick(int i) { return "pinger" + std::to_string(1000 + i); }
+
+// A version-1 Mixmaster page of the given pinger: every remailer but a few, in
+// an order of the pinger's own (real pages sort by uptime, not by name).
+std::string Page(int pinger, std::mt19937& random) {
+    std::vector<int> order(kRemailers);
+    for (int i = 0; i < kRemailers; ++i) order[i] = i;
+    std::shuffle(order.begin(), order.end(), random);
+    std::string page = "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nmixmaster           history  latency  uptime\r\n"
+                       "--------------------------------------------\r\n";
+    char line[80];
+    for (int r : order) {
+        if ((r + pinger) % 17 == 0) continue;  // not every pinger sees every remailer
+        std::snprintf(line, sizeof line, "rem%05d       +++++++++-++  1:%02d:%02d %6.2f%%\r\n", r, r % 60, pinger % 60,
+                      100.0 - (r % 1000) / 10.0);
+        page += line;
+    }
+    return page;
+}
+
+std::filesystem::path PrepareFolder(int pingers) {
+    const auto folder = std::filesystem::temp_directory_path() / ("parlux-bench-" + std::to_string(pingers));
+    std::filesystem::create_directories(folder);
+    std::mt19937 random(pingers);
+    for (int p = 0; p < pingers; ++p) {
+        std::ofstream out(folder / StatsFileName("MIX-1", Nick(p)), std::ios::binary | std::ios::trunc);
+        out << Page(p, random);
+    }
+    return folder;
+}
+
+void Pipeline(benchmark::State& state) {
+    const int pingers = static_cast<int>(state.range(0));
+    const auto folder = PrepareFolder(pingers);
+    QuietFeedback feedback;
+    NoMessages messages;
+    NoLauncher launcher;
+    InitGMTOffset();
+    StatsWorkbench workbench(WorkbenchEnv{folder, folder, &feedback, &messages, &SystemClock(), &launcher});
+    workbench.chooseType(1);
+    Table& list = workbench.table(kPingersTable);
+    list.create(3);
+    for (int p = 0; p < pingers; ++p) {
+        if (p) list.growRow();
+        list.setText(kPingerNick, p, Nick(p));
+        list.setText(kPingerUrl, p, "http://" + Nick(p) + ".example.org/mlist.html");
+    }
+    for (auto _ : state) {
+        for (const auto* step : {"LOA_Stats", "LOA_Pingeds", "SRT_Pingeds", "EXP_Stats", "REV_Stats", "SRT_Stats",
+                                 "PRT_Compil"})
+            workbench.press(step);
+    }
+    state.counters["grid_rows"] = workbench.count(kMainTable);
+    if (workbench.box("txt_PRT_Compil") != "True") state.SkipWithError("the pages were not written");
+    std::filesystem::remove_all(folder);
+}
+
+BENCHMARK(Pipeline)->Arg(60)->Arg(120)->Arg(240)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+}  // namespace parlux
+
+BENCHMARK_MAIN();
