@@ -1,0 +1,113 @@
+#pragma once
+// A Flaggrid workbench over a scratch data folder, with a fixed clock, a real
+// run log, recording sinks, and builders for remailer-list pages in the form
+// the pingers publish them (HTML, entities, CR LF as repaired by Pulsegrid).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CapStringsComparer.h"
+#include "TestSupport.h"
+#include "core/Common.h"
+
+namespace parlux::test {
+
+class RecordingLauncher final : public ProgramLauncher {
+public:
+    bool start(const std::string& commandLine, short showStyle) override {
+        started.push_back(commandLine);
+        styles.push_back(showStyle);
+        return true;
+    }
+    std::vector<std::string> started;
+    std::vector<short> styles;
+};
+
+// One remailer of a hand-made list: name, address and capability flags.
+struct Remailer {
+    std::string name, address, flags;
+};
+
+// A capability line as the list text has it (before HTML escaping).
+std::string CapabilityText(const Remailer& r);
+// &, ", <, > as the pingers' web pages write them.
+std::string HtmlEntities(const std::string& text);
+// LF line ends to CR LF (what Pulsegrid's repair leaves behind).
+std::string ToCrLf(const std::string& text);
+// The list text inside the pingers' web page: head, introduction, <PRE>, footer.
+std::string HtmlPage(const std::string& title, const std::string& listText);
+// A version-1 Cypherpunk list: capability lines, an empty line, the stats table.
+std::string Version1List(const std::vector<Remailer>& remailers);
+// A version-2 list ("Cypherpunk" or "Mixmaster"): the stats table, then the
+// capability lines after "Remailer-Capabilities:".
+std::string Version2List(const std::string& network, const std::vector<Remailer>& remailers);
+// The real version-1 Cypherpunk list kept with the tests.
+std::string RealWorldRlist();
+
+// Sets a file's modification time to a moment given to the second plus extra milliseconds.
+void SetFileTime(const std::filesystem::path& path, DateTime when, int extraMilliseconds = 0);
+
+// Sets TZ for the scope, so that file times read back as known wall-clock times.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* tz);
+    ~ScopedTimeZone();
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    std::unique_ptr<ScopedEnv> env_;
+};
+
+// Compares a produced file with the expected one kept in the repository; with
+// PARLUX_UPDATE_GOLDEN=1 in the environment the expected file is rewritten.
+void ExpectGolden(const std::string& actual, const std::string& goldenName);
+
+class FlaggridTest : public ::testing::Test {
+protected:
+    FlaggridTest()
+        // Local ten o'clock at GMT+2: the report is stamped eight o'clock GMT.
+        : clock_(MakeDateTime(2024, 3, 5, 10, 0, 0), MakeDateTime(2024, 3, 5, 8, 0, 0)),
+          feedback_(RunLog(program_.path() / "Flaggrid.log"), clock_) {
+        InitGMTOffset(clock_);
+        feedback_.log().reset();
+    }
+
+    CapStringsWorkbench& workbench() {
+        if (!workbench_)
+            workbench_ = std::make_unique<CapStringsWorkbench>(
+                WorkbenchEnv{data_.path(), program_.path(), &feedback_, &messages_, &clock_, &launcher_});
+        return *workbench_;
+    }
+    void writeList(const std::string& content) { WriteFile(data_ / "Pingers.lst", content); }
+    // A page of the data folder under the name Pulsegrid gives it.
+    std::filesystem::path writePage(const std::string& type, const std::string& nick, const std::string& content) {
+        const auto path = data_ / StatsFileName(type, nick);
+        WriteFile(path, content);
+        return path;
+    }
+    std::string report() const { return ReadFile(data_ / "Comp_RC_0000.txt"); }
+    bool reportExists() const { return std::filesystem::exists(data_ / "Comp_RC_0000.txt"); }
+    // The run log's records as written (without CR LF), the scratch folder written as <data>.
+    std::vector<std::string> logRecords() const;
+    // Message texts with the scratch folder written as <data>.
+    std::vector<std::string> messages() const;
+    std::string withoutDataFolder(std::string text) const;
+
+    // Runs the actions up to and including the last one named, in SUPER's order.
+    void runThrough(const std::string& lastAction);
+
+    TempDir data_;
+    TempDir program_;
+    FixedClock clock_;
+    RecordingMessages messages_;
+    RecordingLauncher launcher_;
+    FeedbackLines feedback_;
+    std::unique_ptr<CapStringsWorkbench> workbench_;
+};
+
+}  // namespace parlux::test
