@@ -1,0 +1,195 @@
+// The Pulsegrid program itself, run headless as a subprocess (no display in
+// its environment) on a scratch data folder: the unattended run, the command
+// line test and the one-copy rule. These share build/bin/Pulsegrid.log and so
+// run one at a time.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "Pingers.h"
+
+namespace parlux::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PulsegridProgram : public ::testing::Test {
+protected:
+    PulsegridProgram() {
+        ServePingers(server_);
+        server_.start();
+        WriteFile(data_ / "Pingers.lst", PingersList(server_));
+    }
+    ~PulsegridProgram() override { awaitFollowUp(); }
+
+    static fs::path binary() { return BinDir() / "Pulsegrid"; }
+    static fs::path runLog() { return BinDir() / "Pulsegrid.log"; }
+
+    std::unique_ptr<QProcess> start(const QStringList& arguments) {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        env.insert("PARLUX_DATA", QString::fromStdString(data_.path().string()));
+        // The one-copy socket lives in the temp folder: keep it apart from any other run.
+        env.insert("TMPDIR", QString::fromStdString(tmp_.path().string()));
+        process->setProcessEnvironment(env);
+        process->setProgram(QString::fromStdString(binary().string()));
+        process->setArguments(arguments);
+        process->start();
+        EXPECT_TRUE(process->waitForStarted(5000)) << process->errorString().toStdString();
+        return process;
+    }
+
+    // A copy that has nothing to do says so on stderr once its start-up is over.
+    static bool waitIdle(QProcess& process, std::string& errors) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 15000) {
+            process.waitForReadyRead(100);
+            errors += process.readAllStandardError().toStdString();
+            if (errors.find("idle until ended") != std::string::npos) return true;
+            if (process.state() == QProcess::NotRunning) return false;
+        }
+        return false;
+    }
+
+    static void end(QProcess& process) {
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+
+    std::vector<std::string> pages() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(data_.path()))
+            if (e.path().filename().string().starts_with("Comp_")) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    int hits() const {
+        int n = 0;
+        for (const auto& type : kFourTypes) n += server_.hits("/alpha/" + type) + server_.hits("/beta/" + type);
+        return n;
+    }
+
+    // The Flaggrid that a whole run starts (when one is built) works on our
+    // data folder: let it finish before the folder goes, ending it if it hangs.
+    std::vector<pid_t> followUps() const {
+        std::vector<pid_t> pids;
+        const std::string marker = "PARLUX_DATA=" + data_.path().string();
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator("/proc", ec)) {
+            const std::string name = e.path().filename().string();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            if (fs::read_symlink(e.path() / "exe", ec) != BinDir() / "Flaggrid" || ec) continue;
+            const std::string environ = ReadFile(e.path() / "environ");
+            if (environ.find(marker + '\0') != std::string::npos) pids.push_back(std::stoi(name));
+        }
+        return pids;
+    }
+    void awaitFollowUp() const {
+        if (!fs::exists(BinDir() / "Flaggrid")) return;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!followUps().empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        for (pid_t pid : followUps()) ::kill(pid, SIGTERM);
+    }
+
+    TempDir data_;
+    TempDir tmp_;
+    LoopbackServer server_;
+};
+
+TEST_F(PulsegridProgram, FullAutoRunsEveryTypeHeadlessAndEnds) {
+    auto process = start({"FULL_AUTO"});
+    ASSERT_TRUE(process->waitForFinished(60000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 0);
+
+    std::vector<std::string> expected;
+    for (const auto& type : kFourTypes) {
+        expected.push_back("Comp_DS_" + type + ".html");
+        expected.push_back("Comp_DS_" + type + ".txt");
+        if (type.back() == '2') expected.push_back("Comp_RC_" + type + ".txt");
+        expected.push_back("Comp_RS_" + type + ".txt");
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(pages(), expected);
+    EXPECT_EQ(server_.hits("/alpha/MIX-2"), 1);
+
+    // Every record of the log, as it was written, on stdout.
+    const std::string out = process->readAllStandardOutput().toStdString();
+    std::vector<std::string> printed;
+    for (std::size_t pos = 0, end; (end = out.find('\n', pos)) != std::string::npos; pos = end + 1)
+        printed.push_back(out.substr(pos, end - pos));
+    EXPECT_EQ(printed, CrLfLines(ReadFile(runLog())));
+    const auto tops = TopLines(ReadLog(runLog()));
+    ASSERT_FALSE(tops.empty());
+    EXPECT_EQ(tops.front(), "HYPER in Progress: ");
+    EXPECT_EQ(tops.back(), "HYPER Completed: ");
+    for (const auto& type : kFourTypes)
+        EXPECT_NE(std::find(tops.begin(), tops.end(), "PRT_Compil Completed: " + type + " - True"), tops.end()) << type;
+
+    const std::string errors = process->readAllStandardError().toStdString();
+    EXPECT_EQ(errors.find("Not found"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("Array not Initialized"), std::string::npos) << errors;
+}
+
+TEST_F(PulsegridProgram, AnyOtherCommandLineLeavesTheWindowIdle) {
+    for (const QStringList& arguments : {QStringList{"full_auto"}, QStringList{"FULL_AUTO", "x"},
+                                         QStringList{"FULL_AUTO "}, QStringList{"Full_Auto"}}) {
+        const std::string shown = arguments.join('|').toStdString();
+        WriteFile(runLog(), "from an earlier run\r\n");
+        auto process = start(arguments);
+        std::string errors;
+        EXPECT_TRUE(waitIdle(*process, errors)) << shown << ": " << errors;
+        // Started up (the log emptied) and did nothing more.
+        EXPECT_EQ(ReadFile(runLog()), "") << shown;
+        EXPECT_TRUE(pages().empty()) << shown;
+        EXPECT_EQ(hits(), 0) << shown;
+        EXPECT_EQ(process->readAllStandardOutput().toStdString(), "") << shown;
+        end(*process);
+    }
+}
+
+TEST_F(PulsegridProgram, ASecondCopyWakesTheFirstAndTouchesNoFile) {
+    auto first = start({});
+    std::string errors;
+    ASSERT_TRUE(waitIdle(*first, errors)) << errors;
+
+    WriteFile(runLog(), "kept\r\n");
+    const auto stamp = fs::last_write_time(runLog());
+    for (const QStringList& arguments : {QStringList{}, QStringList{"FULL_AUTO"}}) {
+        auto second = start(arguments);
+        ASSERT_TRUE(second->waitForFinished(10000)) << arguments.join(' ').toStdString();
+        EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(second->exitCode(), 0);
+        EXPECT_EQ(second->readAllStandardOutput().toStdString(), "");
+    }
+    EXPECT_EQ(ReadFile(runLog()), "kept\r\n");
+    EXPECT_EQ(fs::last_write_time(runLog()), stamp);
+    EXPECT_TRUE(pages().empty());
+    EXPECT_EQ(hits(), 0);
+    EXPECT_EQ(first->state(), QProcess::Running);
+
+    // A copy that dies leaves its socket behind; the next start is not fooled by it.
+    first->kill();
+    first->waitForFinished(5000);
+    auto next = start({});
+    errors.clear();
+    EXPECT_TRUE(waitIdle(*next, errors)) << errors;
+    EXPECT_EQ(ReadFile(runLog()), "");
+    end(*next);
+}
+
+}  // namespace
+}  // namespace parlux::test

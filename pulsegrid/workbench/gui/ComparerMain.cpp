@@ -1,0 +1,53 @@
+#include "ComparerMain.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+
+namespace parlux {
+
+std::string CommandLineOf(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
+int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSink& messages,
+                       SingleInstance& instance, const std::string& commandLine) {
+    WorkbenchWindow window(core);
+    messages.setParent(&window);
+    feedback.setDisplay(&window);
+    instance.setWindow(&window);
+    window.setEchoRecords(RunningHeadless());
+
+    window.centre();
+    window.setViewCaptions();
+    feedback.log().reset();
+    InitGMTOffset();
+    window.showIcon();
+    core.chooseType(0);
+    window.show();
+    QCoreApplication::processEvents();
+
+    QTimer::singleShot(1000, &window, [&window, &commandLine, &core] {
+        if (commandLine == "FULL_AUTO") {
+            window.hyperAndClose();
+        } else if (RunningHeadless()) {
+            // Nobody can reach an offscreen window: say why it just waits.
+            std::fprintf(stderr, "%s: no display and the command line is not FULL_AUTO: idle until ended\n",
+                         core.description().program.c_str());
+            std::fflush(stderr);
+        }
+    });
+    const int code = QApplication::exec();
+
+    feedback.setDisplay(nullptr);
+    messages.setParent(nullptr);
+    instance.setWindow(nullptr);
+    return code;
+}
+
+}  // namespace parlux

@@ -1,0 +1,47 @@
+#pragma once
+// A comparer program's main: the window's start-up in its fixed order, then
+// the event loop. Each comparer's main() is RunComparer<ItsProcedures>.
+#include <QApplication>
+#include <QString>
+#include <string>
+
+#include "core/Common.h"
+#include "desktop/Desktop.h"
+#include "workbench/Workbench.h"
+#include "workbench/gui/WorkbenchWindow.h"
+
+namespace parlux {
+
+// The arguments after the program name, joined by one blank.
+std::string CommandLineOf(int argc, char** argv);
+
+// Everything after the single-instance check: builds and centres the window,
+// sets the menu captions, empties the run log, takes the offset from GMT,
+// shows the icon, chooses the first type, shows the window and, 1000 ms
+// later, runs the unattended job when the command line is exactly FULL_AUTO.
+// Returns the exit code of the event loop.
+int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSink& messages,
+                       SingleInstance& instance, const std::string& commandLine);
+
+template <class Procedures>
+int RunComparer(int argc, char** argv) {
+    // Taken before QApplication removes the options it knows.
+    const std::string commandLine = CommandLineOf(argc, argv);
+    PrepareDisplay();
+    QApplication app(argc, argv);
+    const std::string program = Procedures::Describe().program;
+    QApplication::setApplicationName(QString::fromStdString(program));
+
+    // A second copy only wakes the first one; it touches no file, not even the log.
+    SingleInstance instance(QString::fromStdString(program));
+    if (instance.anotherIsRunning()) return 0;
+
+    QtMessageSink messages;
+    FeedbackLines feedback(RunLog(RunLogPath()), SystemClock());
+    DesktopLauncher launcher;
+    Workbench<Procedures> core(
+        WorkbenchEnv{DataFolder(), ProgramFolder(), &feedback, &messages, &SystemClock(), &launcher});
+    return RunWorkbenchWindow(core, feedback, messages, instance, commandLine);
+}
+
+}  // namespace parlux

@@ -1,0 +1,454 @@
+#include "WorkbenchWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QThread>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <system_error>
+
+#include "desktop/Desktop.h"
+#include "core/SiteConfig.h"
+
+namespace parlux {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// The window's icon: a small grid of cells, tinted per comparer by its dump letter.
+QIcon GridIcon(char dumpLetter) {
+    QColor base;
+    switch (dumpLetter) {
+        case 'S': base = QColor(0x1f, 0x5f, 0x9f); break;
+        case 'C': base = QColor(0x2e, 0x7d, 0x32); break;
+        case 'K': base = QColor(0xa0, 0x6a, 0x00); break;
+        default: base = QColor(0x55, 0x55, 0x66); break;
+    }
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(base);
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            const bool lit = (row + col) % 2 == 0;
+            p.setBrush(lit ? QColor(255, 255, 255, 235) : base.lighter(170));
+            p.drawRect(QRectF(11 + col * 15, 11 + row * 15, 12, 12));
+        }
+    }
+    p.end();
+    return QIcon(pixmap);
+}
+
+constexpr const char* kDumpBoxTooltip = "Double-Click to View Dump";
+
+}  // namespace
+
+const std::array<const char*, 8> kSuitePrograms = {
+    "Gridhub.exe", "Flaggrid.exe", "Lockgrid.exe", "Pulsegrid.exe", "Rosterbase.exe", "Rostermark.exe", "-",
+    "Fetchprobe.exe",
+};
+
+bool DesktopLauncher::start(const std::string& commandLine, short showStyle) {
+    return StartDetached(commandLine, showStyle);
+}
+
+// ---------------------------------------------------------------- building
+
+WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
+    : QMainWindow(parent), core_(core), d_(core.description()) {
+    opener_ = [this](const QString& target) { ShellOpen(this, target); };
+    setObjectName(Q("frm_" + d_.program));
+    setWindowTitle(Q(d_.caption));
+    setWindowIcon(GridIcon(d_.dumpLetter));
+
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(8, 8, 8, 8);
+    outer->setSpacing(6);
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(8);
+    top->addWidget(buildActions(), 0, Qt::AlignTop);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(6);
+    right->addWidget(buildDebug());
+    right->addWidget(buildView());
+    auto* choiceRow = new QHBoxLayout;
+    choiceRow->addWidget(buildChoice(), 1);
+    image_ = new QLabel(central);
+    image_->setObjectName("Image1");
+    image_->setToolTip(Q(d_.imageTooltip));
+    image_->setFixedSize(56, 56);
+    image_->setAlignment(Qt::AlignCenter);
+    image_->setFrameShape(QFrame::StyledPanel);
+    image_->installEventFilter(this);
+    doubleClicks_[image_] = [this] { hyperAndClose(); };
+    choiceRow->addWidget(image_, 0, Qt::AlignBottom);
+    right->addLayout(choiceRow);
+    right->addStretch(1);
+    top->addLayout(right, 1);
+    outer->addLayout(top, 1);
+
+    feedbackTop_ = new QLineEdit(central);
+    feedbackTop_->setObjectName("txt_FeedBackT");
+    feedbackDetail_ = new QLineEdit(central);
+    feedbackDetail_->setObjectName("txt_FeedBackD");
+    for (QLineEdit* line : {feedbackTop_, feedbackDetail_}) {
+        line->setReadOnly(true);
+        line->setFocusPolicy(Qt::NoFocus);
+        outer->addWidget(line);
+    }
+    QFont topFont = feedbackTop_->font();
+    topFont.setBold(true);
+    feedbackTop_->setFont(topFont);
+
+    setCentralWidget(central);
+    buildMenus();
+
+    // Show the core's state as it stands.
+    for (const auto& [name, box] : boxes_) box->setText(Q(core_.box(name)));
+    if (core_.chosenType() >= 0) typeChosen(core_.chosenType());
+    choiceEnabledChanged(core_.choiceEnabled());
+    core_.setView(this);
+}
+
+WorkbenchWindow::~WorkbenchWindow() { core_.setView(nullptr); }
+
+QPushButton* WorkbenchWindow::button(const QString& name, const QString& caption, const std::string& tooltip,
+                                     std::function<void()> onClick) {
+    auto* b = new QPushButton(caption);
+    b->setObjectName(name);
+    if (!tooltip.empty()) b->setToolTip(Q(tooltip));
+    b->setAutoDefault(false);
+    if (onClick) connect(b, &QPushButton::clicked, this, [onClick = std::move(onClick)] { onClick(); });
+    return b;
+}
+
+QLineEdit* WorkbenchWindow::resultBox(const std::string& name, const std::string& tooltip,
+                                      std::function<void()> onDoubleClick) {
+    auto* box = new QLineEdit;
+    box->setObjectName(Q(name));
+    box->setReadOnly(true);
+    box->setToolTip(Q(tooltip));
+    box->setAlignment(Qt::AlignRight);
+    box->setFixedWidth(64);
+    box->installEventFilter(this);
+    doubleClicks_[box] = std::move(onDoubleClick);
+    boxes_[name] = box;
+    return box;
+}
+
+QGroupBox* WorkbenchWindow::buildActions() {
+    auto* frame = new QGroupBox("Actions");
+    frame->setObjectName("FrameA");
+    auto* grid = new QGridLayout(frame);
+    grid->setVerticalSpacing(3);
+    grid->setHorizontalSpacing(6);
+
+    int row = 0;
+    auto* super = button("cmd_SUPER", "S U P E R", d_.superTooltip, [this] { core_.SUPER(); });
+    QFont bold = super->font();
+    bold.setBold(true);
+    super->setFont(bold);
+    grid->addWidget(super, row++, 0, 1, 2);
+
+    for (const ActionDef& action : d_.actions) {
+        const std::string name = action.name;
+        auto* b = button(Q("cmd_" + name), Q(name), action.tooltip, [this, name] { core_.press(name); });
+        b->setMinimumWidth(132);
+        grid->addWidget(b, row, 0);
+        if (action.result != ResultKind::None) {
+            QLineEdit* box;
+            if (action.dumpTable >= 0) {
+                const int table = action.dumpTable;
+                box = resultBox("txt_" + name, d_.resultBoxTooltip, [this, table] { core_.saveAndViewDump(table); });
+            } else {
+                box = resultBox("txt_" + name, d_.prtBoxTooltip, [this] { core_.viewOutput(); });
+            }
+            grid->addWidget(box, row, 1);
+        }
+        ++row;
+    }
+
+    auto* reset = button("cmd_RESET", "RESET", d_.resetTooltip, [this] { core_.RESET(); });
+    reset->setFont(bold);
+    grid->addWidget(reset, row++, 0, 1, 2);
+    grid->setRowStretch(row, 1);
+    return frame;
+}
+
+QGroupBox* WorkbenchWindow::buildDebug() {
+    auto* frame = new QGroupBox("Debug Utilities");
+    frame->setObjectName("FrameD");
+    auto* grid = new QGridLayout(frame);
+    grid->setVerticalSpacing(3);
+    for (int t = 0; t < static_cast<int>(d_.tables.size()); ++t) {
+        const std::string& name = d_.tables[t].name;
+        auto* label = new QLabel(Q(name));
+        label->setObjectName(Q("lbl_DMP_" + name));
+        grid->addWidget(label, t, 0);
+        grid->addWidget(resultBox("txt_DMP_" + name, kDumpBoxTooltip, [this, t] { core_.viewDump(t); }), t, 1);
+        auto* save = button(Q("cmd_SAV_" + name), "SAV", "", [this, t] { core_.save(t); });
+        auto* restore = button(Q("cmd_RST_" + name), "RST", "", [this, t] { core_.restore(t); });
+        save->setFixedWidth(52);
+        restore->setFixedWidth(52);
+        grid->addWidget(save, t, 2);
+        grid->addWidget(restore, t, 3);
+    }
+    grid->setColumnStretch(0, 1);
+    return frame;
+}
+
+QGroupBox* WorkbenchWindow::buildView() {
+    auto* frame = new QGroupBox("View");
+    frame->setObjectName("FrameV");
+    auto* grid = new QGridLayout(frame);
+    grid->setVerticalSpacing(3);
+    static const char* const captions[] = {"Pingers.lst", "index.html", "Pingers.lst", "index.html", "Pingers.html"};
+    // The program folder's copies on the left, the data folder's on the right,
+    // the copy button between them.
+    for (int i = 0; i < 5; ++i) {
+        auto* b = button(QString("cmd_VIEW_%1").arg(i + 1), captions[i], "", {});
+        connect(b, &QPushButton::clicked, this, [this, b] { opener_(b->toolTip()); });
+        viewButtons_.push_back(b);
+        if (i < 2)
+            grid->addWidget(b, i, 0);
+        else
+            grid->addWidget(b, i - 2, 2);
+    }
+    auto* transfer = button("cmd_TFR", ">>", "Copy from App to Work", [this] { copyToDataFolder(); });
+    transfer->setFixedWidth(40);
+    grid->addWidget(transfer, 0, 1, 2, 1, Qt::AlignCenter);
+    return frame;
+}
+
+QGroupBox* WorkbenchWindow::buildChoice() {
+    auto* frame = new QGroupBox(Q(d_.choiceCaption));
+    frame->setObjectName("FrameC");
+    choiceFrame_ = frame;
+    auto* layout = new QGridLayout(frame);
+    layout->setVerticalSpacing(3);
+    const int types = static_cast<int>(d_.types.size());
+    for (int i = 0; i < types; ++i) {
+        auto* option = new QRadioButton(Q(d_.types[i].caption));
+        option->setObjectName(QString("Option1_%1").arg(i + 1));
+        option->setToolTip(Q(d_.types[i].code));
+        // clicked, not toggled: the core's own choice (HYPER) only updates the mark.
+        connect(option, &QRadioButton::clicked, this, [this, i] { core_.chooseType(i); });
+        options_.push_back(option);
+        layout->addWidget(option, i / 2, i % 2);
+    }
+    auto* buttons = new QHBoxLayout;
+    auto* hyper = button("cmd_HYPER", "H Y P", d_.hyperTooltip, [this] { core_.HYPER(); });
+    QFont bold = hyper->font();
+    bold.setBold(true);
+    hyper->setFont(bold);
+    buttons->addWidget(hyper, 1);
+    if (!d_.followUpProgram.empty()) {
+        auto* followUp = button(Q("cmd_" + Upper(d_.followUpProgram)), "+", d_.followUpTooltip,
+                                [this] { core_.startFollowUp(); });
+        followUp->setFixedWidth(40);
+        buttons->addWidget(followUp);
+    }
+    layout->addLayout(buttons, (types + 1) / 2, 0, 1, 2);
+    return frame;
+}
+
+void WorkbenchWindow::buildMenus() {
+    QMenuBar* bar = menuBar();
+
+    QMenu* view = bar->addMenu("View");
+    view->setObjectName("MnuView");
+    static const char* const viewCaptions[] = {"Pingers.lst", "index.html", "Work/Pingers.lst", "Work/index.html",
+                                               "Work/Pingers.html"};
+    for (int i = 0; i < 5; ++i) {
+        QAction* entry = view->addAction(viewCaptions[i]);
+        entry->setObjectName(QString("MnusView_%1").arg(i + 1));
+        connect(entry, &QAction::triggered, this, [this, entry] { opener_(entry->text()); });
+        viewEntries_.push_back(entry);
+    }
+
+    QMenu* internet = bar->addMenu("Internet");
+    internet->setObjectName("MnuInternet");
+    for (std::size_t i = 0; i < site::kMirrors.size(); ++i) {
+        QAction* entry = internet->addAction(Q(site::kMirrors[i]));
+        entry->setObjectName(QString("MnusInternet_%1").arg(i + 1));
+        connect(entry, &QAction::triggered, this, [this, entry] { opener_(entry->text()); });
+    }
+
+    // Both explorer menus open the folder with the desktop's file manager.
+    const std::pair<const char*, const char*> explorers[] = {{"MnuExplore", "Explorer1"},
+                                                             {"MnuExplorer", "Explorer2"}};
+    for (int m = 0; m < 2; ++m) {
+        QMenu* menu = bar->addMenu(explorers[m].second);
+        menu->setObjectName(explorers[m].first);
+        const QString prefix = QString("MnusExplorer%1_").arg(m + 1);
+        QAction* me = menu->addAction("Me");
+        me->setObjectName(prefix + "1");
+        connect(me, &QAction::triggered, this, [this] { opener_(Q(core_.programFolder().string())); });
+        QAction* work = menu->addAction("Work");
+        work->setObjectName(prefix + "2");
+        connect(work, &QAction::triggered, this, [this] { opener_(Q(core_.dataFolder().string())); });
+    }
+
+    QMenu* apps = bar->addMenu("Apps");
+    apps->setObjectName("MnuApps");
+    const std::string self = d_.program + ".exe";
+    for (std::size_t i = 0; i < kSuitePrograms.size(); ++i) {
+        const std::string caption = kSuitePrograms[i];
+        QAction* entry = caption == "-" ? apps->addSeparator() : apps->addAction(Q(caption));
+        entry->setObjectName(QString("MnusApps_%1").arg(i));
+        if (caption == "-") continue;
+        if (caption == self) {
+            entry->setCheckable(true);
+            entry->setChecked(true);
+            entry->setEnabled(false);
+        } else {
+            connect(entry, &QAction::triggered, this, [this, caption] { startSibling(caption); });
+        }
+    }
+}
+
+// ---------------------------------------------------------------- start-up
+
+void WorkbenchWindow::centre() {
+    adjustSize();
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s) return;
+    const QRect area = s->availableGeometry();
+    const QSize size = frameGeometry().size();
+    move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+}
+
+void WorkbenchWindow::setViewCaptions() {
+    viewEntries_[0]->setText("Pingers.lst");
+    viewEntries_[1]->setText("index.html");
+    viewEntries_[2]->setText(Q((core_.dataFolder() / "Pingers.lst").string()));
+    viewEntries_[3]->setText(Q((core_.dataFolder() / "index.html").string()));
+    viewEntries_[4]->setText(Q((core_.dataFolder() / "Pingers.html").string()));
+    for (std::size_t i = 0; i < viewButtons_.size(); ++i) viewButtons_[i]->setToolTip(viewEntries_[i]->text());
+}
+
+void WorkbenchWindow::showIcon() { image_->setPixmap(windowIcon().pixmap(48, 48)); }
+
+void WorkbenchWindow::hyperAndClose() {
+    core_.HYPER();
+    close();
+}
+
+// ---------------------------------------------------------------- actions
+
+void WorkbenchWindow::copyToDataFolder() {
+    for (const char* name : {"Pingers.lst", "index.html"}) {
+        const fs::path from = core_.programFolder() / name;
+        const fs::path to = core_.dataFolder() / name;
+        std::error_code ec;
+        if (!fs::is_regular_file(from, ec)) {
+            core_.messages().critical(from.string() + " Not found");
+            continue;
+        }
+        fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+        if (ec) core_.messages().critical(from.string() + " cannot be copied to " + to.string() + ": " + ec.message());
+    }
+}
+
+void WorkbenchWindow::startSibling(const std::string& fileName) {
+    core_.launcher().start(Quoted(core_.programFolder() / fileName), kShowNormal);
+}
+
+bool WorkbenchWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        auto it = doubleClicks_.find(watched);
+        if (it != doubleClicks_.end()) {
+            const auto action = it->second;  // the action may close the window
+            action();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- the core's view
+
+void WorkbenchWindow::boxChanged(const std::string& box, const std::string& text) {
+    auto it = boxes_.find(box);
+    if (it != boxes_.end()) it->second->setText(Q(text));
+}
+
+void WorkbenchWindow::choiceEnabledChanged(bool enabled) { choiceFrame_->setEnabled(enabled); }
+
+void WorkbenchWindow::typeChosen(int index) {
+    if (index >= 0 && index < static_cast<int>(options_.size())) options_[index]->setChecked(true);
+}
+
+void WorkbenchWindow::busyChanged(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++busyDepth_;
+    } else if (busyDepth_ > 0) {
+        QApplication::restoreOverrideCursor();
+        --busyDepth_;
+    }
+}
+
+// ---------------------------------------------------------------- feedback
+
+void WorkbenchWindow::showLines(const std::string& top, const std::string& detail) {
+    feedbackTop_->setText(Q(top));
+    feedbackDetail_->setText(Q(detail));
+    feedbackTop_->setCursorPosition(0);
+    feedbackDetail_->setCursorPosition(0);
+}
+
+void WorkbenchWindow::pause(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    for (qint64 left = milliseconds; left > 0; left = milliseconds - timer.elapsed()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(left));
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, 10)));
+    }
+}
+
+void WorkbenchWindow::processEvents() {
+    repaint();
+    QCoreApplication::processEvents();
+}
+
+void WorkbenchWindow::logged(const std::string& record) {
+    if (!echoRecords_) return;
+    std::fwrite(record.data(), 1, record.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace parlux

@@ -1,0 +1,107 @@
+#pragma once
+// The comparers' window: every control is made from the comparer's
+// WorkbenchDescription (actions, tables, types, extra buttons), every button
+// hands over to the WorkbenchCore, and the window shows the core's state back.
+// Pulsegrid and Flaggrid differ only in their descriptions.
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/Sinks.h"
+#include "workbench/Workbench.h"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+
+namespace parlux {
+
+// Starts programs with the desktop layer (StartDetached), without waiting.
+class DesktopLauncher final : public ProgramLauncher {
+public:
+    bool start(const std::string& commandLine, short showStyle) override;
+};
+
+// The sibling programs of the Apps menu, in menu order ("-" is the separator).
+extern const std::array<const char*, 8> kSuitePrograms;
+
+class WorkbenchWindow final : public QMainWindow, public WorkbenchView, public FeedbackDisplay {
+    Q_OBJECT
+public:
+    // Registers itself as the core's view; the core must outlive the window.
+    explicit WorkbenchWindow(WorkbenchCore& core, QWidget* parent = nullptr);
+    ~WorkbenchWindow() override;
+
+    WorkbenchCore& core() { return core_; }
+
+    // --- start-up steps, in the order the program runs them
+    // Centres the window on its screen.
+    void centre();
+    // The View menu's data-folder entries, and the view buttons' tooltips from
+    // the View menu's captions.
+    void setViewCaptions();
+    // The window's icon in Image1.
+    void showIcon();
+
+    // The Image1 double-click: HYPER, then close the window.
+    void hyperAndClose();
+
+    // How files, folders and addresses are opened (ShellOpen by default).
+    void setOpener(std::function<void(const QString&)> opener) { opener_ = std::move(opener); }
+    // Whether every logged feedback record is echoed to stdout (headless runs).
+    void setEchoRecords(bool echo) { echoRecords_ = echo; }
+
+    // --- WorkbenchView
+    void boxChanged(const std::string& box, const std::string& text) override;
+    void choiceEnabledChanged(bool enabled) override;
+    void typeChosen(int index) override;
+    void busyChanged(bool busy) override;
+
+    // --- FeedbackDisplay
+    void showLines(const std::string& top, const std::string& detail) override;
+    void pause(int milliseconds) override;
+    void processEvents() override;
+    void logged(const std::string& record) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QGroupBox* buildActions();
+    QGroupBox* buildDebug();
+    QGroupBox* buildView();
+    QGroupBox* buildChoice();
+    void buildMenus();
+    QPushButton* button(const QString& name, const QString& caption, const std::string& tooltip,
+                        std::function<void()> onClick);
+    QLineEdit* resultBox(const std::string& name, const std::string& tooltip, std::function<void()> onDoubleClick);
+    void copyToDataFolder();
+    void startSibling(const std::string& fileName);
+
+    WorkbenchCore& core_;
+    const WorkbenchDescription& d_;
+    std::function<void(const QString&)> opener_;
+    bool echoRecords_ = false;
+    int busyDepth_ = 0;
+
+    std::map<std::string, QLineEdit*> boxes_;
+    std::map<QObject*, std::function<void()>> doubleClicks_;
+    std::vector<QRadioButton*> options_;
+    std::vector<QPushButton*> viewButtons_;
+    std::vector<QAction*> viewEntries_;
+    QGroupBox* choiceFrame_ = nullptr;
+    QLabel* image_ = nullptr;
+    QLineEdit* feedbackTop_ = nullptr;
+    QLineEdit* feedbackDetail_ = nullptr;
+};
+
+}  // namespace parlux
