@@ -87,6 +87,20 @@ std::string Version2List(const std::string& network, const std::vector<Remailer>
 
 std::string RealWorldRlist() { return ReadFile(SourceDir() / "flaggrid/tests/data/rlist.txt"); }
 
+void WriteTwoByThree(const std::filesystem::path& dataFolder) {
+    WriteFile(dataFolder / "Pingers.lst",
+              "\"MIX-2\",\"zeta\",\"http://zeta.example/mlist2.html\"\r\n"
+              "\"PGP-2\",\"frank\",\"http://frank.example/rlist2.html\"\r\n");
+    WriteFile(dataFolder / "zeta_mlist2.shtml",
+              HtmlPage("Mixmaster list", Version2List("Mixmaster", {{"bravo", "mix@bravo.example.net",
+                                                                     "cpunk mix remix2 latent klen2048"}})));
+    WriteFile(dataFolder / "frank_rlist2.shtml",
+              HtmlPage("Cypherpunk list",
+                       Version2List("Cypherpunk", {{"charlie", "remailer@charlie.example.org", "cpunk pgp hash cut"},
+                                                   {"alpha", "anon@alpha.example.com", "cpunk max mix middle"},
+                                                   {"bravo", "mix@bravo.example.net", "cpunk mix latent"}})));
+}
+
 void SetFileTime(const std::filesystem::path& path, DateTime when, int extraMilliseconds) {
     using namespace std::chrono;
     const sys_time<milliseconds> moment = when + milliseconds{extraMilliseconds};

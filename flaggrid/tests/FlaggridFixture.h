@@ -48,6 +48,10 @@ std::string Version2List(const std::string& network, const std::vector<Remailer>
 // The real version-1 Cypherpunk list kept with the tests.
 std::string RealWorldRlist();
 
+// Pingers.lst and the pages of two pingers and three remailers: zeta (MIX-2,
+// listed first) publishes bravo only, frank (PGP-2) charlie, alpha and bravo.
+void WriteTwoByThree(const std::filesystem::path& dataFolder);
+
 // Sets a file's modification time to a moment given to the second plus extra milliseconds.
 void SetFileTime(const std::filesystem::path& path, DateTime when, int extraMilliseconds = 0);
 

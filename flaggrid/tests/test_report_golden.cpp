@@ -16,18 +16,7 @@ protected:
 };
 
 TEST_F(ReportGoldenTest, TwoPingersThreeRemailersFillTheMissingCells) {
-    // zeta comes first in the list and publishes one remailer; frank all three.
-    writeList(
-        "\"MIX-2\",\"zeta\",\"http://zeta.example/mlist2.html\"\r\n"
-        "\"PGP-2\",\"frank\",\"http://frank.example/rlist2.html\"\r\n");
-    writePage("MIX-2", "zeta",
-              HtmlPage("Mixmaster list", Version2List("Mixmaster", {{"bravo", "mix@bravo.example.net",
-                                                                     "cpunk mix remix2 latent klen2048"}})));
-    writePage("PGP-2", "frank",
-              HtmlPage("Cypherpunk list",
-                       Version2List("Cypherpunk", {{"charlie", "remailer@charlie.example.org", "cpunk pgp hash cut"},
-                                                   {"alpha", "anon@alpha.example.com", "cpunk max mix middle"},
-                                                   {"bravo", "mix@bravo.example.net", "cpunk mix latent"}})));
+    WriteTwoByThree(data_.path());
     workbench().SUPER();
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "2");

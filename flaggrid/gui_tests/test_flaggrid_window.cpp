@@ -1,0 +1,211 @@
+// Flaggrid's window on the offscreen platform: the controls its description
+// gives it, and the pipeline driven through the real buttons and boxes.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTest>
+#include <memory>
+
+#include "FlaggridFixture.h"
+#include "workbench/gui/WorkbenchWindow.h"
+
+namespace parlux::test {
+namespace {
+
+const std::vector<std::string> kResetBoxes = {
+    "txt_DMP_Pingers", "txt_DMP_Pingeds",    "txt_DMP_CapStrings", "txt_LOA_Pingers", "txt_LOA_Pingeds",
+    "txt_LOA_CapStrings", "txt_EXP_CapStrings", "txt_REV_CapStrings", "txt_PRT_Compil",
+};
+
+class FlaggridWindowTest : public ::testing::Test {
+protected:
+    FlaggridWindowTest()
+        // Local ten o'clock at GMT+2, as in the core tests: the same report.
+        : clock_(MakeDateTime(2024, 3, 5, 10, 0, 0), MakeDateTime(2024, 3, 5, 8, 0, 0)),
+          feedback_(RunLog(program_ / "Flaggrid.log"), clock_) {
+        WriteTwoByThree(data_.path());
+        core_ = std::make_unique<CapStringsWorkbench>(
+            WorkbenchEnv{data_.path(), program_.path(), &feedback_, &messages_, &clock_, &launcher_});
+        window_ = std::make_unique<WorkbenchWindow>(*core_);
+        feedback_.setDisplay(window_.get());
+        window_->setOpener([this](const QString& target) { opened_.push_back(target.toStdString()); });
+        // The program's start-up, with the test's sinks.
+        window_->centre();
+        window_->setViewCaptions();
+        feedback_.log().reset();
+        InitGMTOffset(clock_);
+        window_->showIcon();
+        core_->chooseType(0);
+        window_->show();
+        QCoreApplication::processEvents();
+    }
+    ~FlaggridWindowTest() override {
+        feedback_.setDisplay(nullptr);
+        window_.reset();
+    }
+
+    template <class T = QWidget>
+    T* widget(const std::string& name) {
+        T* w = window_->findChild<T*>(QString::fromStdString(name));
+        if (!w) ADD_FAILURE() << "no widget " << name;
+        return w;
+    }
+    void click(const std::string& name) {
+        if (auto* b = widget<QAbstractButton>(name)) QTest::mouseClick(b, Qt::LeftButton);
+    }
+    void doubleClick(const std::string& name) {
+        if (auto* w = widget(name)) QTest::mouseDClick(w, Qt::LeftButton);
+    }
+    std::string text(const std::string& name) {
+        auto* box = widget<QLineEdit>(name);
+        return box ? box->text().toStdString() : "<missing>";
+    }
+    std::vector<std::string> tops() const {
+        std::vector<std::string> out;
+        for (const auto& record : CrLfLines(ReadFile(program_ / "Flaggrid.log"))) {
+            const auto open = record.find(",\"");
+            const auto close = record.find("\",\"", open + 2);
+            out.push_back(record.substr(open + 2, close - open - 2));
+        }
+        return out;
+    }
+    std::string quoted(const std::string& name) const { return "\"" + (data_ / name).string() + "\""; }
+
+    TempDir data_;
+    TempDir program_;
+    FixedClock clock_;
+    RecordingMessages messages_;
+    RecordingLauncher launcher_;
+    FeedbackLines feedback_;
+    std::unique_ptr<CapStringsWorkbench> core_;
+    std::unique_ptr<WorkbenchWindow> window_;
+    std::vector<std::string> opened_;
+};
+
+TEST_F(FlaggridWindowTest, WindowHasFlaggridsControlsAndNoTypeChoice) {
+    EXPECT_EQ(window_->objectName(), "frm_Flaggrid");
+    EXPECT_EQ(window_->windowTitle(), "Quill's Compare CapStrings");
+    auto* choice = widget<QGroupBox>("FrameC");
+    ASSERT_NE(choice, nullptr);
+    EXPECT_EQ(choice->title(), "Choose");
+    // The choice frame holds the HYPER button alone: no type options, no follow-up button.
+    const auto buttons = choice->findChildren<QAbstractButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    EXPECT_EQ(buttons[0]->objectName(), "cmd_HYPER");
+    EXPECT_EQ(buttons[0]->toolTip(), "All ?? (just here for symmetric programming purpose)");
+    EXPECT_TRUE(window_->findChildren<QRadioButton*>().isEmpty());
+    for (const char* absent : {"cmd_FLAGGRID", "cmd_FIX_LfToCrLf", "cmd_LOA_Stats"})
+        EXPECT_EQ(window_->findChild<QAbstractButton*>(absent), nullptr) << absent;
+
+    // The action buttons in SUPER's order, between SUPER and RESET.
+    auto* actions = widget<QGroupBox>("FrameA");
+    ASSERT_NE(actions, nullptr);
+    std::vector<std::string> names;
+    for (auto* b : actions->findChildren<QAbstractButton*>()) names.push_back(b->objectName().toStdString());
+    EXPECT_EQ(names, (std::vector<std::string>{"cmd_SUPER", "cmd_LOA_Pingers", "cmd_SRT_Pingers",
+                                               "cmd_LOA_CapStrings", "cmd_LOA_Pingeds", "cmd_SRT_Pingeds",
+                                               "cmd_EXP_CapStrings", "cmd_REV_CapStrings", "cmd_SRT_CapStrings",
+                                               "cmd_PRT_Compil", "cmd_RESET"}));
+    EXPECT_EQ(widget<QAbstractButton>("cmd_RESET")->toolTip(),
+              "Reinitializes Arrays and Counters + Erases Dump Files if any");
+    EXPECT_EQ(widget<QAbstractButton>("cmd_LOA_Pingers")->toolTip(),
+              "Load PingersArray from Preexisting Downloaded Files");
+    EXPECT_EQ(widget<QLabel>("Image1")->toolTip(), "Double-Click for HYPER FULL_AUTO");
+    EXPECT_EQ(widget<QLabel>("lbl_DMP_CapStrings")->text(), "CapStrings");
+    for (const char* box : {"txt_LOA_Pingers", "txt_LOA_CapStrings", "txt_LOA_Pingeds", "txt_EXP_CapStrings",
+                            "txt_REV_CapStrings"})
+        EXPECT_EQ(widget<QLineEdit>(box)->toolTip(), "Double-Click to Create+View Dump") << box;
+    EXPECT_EQ(widget<QLineEdit>("txt_PRT_Compil")->toolTip(), "Double-Click to View Compiled Output Files");
+    for (const auto& box : kResetBoxes) EXPECT_EQ(text(box), "") << box;
+
+    // Its own Apps entry is ticked and disabled, Pulsegrid's is not.
+    auto* apps = window_->findChild<QMenu*>("MnuApps");
+    ASSERT_NE(apps, nullptr);
+    int own = 0;
+    for (QAction* a : apps->actions()) {
+        if (a->text() == "Flaggrid.exe") {
+            ++own;
+            EXPECT_TRUE(a->isChecked());
+            EXPECT_FALSE(a->isEnabled());
+        } else if (a->text() == "Pulsegrid.exe") {
+            EXPECT_TRUE(a->isEnabled());
+            EXPECT_FALSE(a->isChecked());
+        }
+    }
+    EXPECT_EQ(own, 1);
+}
+
+TEST_F(FlaggridWindowTest, SuperButtonRunsTheWholeChainIntoTheBoxes) {
+    click("cmd_SUPER");
+    EXPECT_EQ(text("txt_LOA_Pingers"), "2");
+    EXPECT_EQ(text("txt_LOA_CapStrings"), "4");
+    EXPECT_EQ(text("txt_LOA_Pingeds"), "3");
+    EXPECT_EQ(text("txt_EXP_CapStrings"), "6");
+    EXPECT_EQ(text("txt_REV_CapStrings"), "6");
+    EXPECT_EQ(text("txt_PRT_Compil"), "True");
+    EXPECT_EQ(text("txt_FeedBackT"), "SUPER Completed: ");
+    EXPECT_TRUE(messages_.texts.empty());
+    EXPECT_TRUE(widget("FrameC")->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    const std::vector<std::string> expected = {
+        "SUPER in Progress: ",           "RESET in Progress: ",           "RESET Completed: ",
+        "LOA_Pingers in Progress: ",     "LOA_Pingers Completed:  - 2",   "SRT_Pingers in Progress: ",
+        "SRT_Pingers Completed: ",       "LOA_CapStrings in Progress: ",  "LOA_CapStrings Completed:  - 4",
+        "LOA_Pingeds in Progress: ",     "LOA_Pingeds Completed:  - 3",   "SRT_Pingeds in Progress: ",
+        "SRT_Pingeds Completed: ",       "EXP_CapStrings in Progress: ",  "EXP_CapStrings Completed:  - 6",
+        "REV_CapStrings in Progress: ",  "REV_CapStrings Completed:  - 6", "SRT_CapStrings in Progress: ",
+        "SRT_CapStrings Completed: ",    "PRT_Compil in Progress: ",      "PRT_Compil Completed:  - True",
+        "SUPER Completed: ",
+    };
+    EXPECT_EQ(tops(), expected);
+    // The same report as the core's run over the same pages.
+    EXPECT_EQ(ReadFile(data_ / "Comp_RC_0000.txt"), ReadFile(SourceDir() / "flaggrid/tests/golden/grid_2x3.txt"));
+}
+
+TEST_F(FlaggridWindowTest, BoxesOpenDumpsAndTheReportAndResetEmptiesTheNine) {
+    click("cmd_SUPER");
+    doubleClick("txt_LOA_Pingers");
+    click("cmd_SAV_CapStrings");
+    doubleClick("txt_PRT_Compil");
+    EXPECT_EQ(text("txt_DMP_Pingers"), "2");
+    EXPECT_EQ(text("txt_DMP_CapStrings"), "6");
+    ASSERT_EQ(launcher_.started.size(), 2u);
+    EXPECT_EQ(launcher_.started[0], "EditPad.exe " + quoted("DMP-C_PingersArray.tmp"));
+    EXPECT_EQ(launcher_.started[1], "EditPad.exe " + quoted("Comp_RC_0000.txt"));
+    // The report opens as the dump does.
+    EXPECT_EQ(launcher_.styles[0], launcher_.styles[1]);
+    EXPECT_TRUE(std::filesystem::exists(data_ / "DMP-C_CapStringsArray.tmp"));
+
+    click("cmd_RESET");
+    for (const auto& box : kResetBoxes) EXPECT_EQ(text(box), "") << box;
+    for (const char* dump : {"DMP-C_PingersArray.tmp", "DMP-C_CapStringsArray.tmp"})
+        EXPECT_FALSE(std::filesystem::exists(data_ / dump)) << dump;
+
+    // After RESET the report step has nothing to print.
+    click("cmd_PRT_Compil");
+    EXPECT_EQ(text("txt_PRT_Compil"), "False");
+    EXPECT_EQ(messages_.texts, std::vector<std::string>{"9\r\nSubscript out of range\r\nArray not Initialized"});
+}
+
+TEST_F(FlaggridWindowTest, ImageDoubleClickRunsHyperAndClosesTheWindow) {
+    doubleClick("Image1");
+    EXPECT_FALSE(window_->isVisible());
+    const auto t = tops();
+    ASSERT_GE(t.size(), 3u);
+    EXPECT_EQ(t.front(), "HYPER in Progress: ");
+    EXPECT_EQ(t[t.size() - 3], "RESET in Progress: ");
+    EXPECT_EQ(t.back(), "HYPER Completed: ");
+    EXPECT_NE(std::find(t.begin(), t.end(), "PRT_Compil Completed:  - True"), t.end());
+    EXPECT_TRUE(std::filesystem::exists(data_ / "Comp_RC_0000.txt"));
+    // Flaggrid starts nothing after its run.
+    EXPECT_TRUE(launcher_.started.empty());
+    for (const auto& box : kResetBoxes) EXPECT_EQ(text(box), "") << box;
+}
+
+}  // namespace
+}  // namespace parlux::test
