@@ -1,11 +1,11 @@
 // The comparison pages of one stats type: the direct and reverse text pages,
 // the short capability-strings page and the direct web page.
+#include <optional>
 #include <string>
 
 #include "StatsComparer.h"
 #include "core/Common.h"
 #include "core/SiteConfig.h"
-#include "core/TextReplace.h"
 #include "workbench/TextLines.h"
 
 namespace parlux {
@@ -17,10 +17,12 @@ const std::string kCrLf = "\r\n";
 bool IsVersion1(const std::string& type) { return !type.empty() && type.back() == '1'; }
 
 // Cells are found by pinger and remailer, so a grid changed out of order can
-// never put a figure under the wrong pinger.
+// never put a figure under the wrong pinger. In a finished grid the cell of
+// pinger i and remailer j is row j × pingers + i; that row is checked and taken
+// when it holds the pair, and only otherwise is the pair looked up.
 class Cells {
 public:
-    explicit Cells(const StatsPageInput& in) : in_(in), index_(in.stats, kStatsNick, kStatsName) {}
+    explicit Cells(const StatsPageInput& in) : in_(in) {}
     int pingerCount() const { return in_.pingers.rowCount(); }
     int remailerCount() const { return in_.pingeds.rowCount(); }
     const std::string& nick(int i) const { return in_.pingers.text(kPingerNick, i); }
@@ -30,13 +32,19 @@ public:
     // The stats text of pinger i for remailer j; "" when not reported.
     const std::string& text(int i, int j) const {
         static const std::string empty;
-        const int row = index_.find(nick(i), remailer(j));
-        return row < 0 ? empty : in_.stats.text(kStatsText, row);
+        const Table& stats = in_.stats;
+        const long row = static_cast<long>(j) * pingerCount() + i;
+        if (row < stats.rowCount() && stats.text(kStatsNick, static_cast<int>(row)) == nick(i) &&
+            stats.text(kStatsName, static_cast<int>(row)) == remailer(j))
+            return stats.text(kStatsText, static_cast<int>(row));
+        if (!index_) index_.emplace(stats, kStatsNick, kStatsName);
+        const int found = index_->find(nick(i), remailer(j));
+        return found < 0 ? empty : stats.text(kStatsText, found);
     }
 
 private:
     const StatsPageInput& in_;
-    GridIndex index_;
+    mutable std::optional<GridIndex> index_;
 };
 
 std::string Dashes(int n) { return std::string(static_cast<std::size_t>(n), '-'); }
@@ -76,9 +84,13 @@ std::string ReversePage(const StatsPageInput& in, const std::string& title, int 
 
 std::string CapsCell(const std::string& t, bool) { return PadField(Right(t, 15), 15); }
 
+// A web cell: "&nbsp;" for nothing, else the piece escaped, every blank an underscore.
 std::string WebValue(const std::string& piece) {
-    const std::string value = piece.empty() ? std::string("&nbsp;") : HtmlEscape(piece);
-    return ReplaceText(value, " ", "_", 1, -1, kCompareBinary);
+    if (piece.empty()) return "&nbsp;";
+    std::string value = HtmlEscape(piece);
+    for (char& c : value)
+        if (c == ' ') c = '_';
+    return value;
 }
 
 }  // namespace

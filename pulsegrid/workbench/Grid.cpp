@@ -6,28 +6,24 @@
 
 namespace parlux {
 
-std::string GridIndex::keyOf(std::string_view nick, std::string_view name) {
-    // The length prefix keeps ("ab","c") apart from ("a","bc").
-    std::string key = std::to_string(nick.size());
-    key += ':';
-    key += nick;
-    key += name;
-    return key;
-}
-
 GridIndex::GridIndex(const Table& main, int nickColumn, int nameColumn) {
     if (!main.loaded()) return;
-    rows_.reserve(static_cast<std::size_t>(main.rowCount()) * 2);
     for (int r = 0; r < main.rowCount(); ++r) insert(main.text(nickColumn, r), main.text(nameColumn, r), r);
 }
 
 int GridIndex::find(std::string_view nick, std::string_view name) const {
-    auto it = rows_.find(keyOf(nick, name));
-    return it == rows_.end() ? -1 : it->second;
+    const auto pinger = rows_.find(nick);
+    if (pinger == rows_.end()) return -1;
+    const auto cell = pinger->second.find(name);
+    return cell == pinger->second.end() ? -1 : cell->second;
 }
 
 bool GridIndex::insert(std::string_view nick, std::string_view name, int row) {
-    return rows_.emplace(keyOf(nick, name), row).second;
+    auto pinger = rows_.find(nick);
+    if (pinger == rows_.end()) pinger = rows_.emplace(std::string(nick), Names{}).first;
+    if (pinger->second.find(name) != pinger->second.end()) return false;
+    pinger->second.emplace(std::string(name), row);
+    return true;
 }
 
 int LoadDistinctNames(const Table& main, int nameColumn, Table& pingeds) {

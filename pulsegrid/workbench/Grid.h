@@ -34,6 +34,7 @@ int BuildSortKeys(Table& main, const GridColumns& columns);
 // (nick, name) -> first row of the main table holding that pair.
 class GridIndex {
 public:
+    GridIndex() = default;
     GridIndex(const Table& main, int nickColumn, int nameColumn);
     // -1 when the pair has no row.
     int find(std::string_view nick, std::string_view name) const;
@@ -41,8 +42,13 @@ public:
     bool insert(std::string_view nick, std::string_view name, int row);
 
 private:
-    static std::string keyOf(std::string_view nick, std::string_view name);
-    std::unordered_map<std::string, int> rows_;
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    using Names = std::unordered_map<std::string, int, Hash, std::equal_to<>>;
+    // Pinger by pinger: the nicks are few, the names short.
+    std::unordered_map<std::string, Names, Hash, std::equal_to<>> rows_;
 };
 
 }  // namespace parlux
