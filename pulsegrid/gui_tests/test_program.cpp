@@ -144,6 +144,20 @@ TEST_F(PulsegridProgram, FullAutoRunsEveryTypeHeadlessAndEnds) {
     EXPECT_EQ(errors.find("Array not Initialized"), std::string::npos) << errors;
 }
 
+TEST_F(PulsegridProgram, ARunLogThatCannotBeWrittenStopsTheRunWithAnError) {
+    fs::remove(runLog());
+    fs::create_directory(runLog());
+    auto process = start({"FULL_AUTO"});
+    const bool finished = process->waitForFinished(15000);
+    fs::remove(runLog());
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 1);
+    const std::string errors = process->readAllStandardError().toStdString();
+    EXPECT_NE(errors.find("run log"), std::string::npos) << errors;
+    EXPECT_TRUE(pages().empty());
+}
+
 TEST_F(PulsegridProgram, AnyOtherCommandLineLeavesTheWindowIdle) {
     for (const QStringList& arguments : {QStringList{"full_auto"}, QStringList{"FULL_AUTO", "x"},
                                          QStringList{"FULL_AUTO "}, QStringList{"Full_Auto"}}) {

@@ -307,6 +307,20 @@ TEST_F(WindowTest, AppsMenuStartsTheSiblingsButNotItself) {
     EXPECT_EQ(launcher_.styles, (std::vector<short>{kShowNormal, kShowNormal}));
 }
 
+TEST_F(WindowTest, AStepThatCannotWriteTheLogIsReportedAndTheWindowGoesOn) {
+    fs::remove(program_ / "Pulsegrid.log");
+    fs::create_directory(program_ / "Pulsegrid.log");
+    click("cmd_SUPER");
+    ASSERT_EQ(messages_.texts.size(), 1u);
+    EXPECT_NE(messages_.texts[0].find("run log"), std::string::npos) << messages_.texts[0];
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(window_->failed());
+
+    fs::remove(program_ / "Pulsegrid.log");
+    click("cmd_RESET");
+    EXPECT_EQ(TopLines(log()), (std::vector<std::string>{"RESET in Progress: PGP-1", "RESET Completed: PGP-1"}));
+}
+
 TEST_F(WindowTest, PauseWaitsWhileEventsRun) {
     bool ran = false;
     QTimer::singleShot(0, window_.get(), [&] { ran = true; });

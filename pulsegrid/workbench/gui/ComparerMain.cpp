@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
+#include <exception>
 
 namespace parlux {
 
@@ -21,11 +22,28 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
     messages.setParent(&window);
     feedback.setDisplay(&window);
     instance.setWindow(&window);
+    // The sinks and the one-copy guard outlive the window: let go of it on the way out.
+    struct Detach {
+        FeedbackLines& feedback;
+        QtMessageSink& messages;
+        SingleInstance& instance;
+        ~Detach() {
+            feedback.setDisplay(nullptr);
+            messages.setParent(nullptr);
+            instance.setWindow(nullptr);
+        }
+    } detach{feedback, messages, instance};
     window.setEchoRecords(RunningHeadless());
 
     window.centre();
     window.setViewCaptions();
-    feedback.log().reset();
+    try {
+        feedback.log().reset();
+    } catch (const std::exception& e) {
+        // Every step writes the log: without one there is no run.
+        messages.critical(e.what());
+        return 1;
+    }
     InitGMTOffset();
     window.showIcon();
     core.chooseType(0);
@@ -42,11 +60,8 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
             std::fflush(stderr);
         }
     });
-    const int code = QApplication::exec();
-
-    feedback.setDisplay(nullptr);
-    messages.setParent(nullptr);
-    instance.setWindow(nullptr);
+    int code = QApplication::exec();
+    if (code == 0 && window.failed()) code = 1;
     return code;
 }
 

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <exception>
 #include <system_error>
 
 #include "desktop/Desktop.h"
@@ -150,7 +151,7 @@ QPushButton* WorkbenchWindow::button(const QString& name, const QString& caption
     b->setObjectName(name);
     if (!tooltip.empty()) b->setToolTip(Q(tooltip));
     b->setAutoDefault(false);
-    if (onClick) connect(b, &QPushButton::clicked, this, [onClick = std::move(onClick)] { onClick(); });
+    if (onClick) connect(b, &QPushButton::clicked, this, [this, onClick = std::move(onClick)] { guarded(onClick); });
     return b;
 }
 
@@ -237,18 +238,24 @@ QGroupBox* WorkbenchWindow::buildView() {
     static const char* const captions[] = {"Pingers.lst", "index.html", "Pingers.lst", "index.html", "Pingers.html"};
     // The program folder's copies on the left, the data folder's on the right,
     // the copy button between them.
+    for (const auto& [column, title] : {std::pair{0, "Me"}, std::pair{2, "Work"}}) {
+        auto* heading = new QLabel(title);
+        heading->setAlignment(Qt::AlignCenter);
+        heading->setEnabled(false);  // drawn greyed: a heading, not a control
+        grid->addWidget(heading, 0, column);
+    }
     for (int i = 0; i < 5; ++i) {
         auto* b = button(QString("cmd_VIEW_%1").arg(i + 1), captions[i], "", {});
         connect(b, &QPushButton::clicked, this, [this, b] { opener_(b->toolTip()); });
         viewButtons_.push_back(b);
         if (i < 2)
-            grid->addWidget(b, i, 0);
+            grid->addWidget(b, 1 + i, 0);
         else
-            grid->addWidget(b, i - 2, 2);
+            grid->addWidget(b, 1 + i - 2, 2);
     }
     auto* transfer = button("cmd_TFR", ">>", "Copy from App to Work", [this] { copyToDataFolder(); });
     transfer->setFixedWidth(40);
-    grid->addWidget(transfer, 0, 1, 2, 1, Qt::AlignCenter);
+    grid->addWidget(transfer, 1, 1, 2, 1, Qt::AlignCenter);
     return frame;
 }
 
@@ -264,7 +271,7 @@ QGroupBox* WorkbenchWindow::buildChoice() {
         option->setObjectName(QString("Option1_%1").arg(i + 1));
         option->setToolTip(Q(d_.types[i].code));
         // clicked, not toggled: the core's own choice (HYPER) only updates the mark.
-        connect(option, &QRadioButton::clicked, this, [this, i] { core_.chooseType(i); });
+        connect(option, &QRadioButton::clicked, this, [this, i] { guarded([this, i] { core_.chooseType(i); }); });
         options_.push_back(option);
         layout->addWidget(option, i / 2, i % 2);
     }
@@ -334,7 +341,7 @@ void WorkbenchWindow::buildMenus() {
             entry->setChecked(true);
             entry->setEnabled(false);
         } else {
-            connect(entry, &QAction::triggered, this, [this, caption] { startSibling(caption); });
+            connect(entry, &QAction::triggered, this, [this, caption] { guarded([this, caption] { startSibling(caption); }); });
         }
     }
 }
@@ -362,8 +369,20 @@ void WorkbenchWindow::setViewCaptions() {
 void WorkbenchWindow::showIcon() { image_->setPixmap(windowIcon().pixmap(48, 48)); }
 
 void WorkbenchWindow::hyperAndClose() {
-    core_.HYPER();
+    guarded([this] { core_.HYPER(); });
     close();
+}
+
+void WorkbenchWindow::guarded(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& e) {
+        // A step that cannot go on (the run log cannot be written, say) ends
+        // here, reported, instead of taking the program down with it.
+        while (busyDepth_ > 0) busyChanged(false);
+        failed_ = true;
+        core_.messages().critical(e.what());
+    }
 }
 
 // ---------------------------------------------------------------- actions
@@ -391,7 +410,7 @@ bool WorkbenchWindow::eventFilter(QObject* watched, QEvent* event) {
         auto it = doubleClicks_.find(watched);
         if (it != doubleClicks_.end()) {
             const auto action = it->second;  // the action may close the window
-            action();
+            guarded(action);
             return true;
         }
     }

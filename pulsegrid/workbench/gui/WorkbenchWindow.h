@@ -54,6 +54,8 @@ public:
 
     // The Image1 double-click: HYPER, then close the window.
     void hyperAndClose();
+    // Whether an action stopped on an error (reported through the message sink).
+    bool failed() const { return failed_; }
 
     // How files, folders and addresses are opened (ShellOpen by default).
     void setOpener(std::function<void(const QString&)> opener) { opener_ = std::move(opener); }
@@ -86,11 +88,14 @@ private:
     QLineEdit* resultBox(const std::string& name, const std::string& tooltip, std::function<void()> onDoubleClick);
     void copyToDataFolder();
     void startSibling(const std::string& fileName);
+    // Runs what a control asks for; an error it throws is reported as a message.
+    void guarded(const std::function<void()>& action);
 
     WorkbenchCore& core_;
     const WorkbenchDescription& d_;
     std::function<void(const QString&)> opener_;
     bool echoRecords_ = false;
+    bool failed_ = false;
     int busyDepth_ = 0;
 
     std::map<std::string, QLineEdit*> boxes_;
