@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "core/Common.h"
+#include "core/Process.h"
+
+namespace parlux {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FixedClock;
+using test::ReadFile;
+using test::RecordingMessages;
+using test::ScopedEnv;
+using test::TempDir;
+using test::WriteFile;
+
+TEST(Common, StatsFileNames) {
+    EXPECT_EQ(StatsFileName("MIX-2", "alpha"), "alpha_mlist2.shtml");
+    EXPECT_EQ(StatsFileName("PGP-1", "alpha"), "alpha_rlist.shtml");
+    EXPECT_EQ(StatsFileName("MIX-1", "alpha"), "alpha_mlist.shtml");
+    EXPECT_EQ(StatsFileName("PGP-2", "alpha"), "alpha_rlist2.shtml");
+    EXPECT_EQ(StatsFileName("K-TY2", "b"), "b_type2.lis");
+    EXPECT_EQ(StatsFileName("K-MIX", "b"), "b_pubring.mix");
+    EXPECT_EQ(StatsFileName("K-RSA", "b"), "b_rsakeys.asc");
+    EXPECT_EQ(StatsFileName("K-DSS", "b"), "b_dsskeys.asc");
+    EXPECT_EQ(StatsFileName("mix-2", "alpha"), "");  // codes are case-sensitive
+    EXPECT_EQ(StatsFileName("MIX-2 ", "alpha"), "");
+    EXPECT_EQ(StatsFileName("", "alpha"), "");
+    // Every code of the table names a file of its own.
+    for (const auto& type : kStatsTypes) {
+        EXPECT_EQ(type.code.size(), 5u);
+        EXPECT_EQ(StatsFileName(type.code, "n"), "n" + std::string(type.suffix));
+    }
+}
+
+TEST(Common, PadField) {
+    EXPECT_EQ(PadField("abc", 5), "abc  ");
+    EXPECT_EQ(PadField("abcdefgh", 5), "abcde");
+    EXPECT_EQ(PadField("", 3), "   ");
+    EXPECT_EQ(PadField("abc", 3), "abc");
+    EXPECT_EQ(PadField("abc", 0), "");
+    EXPECT_EQ(PadField("abc", -4), "");
+}
+
+TEST(Common, ArrayNotInitialized) {
+    RecordingMessages messages;
+    Table never;
+    EXPECT_TRUE(ArrayNotInitialized(never, messages));
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_EQ(messages.texts[0], "9\r\nSubscript out of range\r\nArray not Initialized");
+
+    Table table;
+    table.create(3);
+    EXPECT_FALSE(ArrayNotInitialized(table, messages));
+    EXPECT_EQ(messages.texts.size(), 1u);  // no box when loaded
+
+    table.reset();
+    EXPECT_TRUE(ArrayNotInitialized(table, messages));
+    EXPECT_EQ(messages.texts.size(), 2u);
+}
+
+TEST(CommonTable, RowsGrowAndReset) {
+    Table t;
+    EXPECT_FALSE(t.loaded());
+    EXPECT_EQ(t.rowCount(), 0);
+    t.create(3);
+    EXPECT_TRUE(t.loaded());
+    EXPECT_EQ(t.columns(), 3);
+    EXPECT_EQ(t.rowCount(), 1);
+    EXPECT_EQ(t.cell(2, 0), Cell{});
+    t.setText(0, 0, "kept");
+    t.growRow();
+    t.growRow();
+    EXPECT_EQ(t.upperRow(), 2);
+    EXPECT_EQ(t.text(0, 0), "kept");
+    EXPECT_EQ(t.cell(0, 2).kind, Cell::Kind::Empty);
+    EXPECT_EQ(t.row(2).size(), 3u);
+    t.create(2);  // a new table replaces the rows
+    EXPECT_EQ(t.rowCount(), 1);
+    EXPECT_EQ(t.cell(0, 0), Cell{});
+    t.reset();
+    EXPECT_FALSE(t.loaded());
+    EXPECT_EQ(t.rowCount(), 0);
+    EXPECT_THROW(t.growRow(), std::logic_error);
+    EXPECT_THROW(t.create(0), std::invalid_argument);
+}
+
+TEST(Common, DeleteIfExists) {
+    TempDir dir;
+    const fs::path file = dir / "DMP-S_PingersArray.tmp";
+    WriteFile(file, "x");
+    DeleteIfExists(file);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_NO_THROW(DeleteIfExists(file));                      // already gone
+    EXPECT_NO_THROW(DeleteIfExists(dir / "no" / "such" / "f"));  // no folder
+    fs::create_directory(dir / "folder");
+    DeleteIfExists(dir / "folder");  // only files are deleted
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+}
+
+TEST(Common, DataFolder) {
+    {
+        ScopedEnv data("PARLUX_DATA", "/srv/parlux-data");
+        EXPECT_EQ(DataFolder(), fs::path("/srv/parlux-data"));
+        EXPECT_EQ(DataPath("Pingers.lst"), fs::path("/srv/parlux-data/Pingers.lst"));
+    }
+    ScopedEnv home("HOME", "/home/quill");
+    {
+        ScopedEnv data("PARLUX_DATA", "");
+        EXPECT_EQ(DataFolder(), fs::path("/home/quill/Parlux"));
+    }
+    ScopedEnv data("PARLUX_DATA", nullptr);
+    EXPECT_EQ(DataFolder(), fs::path("/home/quill/Parlux"));
+    EXPECT_EQ(DefaultDataFolder(), fs::path("/home/quill/Parlux"));
+    ScopedEnv noHome("HOME", nullptr);
+    EXPECT_EQ(DataFolder(), fs::path("/tmp/Parlux"));
+}
+
+TEST(Common, ProgramFolderAndRunLogPath) {
+    EXPECT_EQ(fs::canonical(ProgramFolder()), fs::canonical(test::BinDir()));
+    EXPECT_EQ(ProgramName(), "core_tests");
+    EXPECT_EQ(RunLogPath(), ProgramFolder() / "core_tests.log");
+}
+
+// ---- run log and feedback ----------------------------------------------------
+
+TEST(CommonRunLog, RecordsAreAppendedAsWritten) {
+    TempDir dir;
+    const RunLog log(dir / "Pulsegrid.log");
+    log.reset();  // creates it
+    ASSERT_TRUE(fs::exists(log.path()));
+    EXPECT_EQ(ReadFile(log.path()), "");
+
+    const std::string first =
+        log.append(MakeDateTime(2003, 4, 12, 13, 45, 2), "LOA_Pingers in Progress: MIX-2", " ");
+    EXPECT_EQ(first, "#2003-04-12 13:45:02#,\"LOA_Pingers in Progress: MIX-2\",\" \"");
+    // Midnight is written as the date alone; quotes go in as they are.
+    const std::string second = log.append(MakeDateTime(2003, 4, 13), "say \"hi\"", "");
+    EXPECT_EQ(second, "#2003-04-13#,\"say \"hi\"\",\"\"");
+    EXPECT_EQ(ReadFile(log.path()), first + "\r\n" + second + "\r\n");
+
+    log.reset();  // empties it
+    EXPECT_EQ(ReadFile(log.path()), "");
+
+    const RunLog nowhere(dir / "missing" / "x.log");
+    EXPECT_THROW(nowhere.append(MakeDateTime(2003, 1, 1), "a", "b"), fs::filesystem_error);
+    EXPECT_THROW(nowhere.reset(), fs::filesystem_error);
+}
+
+class RecordingDisplay final : public FeedbackDisplay {
+public:
+    void showLines(const std::string& top, const std::string& detail) override {
+        calls.push_back("show " + top + "|" + detail);
+    }
+    void pause(int milliseconds) override { calls.push_back("pause " + std::to_string(milliseconds)); }
+    void processEvents() override {
+        calls.push_back("events");
+        if (onEvents) {
+            auto action = std::move(onEvents);
+            onEvents = nullptr;
+            action();
+        }
+    }
+    void logged(const std::string& record) override { calls.push_back("logged " + record); }
+
+    std::vector<std::string> calls;
+    std::function<void()> onEvents;  // runs once, from the next processEvents
+};
+
+TEST(CommonRunLog, FeedBackSteps) {
+    TempDir dir;
+    FixedClock clock(MakeDateTime(2003, 4, 12, 13, 45, 2), MakeDateTime(2003, 4, 12, 18, 45, 2));
+    RecordingDisplay display;
+    FeedbackLines lines(RunLog(dir / "p.log"), clock, &display);
+
+    lines.feedBack("LOA_Pingers in Progress: PGP-1", " ", 250);
+    EXPECT_EQ(lines.top(), "LOA_Pingers in Progress: PGP-1");
+    EXPECT_EQ(lines.detail(), " ");
+    const std::string record1 = "#2003-04-12 13:45:02#,\"LOA_Pingers in Progress: PGP-1\",\" \"";
+    EXPECT_EQ(display.calls, (std::vector<std::string>{"show LOA_Pingers in Progress: PGP-1| ", "pause 250", "events",
+                                                       "logged " + record1, "events"}));
+
+    // Empty texts leave the lines; no pause asked, none made; same second, same stamp.
+    display.calls.clear();
+    lines.feedBack("", "alpha PGP-1 Downloading ", 0);
+    lines.feedBack("", "", 0);
+    EXPECT_EQ(lines.top(), "LOA_Pingers in Progress: PGP-1");
+    const std::string record2 = "#2003-04-12 13:45:02#,\"LOA_Pingers in Progress: PGP-1\",\"alpha PGP-1 Downloading \"";
+    EXPECT_EQ(display.calls,
+              (std::vector<std::string>{"show LOA_Pingers in Progress: PGP-1|alpha PGP-1 Downloading ", "events",
+                                        "logged " + record2, "events",
+                                        "show LOA_Pingers in Progress: PGP-1|alpha PGP-1 Downloading ", "events",
+                                        "logged " + record2, "events"}));
+    EXPECT_EQ(ReadFile(dir / "p.log"), record1 + "\r\n" + record2 + "\r\n" + record2 + "\r\n");
+}
+
+TEST(CommonRunLog, FeedBackLogsTheLinesAsTheyStandAfterEvents) {
+    TempDir dir;
+    FixedClock clock(MakeDateTime(2003, 4, 12, 9, 0, 0), MakeDateTime(2003, 4, 12, 9, 0, 0));
+    RecordingDisplay display;
+    FeedbackLines lines(RunLog(dir / "p.log"), clock, &display);
+    // A click handled while the first call lets events run writes lines of its own.
+    display.onEvents = [&] { lines.feedBack("RESET in Progress: ", "x", 0); };
+    lines.feedBack("SUPER in Progress: ", " ", 0);
+    const std::string inner = "#2003-04-12 09:00:00#,\"RESET in Progress: \",\"x\"";
+    EXPECT_EQ(ReadFile(dir / "p.log"), inner + "\r\n" + inner + "\r\n");
+
+    // Without a display the lines and the log still work.
+    FeedbackLines bare(RunLog(dir / "bare.log"), clock);
+    bare.feedBack("top", "detail", 1000);
+    EXPECT_EQ(ReadFile(dir / "bare.log"), "#2003-04-12 09:00:00#,\"top\",\"detail\"\r\n");
+}
+
+// ---- offset from GMT -----------------------------------------------------------
+
+class CommonGmtOffset : public ::testing::Test {
+protected:
+    void TearDown() override { GMTOffsetHours = saved_; }
+    double Offset(int seconds) {
+        const DateTime utc = MakeDateTime(2003, 4, 12, 12, 0, 0);
+        InitGMTOffset(FixedClock(utc + std::chrono::seconds{seconds}, utc));
+        return GMTOffsetHours;
+    }
+
+private:
+    double saved_ = GMTOffsetHours;
+};
+
+TEST_F(CommonGmtOffset, RoundsToTenthsHalfToEven) {
+    EXPECT_EQ(Offset(0), 0.0);
+    EXPECT_EQ(Offset(-(3 * 3600 + 1800)), -3.5);
+    EXPECT_EQ(Offset(5 * 3600 + 1800), 5.5);
+    EXPECT_EQ(Offset(-5 * 3600), -5.0);
+    EXPECT_EQ(Offset(3600 + 1), 1.0);  // a second ticked between the readings
+    EXPECT_EQ(Offset(3600 - 1), 1.0);
+    EXPECT_EQ(Offset(180), 0.0);   // 0.05 h: half, to the even 0
+    EXPECT_EQ(Offset(540), 0.2);   // 0.15 h: half, to the even 2
+    EXPECT_EQ(Offset(900), 0.2);   // 0.25 h: half, to the even 2
+    EXPECT_EQ(Offset(-540), -0.2);
+}
+
+TEST_F(CommonGmtOffset, GmtNowSubtractsTheOffset) {
+    const DateTime local = MakeDateTime(2003, 4, 12, 1, 0, 0);
+    const FixedClock clock(local, local);
+    GMTOffsetHours = -5.0;
+    EXPECT_EQ(FormatStamp(GmtNow(clock)), "2003/04/12 06:00:00");
+    GMTOffsetHours = 5.5;
+    EXPECT_EQ(FormatStamp(GmtNow(clock)), "2003/04/11 19:30:00");
+    GMTOffsetHours = 0.1;
+    EXPECT_EQ(FormatStamp(GmtNow(clock)), "2003/04/12 00:54:00");
+}
+
+// ---- dates -----------------------------------------------------------------------
+
+TEST(CommonDates, FormatsAndParts) {
+    const DateTime t = MakeDateTime(2003, 4, 12, 13, 45, 2);
+    EXPECT_EQ(FormatStamp(t), "2003/04/12 13:45:02");
+    EXPECT_EQ(FormatLogDate(t), "#2003-04-12 13:45:02#");
+    EXPECT_EQ(FormatLogDate(MakeDateTime(2003, 4, 12)), "#2003-04-12#");
+    EXPECT_EQ(FormatLogDate(MakeDateTime(2003, 4, 12, 0, 0, 1)), "#2003-04-12 00:00:01#");
+    const DateTimeParts p = SplitDateTime(t);
+    EXPECT_EQ((std::vector<int>{p.year, p.month, p.day, p.hour, p.minute, p.second}),
+              (std::vector<int>{2003, 4, 12, 13, 45, 2}));
+    // Fields past their range carry over.
+    EXPECT_EQ(MakeDateTime(2003, 13, 1), MakeDateTime(2004, 1, 1));
+    EXPECT_EQ(MakeDateTime(2004, 3, 0), MakeDateTime(2004, 2, 29));
+    EXPECT_EQ(MakeDateTime(2003, 4, 12, 24, 0, 0), MakeDateTime(2003, 4, 13));
+    EXPECT_EQ(FormatStamp(MakeDateTime(1999, 12, 31, 23, 59, 59)), "1999/12/31 23:59:59");
+}
+
+TEST(CommonDates, ParseLogDateReadsBackWhatWasWritten) {
+    DateTime out{};
+    for (const DateTime t : {MakeDateTime(2003, 4, 12, 13, 45, 2), MakeDateTime(2004, 2, 29),
+                             MakeDateTime(1999, 12, 31, 23, 59, 59), MakeDateTime(2003, 1, 1, 0, 0, 1)}) {
+        ASSERT_TRUE(ParseLogDate(FormatLogDate(t), out)) << FormatLogDate(t);
+        EXPECT_EQ(out, t);
+    }
+    ASSERT_TRUE(ParseLogDate("2003-04-12 13:45:02", out));  // without the marks
+    EXPECT_EQ(out, MakeDateTime(2003, 4, 12, 13, 45, 2));
+    ASSERT_TRUE(ParseLogDate("2003-04-12", out));
+    EXPECT_EQ(out, MakeDateTime(2003, 4, 12));
+
+    const DateTime before = out;
+    for (const char* bad : {"", "#", "##", "#2003-04-12", "2003-04-12#", "#2003-02-29#", "#2003-04-31#",
+                            "#2003-13-01#", "#2003-4-12#", "#2003-04-12 24:00:00#", "#2003-04-12 13:60:00#",
+                            "#2003-04-12 13:45#", "#2003-04-12T13:45:02#", "#2003-04-12 13:45:02 #", "alpha",
+                            "#abcd-ef-gh#"}) {
+        EXPECT_FALSE(ParseLogDate(bad, out)) << bad;
+    }
+    EXPECT_EQ(out, before);  // untouched on failure
+}
+
+// ---- command lines and NUL-ended buffers ------------------------------------------
+
+TEST(CommonProcess, RTrimNull) {
+    EXPECT_EQ(RTrimNull(std::string("abc\0   ", 7)), "abc");
+    EXPECT_EQ(RTrimNull(std::string("ab \0x", 5)), "ab ");  // blanks before the NUL stay
+    EXPECT_EQ(RTrimNull(std::string("\0abc", 4)), "");
+    EXPECT_EQ(RTrimNull("     "), "");
+    EXPECT_EQ(RTrimNull("abc  "), "abc");
+    EXPECT_EQ(RTrimNull("  abc"), "  abc");
+    EXPECT_EQ(RTrimNull(""), "");
+}
+
+TEST(CommonProcess, SplitCommandLine) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitCommandLine("/opt/parlux/Flaggrid FULL_AUTO"), (V{"/opt/parlux/Flaggrid", "FULL_AUTO"}));
+    EXPECT_EQ(SplitCommandLine("  EditPad   /data/Comp_DS_PGP-1.txt  "), (V{"EditPad", "/data/Comp_DS_PGP-1.txt"}));
+    EXPECT_EQ(SplitCommandLine("\"/my programs/EditPad\" \"/my data/a b.txt\""),
+              (V{"/my programs/EditPad", "/my data/a b.txt"}));
+    EXPECT_EQ(SplitCommandLine("a\"b c\"d e"), (V{"ab cd", "e"}));
+    EXPECT_EQ(SplitCommandLine("prog \"\" x"), (V{"prog", "", "x"}));
+    EXPECT_EQ(SplitCommandLine("prog \"unclosed arg"), (V{"prog", "unclosed arg"}));
+    EXPECT_EQ(SplitCommandLine("a\tb"), (V{"a", "b"}));
+    EXPECT_EQ(SplitCommandLine(""), V{});
+    EXPECT_EQ(SplitCommandLine("   "), V{});
+}
+
+}  // namespace
+}  // namespace parlux
