@@ -10,6 +10,7 @@
 #include "core/PingersList.h"
 #include "core/QuickSort.h"
 #include "core/TextReplace.h"
+#include "workbench/GridSteps.h"
 #include "workbench/TextLines.h"
 
 namespace parlux {
@@ -210,30 +211,12 @@ long CapStringsProcedures::LOA_CapStrings() {
     return added;
 }
 
-long CapStringsProcedures::LOA_Pingeds() {
-    if (wb_.notLoaded(kMainTable)) return 0;
-    return LoadDistinctNames(capStrings(), kCapName, pingeds());
-}
-
-long CapStringsProcedures::SRT_Pingeds() {
-    QuickSort(pingeds(), 0, 0, pingeds().upperRow());
-    return 0;
-}
-
-long CapStringsProcedures::EXP_CapStrings() {
-    if (wb_.notLoaded(kMainTable) || wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
-    return ExpandGrid(capStrings(), pingers(), pingeds(), kGrid);
-}
-
-long CapStringsProcedures::REV_CapStrings() {
-    if (wb_.notLoaded(kMainTable)) return 0;
-    return BuildSortKeys(capStrings(), kGrid);
-}
-
-long CapStringsProcedures::SRT_CapStrings() {
-    QuickSort(capStrings(), kCapKey, 0, capStrings().upperRow());
-    return 0;
-}
+// The grid steps shared by the comparers.
+long CapStringsProcedures::LOA_Pingeds() { return LoadPingedsStep(wb_, kGrid); }
+long CapStringsProcedures::SRT_Pingeds() { return SortPingedsStep(wb_); }
+long CapStringsProcedures::EXP_CapStrings() { return ExpandStep(wb_, kGrid); }
+long CapStringsProcedures::REV_CapStrings() { return SortKeysStep(wb_, kGrid); }
+long CapStringsProcedures::SRT_CapStrings() { return SortMainStep(wb_, kGrid); }
 
 // ---------------------------------------------------------------- report
 
