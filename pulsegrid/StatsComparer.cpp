@@ -9,6 +9,7 @@
 #include "core/SiteConfig.h"
 #include "core/StampDate.h"
 #include "core/UrlToFile.h"
+#include "workbench/GridSteps.h"
 #include "workbench/TextLines.h"
 
 namespace parlux {
@@ -210,30 +211,11 @@ long StatsProcedures::LOA_Stats() {
     return added;
 }
 
-long StatsProcedures::LOA_Pingeds() {
-    if (wb_.notLoaded(kMainTable)) return 0;
-    return LoadDistinctNames(stats(), kStatsName, pingeds());
-}
-
-long StatsProcedures::SRT_Pingeds() {
-    QuickSort(pingeds(), 0, 0, pingeds().upperRow());
-    return 0;
-}
-
-long StatsProcedures::EXP_Stats() {
-    if (wb_.notLoaded(kMainTable) || wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
-    return ExpandGrid(stats(), pingers(), pingeds(), kGrid);
-}
-
-long StatsProcedures::REV_Stats() {
-    if (wb_.notLoaded(kMainTable)) return 0;
-    return BuildSortKeys(stats(), kGrid);
-}
-
-long StatsProcedures::SRT_Stats() {
-    QuickSort(stats(), kStatsKey, 0, stats().upperRow());
-    return 0;
-}
+long StatsProcedures::LOA_Pingeds() { return LoadPingedsStep(wb_, kGrid); }
+long StatsProcedures::SRT_Pingeds() { return SortPingedsStep(wb_); }
+long StatsProcedures::EXP_Stats() { return ExpandStep(wb_, kGrid); }
+long StatsProcedures::REV_Stats() { return SortKeysStep(wb_, kGrid); }
+long StatsProcedures::SRT_Stats() { return SortMainStep(wb_, kGrid); }
 
 // ---------------------------------------------------------------- pages
 
