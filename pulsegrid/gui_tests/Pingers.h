@@ -14,11 +14,22 @@ namespace parlux::test {
 
 inline const std::vector<std::string> kFourTypes = {"PGP-1", "MIX-1", "PGP-2", "MIX-2"};
 
-// A remailer list of the given type in the pingers' own layout, CR LF ends.
+// A capability line as a web page carries it.
+inline std::string CapabilityLine(const std::string& remailer) {
+    return "$remailer{&quot;" + remailer + "&quot;} = &quot;&lt;mix@" + remailer +
+           ".example&gt; cpunk mix pgp latent hash&quot;;\r\n";
+}
+
+// A remailer list of the given type in the pingers' own layout, as a web page
+// with CR LF ends; all but the version-1 Mixmaster list carry capability lines.
 inline std::string StatsList(const std::string& type, const std::vector<std::string>& remailers) {
     const bool v2 = type.back() == '2';
     const bool mix = type.starts_with("MIX");
     std::string page = "<html><body><pre>\r\n";
+    if (!v2 && !mix) {
+        for (const auto& name : remailers) page += CapabilityLine(name);
+        page += "\r\n";
+    }
     if (v2) {
         page += "Stats-Version: 2.0\r\nGenerated: Fri 30 Nov 2012 10:20:00 GMT\r\n";
         page += std::string(mix ? "Mixmaster   " : "Cypherpunk  ") + " Latent-Hist   Latent  Uptime-Hist   Uptime  Options\r\n";
@@ -33,7 +44,12 @@ inline std::string StatsList(const std::string& type, const std::vector<std::str
         for (const auto& name : remailers)
             page += name + std::string(9 - name.size(), ' ') + "remailer@" + name + ".example   +++++++++-++  1:47:01 100.00%\r\n";
     }
-    page += "\r\n</pre></body></html>\r\n";
+    page += "\r\n";
+    if (v2) {
+        page += "\r\n\r\nRemailer-Capabilities:\r\n\r\n";
+        for (const auto& name : remailers) page += CapabilityLine(name);
+    }
+    page += "</pre></body></html>\r\n";
     return page;
 }
 
