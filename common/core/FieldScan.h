@@ -11,7 +11,8 @@ namespace parlux::detail {
 // skipEmptyLines such a field first skips lines that hold nothing but blanks
 // (a list's spacing), without it an empty line is one empty field (a dump row
 // of one never-written cell). Returns false when no field is left: at the end
-// of the input, unless a comma has just opened a last, empty field.
+// of the input, unless a comma has just opened a last, empty field (pos then
+// stands one past the end once that field is read).
 bool ScanField(std::string_view text, std::size_t& pos, bool skipEmptyLines, std::string& field, bool* quoted);
 
 // True when ScanField would return false from pos.

@@ -38,9 +38,9 @@ void SkipPastTerminator(std::string_view text, std::size_t& pos) {
 }
 
 // Skips the leading blanks of a field, and at the start of a line also the
-// blank lines when asked to. Returns whether the field starts a line.
-bool SkipToField(std::string_view text, std::size_t& pos, bool skipEmptyLines) {
-    const bool lineStart = pos == 0 || (pos <= text.size() && IsLineEnd(text[pos - 1]));
+// blank lines when asked to.
+void SkipToField(std::string_view text, std::size_t& pos, bool skipEmptyLines) {
+    const bool lineStart = pos == 0 || IsLineEnd(text[pos - 1]);  // pos <= size here
     for (;;) {
         while (pos < text.size() && IsBlank(text[pos]))
             ++pos;
@@ -48,32 +48,42 @@ bool SkipToField(std::string_view text, std::size_t& pos, bool skipEmptyLines) {
             SkipLineEnd(text, pos);
             continue;
         }
-        return lineStart;
+        return;
     }
 }
 
 }  // namespace
 
 bool NoFieldLeft(std::string_view text, std::size_t pos, bool skipEmptyLines) {
-    const bool lineStart = SkipToField(text, pos, skipEmptyLines);
-    return pos >= text.size() && lineStart;
+    if (pos > text.size())
+        return true;
+    const bool afterComma = pos > 0 && text[pos - 1] == ',';
+    SkipToField(text, pos, skipEmptyLines);
+    return pos >= text.size() && !afterComma;
 }
 
 bool ScanField(std::string_view text, std::size_t& pos, bool skipEmptyLines, std::string& field, bool* quoted) {
     field.clear();
     if (quoted)
         *quoted = false;
-    const bool lineStart = SkipToField(text, pos, skipEmptyLines);
-    if (pos >= text.size())
-        return !lineStart;  // a comma at the very end opens one last, empty field
+    if (pos > text.size())
+        return false;  // the last, empty field has been read
+    const bool afterComma = pos > 0 && text[pos - 1] == ',';
+    SkipToField(text, pos, skipEmptyLines);
+    if (pos >= text.size()) {
+        if (!afterComma)
+            return false;
+        pos = text.size() + 1;  // a comma at the very end opens one last, empty field
+        return true;
+    }
 
     if (text[pos] == '"') {
         if (quoted)
             *quoted = true;
         const std::size_t close = text.find('"', pos + 1);
         if (close == std::string_view::npos) {
-            field.assign(text.substr(pos + 1));
-            pos = text.size();
+            field.assign(text.substr(pos + 1));  // an unclosed quote runs to the end
+            pos = text.size() + 1;
             return true;
         }
         field.assign(text.substr(pos + 1, close - pos - 1));
