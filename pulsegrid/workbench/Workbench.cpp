@@ -80,12 +80,20 @@ void WorkbenchCore::press(const std::string& actionName) {
 }
 
 void WorkbenchCore::SUPER() {
-    if (view_) view_->busyChanged(true);
+    // The busy pointer goes back even when a step fails on the way.
+    struct Busy {
+        WorkbenchView* view;
+        explicit Busy(WorkbenchView* v) : view(v) {
+            if (view) view->busyChanged(true);
+        }
+        ~Busy() {
+            if (view) view->busyChanged(false);
+        }
+    } busy(view_);
     feedback().feedBack("SUPER in Progress: " + statsType_, " ", 0);
     RESET();
     for (const auto& action : description_.actions) press(action.name);
     feedback().feedBack("SUPER Completed: " + statsType_, " ", 500);
-    if (view_) view_->busyChanged(false);
 }
 
 void WorkbenchCore::HYPER() {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -15,6 +16,8 @@ std::string CommandLineOf(int argc, char** argv) {
     }
     return line;
 }
+
+void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSink& messages,
                        SingleInstance& instance, const std::string& commandLine) {

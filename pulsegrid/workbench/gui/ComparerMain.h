@@ -15,6 +15,10 @@ namespace parlux {
 // The arguments after the program name, joined by one blank.
 std::string CommandLineOf(int argc, char** argv);
 
+// Output to a reader that has gone (the program that started this one and
+// read its output has ended) must not end the run: writes then just fail.
+void IgnoreBrokenPipes();
+
 // Everything after the single-instance check: builds and centres the window,
 // sets the menu captions, empties the run log, takes the offset from GMT,
 // shows the icon, chooses the first type, shows the window and, 1000 ms
@@ -27,6 +31,7 @@ template <class Procedures>
 int RunComparer(int argc, char** argv) {
     // Taken before QApplication removes the options it knows.
     const std::string commandLine = CommandLineOf(argc, argv);
+    IgnoreBrokenPipes();
     PrepareDisplay();
     QApplication app(argc, argv);
     const std::string program = Procedures::Describe().program;

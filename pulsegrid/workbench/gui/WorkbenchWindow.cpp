@@ -379,7 +379,6 @@ void WorkbenchWindow::guarded(const std::function<void()>& action) {
     } catch (const std::exception& e) {
         // A step that cannot go on (the run log cannot be written, say) ends
         // here, reported, instead of taking the program down with it.
-        while (busyDepth_ > 0) busyChanged(false);
         failed_ = true;
         core_.messages().critical(e.what());
     }
