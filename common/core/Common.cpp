@@ -1,7 +1,5 @@
 #include "Common.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>

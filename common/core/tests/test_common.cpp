@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -34,11 +32,6 @@ TEST(Common, StatsFileNames) {
     EXPECT_EQ(StatsFileName("mix-2", "alpha"), "");  // codes are case-sensitive
     EXPECT_EQ(StatsFileName("MIX-2 ", "alpha"), "");
     EXPECT_EQ(StatsFileName("", "alpha"), "");
-    // Every code of the table names a file of its own.
-    for (const auto& type : kStatsTypes) {
-        EXPECT_EQ(type.code.size(), 5u);
-        EXPECT_EQ(StatsFileName(type.code, "n"), "n" + std::string(type.suffix));
-    }
 }
 
 TEST(Common, PadField) {
@@ -65,32 +58,6 @@ TEST(Common, ArrayNotInitialized) {
     table.reset();
     EXPECT_TRUE(ArrayNotInitialized(table, messages));
     EXPECT_EQ(messages.texts.size(), 2u);
-}
-
-TEST(CommonTable, RowsGrowAndReset) {
-    Table t;
-    EXPECT_FALSE(t.loaded());
-    EXPECT_EQ(t.rowCount(), 0);
-    t.create(3);
-    EXPECT_TRUE(t.loaded());
-    EXPECT_EQ(t.columns(), 3);
-    EXPECT_EQ(t.rowCount(), 1);
-    EXPECT_EQ(t.cell(2, 0), Cell{});
-    t.setText(0, 0, "kept");
-    t.growRow();
-    t.growRow();
-    EXPECT_EQ(t.upperRow(), 2);
-    EXPECT_EQ(t.text(0, 0), "kept");
-    EXPECT_EQ(t.cell(0, 2).kind, Cell::Kind::Empty);
-    EXPECT_EQ(t.row(2).size(), 3u);
-    t.create(2);  // a new table replaces the rows
-    EXPECT_EQ(t.rowCount(), 1);
-    EXPECT_EQ(t.cell(0, 0), Cell{});
-    t.reset();
-    EXPECT_FALSE(t.loaded());
-    EXPECT_EQ(t.rowCount(), 0);
-    EXPECT_THROW(t.growRow(), std::logic_error);
-    EXPECT_THROW(t.create(0), std::invalid_argument);
 }
 
 TEST(Common, DeleteIfExists) {

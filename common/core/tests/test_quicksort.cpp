@@ -249,21 +249,15 @@ TEST(QuickSortRows, SameOrderAsRecursiveStepsOnOrderedInput) {
         ASSERT_EQ(Column(mine, 1), Column(ref, 1)) << "round " << round;
     }
 
-    // A never-written cell between texts and dates: no total order, so the
-    // full steps run even though each neighbour is below the next.
-    std::vector<Cell> loop{Cell::FromDate(MakeDateTime(1970, 1, 1, 0, 0, 1)), Cell::FromText(""),
-                           Cell::FromText("a"), Cell{}};
-    // date < "" < "a"; "a" > never-written, and never-written (0) < the date.
+    // Each key below the next, yet the steps move rows: a never-written cell
+    // is 0 against a date and "" against a text, so it ties with the last
+    // key here. Such a mix must not be taken for a range already in order.
+    const std::vector<Cell> loop{Cell{}, Cell::FromDate(MakeDateTime(1970, 1, 1, 0, 0, 1)), Cell::FromText("")};
     Table mine = KeyTable(loop);
     Table ref = mine;
-    QuickSort(mine, 0, 0, 3);
-    ReferenceSort(ref, 0, 0, 3, false);
-    EXPECT_EQ(Column(mine, 1), Column(ref, 1));
-    std::vector<Cell> rising{Cell{}, Cell::FromDate(MakeDateTime(1970, 1, 1, 0, 0, 1)), Cell::FromText("a")};
-    mine = KeyTable(rising);
-    ref = mine;
     QuickSort(mine, 0, 0, 2);
     ReferenceSort(ref, 0, 0, 2, false);
+    EXPECT_EQ(Column(mine, 1), (std::vector<std::string>{"1", "2", "0"}));
     EXPECT_EQ(Column(mine, 1), Column(ref, 1));
 }
 
