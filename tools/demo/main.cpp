@@ -280,13 +280,14 @@ int main(int argc, char** argv) {
     for (const auto& name : parlux::demo::ExpectedPages(fs::exists(flaggrid)))
         if (!present.count(name))
             missing += " " + name;
-    std::cout << pages.size() << " pages.";
-    for (const auto& page : pages) {
-        if (page.name.size() > 5 && page.name.compare(page.name.size() - 5, 5, ".html") == 0) {
-            std::cout << " Open " << (dataFolder / page.name).string() << " in a web browser to see one.";
-            break;
-        }
-    }
+    std::cout << pages.size() << (pages.size() == 1 ? " page." : " pages.");
+    // Point at one web page, the first type's when there is one.
+    std::string webPage = present.count("Comp_DS_PGP-1.html") ? "Comp_DS_PGP-1.html" : "";
+    for (const auto& page : pages)
+        if (webPage.empty() && page.name.size() > 5 && page.name.compare(page.name.size() - 5, 5, ".html") == 0)
+            webPage = page.name;
+    if (!webPage.empty())
+        std::cout << " Open " << (dataFolder / webPage).string() << " in a web browser to see one.";
     std::cout << "\nRun log: " << (binDir / "Pulsegrid.log").string();
     if (fs::exists(binDir / "Flaggrid.log"))
         std::cout << ", " << (binDir / "Flaggrid.log").string();
