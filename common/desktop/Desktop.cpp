@@ -229,9 +229,15 @@ std::string SystemDirectory() {
 bool NoDisplayAvailable() { return !Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM"); }
 
 void PrepareDisplay() {
-    if (!NoDisplayAvailable()) return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    g_headless = true;
+    if (NoDisplayAvailable()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        g_headless = true;
+        return;
+    }
+    // A program started by a headless one inherits its platform: it has no
+    // screen either.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    g_headless = platform == "offscreen" || platform == "minimal";
 }
 
 bool RunningHeadless() { return g_headless; }

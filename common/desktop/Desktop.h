@@ -45,9 +45,11 @@ std::string SystemDirectory();
 // QT_QPA_PLATFORM in the environment.
 bool NoDisplayAvailable();
 // Call before constructing QApplication: selects the offscreen platform when
-// no display is available and remembers that the run is headless.
+// no display is available and remembers that the run is headless (also when
+// the offscreen platform was chosen already, as for a program started by a
+// headless one).
 void PrepareDisplay();
-// Whether PrepareDisplay chose the offscreen platform.
+// Whether the run is headless (see PrepareDisplay).
 bool RunningHeadless();
 
 // Message boxes: modal, critical icon, the application title as caption; when

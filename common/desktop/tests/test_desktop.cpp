@@ -237,6 +237,13 @@ TEST(Headless, DisplayDetection) {
         EXPECT_FALSE(NoDisplayAvailable());
         PrepareDisplay();  // a chosen platform is left alone
         EXPECT_STREQ(std::getenv("QT_QPA_PLATFORM"), "xcb");
+        EXPECT_FALSE(RunningHeadless());
+    }
+    {
+        // Inherited from a headless program that started this one.
+        ScopedEnv p("QT_QPA_PLATFORM", "offscreen");
+        PrepareDisplay();
+        EXPECT_TRUE(RunningHeadless());
     }
 }
 
