@@ -159,4 +159,6 @@ DateTime GmtNow(const Clock& clock) {
     return clock.localNow() - offset;
 }
 
+void ResetLog() { RunLog(RunLogPath()).reset(); }
+
 }  // namespace parlux

@@ -57,6 +57,9 @@ private:
     std::filesystem::path path_;
 };
 
+// ResetLog: empties this program's run log (RunLogPath()).
+void ResetLog();
+
 // FeedBack step by step: set the non-empty lines, pause, repaint, let events
 // run, append the log record from the lines as they now stand, events again.
 class FeedbackLines final : public FeedbackSink {
@@ -75,6 +78,12 @@ private:
     FeedbackDisplay* display_;
     std::string top_, detail_;
 };
+
+// FeedBack (window, first line, second line, pause): empty texts leave a line
+// as it was, a single blank blanks it; the record goes to the run log.
+inline void FeedBack(FeedbackSink& window, std::string_view top, std::string_view detail, int pauseMs) {
+    window.feedBack(top, detail, pauseMs);
+}
 
 // Local time minus GMT in hours, rounded to a tenth (half to even).
 extern double GMTOffsetHours;

@@ -88,6 +88,12 @@ private:
     QWidget* window_ = nullptr;
 };
 
+// Called at start-up, before any file is touched: when another copy of this
+// program runs, asks it to bring its window to the front (restored) and
+// returns true, and this copy should end; otherwise this copy becomes the one
+// that later copies wake.
+inline bool ActivatePrevInstance(SingleInstance& instance) { return instance.anotherIsRunning(); }
+
 // Brings a window to the front, restored if minimised.
 void ActivateWindow(QWidget* window);
 

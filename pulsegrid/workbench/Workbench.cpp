@@ -67,7 +67,7 @@ void WorkbenchCore::press(const std::string& actionName) {
     if (action.locksChoice) setChoiceEnabled(false);
 
     const std::string detailText = action.blankDetail ? " " : "";
-    feedback().feedBack(action.name + " in Progress: " + statsType_, detailText, 0);
+    FeedBack(feedback(), action.name + " in Progress: " + statsType_, detailText, 0);
     const long result = runProcedure(static_cast<std::size_t>(it - actions.begin()));
     std::string completed = action.name + " Completed: " + statsType_;
     if (action.result != ResultKind::None) {
@@ -76,7 +76,7 @@ void WorkbenchCore::press(const std::string& actionName) {
         setBox("txt_" + action.name, text);
         completed += " - " + text;
     }
-    feedback().feedBack(completed, detailText, 0);
+    FeedBack(feedback(), completed, detailText, 0);
 }
 
 void WorkbenchCore::SUPER() {
@@ -90,14 +90,14 @@ void WorkbenchCore::SUPER() {
             if (view) view->busyChanged(false);
         }
     } busy(view_);
-    feedback().feedBack("SUPER in Progress: " + statsType_, " ", 0);
+    FeedBack(feedback(), "SUPER in Progress: " + statsType_, " ", 0);
     RESET();
     for (const auto& action : description_.actions) press(action.name);
-    feedback().feedBack("SUPER Completed: " + statsType_, " ", 500);
+    FeedBack(feedback(), "SUPER Completed: " + statsType_, " ", 500);
 }
 
 void WorkbenchCore::HYPER() {
-    feedback().feedBack("HYPER in Progress: ", " ", 0);
+    FeedBack(feedback(), "HYPER in Progress: ", " ", 0);
     if (description_.types.empty()) {
         SUPER();
     } else {
@@ -108,7 +108,7 @@ void WorkbenchCore::HYPER() {
     }
     RESET();
     if (!description_.followUpProgram.empty()) startFollowUp();
-    feedback().feedBack("HYPER Completed: ", " ", 1000);
+    FeedBack(feedback(), "HYPER Completed: ", " ", 1000);
 }
 
 std::vector<std::string> WorkbenchCore::resetBoxes() const {
@@ -126,20 +126,20 @@ std::vector<std::string> WorkbenchCore::resetBoxes() const {
 }
 
 void WorkbenchCore::RESET() {
-    feedback().feedBack("RESET in Progress: " + statsType_, " ", 0);
+    FeedBack(feedback(), "RESET in Progress: " + statsType_, " ", 0);
     for (int t = 0; t < 3; ++t) tables_[t].reset();
     for (int t = 0; t < 3; ++t) DeleteIfExists(dumpPath(t));
     for (const auto& name : resetBoxes()) setBox(name, "");
     setChoiceEnabled(true);
-    feedback().feedBack("RESET Completed: " + statsType_, " ", 0);
+    FeedBack(feedback(), "RESET Completed: " + statsType_, " ", 0);
 }
 
 void WorkbenchCore::startFollowUp() {
     const std::string& program = description_.followUpProgram;
     if (program.empty()) return;
-    feedback().feedBack(program + " Shelling: ", " ", 0);
+    FeedBack(feedback(), program + " Shelling: ", " ", 0);
     launcher().start(quoted(env_.programFolder / program) + " FULL_AUTO", kShowMinimized);
-    feedback().feedBack(program + " Shelled: ", " ", 0);
+    FeedBack(feedback(), program + " Shelled: ", " ", 0);
 }
 
 int WorkbenchCore::save(int table) {

@@ -99,6 +99,18 @@ TEST(Common, ProgramFolderAndRunLogPath) {
 
 // ---- run log and feedback ----------------------------------------------------
 
+TEST(CommonRunLog, ResetLogEmptiesThisProgramsLog) {
+    const auto path = RunLogPath();
+    WriteFile(path, "#2003-04-12 13:45:02#,\"old\",\" \"\r\n");
+    ResetLog();
+    ASSERT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    std::filesystem::remove(path);
+    ResetLog();  // a missing log is created empty
+    EXPECT_TRUE(std::filesystem::exists(path));
+    std::filesystem::remove(path);
+}
+
 TEST(CommonRunLog, RecordsAreAppendedAsWritten) {
     TempDir dir;
     const RunLog log(dir / "Pulsegrid.log");

@@ -39,7 +39,7 @@ int RunComparer(int argc, char** argv) {
 
     // A second copy only wakes the first one; it touches no file, not even the log.
     SingleInstance instance(QString::fromStdString(program));
-    if (instance.anotherIsRunning()) return 0;
+    if (ActivatePrevInstance(instance)) return 0;
 
     QtMessageSink messages;
     FeedbackLines feedback(RunLog(RunLogPath()), SystemClock());
