@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -51,6 +53,24 @@ std::vector<std::string> CrLfLines(const std::string& content) {
         pos = end + 2;
     }
     return lines;
+}
+
+void ExpectGolden(const std::string& actual, const std::filesystem::path& expectedFile) {
+    if (const char* update = std::getenv("PARLUX_UPDATE_GOLDEN"); update && std::string(update) == "1") {
+        std::filesystem::create_directories(expectedFile.parent_path());
+        WriteFile(expectedFile, actual);
+        return;
+    }
+    ASSERT_TRUE(std::filesystem::exists(expectedFile)) << "missing expected file " << expectedFile;
+    const std::string expected = ReadFile(expectedFile);
+    if (expected == actual) return;
+    // Point at the first line that differs.
+    const auto a = CrLfLines(actual), e = CrLfLines(expected);
+    std::size_t i = 0;
+    while (i < a.size() && i < e.size() && a[i] == e[i]) ++i;
+    ADD_FAILURE() << "the produced text differs from " << expectedFile.string() << " at line " << i + 1
+                  << "\n  expected: [" << (i < e.size() ? e[i] : "<end>") << "]\n  actual:   ["
+                  << (i < a.size() ? a[i] : "<end>") << "]";
 }
 
 std::filesystem::path SourceDir() { return PARLUX_SOURCE_DIR; }

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the test suites: scratch folders, a fixed clock, sinks
-// that record what they are given, and file helpers.
+// that record what they are given, file helpers and the expected-file check.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -46,6 +46,11 @@ std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 // Splits on CR LF; a trailing CR LF gives no empty last element.
 std::vector<std::string> CrLfLines(const std::string& content);
+
+// Compares produced text with an expected file kept in the repository and
+// reports the first line that differs; with PARLUX_UPDATE_GOLDEN=1 in the
+// environment the expected file is rewritten with the text instead.
+void ExpectGolden(const std::string& actual, const std::filesystem::path& expectedFile);
 
 // The repository's source folder and the program folder of the build.
 std::filesystem::path SourceDir();

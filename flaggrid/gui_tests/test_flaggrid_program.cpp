@@ -3,65 +3,23 @@
 // Flaggrid.log and so run one at a time.
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <algorithm>
 #include <memory>
 
 #include "FlaggridFixture.h"
+#include "QtTestSupport.h"
 
 namespace parlux::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-class FlaggridProgram : public ::testing::Test {
+class FlaggridProgram : public ProgramTest {
 protected:
-    FlaggridProgram() { WriteTwoByThree(data_.path()); }
-
-    static fs::path binary() { return BinDir() / "Flaggrid"; }
-    static fs::path runLog() { return BinDir() / "Flaggrid.log"; }
-
-    std::unique_ptr<QProcess> start(const QStringList& arguments) {
-        auto process = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-        env.insert("PARLUX_DATA", QString::fromStdString(data_.path().string()));
-        // The one-copy socket lives in the temp folder: keep it apart from any other run.
-        env.insert("TMPDIR", QString::fromStdString(tmp_.path().string()));
-        process->setProcessEnvironment(env);
-        process->setProgram(QString::fromStdString(binary().string()));
-        process->setArguments(arguments);
-        process->start();
-        EXPECT_TRUE(process->waitForStarted(5000)) << process->errorString().toStdString();
-        return process;
-    }
-
-    // A copy with nothing to do says so on stderr once its start-up is over.
-    static bool waitIdle(QProcess& process, std::string& errors) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 15000) {
-            process.waitForReadyRead(100);
-            errors += process.readAllStandardError().toStdString();
-            if (errors.find("idle until ended") != std::string::npos) return true;
-            if (process.state() == QProcess::NotRunning) return false;
-        }
-        return false;
-    }
-
-    static void end(QProcess& process) {
-        process.terminate();
-        if (!process.waitForFinished(5000)) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
+    FlaggridProgram() : ProgramTest("Flaggrid") { WriteTwoByThree(data_.path()); }
 
     bool reportWritten() const { return fs::exists(data_ / "Comp_RC_0000.txt"); }
-
-    TempDir data_;
-    TempDir tmp_;
 };
 
 TEST_F(FlaggridProgram, FullAutoWritesTheReportHeadlessAndEnds) {

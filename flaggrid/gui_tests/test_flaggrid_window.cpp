@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "FlaggridFixture.h"
+#include "WorkbenchWindowTestSupport.h"
 #include "workbench/gui/WorkbenchWindow.h"
 
 namespace parlux::test {
@@ -22,49 +23,15 @@ const std::vector<std::string> kResetBoxes = {
     "txt_LOA_CapStrings", "txt_EXP_CapStrings", "txt_REV_CapStrings", "txt_PRT_Compil",
 };
 
-class FlaggridWindowTest : public ::testing::Test {
+class FlaggridWindowTest : public WorkbenchWindowTest<CapStringsWorkbench> {
 protected:
     FlaggridWindowTest()
         // Local ten o'clock at GMT+2, as in the core tests: the same report.
-        : clock_(MakeDateTime(2024, 3, 5, 10, 0, 0), MakeDateTime(2024, 3, 5, 8, 0, 0)),
-          feedback_(RunLog(program_ / "Flaggrid.log"), clock_) {
+        : WorkbenchWindowTest(MakeDateTime(2024, 3, 5, 10, 0, 0), MakeDateTime(2024, 3, 5, 8, 0, 0), "Flaggrid.log") {
         WriteTwoByThree(data_.path());
-        core_ = std::make_unique<CapStringsWorkbench>(
-            WorkbenchEnv{data_.path(), program_.path(), &feedback_, &messages_, &clock_, &launcher_});
-        window_ = std::make_unique<WorkbenchWindow>(*core_);
-        feedback_.setDisplay(window_.get());
-        window_->setOpener([this](const QString& target) { opened_.push_back(target.toStdString()); });
-        // The program's start-up, with the test's sinks.
-        window_->centre();
-        window_->setViewCaptions();
-        feedback_.log().reset();
-        InitGMTOffset(clock_);
-        window_->showIcon();
-        core_->chooseType(0);
-        window_->show();
-        QCoreApplication::processEvents();
-    }
-    ~FlaggridWindowTest() override {
-        feedback_.setDisplay(nullptr);
-        window_.reset();
+        openWindow();
     }
 
-    template <class T = QWidget>
-    T* widget(const std::string& name) {
-        T* w = window_->findChild<T*>(QString::fromStdString(name));
-        if (!w) ADD_FAILURE() << "no widget " << name;
-        return w;
-    }
-    void click(const std::string& name) {
-        if (auto* b = widget<QAbstractButton>(name)) QTest::mouseClick(b, Qt::LeftButton);
-    }
-    void doubleClick(const std::string& name) {
-        if (auto* w = widget(name)) QTest::mouseDClick(w, Qt::LeftButton);
-    }
-    std::string text(const std::string& name) {
-        auto* box = widget<QLineEdit>(name);
-        return box ? box->text().toStdString() : "<missing>";
-    }
     std::vector<std::string> tops() const {
         std::vector<std::string> out;
         for (const auto& record : CrLfLines(ReadFile(program_ / "Flaggrid.log"))) {
@@ -75,16 +42,6 @@ protected:
         return out;
     }
     std::string quoted(const std::string& name) const { return "\"" + (data_ / name).string() + "\""; }
-
-    TempDir data_;
-    TempDir program_;
-    FixedClock clock_;
-    RecordingMessages messages_;
-    RecordingLauncher launcher_;
-    FeedbackLines feedback_;
-    std::unique_ptr<CapStringsWorkbench> core_;
-    std::unique_ptr<WorkbenchWindow> window_;
-    std::vector<std::string> opened_;
 };
 
 TEST_F(FlaggridWindowTest, WindowHasFlaggridsControlsAndNoTypeChoice) {

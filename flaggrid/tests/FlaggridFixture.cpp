@@ -1,7 +1,6 @@
 #include "FlaggridFixture.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
 namespace parlux::test {
@@ -114,40 +113,10 @@ ScopedTimeZone::~ScopedTimeZone() {
     ::tzset();
 }
 
-void ExpectGolden(const std::string& actual, const std::string& goldenName) {
-    const auto path = SourceDir() / "flaggrid/tests/golden" / goldenName;
-    if (const char* update = std::getenv("PARLUX_UPDATE_GOLDEN"); update && std::string(update) == "1") {
-        std::filesystem::create_directories(path.parent_path());
-        WriteFile(path, actual);
-        return;
-    }
-    ASSERT_TRUE(std::filesystem::exists(path)) << "missing expected file " << path;
-    const std::string expected = ReadFile(path);
-    if (expected == actual) return;
-    const auto a = CrLfLines(actual), e = CrLfLines(expected);
-    std::size_t i = 0;
-    while (i < a.size() && i < e.size() && a[i] == e[i]) ++i;
-    ADD_FAILURE() << goldenName << " differs from the expected file at line " << i + 1 << "\n  expected: ["
-                  << (i < e.size() ? e[i] : "<end>") << "]\n  actual:   [" << (i < a.size() ? a[i] : "<end>") << "]";
-}
-
-std::string FlaggridTest::withoutDataFolder(std::string text) const {
-    const std::string folder = data_.path().string();
-    for (auto pos = text.find(folder); pos != std::string::npos; pos = text.find(folder, pos))
-        text.replace(pos, folder.size(), "<data>");
-    return text;
-}
-
 std::vector<std::string> FlaggridTest::logRecords() const {
     std::vector<std::string> out;
     for (const auto& record : CrLfLines(ReadFile(program_.path() / "Flaggrid.log")))
         out.push_back(withoutDataFolder(record));
-    return out;
-}
-
-std::vector<std::string> FlaggridTest::messages() const {
-    std::vector<std::string> out;
-    for (const auto& text : messages_.texts) out.push_back(withoutDataFolder(text));
     return out;
 }
 

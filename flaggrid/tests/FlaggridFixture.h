@@ -12,20 +12,10 @@
 
 #include "CapStringsComparer.h"
 #include "TestSupport.h"
+#include "WorkbenchTestSupport.h"
 #include "core/Common.h"
 
 namespace parlux::test {
-
-class RecordingLauncher final : public ProgramLauncher {
-public:
-    bool start(const std::string& commandLine, short showStyle) override {
-        started.push_back(commandLine);
-        styles.push_back(showStyle);
-        return true;
-    }
-    std::vector<std::string> started;
-    std::vector<short> styles;
-};
 
 // One remailer of a hand-made list: name, address and capability flags.
 struct Remailer {
@@ -67,26 +57,12 @@ private:
     std::unique_ptr<ScopedEnv> env_;
 };
 
-// Compares a produced file with the expected one kept in the repository; with
-// PARLUX_UPDATE_GOLDEN=1 in the environment the expected file is rewritten.
-void ExpectGolden(const std::string& actual, const std::string& goldenName);
-
-class FlaggridTest : public ::testing::Test {
+class FlaggridTest : public WorkbenchCoreTest<CapStringsWorkbench> {
 protected:
     FlaggridTest()
         // Local ten o'clock at GMT+2: the report is stamped eight o'clock GMT.
-        : clock_(MakeDateTime(2024, 3, 5, 10, 0, 0), MakeDateTime(2024, 3, 5, 8, 0, 0)),
-          feedback_(RunLog(program_.path() / "Flaggrid.log"), clock_) {
-        InitGMTOffset(clock_);
-        feedback_.log().reset();
-    }
+        : WorkbenchCoreTest(MakeDateTime(2024, 3, 5, 10, 0, 0), MakeDateTime(2024, 3, 5, 8, 0, 0), "Flaggrid.log") {}
 
-    CapStringsWorkbench& workbench() {
-        if (!workbench_)
-            workbench_ = std::make_unique<CapStringsWorkbench>(
-                WorkbenchEnv{data_.path(), program_.path(), &feedback_, &messages_, &clock_, &launcher_});
-        return *workbench_;
-    }
     void writeList(const std::string& content) { WriteFile(data_ / "Pingers.lst", content); }
     // A page of the data folder under the name Pulsegrid gives it.
     std::filesystem::path writePage(const std::string& type, const std::string& nick, const std::string& content) {
@@ -98,20 +74,13 @@ protected:
     bool reportExists() const { return std::filesystem::exists(data_ / "Comp_RC_0000.txt"); }
     // The run log's records as written (without CR LF), the scratch folder written as <data>.
     std::vector<std::string> logRecords() const;
-    // Message texts with the scratch folder written as <data>.
-    std::vector<std::string> messages() const;
-    std::string withoutDataFolder(std::string text) const;
+    // An expected file of the repository's flaggrid/tests/golden.
+    static std::filesystem::path golden(const std::string& name) {
+        return SourceDir() / "flaggrid/tests/golden" / name;
+    }
 
     // Runs the actions up to and including the last one named, in SUPER's order.
     void runThrough(const std::string& lastAction);
-
-    TempDir data_;
-    TempDir program_;
-    FixedClock clock_;
-    RecordingMessages messages_;
-    RecordingLauncher launcher_;
-    FeedbackLines feedback_;
-    std::unique_ptr<CapStringsWorkbench> workbench_;
 };
 
 }  // namespace parlux::test

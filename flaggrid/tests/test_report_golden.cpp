@@ -27,7 +27,7 @@ TEST_F(ReportGoldenTest, TwoPingersThreeRemailersFillTheMissingCells) {
     EXPECT_EQ(workbench().box("txt_PRT_Compil"), "True");
     EXPECT_EQ(workbench().count(kMainTable), 6);
     EXPECT_EQ(pinged(PadField("zeta", 9) + "|" + PadField("<>", 50) + "-" + std::string(130, ' ') + "|"), 2);
-    ExpectGolden(report(), "grid_2x3.txt");
+    ExpectGolden(report(), golden("grid_2x3.txt"));
 }
 
 TEST_F(ReportGoldenTest, RealListAgainstTheNewestVersion2Page) {
@@ -63,7 +63,7 @@ TEST_F(ReportGoldenTest, RealListAgainstTheNewestVersion2Page) {
     EXPECT_EQ(workbench().box("txt_LOA_CapStrings"), "22");
     EXPECT_EQ(workbench().box("txt_LOA_Pingeds"), "19");
     EXPECT_EQ(workbench().box("txt_EXP_CapStrings"), "38");
-    ExpectGolden(report(), "realworld.txt");
+    ExpectGolden(report(), golden("realworld.txt"));
 }
 
 TEST_F(ReportGoldenTest, LongFieldsAreCutAndNamesAlikeInNineCharactersStayApart) {
@@ -87,7 +87,7 @@ TEST_F(ReportGoldenTest, LongFieldsAreCutAndNamesAlikeInNineCharactersStayApart)
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(workbench().box("txt_EXP_CapStrings"), "6");
     EXPECT_EQ(longFlags.size(), 141u);
-    ExpectGolden(report(), "cut_fields.txt");
+    ExpectGolden(report(), golden("cut_fields.txt"));
 }
 
 }  // namespace

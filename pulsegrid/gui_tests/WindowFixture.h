@@ -19,22 +19,12 @@
 
 #include "Pingers.h"
 #include "StatsComparer.h"
+#include "WorkbenchWindowTestSupport.h"
 #include "core/Common.h"
 #include "desktop/Desktop.h"
 #include "workbench/gui/WorkbenchWindow.h"
 
 namespace parlux::test {
-
-class RecordingLauncher final : public ProgramLauncher {
-public:
-    bool start(const std::string& commandLine, short showStyle) override {
-        started.push_back(commandLine);
-        styles.push_back(showStyle);
-        return true;
-    }
-    std::vector<std::string> started;
-    std::vector<short> styles;
-};
 
 // What the window showed at each feedback call.
 struct Snapshot {
@@ -80,75 +70,33 @@ private:
     WorkbenchWindow& window_;
 };
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public WorkbenchWindowTest<StatsWorkbench> {
 protected:
     WindowTest()
         // Local 12:30 at GMT+1: pages are stamped 11:30 GMT.
-        : clock_(MakeDateTime(2026, 12, 7, 12, 30, 5), MakeDateTime(2026, 12, 7, 11, 30, 5)),
-          feedback_(RunLog(program_ / "Pulsegrid.log"), clock_) {
+        : WorkbenchWindowTest(MakeDateTime(2026, 12, 7, 12, 30, 5), MakeDateTime(2026, 12, 7, 11, 30, 5),
+                              "Pulsegrid.log") {
         ServePingers(server_);
         server_.start();
         WriteFile(data_ / "Pingers.lst", PingersList(server_));
-
-        // The start-up of the program, with the test's sinks.
-        core_ = std::make_unique<StatsWorkbench>(
-            WorkbenchEnv{data_.path(), program_.path(), &feedback_, &messages_, &clock_, &launcher_});
-        window_ = std::make_unique<WorkbenchWindow>(*core_);
-        display_ = std::make_unique<WatchingDisplay>(*window_);
-        feedback_.setDisplay(display_.get());
-        window_->setOpener([this](const QString& target) { opened_.push_back(target.toStdString()); });
-        window_->centre();
-        window_->setViewCaptions();
-        feedback_.log().reset();
-        InitGMTOffset(clock_);
-        window_->showIcon();
-        core_->chooseType(0);
-        window_->show();
-        QCoreApplication::processEvents();
+        openWindow([this](WorkbenchWindow& window) {
+            display_ = std::make_unique<WatchingDisplay>(window);
+            return display_.get();
+        });
     }
 
-    ~WindowTest() override {
-        feedback_.setDisplay(nullptr);
-        window_.reset();
-    }
-
-    template <class T = QWidget>
-    T* widget(const std::string& name) {
-        T* w = window_->findChild<T*>(QString::fromStdString(name));
-        if (!w) ADD_FAILURE() << "no widget " << name;
-        return w;
-    }
     QAction* entry(const std::string& name) {
         QAction* a = window_->findChild<QAction*>(QString::fromStdString(name));
         if (!a) ADD_FAILURE() << "no menu entry " << name;
         return a;
-    }
-    void click(const std::string& name) {
-        if (auto* b = widget<QAbstractButton>(name)) QTest::mouseClick(b, Qt::LeftButton);
-    }
-    void doubleClick(const std::string& name) {
-        if (auto* w = widget(name)) QTest::mouseDClick(w, Qt::LeftButton);
-    }
-    std::string text(const std::string& name) {
-        auto* box = widget<QLineEdit>(name);
-        return box ? box->text().toStdString() : "<missing>";
     }
     std::vector<LogRecord> log() const { return ReadLog(program_ / "Pulsegrid.log"); }
     std::filesystem::path dump(const std::string& table) const { return data_ / ("DMP-S_" + table + "Array.tmp"); }
     std::string quoted(const std::filesystem::path& p) const { return "\"" + p.string() + "\""; }
     bool exists(const std::string& name) const { return std::filesystem::exists(data_ / name); }
 
-    TempDir data_;
-    TempDir program_;
-    FixedClock clock_;
-    RecordingMessages messages_;
-    RecordingLauncher launcher_;
-    FeedbackLines feedback_;
     LoopbackServer server_;
-    std::unique_ptr<StatsWorkbench> core_;
-    std::unique_ptr<WorkbenchWindow> window_;
     std::unique_ptr<WatchingDisplay> display_;
-    std::vector<std::string> opened_;
 };
 
 }  // namespace parlux::test

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
 #include <chrono>
@@ -13,66 +12,21 @@
 #include <thread>
 
 #include "Pingers.h"
+#include "QtTestSupport.h"
 
 namespace parlux::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-class PulsegridProgram : public ::testing::Test {
+class PulsegridProgram : public ProgramTest {
 protected:
-    PulsegridProgram() {
+    PulsegridProgram() : ProgramTest("Pulsegrid") {
         ServePingers(server_);
         server_.start();
         WriteFile(data_ / "Pingers.lst", PingersList(server_));
     }
     ~PulsegridProgram() override { awaitFollowUp(); }
-
-    static fs::path binary() { return BinDir() / "Pulsegrid"; }
-    static fs::path runLog() { return BinDir() / "Pulsegrid.log"; }
-
-    // With toFiles the output goes to out.txt and err.txt in the scratch
-    // folder instead of pipes: the Flaggrid a whole run starts inherits them and
-    // goes on writing after Pulsegrid has ended, when a pipe would be closed.
-    std::unique_ptr<QProcess> start(const QStringList& arguments, bool toFiles = false) {
-        auto process = std::make_unique<QProcess>();
-        if (toFiles) {
-            process->setStandardOutputFile(QString::fromStdString((tmp_ / "out.txt").string()));
-            process->setStandardErrorFile(QString::fromStdString((tmp_ / "err.txt").string()));
-        }
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-        env.insert("PARLUX_DATA", QString::fromStdString(data_.path().string()));
-        // The one-copy socket lives in the temp folder: keep it apart from any other run.
-        env.insert("TMPDIR", QString::fromStdString(tmp_.path().string()));
-        process->setProcessEnvironment(env);
-        process->setProgram(QString::fromStdString(binary().string()));
-        process->setArguments(arguments);
-        process->start();
-        EXPECT_TRUE(process->waitForStarted(5000)) << process->errorString().toStdString();
-        return process;
-    }
-
-    // A copy that has nothing to do says so on stderr once its start-up is over.
-    static bool waitIdle(QProcess& process, std::string& errors) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 15000) {
-            process.waitForReadyRead(100);
-            errors += process.readAllStandardError().toStdString();
-            if (errors.find("idle until ended") != std::string::npos) return true;
-            if (process.state() == QProcess::NotRunning) return false;
-        }
-        return false;
-    }
-
-    static void end(QProcess& process) {
-        process.terminate();
-        if (!process.waitForFinished(5000)) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
 
     std::vector<std::string> pages() const {
         std::vector<std::string> names;
@@ -111,12 +65,11 @@ protected:
         for (pid_t pid : followUps()) ::kill(pid, SIGTERM);
     }
 
-    TempDir data_;
-    TempDir tmp_;
     LoopbackServer server_;
 };
 
 TEST_F(PulsegridProgram, FullAutoRunsEveryTypeHeadlessAndEnds) {
+    // Output to files: the Flaggrid the run starts goes on writing after Pulsegrid has ended.
     auto process = start({"FULL_AUTO"}, true);
     ASSERT_TRUE(process->waitForFinished(60000));
     EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);

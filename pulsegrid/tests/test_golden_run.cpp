@@ -53,15 +53,16 @@ TEST_F(GoldenRun, HyperWritesEveryPageOfEveryTypeByteForByte) {
     workbench().HYPER();
 
     for (const std::string type : {"PGP-1", "MIX-1", "PGP-2", "MIX-2"}) {
-        ExpectGolden(ReadFile(data_ / ("Comp_DS_" + type + ".txt")), "hyper/Comp_DS_" + type + ".txt");
-        ExpectGolden(ReadFile(data_ / ("Comp_RS_" + type + ".txt")), "hyper/Comp_RS_" + type + ".txt");
+        ExpectGolden(ReadFile(data_ / ("Comp_DS_" + type + ".txt")), golden("hyper/Comp_DS_" + type + ".txt"));
+        ExpectGolden(ReadFile(data_ / ("Comp_RS_" + type + ".txt")), golden("hyper/Comp_RS_" + type + ".txt"));
         ExpectGolden(withoutPort(ReadFile(data_ / ("Comp_DS_" + type + ".html"))),
-                     "hyper/Comp_DS_" + type + ".html");
+                     golden("hyper/Comp_DS_" + type + ".html"));
         const bool v2 = type.back() == '2';
         EXPECT_EQ(std::filesystem::exists(data_ / ("Comp_RC_" + type + ".txt")), v2) << type;
-        if (v2) ExpectGolden(ReadFile(data_ / ("Comp_RC_" + type + ".txt")), "hyper/Comp_RC_" + type + ".txt");
+        if (v2)
+            ExpectGolden(ReadFile(data_ / ("Comp_RC_" + type + ".txt")), golden("hyper/Comp_RC_" + type + ".txt"));
     }
-    ExpectGolden(log(), "hyper/Pulsegrid.log");
+    ExpectGolden(log(), golden("hyper/Pulsegrid.log"));
 }
 
 TEST_F(GoldenRun, HyperEndsIdleOnTheLastTypeAndStartsFlaggrid) {

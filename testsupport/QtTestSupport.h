@@ -1,0 +1,62 @@
+#pragma once
+// Qt helpers shared by the GUI test suites: a window's widgets found by their
+// object names and worked as a user works them, and a built program run
+// headless as a subprocess.
+#include <gtest/gtest.h>
+
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "TestSupport.h"
+
+namespace parlux::test {
+
+// The widget of that object name below root; a test failure when there is none.
+template <class T = QWidget>
+T* FindWidget(const QObject& root, const std::string& name) {
+    T* w = root.findChild<T*>(QString::fromStdString(name));
+    if (!w) ADD_FAILURE() << "no widget " << name;
+    return w;
+}
+// Clicks the button of that name with the left mouse button.
+void Click(const QObject& root, const std::string& name);
+// Double-clicks the widget of that name with the left mouse button.
+void DoubleClick(const QObject& root, const std::string& name);
+// What the text box of that name reads; "<missing>" when there is no such box.
+std::string BoxText(const QObject& root, const std::string& name);
+
+// A built program (BinDir()/program) run headless as a subprocess: no display
+// in its environment, PARLUX_DATA at the scratch data folder and TMPDIR at a
+// scratch folder of its own.
+class ProgramTest : public ::testing::Test {
+protected:
+    explicit ProgramTest(std::string program) : program_(std::move(program)) {}
+
+    std::filesystem::path binary() const { return BinDir() / program_; }
+    // The program's run log, next to it.
+    std::filesystem::path runLog() const { return BinDir() / (program_ + ".log"); }
+
+    // With toFiles the output goes to out.txt and err.txt in tmp_ instead of
+    // pipes: a program it starts in turn inherits them and may go on writing
+    // after it has ended, when a pipe would be closed.
+    std::unique_ptr<QProcess> start(const QStringList& arguments, bool toFiles = false);
+    // Waits (up to 15 s) for the stderr line of a copy that has nothing to do
+    // once its start-up is over; errors collects what stderr said meanwhile.
+    static bool waitIdle(QProcess& process, std::string& errors);
+    // Terminates the process, and kills it when it does not end.
+    static void end(QProcess& process);
+
+    TempDir data_;
+    TempDir tmp_;
+
+private:
+    std::string program_;
+};
+
+}  // namespace parlux::test
