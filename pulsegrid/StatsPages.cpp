@@ -1,6 +1,7 @@
 // The comparison pages of one stats type: the direct and reverse text pages,
 // the short capability-strings page and the direct web page.
 #include <optional>
+#include <string_view>
 #include <string>
 
 #include "StatsComparer.h"
@@ -49,12 +50,30 @@ private:
 
 std::string Dashes(int n) { return std::string(static_cast<std::size_t>(n), '-'); }
 
-std::string DirectCell(const std::string& t, bool v1) {
-    return v1 ? PadField(Right(t, 16), 16) : PadField(Mid(t, 15, 5) + " " + Mid(t, 37, 6), 12);
+// Pieces of a stats text, as views: the same bounds as Left, Right and Mid.
+std::string_view LeftOf(std::string_view t, std::size_t n) { return t.substr(0, n); }
+std::string_view RightOf(std::string_view t, std::size_t n) { return n >= t.size() ? t : t.substr(t.size() - n); }
+std::string_view MidOf(std::string_view t, std::size_t start, std::size_t n) {
+    return start - 1 >= t.size() ? std::string_view() : t.substr(start - 1, n);
 }
 
-std::string ReverseCell(const std::string& t, bool v1) {
-    return v1 ? PadField(Right(t, 29), 29) : PadField(Left(t, 42), 42);
+// Appends the text made width wide (PadField without the temporary).
+void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
+    const std::size_t n = text.size() < width ? text.size() : width;
+    out.append(text.data(), n);
+    out.append(width - n, ' ');
+}
+
+void AppendDirectCell(std::string& out, std::string_view t, bool v1) {
+    if (v1) return AppendPadded(out, RightOf(t, 16), 16);
+    const std::size_t before = out.size();
+    out.append(MidOf(t, 15, 5)).append(1, ' ').append(MidOf(t, 37, 6));
+    out.append(12 - (out.size() - before), ' ');
+}
+
+void AppendReverseCell(std::string& out, std::string_view t, bool v1) {
+    if (v1) return AppendPadded(out, RightOf(t, 29), 29);
+    AppendPadded(out, LeftOf(t, 42), 42);
 }
 
 std::string ReverseLabel(const std::string& nick, const std::string& update) {
@@ -63,10 +82,11 @@ std::string ReverseLabel(const std::string& nick, const std::string& update) {
 
 // The reverse layout shared by the stats and the short capability-strings pages.
 std::string ReversePage(const StatsPageInput& in, const std::string& title, int width,
-                        std::string (*cell)(const std::string&, bool)) {
+                        void (*cell)(std::string&, std::string_view, bool)) {
     const Cells cells(in);
     const bool v1 = IsVersion1(in.type);
     std::string page = title + in.type + "  " + in.stamp + " GMT" + kCrLf + kCrLf;
+    page.reserve(static_cast<std::size_t>(cells.pingerCount() + 4) * (cells.remailerCount() + 1) * (width + 1) + 64);
     std::string names = std::string(29, ' ') + "|";
     std::string rule = names;
     for (int j = 0; j < cells.remailerCount(); ++j) {
@@ -76,21 +96,39 @@ std::string ReversePage(const StatsPageInput& in, const std::string& title, int 
     page += names + kCrLf + rule + kCrLf;
     for (int i = 0; i < cells.pingerCount(); ++i) {
         page += ReverseLabel(cells.nick(i), cells.update(i)) + "|";
-        for (int j = 0; j < cells.remailerCount(); ++j) page += cell(cells.text(i, j), v1) + "|";
+        for (int j = 0; j < cells.remailerCount(); ++j) {
+            cell(page, cells.text(i, j), v1);
+            page += '|';
+        }
         page += kCrLf;
     }
     return page;
 }
 
-std::string CapsCell(const std::string& t, bool) { return PadField(Right(t, 15), 15); }
+void AppendCapsCell(std::string& out, std::string_view t, bool) { AppendPadded(out, RightOf(t, 15), 15); }
+
+// Appends the text with &, <, >, " as entities and every blank as blank.
+void AppendHtml(std::string& out, std::string_view text, char blank) {
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case ' ': out += blank; break;
+            default: out += c;
+        }
+    }
+}
 
 // A web cell: "&nbsp;" for nothing, else the piece escaped, every blank an underscore.
-std::string WebValue(const std::string& piece) {
-    if (piece.empty()) return "&nbsp;";
-    std::string value = HtmlEscape(piece);
-    for (char& c : value)
-        if (c == ' ') c = '_';
-    return value;
+void AppendWebCell(std::string& out, std::string_view piece) {
+    out += "    <td width=\"40\" height=\"34\">";
+    if (piece.empty())
+        out += "&nbsp;";
+    else
+        AppendHtml(out, piece, '_');
+    out += "</td>\r\n";
 }
 
 }  // namespace
@@ -98,15 +136,7 @@ std::string WebValue(const std::string& piece) {
 std::string HtmlEscape(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
+    AppendHtml(out, text, ' ');
     return out;
 }
 
@@ -126,18 +156,21 @@ std::string DirectTextPage(const StatsPageInput& in) {
     page += nicks + kCrLf + dates + kCrLf + times + kCrLf + rule + kCrLf;
     for (int j = 0; j < cells.remailerCount(); ++j) {
         page += PadField(cells.remailer(j), 9) + "|";
-        for (int i = 0; i < cells.pingerCount(); ++i) page += DirectCell(cells.text(i, j), v1) + "|";
+        for (int i = 0; i < cells.pingerCount(); ++i) {
+            AppendDirectCell(page, cells.text(i, j), v1);
+            page += '|';
+        }
         page += kCrLf;
     }
     return page;
 }
 
 std::string ReverseTextPage(const StatsPageInput& in) {
-    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (Stats) ", IsVersion1(in.type) ? 29 : 42, ReverseCell);
+    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (Stats) ", IsVersion1(in.type) ? 29 : 42, AppendReverseCell);
 }
 
 std::string ReverseCapsPage(const StatsPageInput& in) {
-    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (CapStrings Short) ", 15, CapsCell);
+    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (CapStrings Short) ", 15, AppendCapsCell);
 }
 
 std::string DirectWebPage(const StatsPageInput& in) {
@@ -146,7 +179,8 @@ std::string DirectWebPage(const StatsPageInput& in) {
     const std::string site(site::kPrimarySite);
     const std::string td = "    <td width=\"40\" height=\"34\">";
     std::string p;
-    auto line = [&p](const std::string& text) { p += text + kCrLf; };
+    p.reserve(static_cast<std::size_t>(cells.pingerCount()) * cells.remailerCount() * 80 + 4096);
+    auto line = [&p](const std::string& text) { p.append(text).append(kCrLf); };
     line("<html>");
     line("");
     line("<head>");
@@ -186,18 +220,15 @@ std::string DirectWebPage(const StatsPageInput& in) {
         line("  <tr>");
         line(td + "<strong><font color=\"#0000FF\">" + HtmlEscape(cells.remailer(j)) + "</font></strong></td>");
         for (int i = 0; i < cells.pingerCount(); ++i) {
-            const std::string& t = cells.text(i, j);
-            std::string first, second;
+            const std::string_view t = cells.text(i, j);
             if (v1) {
-                const std::string tail = Right(t, 16);
-                first = Left(tail, 8);
-                second = Right(tail, 7);
+                const std::string_view tail = RightOf(t, 16);
+                AppendWebCell(p, LeftOf(tail, 8));
+                AppendWebCell(p, RightOf(tail, 7));
             } else {
-                first = Mid(t, 15, 5);
-                second = Mid(t, 37, 6);
+                AppendWebCell(p, MidOf(t, 15, 5));
+                AppendWebCell(p, MidOf(t, 37, 6));
             }
-            line(td + WebValue(first) + "</td>");
-            line(td + WebValue(second) + "</td>");
         }
         line("  </tr>");
     }

@@ -1,6 +1,7 @@
 #include "QuickSort.h"
 
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -9,16 +10,9 @@ namespace parlux {
 namespace {
 
 int CompareTexts(const std::string& a, const std::string& b) {
-    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (std::size_t k = 0; k < n; ++k) {
-        const auto ca = static_cast<unsigned char>(a[k]);
-        const auto cb = static_cast<unsigned char>(b[k]);
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
+    // Character codes as unsigned bytes, a shorter text first when it is a prefix.
+    const int c = std::string_view(a).compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
 // A date's value as a number; a never-written cell counts as 0.
@@ -75,11 +69,28 @@ void QuickSort(Table& table, int keyColumn, int first, int last, bool descending
         throw std::out_of_range("QuickSort: subscript out of range");
 
     const int sign = descending ? -1 : 1;
-    auto key = [&](int row) -> const Cell& { return table.cell(keyColumn, row); };
-    auto exchange = [&](int a, int b) { std::swap(table.row(a), table.row(b)); };
-
     if (AlreadyInOrder(table, keyColumn, first, last, sign))
         return;
+
+    // The steps run on a list of the rows' key cells and places; the rows
+    // themselves move once, at the end. Position p of the lists stands for
+    // row first + p.
+    const int count = last - first + 1;
+    std::vector<const Cell*> keys(static_cast<std::size_t>(count));
+    std::vector<int> from(static_cast<std::size_t>(count));
+    for (int p = 0; p < count; ++p) {
+        keys[p] = &table.cell(keyColumn, first + p);
+        from[p] = first + p;
+    }
+    auto key = [&](int row) -> const Cell& { return *keys[row - first]; };
+    auto exchange = [&](int a, int b) {
+        std::swap(keys[a - first], keys[b - first]);
+        std::swap(from[a - first], from[b - first]);
+    };
+    auto compare = [sign](const Cell& a, const Cell& b) {
+        if (a.kind == Cell::Kind::Text && b.kind == Cell::Kind::Text) return sign * CompareTexts(a.text, b.text);
+        return sign * CompareCells(a, b);
+    };
 
     // Each pass partitions lo..hi around the key of row hi. The left part is
     // taken before the right one, as a recursive sort would; the two parts do
@@ -91,20 +102,20 @@ void QuickSort(Table& table, int keyColumn, int first, int last, bool descending
         if (hi <= lo)
             continue;
 
-        const Cell pivot = key(hi);
+        const Cell& pivot = key(hi);  // the cells stay where they are until the end
         int i = lo - 1;
         int j = hi;
         for (;;) {
             // Left scan: row hi holds the pivot and stops it.
             do {
                 ++i;
-            } while (sign * CompareCells(key(i), pivot) < 0);
+            } while (compare(key(i), pivot) < 0);
             // Right scan: stops without comparing at j < i or at row 0.
             for (;;) {
                 --j;
                 if (j < i || j == 0)
                     break;
-                if (sign * CompareCells(key(j), pivot) <= 0)
+                if (compare(key(j), pivot) <= 0)
                     break;
             }
             if (j <= i)
@@ -119,6 +130,8 @@ void QuickSort(Table& table, int keyColumn, int first, int last, bool descending
         if (lo < j)
             ranges.emplace_back(lo, j);
     }
+
+    table.reorderRows(first, from);
 }
 
 }  // namespace parlux

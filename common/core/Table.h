@@ -32,24 +32,33 @@ public:
     void growRow();
 
     int columns() const { return columns_; }
-    int rowCount() const { return static_cast<int>(rows_.size()); }
-    int upperRow() const { return rowCount() - 1; }
+    int rowCount() const { return rows_; }
+    int upperRow() const { return rows_ - 1; }
 
-    Cell& cell(int column, int row) { return rows_[row][column]; }
-    const Cell& cell(int column, int row) const { return rows_[row][column]; }
+    Cell& cell(int column, int row) { return cells_[at(column, row)]; }
+    const Cell& cell(int column, int row) const { return cells_[at(column, row)]; }
     // The cell's text; "" for a never-written cell.
-    const std::string& text(int column, int row) const { return rows_[row][column].text; }
-    void setText(int column, int row, std::string value) { rows_[row][column] = Cell::FromText(std::move(value)); }
-    void setDate(int column, int row, DateTime value) { rows_[row][column] = Cell::FromDate(value); }
+    const std::string& text(int column, int row) const { return cells_[at(column, row)].text; }
+    void setText(int column, int row, std::string value) { cells_[at(column, row)] = Cell::FromText(std::move(value)); }
+    void setDate(int column, int row, DateTime value) { cells_[at(column, row)] = Cell::FromDate(value); }
 
-    std::vector<Cell>& row(int r) { return rows_[r]; }
-    const std::vector<Cell>& row(int r) const { return rows_[r]; }
+    // A row as a buffer of its cells, and back.
+    std::vector<Cell> copyRow(int row) const;
+    void setRow(int row, std::vector<Cell> cells);
+    // Rows first, first + 1, ... take the rows that stood at from[0], from[1], ...
+    // (a permutation of first .. first + from.size() - 1).
+    void reorderRows(int first, const std::vector<int>& from);
 
     bool operator==(const Table&) const = default;
 
 private:
+    std::size_t at(int column, int row) const {
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(column);
+    }
+
     int columns_ = 0;
-    std::vector<std::vector<Cell>> rows_;
+    int rows_ = 0;
+    std::vector<Cell> cells_;  // row by row
 };
 
 }  // namespace parlux

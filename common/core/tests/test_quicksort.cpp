@@ -33,15 +33,15 @@ void ReferenceSort(Table& t, int col, int lo, int hi, bool descending) {
             if (descending ? CompareCells(t.cell(col, j), pivot) >= 0 : CompareCells(t.cell(col, j), pivot) <= 0)
                 break;
         }
-        buffer = t.row(i);
-        t.row(i) = t.row(j);
-        t.row(j) = buffer;
+        buffer = t.copyRow(i);
+        t.setRow(i, t.copyRow(j));
+        t.setRow(j, buffer);
         if (!(j > i))
             break;
     }
-    t.row(j) = t.row(i);
-    t.row(i) = t.row(hi);
-    t.row(hi) = buffer;
+    t.setRow(j, t.copyRow(i));
+    t.setRow(i, t.copyRow(hi));
+    t.setRow(hi, buffer);
     ReferenceSort(t, col, lo, j, descending);
     ReferenceSort(t, col, i + 1, hi, descending);
 }
