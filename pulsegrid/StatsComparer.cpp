@@ -147,47 +147,60 @@ long StatsProcedures::SRT_Pingers() {
 
 // ---------------------------------------------------------------- stats
 
-bool StatsProcedures::AddStatsLine(const std::string& nick, const std::string& line) {
-    std::string name = Left(line, 9);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
+bool StatsProcedures::AddStatsLine(const std::string& nick, std::string_view line) {
+    std::string_view name = line.substr(0, 9);
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
     if (name == "nym" || name == "xgnym" || name == "bramble") return false;
-    if (!statsIndex_.insert(nick, name, stats().loaded() ? stats().rowCount() : 0)) return false;
+    if (nick != currentNick_) {
+        currentNick_ = nick;
+        currentNames_.clear();
+        // A nick met again (a pingers table restored by hand) brings its rows along.
+        if (!nicksRead_.insert(nick).second)
+            for (int r = 0; r < stats().rowCount(); ++r)
+                if (stats().text(kStatsNick, r) == nick) currentNames_.insert(stats().text(kStatsName, r));
+    }
+    if (currentNames_.find(name) != currentNames_.end()) return false;
+    currentNames_.emplace(name);
     if (stats().loaded())
         stats().growRow();
     else
         stats().create(4);
     const int row = stats().upperRow();
+    const std::size_t from = IsVersion2(type()) ? 13 : 9;
     stats().setText(kStatsNick, row, nick);
-    stats().setText(kStatsName, row, name);
-    stats().setText(kStatsText, row, Mid(line, IsVersion2(type()) ? 14 : 10));
+    stats().setText(kStatsName, row, std::string(name));
+    stats().setText(kStatsText, row, std::string(from < line.size() ? line.substr(from) : std::string_view()));
     return true;
 }
 
 long StatsProcedures::LOA_Stats() {
     if (wb_.notLoaded(kPingersTable)) return 0;
     stats().reset();
-    statsIndex_ = GridIndex(Table{}, 0, 0);
+    currentNick_.reset();
+    currentNames_.clear();
+    nicksRead_.clear();
     long added = 0;
     for (int r = 0; r < pingers().rowCount(); ++r) {
         const std::string nick = pingers().text(kPingerNick, r);
         const std::string progress = "LOA_StatsArray " + nick + " " + type();
         wb_.detail(progress + " in Progress");
         const auto path = wb_.dataPath(StatsFileName(type(), nick));
-        const auto lines = ReadLines(path);
-        if (!lines) {
+        const auto content = ReadFileText(path);
+        if (!content) {
             wb_.messages().critical(path.string() + " Not found");
             continue;
         }
+        const auto lines = SplitLineViews(*content);
         std::size_t i = 0;
         std::string stamp;
         bool found = false;
-        for (; i < lines->size() && !found; ++i) {
-            const std::string& line = (*lines)[i];
+        for (; i < lines.size() && !found; ++i) {
+            const std::string_view line = lines[i];
             if (line.starts_with("Last update: ")) {
-                stamp = Mid(line, 14, 28);
+                stamp = line.substr(13, 28);
                 found = true;
             } else if (line.starts_with("Generated: ")) {
-                stamp = Mid(line, 12, 28);
+                stamp = line.substr(11, 28);
                 found = true;
             }
         }
@@ -197,11 +210,11 @@ long StatsProcedures::LOA_Stats() {
             } catch (const StampDateError&) {
                 wb_.detail(progress + " update time not understood: " + stamp);
             }
-            if (i + 2 > lines->size()) {
+            if (i + 2 > lines.size()) {
                 wb_.messages().critical(path.string() + " ends before its stats table");
             }
-            for (i += 2; i < lines->size(); ++i) {
-                const std::string& line = (*lines)[i];
+            for (i += 2; i < lines.size(); ++i) {
+                const std::string_view line = lines[i];
                 if (line.empty() || line == "</PRE>") break;
                 if (AddStatsLine(nick, line)) ++added;
             }

@@ -1,8 +1,10 @@
 #pragma once
 // Pulsegrid's procedures on the workbench: download the stats pages of one
 // type, parse them, build the pinger × remailer grid and write the pages.
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "workbench/Grid.h"
@@ -38,7 +40,7 @@ public:
     bool DownloadPinger(const std::string& type, const std::string& nick, const std::string& url,
                         const std::filesystem::path& path);
     // One line of a stats table; true when a row was added.
-    bool AddStatsLine(const std::string& nick, const std::string& line);
+    bool AddStatsLine(const std::string& nick, std::string_view line);
 
     static const GridColumns kGrid;
 
@@ -50,7 +52,16 @@ private:
     bool writePage(const std::string& name, const std::string& content);
 
     WorkbenchCore& wb_;
-    GridIndex statsIndex_{Table{}, 0, 0};
+    // The remailers already in StatsArray for the pinger being read (one row
+    // per pinger and remailer), and the pingers read so far.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+    std::optional<std::string> currentNick_;
+    TextSet currentNames_;
+    TextSet nicksRead_;
 };
 
 using StatsWorkbench = Workbench<StatsProcedures>;

@@ -1,7 +1,7 @@
 // The comparison pages of one stats type: the direct and reverse text pages,
 // the short capability-strings page and the direct web page.
-#include <optional>
 #include <string_view>
+#include <vector>
 #include <string>
 
 #include "StatsComparer.h"
@@ -19,11 +19,35 @@ bool IsVersion1(const std::string& type) { return !type.empty() && type.back() =
 
 // Cells are found by pinger and remailer, so a grid changed out of order can
 // never put a figure under the wrong pinger. In a finished grid the cell of
-// pinger i and remailer j is row j × pingers + i; that row is checked and taken
-// when it holds the pair, and only otherwise is the pair looked up.
+// pinger i and remailer j is row j × pingers + i; one pass over the rows takes
+// every such row that holds its pair, and only the pairs left over are looked
+// up.
 class Cells {
 public:
-    explicit Cells(const StatsPageInput& in) : in_(in) {}
+    explicit Cells(const StatsPageInput& in) : in_(in) {
+        const std::size_t pingers = static_cast<std::size_t>(pingerCount());
+        const std::size_t size = pingers * static_cast<std::size_t>(remailerCount());
+        texts_.assign(size, nullptr);
+        const Table& stats = in.stats;
+        bool misplaced = false;
+        for (std::size_t row = 0; row < size; ++row) {
+            const int i = static_cast<int>(row % pingers), j = static_cast<int>(row / pingers);
+            const int r = static_cast<int>(row);
+            if (row < static_cast<std::size_t>(stats.rowCount()) && stats.text(kStatsNick, r) == nick(i) &&
+                stats.text(kStatsName, r) == remailer(j))
+                texts_[row] = &stats.text(kStatsText, r);
+            else
+                misplaced = true;
+        }
+        if (!misplaced) return;
+        const GridIndex index(stats, kStatsNick, kStatsName);
+        static const std::string empty;
+        for (std::size_t row = 0; row < size; ++row) {
+            if (texts_[row]) continue;
+            const int found = index.find(nick(static_cast<int>(row % pingers)), remailer(static_cast<int>(row / pingers)));
+            texts_[row] = found < 0 ? &empty : &stats.text(kStatsText, found);
+        }
+    }
     int pingerCount() const { return in_.pingers.rowCount(); }
     int remailerCount() const { return in_.pingeds.rowCount(); }
     const std::string& nick(int i) const { return in_.pingers.text(kPingerNick, i); }
@@ -32,20 +56,12 @@ public:
     const std::string& remailer(int j) const { return in_.pingeds.text(0, j); }
     // The stats text of pinger i for remailer j; "" when not reported.
     const std::string& text(int i, int j) const {
-        static const std::string empty;
-        const Table& stats = in_.stats;
-        const long row = static_cast<long>(j) * pingerCount() + i;
-        if (row < stats.rowCount() && stats.text(kStatsNick, static_cast<int>(row)) == nick(i) &&
-            stats.text(kStatsName, static_cast<int>(row)) == remailer(j))
-            return stats.text(kStatsText, static_cast<int>(row));
-        if (!index_) index_.emplace(stats, kStatsNick, kStatsName);
-        const int found = index_->find(nick(i), remailer(j));
-        return found < 0 ? empty : stats.text(kStatsText, found);
+        return *texts_[static_cast<std::size_t>(j) * static_cast<std::size_t>(pingerCount()) + static_cast<std::size_t>(i)];
     }
 
 private:
     const StatsPageInput& in_;
-    mutable std::optional<GridIndex> index_;
+    std::vector<const std::string*> texts_;
 };
 
 std::string Dashes(int n) { return std::string(static_cast<std::size_t>(n), '-'); }
@@ -109,16 +125,21 @@ void AppendCapsCell(std::string& out, std::string_view t, bool) { AppendPadded(o
 
 // Appends the text with &, <, >, " as entities and every blank as blank.
 void AppendHtml(std::string& out, std::string_view text, char blank) {
-    for (char c : text) {
+    std::size_t done = 0;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const char c = text[k];
+        if (c != '&' && c != '<' && c != '>' && c != '"' && c != ' ') continue;
+        out.append(text.data() + done, k - done);
+        done = k + 1;
         switch (c) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
             case '"': out += "&quot;"; break;
-            case ' ': out += blank; break;
-            default: out += c;
+            default: out += blank;
         }
     }
+    out.append(text.data() + done, text.size() - done);
 }
 
 // A web cell: "&nbsp;" for nothing, else the piece escaped, every blank an underscore.

@@ -98,6 +98,21 @@ TEST_F(Steps, PagesThatEndEarlyOrCarryAnUnreadableTimeAreReportedAndSkipped) {
     EXPECT_EQ(messages().back(), "<data>/none_rlist.shtml Not found");
 }
 
+TEST_F(Steps, APingerListedTwiceInARestoredTableStillGivesOneRowPerRemailer) {
+    loadPingers({{"p1", Page({"alpha    one", "beta     two"})}, {"p2", Page({"alpha    three"})}});
+    workbench().press("LOA_Pingers");
+    // As a dump edited by hand could leave it: p1, p2, p1.
+    Table& pingers = workbench().table(kPingersTable);
+    pingers.growRow();
+    pingers.setRow(2, pingers.copyRow(0));
+    workbench().press("LOA_Stats");
+    EXPECT_EQ(workbench().box("txt_LOA_Stats"), "3");
+    workbench().press("LOA_Pingeds");
+    workbench().press("EXP_Stats");
+    EXPECT_EQ(workbench().box("txt_EXP_Stats"), "6");  // the grid size counts p1 twice...
+    EXPECT_EQ(workbench().table(kMainTable).rowCount(), 4);  // ...but only p2 × beta was missing
+}
+
 TEST_F(Steps, ExpandRefusesWhileThePingersOrPingedsAreNotLoaded) {
     loadPingers({{"p1", Page({"alpha    one"})}});
     workbench().press("LOA_Pingers");

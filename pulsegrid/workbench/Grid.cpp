@@ -1,6 +1,9 @@
 #include "Grid.h"
 
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "core/Common.h"
 
@@ -42,21 +45,39 @@ int LoadDistinctNames(const Table& main, int nameColumn, Table& pingeds) {
 }
 
 int ExpandGrid(Table& main, const Table& pingers, const Table& pingeds, const GridColumns& c) {
-    const int result = pingers.rowCount() * pingeds.rowCount();
-    GridIndex index(main, c.nick, c.name);
-    for (int i = 0; i < pingers.rowCount(); ++i) {
-        const std::string& nick = pingers.text(c.pingerNick, i);
-        for (int j = 0; j < pingeds.rowCount(); ++j) {
-            const std::string& name = pingeds.text(0, j);
-            if (index.find(nick, name) >= 0) continue;
+    const int pingerCount = pingers.rowCount(), remailerCount = pingeds.rowCount();
+    const int result = pingerCount * remailerCount;
+    // Which pairs have a row: pingers and remailers by their first row, then a
+    // mark per pair.
+    std::unordered_map<std::string_view, int> pingerOf, remailerOf;
+    for (int i = pingerCount - 1; i >= 0; --i) pingerOf[pingers.text(c.pingerNick, i)] = i;
+    for (int j = remailerCount - 1; j >= 0; --j) remailerOf[pingeds.text(0, j)] = j;
+    std::vector<char> present(static_cast<std::size_t>(result), 0);
+    const auto mark = [&](std::string_view nick, std::string_view name) {
+        const auto i = pingerOf.find(nick);
+        const auto j = remailerOf.find(name);
+        if (i != pingerOf.end() && j != remailerOf.end())
+            present[static_cast<std::size_t>(i->second) * static_cast<std::size_t>(remailerCount) +
+                    static_cast<std::size_t>(j->second)] = 1;
+    };
+    for (int r = 0; r < main.rowCount(); ++r) mark(main.text(c.nick, r), main.text(c.name, r));
+    // A nick or a name listed twice shares the mark of its first row, so a
+    // pair added for it once is not added again.
+    for (int i = 0; i < pingerCount; ++i) {
+        const int pi = pingerOf[pingers.text(c.pingerNick, i)];
+        for (int j = 0; j < remailerCount; ++j) {
+            const int pj = remailerOf[pingeds.text(0, j)];
+            char& has = present[static_cast<std::size_t>(pi) * static_cast<std::size_t>(remailerCount) +
+                                static_cast<std::size_t>(pj)];
+            if (has) continue;
+            has = 1;
             if (main.loaded())
                 main.growRow();
             else
                 main.create(c.columns);
             const int row = main.upperRow();
-            main.setText(c.nick, row, nick);
-            main.setText(c.name, row, name);
-            index.insert(nick, name, row);
+            main.setText(c.nick, row, pingers.text(c.pingerNick, i));
+            main.setText(c.name, row, pingeds.text(0, j));
         }
     }
     return result;

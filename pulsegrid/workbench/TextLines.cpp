@@ -2,33 +2,51 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace parlux {
 
-std::vector<std::string> SplitLines(const std::string& content) {
-    std::vector<std::string> lines;
+std::vector<std::string_view> SplitLineViews(const std::string& content) {
+    std::vector<std::string_view> lines;
+    const std::string_view text(content);
     std::size_t pos = 0;
-    while (pos < content.size()) {
-        const std::size_t cr = content.find('\r', pos);
-        if (cr == std::string::npos) {
-            lines.push_back(content.substr(pos));
+    while (pos < text.size()) {
+        const std::size_t cr = text.find('\r', pos);
+        if (cr == std::string_view::npos) {
+            lines.push_back(text.substr(pos));
             break;
         }
-        lines.push_back(content.substr(pos, cr - pos));
+        lines.push_back(text.substr(pos, cr - pos));
         pos = cr + 1;
-        if (pos < content.size() && content[pos] == '\n') ++pos;
+        if (pos < text.size() && text[pos] == '\n') ++pos;
     }
     return lines;
 }
 
-std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& path) {
+std::vector<std::string> SplitLines(const std::string& content) {
+    const auto views = SplitLineViews(content);
+    return std::vector<std::string>(views.begin(), views.end());
+}
+
+std::optional<std::string> ReadFileText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    return SplitLines(buffer.str());
+    std::string content;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size > 0) {
+        content.resize(static_cast<std::size_t>(size));
+        in.read(content.data(), size);
+        content.resize(static_cast<std::size_t>(in.gcount()));
+    }
+    return content;
+}
+
+std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& path) {
+    const auto content = ReadFileText(path);
+    if (!content) return std::nullopt;
+    return SplitLines(*content);
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path, const std::string& content) {

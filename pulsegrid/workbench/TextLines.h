@@ -4,13 +4,17 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace parlux {
 
 std::vector<std::string> SplitLines(const std::string& content);
+// The same lines as views into content.
+std::vector<std::string_view> SplitLineViews(const std::string& content);
 // nullopt when the file cannot be opened.
 std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& path);
+std::optional<std::string> ReadFileText(const std::filesystem::path& path);
 
 // Writes content to path through a temporary file renamed over it, so that a
 // failed write leaves the old file whole. False when it could not be written.
