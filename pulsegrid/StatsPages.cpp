@@ -66,13 +66,6 @@ private:
 
 std::string Dashes(int n) { return std::string(static_cast<std::size_t>(n), '-'); }
 
-// Pieces of a stats text, as views: the same bounds as Left, Right and Mid.
-std::string_view LeftOf(std::string_view t, std::size_t n) { return t.substr(0, n); }
-std::string_view RightOf(std::string_view t, std::size_t n) { return n >= t.size() ? t : t.substr(t.size() - n); }
-std::string_view MidOf(std::string_view t, std::size_t start, std::size_t n) {
-    return start - 1 >= t.size() ? std::string_view() : t.substr(start - 1, n);
-}
-
 // Appends the text made width wide (PadField without the temporary).
 void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
     const std::size_t n = text.size() < width ? text.size() : width;
@@ -81,15 +74,15 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
 }
 
 void AppendDirectCell(std::string& out, std::string_view t, bool v1) {
-    if (v1) return AppendPadded(out, RightOf(t, 16), 16);
+    if (v1) return AppendPadded(out, Right(t, 16), 16);
     const std::size_t before = out.size();
-    out.append(MidOf(t, 15, 5)).append(1, ' ').append(MidOf(t, 37, 6));
+    out.append(Mid(t, 15, 5)).append(1, ' ').append(Mid(t, 37, 6));
     out.append(12 - (out.size() - before), ' ');
 }
 
 void AppendReverseCell(std::string& out, std::string_view t, bool v1) {
-    if (v1) return AppendPadded(out, RightOf(t, 29), 29);
-    AppendPadded(out, LeftOf(t, 42), 42);
+    if (v1) return AppendPadded(out, Right(t, 29), 29);
+    AppendPadded(out, Left(t, 42), 42);
 }
 
 std::string ReverseLabel(const std::string& nick, const std::string& update) {
@@ -121,7 +114,7 @@ std::string ReversePage(const StatsPageInput& in, const std::string& title, int 
     return page;
 }
 
-void AppendCapsCell(std::string& out, std::string_view t, bool) { AppendPadded(out, RightOf(t, 15), 15); }
+void AppendCapsCell(std::string& out, std::string_view t, bool) { AppendPadded(out, Right(t, 15), 15); }
 
 // Appends the text with &, <, >, " as entities and every blank as blank.
 void AppendHtml(std::string& out, std::string_view text, char blank) {
@@ -171,7 +164,7 @@ std::string DirectTextPage(const StatsPageInput& in) {
     for (int i = 0; i < cells.pingerCount(); ++i) {
         nicks += PadField(cells.nick(i), w) + "|";
         dates += PadField(Left(cells.update(i), 10), w) + "|";
-        times += PadField(Right(cells.update(i), 8) + " GMT", w) + "|";
+        times += PadField(std::string(Right(cells.update(i), 8)) + " GMT", w) + "|";
         rule += Dashes(w) + "|";
     }
     page += nicks + kCrLf + dates + kCrLf + times + kCrLf + rule + kCrLf;
@@ -233,8 +226,8 @@ std::string DirectWebPage(const StatsPageInput& in) {
         const std::string& u = cells.update(i);
         line("    <td width=\"40\" height=\"34\" colspan=\"2\"><strong><a href=\"" + cells.url(i) +
              "\" TARGET=\"_blank\">" + cells.nick(i) + "</a></font></strong> <strong><a href=\"" +
-             StatsFileName(in.type, cells.nick(i)) + "\" TARGET=\"_blank\">K</a></font></strong> " + Left(u, 10) +
-             " " + Right(u, 8) + "_GMT</td>");
+             StatsFileName(in.type, cells.nick(i)) + "\" TARGET=\"_blank\">K</a></font></strong> " +
+             std::string(Left(u, 10)) + " " + std::string(Right(u, 8)) + "_GMT</td>");
     }
     line("  </tr>");
     for (int j = 0; j < cells.remailerCount(); ++j) {
@@ -243,12 +236,12 @@ std::string DirectWebPage(const StatsPageInput& in) {
         for (int i = 0; i < cells.pingerCount(); ++i) {
             const std::string_view t = cells.text(i, j);
             if (v1) {
-                const std::string_view tail = RightOf(t, 16);
-                AppendWebCell(p, LeftOf(tail, 8));
-                AppendWebCell(p, RightOf(tail, 7));
+                const std::string_view tail = Right(t, 16);
+                AppendWebCell(p, Left(tail, 8));
+                AppendWebCell(p, Right(tail, 7));
             } else {
-                AppendWebCell(p, MidOf(t, 15, 5));
-                AppendWebCell(p, MidOf(t, 37, 6));
+                AppendWebCell(p, Mid(t, 15, 5));
+                AppendWebCell(p, Mid(t, 37, 6));
             }
         }
         line("  </tr>");

@@ -1,8 +1,6 @@
 #include "TextLines.h"
 
-#include <cstdio>
-#include <fstream>
-#include <unistd.h>
+#include "core/WholeFile.h"
 
 namespace parlux {
 
@@ -29,18 +27,11 @@ std::vector<std::string> SplitLines(const std::string& content) {
 }
 
 std::optional<std::string> ReadFileText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string content;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size > 0) {
-        content.resize(static_cast<std::size_t>(size));
-        in.read(content.data(), size);
-        content.resize(static_cast<std::size_t>(in.gcount()));
+    try {
+        return detail::ReadWholeFile(path);
+    } catch (const std::filesystem::filesystem_error&) {
+        return std::nullopt;
     }
-    return content;
 }
 
 std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& path) {
@@ -50,49 +41,22 @@ std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& p
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path, const std::string& content) {
-    std::string temp = path.string() + ".part-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    ::close(fd);
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.close();
-        if (!out) {
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::permissions(temp,
-                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                                     std::filesystem::perms::group_read | std::filesystem::perms::others_read,
-                                 ec);
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::remove(temp.c_str());
+    try {
+        detail::ReplaceWholeFile(path, content);
+        return true;
+    } catch (const std::filesystem::filesystem_error&) {
         return false;
     }
-    return true;
 }
 
-std::string Mid(const std::string& text, int start, int length) {
-    if (start < 1) start = 1;
-    const std::size_t from = static_cast<std::size_t>(start - 1);
-    if (from >= text.size()) return {};
-    if (length < 0) return text.substr(from);
-    return text.substr(from, static_cast<std::size_t>(length));
+std::string_view Left(std::string_view text, std::size_t length) { return text.substr(0, length); }
+
+std::string_view Right(std::string_view text, std::size_t length) {
+    return length >= text.size() ? text : text.substr(text.size() - length);
 }
 
-std::string Left(const std::string& text, int length) {
-    if (length <= 0) return {};
-    return text.substr(0, static_cast<std::size_t>(length));
-}
-
-std::string Right(const std::string& text, int length) {
-    if (length <= 0) return {};
-    const std::size_t n = static_cast<std::size_t>(length);
-    return n >= text.size() ? text : text.substr(text.size() - n);
+std::string_view Mid(std::string_view text, std::size_t start, std::size_t length) {
+    return start < 1 || start - 1 >= text.size() ? std::string_view() : text.substr(start - 1, length);
 }
 
 }  // namespace parlux

@@ -20,9 +20,10 @@ std::optional<std::string> ReadFileText(const std::filesystem::path& path);
 // failed write leaves the old file whole. False when it could not be written.
 bool WriteFileAtomically(const std::filesystem::path& path, const std::string& content);
 
-// Text(1-based start, length) with the usual bounds: "" beyond the end.
-std::string Mid(const std::string& text, int start, int length = -1);
-std::string Left(const std::string& text, int length);
-std::string Right(const std::string& text, int length);
+// Pieces of a text by position, as views: Mid from a 1-based start; each
+// gives "" (or less) beyond the end of the text.
+std::string_view Left(std::string_view text, std::size_t length);
+std::string_view Right(std::string_view text, std::size_t length);
+std::string_view Mid(std::string_view text, std::size_t start, std::size_t length);
 
 }  // namespace parlux
