@@ -1,6 +1,5 @@
 #include "Table.h"
 
-#include <iterator>
 #include <stdexcept>
 
 namespace parlux {
@@ -38,13 +37,29 @@ void Table::setRow(int row, std::vector<Cell> cells) {
 }
 
 void Table::reorderRows(int first, const std::vector<int>& from) {
-    std::vector<Cell> moved;
-    moved.reserve(from.size() * static_cast<std::size_t>(columns_));
-    for (int source : from) {
-        const auto begin = cells_.begin() + static_cast<std::ptrdiff_t>(at(0, source));
-        moved.insert(moved.end(), std::make_move_iterator(begin), std::make_move_iterator(begin + columns_));
+    // Follow each cycle of the permutation with one row in hand, so that no
+    // second copy of the table is needed.
+    const std::size_t width = static_cast<std::size_t>(columns_);
+    const auto rowAt = [&](std::size_t position) {
+        return cells_.begin() + static_cast<std::ptrdiff_t>(at(0, first + static_cast<int>(position)));
+    };
+    std::vector<char> placed(from.size(), 0);
+    std::vector<Cell> hand(width);
+    for (std::size_t start = 0; start < from.size(); ++start) {
+        if (placed[start] || from[start] == first + static_cast<int>(start)) continue;
+        std::move(rowAt(start), rowAt(start) + static_cast<std::ptrdiff_t>(width), hand.begin());
+        std::size_t position = start;
+        for (;;) {
+            placed[position] = 1;
+            const std::size_t source = static_cast<std::size_t>(from[position] - first);
+            if (source == start) {
+                std::move(hand.begin(), hand.end(), rowAt(position));
+                break;
+            }
+            std::move(rowAt(source), rowAt(source) + static_cast<std::ptrdiff_t>(width), rowAt(position));
+            position = source;
+        }
     }
-    std::move(moved.begin(), moved.end(), cells_.begin() + static_cast<std::ptrdiff_t>(at(0, first)));
 }
 
 }  // namespace parlux
