@@ -1,6 +1,7 @@
 #include "desktop/Desktop.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -229,6 +230,18 @@ std::string SystemDirectory() {
 bool NoDisplayAvailable() { return !Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM"); }
 
 void PrepareDisplay() {
+    // Cron and su sessions have no runtime folder: name the one Qt would fall
+    // back to, so that it does not warn about it on every run.
+    if (!Set("XDG_RUNTIME_DIR")) {
+        const std::string folder = (fs::temp_directory_path() / ("runtime-" + std::to_string(::getuid()))).string();
+        std::error_code ec;
+        if (fs::create_directory(folder, ec) || fs::is_directory(folder, ec)) {
+            fs::permissions(folder, fs::perms::owner_all, ec);
+            struct stat info {};
+            if (!ec && ::stat(folder.c_str(), &info) == 0 && info.st_uid == ::getuid())
+                ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        }
+    }
     if (NoDisplayAvailable()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         g_headless = true;
