@@ -39,13 +39,13 @@ WorkbenchDescription CapStringsProcedures::Describe() {
         {"SRT_CapStrings", "Sort CapStrings Array", R::None, kMainTable},
         {"PRT_Compil", "Print Compiled Data to disk", R::Bool},
     };
-    d.superTooltip = "All Actions";
     d.resetTooltip = "Reinitializes Arrays and Counters + Erases Dump Files if any";
     d.hyperTooltip = "All ?? (just here for symmetric programming purpose)";
     d.imageTooltip = "Double-Click for HYPER FULL_AUTO";
     d.resultBoxTooltip = "Double-Click to Create+View Dump";
     d.prtBoxTooltip = "Double-Click to View Compiled Output Files";
     d.outputViewMinimized = true;  // the report opens like a dump
+    d.imageInChoiceFrame = true;   // the "Choose" frame holds H Y P and the image
     return d;
 }
 

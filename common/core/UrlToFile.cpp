@@ -60,8 +60,9 @@ struct CurlHandle {
 };
 
 // Runs one GET of url, handing the body to sink. True only when the transfer
-// ended cleanly with a 2xx status (after following redirects).
-bool Fetch(const std::string& url, const ChunkSink& sink) {
+// ended cleanly with a 2xx status (after following redirects); completed, when
+// given, tells whether the whole body arrived, whatever the status.
+bool Fetch(const std::string& url, const ChunkSink& sink, bool* completed = nullptr) {
     InitCurlOnce();
     CurlHandle curl;
     if (!curl.handle) return false;
@@ -88,6 +89,7 @@ bool Fetch(const std::string& url, const ChunkSink& sink) {
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
 
     if (curl_easy_perform(h) != CURLE_OK) return false;
+    if (completed) *completed = true;
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     return status >= 200 && status <= 299;
@@ -155,12 +157,17 @@ std::int32_t UrlToFile(const std::string& url, const std::filesystem::path& path
 }
 
 std::string UrlToText(const std::string& url) {
+    // The text is shown, not kept: an error page is returned like any body.
     std::string text;
-    const bool ok = Fetch(url, [&](const char* data, std::size_t size) {
-        text.append(data, size);
-        return true;
-    });
-    return ok ? text : std::string();
+    bool completed = false;
+    Fetch(
+        url,
+        [&](const char* data, std::size_t size) {
+            text.append(data, size);
+            return true;
+        },
+        &completed);
+    return completed ? text : std::string();
 }
 
 }  // namespace parlux

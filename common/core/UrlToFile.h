@@ -21,7 +21,7 @@ DownloadLimits& CurrentDownloadLimits();
 // was and 0 is returned (when there was none, an empty file is left).
 std::int32_t UrlToFile(const std::string& url, const std::filesystem::path& path);
 
-// The body as text; "" when the transfer failed.
+// The body as text, an error page included; "" when the transfer failed.
 std::string UrlToText(const std::string& url);
 
 // Repairs a file whose lines end in LF alone: when the first line (up to the

@@ -73,6 +73,9 @@ TEST_F(FlaggridWindowTest, WindowHasFlaggridsControlsAndNoTypeChoice) {
     EXPECT_EQ(widget<QAbstractButton>("cmd_LOA_Pingers")->toolTip(),
               "Load PingersArray from Preexisting Downloaded Files");
     EXPECT_EQ(widget<QLabel>("Image1")->toolTip(), "Double-Click for HYPER FULL_AUTO");
+    // The "Choose" frame holds the image too, and SUPER has no tooltip here.
+    EXPECT_EQ(choice->findChild<QLabel*>("Image1"), widget<QLabel>("Image1"));
+    EXPECT_EQ(widget<QAbstractButton>("cmd_SUPER")->toolTip(), "");
     EXPECT_EQ(widget<QLabel>("lbl_DMP_CapStrings")->text(), "CapStrings");
     for (const char* box : {"txt_LOA_Pingers", "txt_LOA_CapStrings", "txt_LOA_Pingeds", "txt_EXP_CapStrings",
                             "txt_REV_CapStrings"})

@@ -53,6 +53,8 @@ struct WorkbenchDescription {
     std::string followUpTooltip;
     // The output view opens its pages minimized, as the dump view does.
     bool outputViewMinimized = false;
+    // Image1 stands inside the choice frame rather than beside it.
+    bool imageInChoiceFrame = false;
 
     std::string tableArrayName(int table) const { return tables[table].name + "Array"; }
     const ActionDef* findAction(const std::string& name) const;

@@ -240,13 +240,13 @@ TEST_F(DownloadTest, MissingFolderFailsQuietly) {
     EXPECT_FALSE(std::filesystem::exists(target.parent_path()));
 }
 
-TEST_F(DownloadTest, UrlToTextReturnsBodyOrNothing) {
+TEST_F(DownloadTest, UrlToTextReturnsWhateverBodyArrivedOrNothing) {
     const std::string body = std::string("line one\nline two\r\n") + '\0' + "after a NUL";
     server.serve("/text", body, 200, "text/plain");
     server.serve("/missing", "Not Found", 404);
     server.start();
     EXPECT_EQ(UrlToText(server.url("/text")), body);
-    EXPECT_EQ(UrlToText(server.url("/missing")), "");
+    EXPECT_EQ(UrlToText(server.url("/missing")), "Not Found");  // shown, never stored
     EXPECT_EQ(UrlToText(ClosedUrl("/text")), "");
 }
 

@@ -105,7 +105,6 @@ WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     right->addWidget(buildDebug());
     right->addWidget(buildView());
     auto* choiceRow = new QHBoxLayout;
-    choiceRow->addWidget(buildChoice(), 1);
     image_ = new QLabel(central);
     image_->setObjectName("Image1");
     image_->setToolTip(Q(d_.imageTooltip));
@@ -114,7 +113,12 @@ WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     image_->setFrameShape(QFrame::StyledPanel);
     image_->installEventFilter(this);
     doubleClicks_[image_] = [this] { hyperAndClose(); };
-    choiceRow->addWidget(image_, 0, Qt::AlignBottom);
+    QGroupBox* choice = buildChoice();
+    choiceRow->addWidget(choice, 1);
+    if (d_.imageInChoiceFrame)
+        choice->layout()->addWidget(image_);
+    else
+        choiceRow->addWidget(image_, 0, Qt::AlignBottom);
     right->addLayout(choiceRow);
     right->addStretch(1);
     top->addLayout(right, 1);
