@@ -67,12 +67,6 @@ namespace {
 // capability lines).
 bool ComparedType(const std::string& type) { return type == "PGP-1" || type == "PGP-2" || type == "MIX-2"; }
 
-// A nick names a file in the data folder: it must stay a plain file name there.
-bool UsableNick(const std::string& nick) {
-    return !nick.empty() && nick != "." && nick != ".." && nick.find('/') == std::string::npos &&
-           nick.find('\\') == std::string::npos && nick.find('\0') == std::string::npos;
-}
-
 // A file time as the local date and time, to the second.
 DateTime LocalDateTime(fs::file_time_type fileTime) {
     using namespace std::chrono;
@@ -82,13 +76,6 @@ DateTime LocalDateTime(fs::file_time_type fileTime) {
     ::localtime_r(&seconds, &parts);
     return MakeDateTime(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
                         parts.tm_sec);
-}
-
-void AddRow(Table& table, int columns) {
-    if (table.loaded())
-        table.growRow();
-    else
-        table.create(columns);
 }
 
 }  // namespace
@@ -154,8 +141,7 @@ long CapStringsProcedures::LOA_Pingers() {
             row = it->second.first;
             it->second.second = time;
         } else {
-            AddRow(pingers(), 5);
-            row = pingers().upperRow();
+            row = pingers().addRow(5);
             chosen.emplace(record.nick, std::make_pair(row, time));
         }
         pingers().setText(kCapPingerType, row, record.type);
@@ -200,7 +186,7 @@ long CapStringsProcedures::LOA_CapStrings() {
                 wb_.detail(nick + " " + cap.name + " listed again: the first line kept");
                 continue;
             }
-            AddRow(capStrings(), 5);
+            capStrings().addRow(5);
             capStrings().setText(kCapNick, row, nick);
             capStrings().setText(kCapName, row, std::move(cap.name));
             capStrings().setText(kCapAddress, row, std::move(cap.address));

@@ -68,12 +68,6 @@ std::vector<std::string> StatsProcedures::OutputPages() const {
 
 namespace {
 
-// A nick names a file in the data folder: it must stay a plain file name there.
-bool UsableNick(const std::string& nick) {
-    return !nick.empty() && nick != "." && nick != ".." && nick.find('/') == std::string::npos &&
-           nick.find('\\') == std::string::npos && nick.find('\0') == std::string::npos;
-}
-
 bool IsVersion2(const std::string& type) { return !type.empty() && type.back() == '2'; }
 
 }  // namespace
@@ -111,11 +105,7 @@ long StatsProcedures::LOA_Pingers() {
         std::error_code ec;
         if (!std::filesystem::exists(path, ec)) continue;
         if (!seen.insert(record.nick).second) continue;  // the first record of a nick wins
-        if (pingers().loaded())
-            pingers().growRow();
-        else
-            pingers().create(3);
-        const int row = pingers().upperRow();
+        const int row = pingers().addRow(3);
         pingers().setText(kPingerNick, row, record.nick);
         pingers().setText(kPingerUrl, row, record.url);
     }
@@ -161,11 +151,7 @@ bool StatsProcedures::AddStatsLine(const std::string& nick, std::string_view lin
     }
     if (currentNames_.find(name) != currentNames_.end()) return false;
     currentNames_.emplace(name);
-    if (stats().loaded())
-        stats().growRow();
-    else
-        stats().create(4);
-    const int row = stats().upperRow();
+    const int row = stats().addRow(4);
     const std::size_t from = IsVersion2(type()) ? 13 : 9;
     stats().setText(kStatsNick, row, nick);
     stats().setText(kStatsName, row, std::string(name));

@@ -72,10 +72,7 @@ int RestoreDump(Table& table, int columns, const std::filesystem::path& path) {
     std::string field;
     int rows = 0;
     while (!detail::NoFieldLeft(content, pos, kSkipEmptyLines)) {
-        if (rows == 0)
-            table.create(columns);
-        else
-            table.growRow();
+        table.addRow(columns);  // the table was reset above: the first row creates it
         for (int column = 0; column < columns; ++column) {
             bool quoted = false;
             if (!detail::ScanField(content, pos, kSkipEmptyLines, field, &quoted))

@@ -154,4 +154,9 @@ std::optional<PingersList> ReadPingersList(const std::filesystem::path& path) {
     return ParsePingersList(content);
 }
 
+bool UsableNick(const std::string& nick) {
+    return !nick.empty() && nick != "." && nick != ".." && nick.find('/') == std::string::npos &&
+           nick.find('\\') == std::string::npos && nick.find('\0') == std::string::npos;
+}
+
 }  // namespace parlux

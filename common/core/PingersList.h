@@ -19,6 +19,10 @@ struct PingersList {
     std::string warning;
 };
 
+// A nick names files in the data folder: it must be a plain file name there
+// (not empty, not "." or "..", no path separator).
+bool UsableNick(const std::string& nick);
+
 // Splits a text into records with the field rules of the list.
 PingersList ParsePingersList(const std::string& content);
 // nullopt when the file cannot be read.

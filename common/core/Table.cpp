@@ -25,6 +25,14 @@ void Table::growRow() {
     ++rows_;
 }
 
+int Table::addRow(int columns) {
+    if (loaded())
+        growRow();
+    else
+        create(columns);
+    return upperRow();
+}
+
 std::vector<Cell> Table::copyRow(int row) const {
     const auto begin = cells_.begin() + static_cast<std::ptrdiff_t>(at(0, row));
     return std::vector<Cell>(begin, begin + columns_);

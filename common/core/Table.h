@@ -30,6 +30,9 @@ public:
     void create(int columns);
     // Add one row of never-written cells at the end, keeping the rows.
     void growRow();
+    // A row more: the first row of a table of that many columns when it is
+    // not loaded, else grown by one. Returns the new row's index.
+    int addRow(int columns);
 
     int columns() const { return columns_; }
     int rowCount() const { return rows_; }

@@ -35,11 +35,7 @@ int LoadDistinctNames(const Table& main, int nameColumn, Table& pingeds) {
     for (int r = 0; r < main.rowCount(); ++r) {
         const std::string& name = main.text(nameColumn, r);
         if (!seen.insert(name).second) continue;
-        if (pingeds.loaded())
-            pingeds.growRow();
-        else
-            pingeds.create(1);
-        pingeds.setText(0, pingeds.upperRow(), name);
+        pingeds.setText(0, pingeds.addRow(1), name);
     }
     return pingeds.loaded() ? pingeds.rowCount() : 0;
 }
@@ -71,11 +67,7 @@ int ExpandGrid(Table& main, const Table& pingers, const Table& pingeds, const Gr
                                 static_cast<std::size_t>(pj)];
             if (has) continue;
             has = 1;
-            if (main.loaded())
-                main.growRow();
-            else
-                main.create(c.columns);
-            const int row = main.upperRow();
+            const int row = main.addRow(c.columns);
             main.setText(c.nick, row, pingers.text(c.pingerNick, i));
             main.setText(c.name, row, pingeds.text(0, j));
         }
