@@ -4,12 +4,11 @@
 #include <unordered_set>
 
 #include "core/Common.h"
-#include "core/PingersList.h"
 #include "core/QuickSort.h"
 #include "core/SiteConfig.h"
 #include "core/StampDate.h"
-#include "core/UrlToFile.h"
 #include "workbench/GridSteps.h"
+#include "workbench/PingerSteps.h"
 #include "workbench/TextLines.h"
 
 namespace parlux {
@@ -74,61 +73,9 @@ bool IsVersion2(const std::string& type) { return !type.empty() && type.back() =
 
 // ---------------------------------------------------------------- pingers
 
-bool StatsProcedures::DownloadPinger(const std::string& type, const std::string& nick, const std::string& url,
-                                     const std::filesystem::path& path) {
-    wb_.detail(nick + " " + type + " Downloading ");
-    const std::int32_t bytes = UrlToFile(url, path);
-    if (bytes == 0) return false;
-    wb_.detail(nick + " " + type + " Downloaded, " + std::to_string(bytes) + " Bytes");
-    return true;
-}
+long StatsProcedures::LOA_Pingers() { return LoadPingersStep(wb_, 3); }
 
-long StatsProcedures::LOA_Pingers() {
-    pingers().reset();
-    const auto listPath = wb_.dataPath("Pingers.lst");
-    const auto list = ReadPingersList(listPath);
-    if (!list) {
-        wb_.messages().critical(listPath.string() + " Not found");
-        return 0;
-    }
-    if (!list->warning.empty()) wb_.detail(list->warning);
-
-    std::unordered_set<std::string> seen;
-    for (const auto& record : list->records) {
-        if (record.type != type()) continue;
-        if (!UsableNick(record.nick)) {
-            wb_.detail(record.nick + " " + record.type + " skipped: the nick is not a usable file name");
-            continue;
-        }
-        const auto path = wb_.dataPath(StatsFileName(record.type, record.nick));
-        DownloadPinger(record.type, record.nick, record.url, path);
-        std::error_code ec;
-        if (!std::filesystem::exists(path, ec)) continue;
-        if (!seen.insert(record.nick).second) continue;  // the first record of a nick wins
-        const int row = pingers().addRow(3);
-        pingers().setText(kPingerNick, row, record.nick);
-        pingers().setText(kPingerUrl, row, record.url);
-    }
-    return wb_.count(kPingersTable);
-}
-
-long StatsProcedures::FIX_LfToCrLf() {
-    if (wb_.notLoaded(kPingersTable)) return 0;
-    for (int r = 0; r < pingers().rowCount(); ++r) {
-        const std::string nick = pingers().text(kPingerNick, r);
-        const auto path = wb_.dataPath(StatsFileName(type(), nick));
-        wb_.detail(nick + " " + type() + " being LfToCrLf 'ed");
-        std::int32_t length = 0, firstLine = 0;
-        try {
-            LfToCrLf(path, length, firstLine, wb_.messages());
-        } catch (const std::filesystem::filesystem_error&) {
-            wb_.messages().critical(path.string() + " Not found");
-        }
-        wb_.detail(nick + " " + type() + " succesfully LfToCrLf 'ed " + std::to_string(length) + " " +
-                   std::to_string(firstLine));
-    }
-    return pingers().rowCount();
-}
+long StatsProcedures::FIX_LfToCrLf() { return FixLineEndsStep(wb_); }
 
 long StatsProcedures::SRT_Pingers() {
     QuickSort(pingers(), kPingerNick, 0, pingers().upperRow());

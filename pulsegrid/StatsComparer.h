@@ -36,9 +36,6 @@ public:
     long SRT_Stats();
     long PRT_Compil();
 
-    // One pinger file; true when bytes arrived.
-    bool DownloadPinger(const std::string& type, const std::string& nick, const std::string& url,
-                        const std::filesystem::path& path);
     // One line of a stats table; true when a row was added.
     bool AddStatsLine(const std::string& nick, std::string_view line);
 
