@@ -112,9 +112,10 @@ bool ParseCapabilityLine(const std::string& pageLine, CapabilityLine& out) {
 long CapStringsProcedures::LOA_Pingers() {
     pingers().reset();
     const auto listPath = wb_.dataPath("Pingers.lst");
-    const auto list = ReadPingersList(listPath);
+    std::string failure;
+    const auto list = ReadPingersList(listPath, &failure);
     if (!list) {
-        wb_.messages().critical(listPath.string() + " Not found");
+        wb_.messages().critical(failure);
         return 0;
     }
     if (!list->warning.empty()) wb_.detail(list->warning);
@@ -233,9 +234,7 @@ std::string CapStringsReport(const Table& pingers, const Table& pingeds, const T
 }
 
 long CapStringsProcedures::PRT_Compil() {
-    if (wb_.notLoaded(kMainTable)) return 0;
-    // The report lines every pinger up against every remailer.
-    if (wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
+    if (!GridReadyForPages(wb_)) return 0;
     const auto path = wb_.dataPath(kReportName);
     const std::string report =
         CapStringsReport(pingers(), pingeds(), capStrings(), FormatStamp(GmtNow(wb_.clock())));

@@ -118,9 +118,10 @@ long StatsProcedures::LOA_Stats() {
         const std::string progress = "LOA_StatsArray " + nick + " " + type();
         wb_.detail(progress + " in Progress");
         const auto path = wb_.dataPath(StatsFileName(type(), nick));
-        const auto content = ReadFileText(path);
+        std::string failure;
+        const auto content = ReadFileText(path, &failure);
         if (!content) {
-            wb_.messages().critical(path.string() + " Not found");
+            wb_.messages().critical(failure);
             continue;
         }
         const auto lines = SplitLineViews(*content);
@@ -173,9 +174,7 @@ bool StatsProcedures::writePage(const std::string& name, const std::string& cont
 }
 
 long StatsProcedures::PRT_Compil() {
-    if (wb_.notLoaded(kMainTable)) return 0;
-    // The pages line every pinger up against every remailer.
-    if (wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
+    if (!GridReadyForPages(wb_)) return 0;
     const StatsPageInput in{pingers(), pingeds(), stats(), type(), FormatStamp(GmtNow(wb_.clock()))};
     bool ok = writePage("Comp_DS_" + type() + ".txt", DirectTextPage(in));
     ok = writePage("Comp_RS_" + type() + ".txt", ReverseTextPage(in)) && ok;

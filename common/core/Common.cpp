@@ -1,5 +1,8 @@
 #include "Common.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -67,7 +70,14 @@ fs::path DefaultDataFolder() {
     const char* home = std::getenv("HOME");
     if (home && *home)
         return fs::path(home) / "Parlux";
-    return fs::path("/tmp/Parlux");
+    // Cron and some service managers start jobs without HOME: the password
+    // database still knows the folder. A shared fallback would mix the data
+    // of every user, so without a home folder there is no default at all.
+    const passwd* entry = ::getpwuid(::getuid());
+    if (entry && entry->pw_dir && *entry->pw_dir)
+        return fs::path(entry->pw_dir) / "Parlux";
+    throw DataFolderError("No data folder: HOME is not set and user " + std::to_string(::getuid()) +
+                          " has no home folder in the password database; set HOME or PARLUX_DATA");
 }
 
 fs::path DataPath(std::string_view name) { return DataFolder() / fs::path(std::string(name)); }

@@ -2,6 +2,7 @@
 // Stats types, file names, folders, fixed-width fields, the table check, the
 // run log with its feedback routine, and the offset from GMT.
 #include <array>
+#include <stdexcept>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -32,9 +33,17 @@ bool ArrayNotInitialized(const Table& table, MessageSink& messages);
 // Deletes the file if there is one; never reports anything.
 void DeleteIfExists(const std::filesystem::path& path);
 
-// The data folder: $PARLUX_DATA when set and not empty, else the built-in default.
+// The data folder: $PARLUX_DATA when set and not empty, else the built-in
+// default, Parlux in the home folder: $HOME, or when that is not set the
+// user's entry in the password database. Throws DataFolderError when there is
+// no home folder at all.
 std::filesystem::path DataFolder();
 std::filesystem::path DefaultDataFolder();
+
+class DataFolderError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 // DataFolder() / name.
 std::filesystem::path DataPath(std::string_view name);
 

@@ -141,14 +141,13 @@ PingersList ParsePingersList(const std::string& content) {
     }
 }
 
-std::optional<PingersList> ReadPingersList(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        return std::nullopt;
+std::optional<PingersList> ReadPingersList(const std::filesystem::path& path, std::string* failure) {
     std::string content;
     try {
         content = detail::ReadWholeFile(path);
-    } catch (const std::filesystem::filesystem_error&) {
+    } catch (const std::filesystem::filesystem_error& e) {
+        if (failure)
+            *failure = detail::ReadFailureText(path, e.code());
         return std::nullopt;
     }
     return ParsePingersList(content);

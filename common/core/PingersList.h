@@ -25,15 +25,21 @@ bool UsableNick(const std::string& nick);
 
 // Splits a text into records with the field rules of the list.
 PingersList ParsePingersList(const std::string& content);
-// nullopt when the file cannot be read.
-std::optional<PingersList> ReadPingersList(const std::filesystem::path& path);
+// nullopt when the file cannot be read (missing, not a regular file,
+// unreadable); failure, when given, then says so for a message box.
+std::optional<PingersList> ReadPingersList(const std::filesystem::path& path, std::string* failure = nullptr);
 
 // Field reader shared with the dump files: a double-quoted text (quotes removed,
 // commas kept) or the characters up to the next comma or line end, leading
 // blanks skipped. Returns false at the end of the input.
 class FieldReader {
 public:
+    // The reader keeps a view of the content: the text must outlive it, so a
+    // temporary string is refused at compile time.
     explicit FieldReader(std::string_view content) : text_(content) {}
+    explicit FieldReader(const char* content) : text_(content) {}
+    explicit FieldReader(std::string&&) = delete;
+    explicit FieldReader(const std::string&&) = delete;
     bool atEnd() const;
     // quoted tells whether the field was quoted (an unquoted empty field is a
     // never-written cell in a dump).

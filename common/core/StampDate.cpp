@@ -74,7 +74,9 @@ DateTime ParseStampDate(std::string_view text) {
     int yearNumber = WholeNumber(words[3]);
     if (yearNumber < 0)
         Reject(text, "the year is not a number");
-    if (yearNumber < 2000)
+    // Years since 1900 ("103" for 2003) are the short form; a four-digit year
+    // stands as it is.
+    if (yearNumber < 1000)
         yearNumber += 1900;
     if (yearNumber > 9999)
         Reject(text, "the year is out of range");

@@ -39,10 +39,41 @@ private:
 
 }  // namespace
 
+namespace {
+
+class FileErrors final : public std::error_category {
+public:
+    const char* name() const noexcept override { return "parlux file"; }
+    std::string message(int) const override { return "not a regular file"; }
+};
+
+}  // namespace
+
+std::error_code NotRegularFileError() {
+    static const FileErrors category;
+    return {1, category};
+}
+
+std::string ReadFailureText(const fs::path& path, const std::error_code& error) {
+    if (error == std::errc::no_such_file_or_directory)
+        return path.string() + " Not found";
+    return path.string() + " cannot be read: " + error.message();
+}
+
 std::string ReadWholeFile(const fs::path& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opening a FIFO for reading waits for a writer and opening a device may
+    // act on it: the type is checked before the file is opened, and again on
+    // what was opened (O_NONBLOCK returns at once should a FIFO be swapped in).
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        throw fs::filesystem_error("cannot read file", path, NotRegularFileError());
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0)
         Fail("cannot open file", path, errno);
+    if (::fstat(fd.get(), &info) != 0)
+        Fail("cannot read file", path, errno);
+    if (!S_ISREG(info.st_mode))
+        throw fs::filesystem_error("cannot read file", path, NotRegularFileError());
     std::string content;
     char buffer[65536];
     for (;;) {

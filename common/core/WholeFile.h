@@ -4,12 +4,23 @@
 // so a reader never sees half a file.
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace parlux::detail {
 
 // The bytes of the file. Throws std::filesystem::filesystem_error when it
-// cannot be opened or read.
+// cannot be opened or read, and when it is not a regular file: a FIFO, a
+// device or a socket is refused at once, never waited on.
 std::string ReadWholeFile(const std::filesystem::path& path);
+
+// The error of a path that names something other than a regular file; its
+// message is "not a regular file".
+std::error_code NotRegularFileError();
+
+// What a reader tells the user about a file it could not read: the path
+// followed by " Not found" when nothing is there, else by " cannot be read: "
+// and the reason.
+std::string ReadFailureText(const std::filesystem::path& path, const std::error_code& error);
 
 // Replaces (or creates) the file with content. An existing file keeps its
 // permission bits; a new one gets the usual ones (0666 less the umask).

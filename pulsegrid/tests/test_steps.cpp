@@ -1,7 +1,12 @@
 // The single steps: the guards, out-of-order runs, dumps, the parsing rules
 // and the page pieces on small hand-made tables.
+#include <sys/stat.h>
+
+#include <functional>
+
 #include "PipelineFixture.h"
 #include "core/DumpFile.h"
+#include "workbench/Grid.h"
 
 namespace parlux::test {
 namespace {
@@ -53,6 +58,80 @@ TEST_F(Steps, MissingPingerListIsReportedAndLoadsNothing) {
     EXPECT_FALSE(workbench().choiceEnabled());  // the type stays fixed until RESET
     workbench().RESET();
     EXPECT_TRUE(workbench().choiceEnabled());
+}
+
+// A FIFO (or a folder) where the list or a cached page belongs is refused at
+// once with a message; a reader that waited on it would hold the run for ever.
+TEST_F(Steps, ListsAndPagesThatAreNotRegularFilesAreRefusedWithoutWaiting) {
+    const auto list = data_ / "Pingers.lst";
+    const std::vector<std::function<void(const std::filesystem::path&)>> makers = {
+        [](const auto& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); },
+        [](const auto& path) { std::filesystem::create_directory(path); },
+    };
+    for (const auto& make : makers) {
+        make(list);
+        workbench().RESET();
+        messages_.texts.clear();
+        workbench().press("LOA_Pingers");
+        EXPECT_EQ(messages(), std::vector<std::string>{"<data>/Pingers.lst cannot be read: not a regular file"});
+        EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "0");
+        std::filesystem::remove(list);
+    }
+
+    // The cached page of a pinger that cannot be reached is a FIFO; the other pinger is read.
+    loadPingers({{"p2", Page({"alpha    two"})}});
+    writeList(ReadFile(list) + "\"PGP-1\",\"p1\",\"http://127.0.0.1:1/x\"\r\n");
+    ASSERT_EQ(::mkfifo((data_ / "p1_rlist.shtml").c_str(), 0600), 0);
+    workbench().RESET();
+    messages_.texts.clear();
+    for (const auto& step : {"LOA_Pingers", "SRT_Pingers", "LOA_Stats"}) workbench().press(step);
+    EXPECT_EQ(messages(), std::vector<std::string>{"<data>/p1_rlist.shtml cannot be read: not a regular file"});
+    EXPECT_EQ(workbench().box("txt_LOA_Stats"), "1");
+}
+
+// The grid is pingers × remailers rows: counted without overflow, and refused
+// above 100 million cells, by the expansion and by the pages alike.
+TEST_F(Steps, GridsOverTheBoundAreRefusedNamingBothCounts) {
+    struct Case {
+        std::size_t pingers, remailers;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {0, 0, true},          {1, 100'000'000, true}, {100'000'000, 1, true},
+        {10'000, 10'000, true}, {10'000, 10'001, false}, {46'341, 46'341, false},  // just over 2^31
+        {65'537, 65'537, false},  // wraps to 131,073 in 32 bits
+        {std::size_t(1) << 40, std::size_t(1) << 40, false},
+    };
+    for (const auto& c : cases) {
+        RecordingMessages boxes;
+        EXPECT_EQ(GridSizeAccepted(c.pingers, c.remailers, boxes), c.accepted) << c.pingers << " x " << c.remailers;
+        if (c.accepted) {
+            EXPECT_TRUE(boxes.texts.empty());
+        } else {
+            ASSERT_EQ(boxes.texts.size(), 1u);
+            EXPECT_EQ(boxes.texts[0], std::to_string(c.pingers) + " pingers by " + std::to_string(c.remailers) +
+                                          " remailers make a grid larger than 100000000 cells: it is not built");
+        }
+    }
+
+    // 65,537 pingers and remailers, as a crafted dump could bring them.
+    Table& pingers = workbench().table(kPingersTable);
+    Table& pingeds = workbench().table(kPingedsTable);
+    Table& stats = workbench().table(kMainTable);
+    for (int i = 0; i < 65'537; ++i) {
+        pingers.setText(kPingerNick, pingers.addRow(3), "p" + std::to_string(i));
+        pingeds.setText(0, pingeds.addRow(1), "r" + std::to_string(i));
+    }
+    stats.setText(kStatsNick, stats.addRow(4), "p0");
+    stats.setText(kStatsName, 0, "r0");
+    const std::string refused = "65537 pingers by 65537 remailers make a grid larger than 100000000 cells: it is not built";
+    workbench().press("EXP_Stats");
+    EXPECT_EQ(workbench().box("txt_EXP_Stats"), "0");
+    EXPECT_EQ(stats.rowCount(), 1);
+    workbench().press("PRT_Compil");
+    EXPECT_EQ(workbench().box("txt_PRT_Compil"), "False");
+    EXPECT_EQ(messages_.texts, (std::vector<std::string>{refused, refused}));
+    EXPECT_FALSE(std::filesystem::exists(data_ / "Comp_DS_PGP-1.txt"));
 }
 
 TEST_F(Steps, ParsingKeepsTheFirstLinePerRemailerAndCutsAtTheVersionsColumn) {

@@ -40,15 +40,26 @@ int LoadDistinctNames(const Table& main, int nameColumn, Table& pingeds) {
     return pingeds.loaded() ? pingeds.rowCount() : 0;
 }
 
-int ExpandGrid(Table& main, const Table& pingers, const Table& pingeds, const GridColumns& c) {
+bool GridSizeAccepted(std::size_t pingers, std::size_t remailers, MessageSink& messages) {
+    // Compared by division: the product itself may not fit.
+    if (remailers == 0 || pingers <= kMaxGridCells / remailers) return true;
+    messages.critical(std::to_string(pingers) + " pingers by " + std::to_string(remailers) +
+                      " remailers make a grid larger than " + std::to_string(kMaxGridCells) +
+                      " cells: it is not built");
+    return false;
+}
+
+long ExpandGrid(Table& main, const Table& pingers, const Table& pingeds, const GridColumns& c, MessageSink& messages) {
     const int pingerCount = pingers.rowCount(), remailerCount = pingeds.rowCount();
-    const int result = pingerCount * remailerCount;
+    if (!GridSizeAccepted(static_cast<std::size_t>(pingerCount), static_cast<std::size_t>(remailerCount), messages))
+        return 0;
+    const std::size_t cells = static_cast<std::size_t>(pingerCount) * static_cast<std::size_t>(remailerCount);
     // Which pairs have a row: pingers and remailers by their first row, then a
     // mark per pair.
     std::unordered_map<std::string_view, int> pingerOf, remailerOf;
     for (int i = pingerCount - 1; i >= 0; --i) pingerOf[pingers.text(c.pingerNick, i)] = i;
     for (int j = remailerCount - 1; j >= 0; --j) remailerOf[pingeds.text(0, j)] = j;
-    std::vector<char> present(static_cast<std::size_t>(result), 0);
+    std::vector<char> present(cells, 0);
     const auto mark = [&](std::string_view nick, std::string_view name) {
         const auto i = pingerOf.find(nick);
         const auto j = remailerOf.find(name);
@@ -72,7 +83,7 @@ int ExpandGrid(Table& main, const Table& pingers, const Table& pingeds, const Gr
             main.setText(c.name, row, pingeds.text(0, j));
         }
     }
-    return result;
+    return static_cast<long>(cells);
 }
 
 int BuildSortKeys(Table& main, const GridColumns& c) {

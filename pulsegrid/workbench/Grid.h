@@ -3,10 +3,12 @@
 // one row per pinger and remailer, the sort keys, and finding a cell by its
 // pinger and remailer. Indexed, so the cost grows near-linearly with the rows;
 // the rows produced are those of the plain searches.
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
+#include "core/Sinks.h"
 #include "core/Table.h"
 
 namespace parlux {
@@ -24,9 +26,19 @@ struct GridColumns {
 // of first appearance. Returns the rows.
 int LoadDistinctNames(const Table& main, int nameColumn, Table& pingeds);
 
+// The most cells (pingers × remailers) a grid may have: far beyond any real
+// network, and small enough that the grid and its pages fit in memory.
+inline constexpr std::size_t kMaxGridCells = 100'000'000;
+
+// True when pingers × remailers is within kMaxGridCells; otherwise shows a box
+// naming both counts and returns false.
+bool GridSizeAccepted(std::size_t pingers, std::size_t remailers, MessageSink& messages);
+
 // Adds a row (nick, name) for every pinger × remailer pair that has none, pinger
-// by pinger, remailer by remailer. Returns the grid size (pingers × remailers).
-int ExpandGrid(Table& main, const Table& pingers, const Table& pingeds, const GridColumns& columns);
+// by pinger, remailer by remailer. Returns the grid size (pingers × remailers);
+// a grid over kMaxGridCells is refused (box, nothing added, result 0).
+long ExpandGrid(Table& main, const Table& pingers, const Table& pingeds, const GridColumns& columns,
+                MessageSink& messages);
 
 // key = remailer made 9 wide + nick made 9 wide, for every row. Returns the rows.
 int BuildSortKeys(Table& main, const GridColumns& columns);

@@ -25,7 +25,15 @@ inline long SortPingedsStep(WorkbenchCore& wb) {
 // EXP_: a row for every missing pinger × remailer pair; the result is the grid size.
 inline long ExpandStep(WorkbenchCore& wb, const GridColumns& c) {
     if (wb.notLoaded(kMainTable) || wb.notLoaded(kPingersTable) || wb.notLoaded(kPingedsTable)) return 0;
-    return ExpandGrid(wb.table(kMainTable), wb.table(kPingersTable), wb.table(kPingedsTable), c);
+    return ExpandGrid(wb.table(kMainTable), wb.table(kPingersTable), wb.table(kPingedsTable), c, wb.messages());
+}
+
+// PRT_Compil's guard: the pages line every pinger up against every remailer,
+// so all three tables must be loaded and the grid within its bound.
+inline bool GridReadyForPages(WorkbenchCore& wb) {
+    if (wb.notLoaded(kMainTable) || wb.notLoaded(kPingersTable) || wb.notLoaded(kPingedsTable)) return false;
+    return GridSizeAccepted(static_cast<std::size_t>(wb.count(kPingersTable)),
+                            static_cast<std::size_t>(wb.count(kPingedsTable)), wb.messages());
 }
 
 // REV_: the sort key of every row; the result is the number of rows.

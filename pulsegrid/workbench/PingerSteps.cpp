@@ -22,9 +22,10 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
     Table& pingers = wb.table(kPingersTable);
     pingers.reset();
     const auto listPath = wb.dataPath("Pingers.lst");
-    const auto list = ReadPingersList(listPath);
+    std::string failure;
+    const auto list = ReadPingersList(listPath, &failure);
     if (!list) {
-        wb.messages().critical(listPath.string() + " Not found");
+        wb.messages().critical(failure);
         return 0;
     }
     if (!list->warning.empty()) wb.detail(list->warning);

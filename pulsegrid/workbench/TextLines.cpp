@@ -26,10 +26,11 @@ std::vector<std::string> SplitLines(const std::string& content) {
     return std::vector<std::string>(views.begin(), views.end());
 }
 
-std::optional<std::string> ReadFileText(const std::filesystem::path& path) {
+std::optional<std::string> ReadFileText(const std::filesystem::path& path, std::string* failure) {
     try {
         return detail::ReadWholeFile(path);
-    } catch (const std::filesystem::filesystem_error&) {
+    } catch (const std::filesystem::filesystem_error& e) {
+        if (failure) *failure = detail::ReadFailureText(path, e.code());
         return std::nullopt;
     }
 }

@@ -12,9 +12,10 @@ namespace parlux {
 std::vector<std::string> SplitLines(const std::string& content);
 // The same lines as views into content.
 std::vector<std::string_view> SplitLineViews(const std::string& content);
-// nullopt when the file cannot be opened.
+// nullopt when the file cannot be read (missing, not a regular file,
+// unreadable); failure, when given, then says so for a message box.
 std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& path);
-std::optional<std::string> ReadFileText(const std::filesystem::path& path);
+std::optional<std::string> ReadFileText(const std::filesystem::path& path, std::string* failure = nullptr);
 
 // Writes content to path through a temporary file renamed over it, so that a
 // failed write leaves the old file whole. False when it could not be written.

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -66,11 +69,16 @@ TEST(Common, DeleteIfExists) {
     WriteFile(file, "x");
     DeleteIfExists(file);
     EXPECT_FALSE(fs::exists(file));
-    EXPECT_NO_THROW(DeleteIfExists(file));                      // already gone
-    EXPECT_NO_THROW(DeleteIfExists(dir / "no" / "such" / "f"));  // no folder
     fs::create_directory(dir / "folder");
+    WriteFile(dir / "folder" / "inside", "kept");
     DeleteIfExists(dir / "folder");  // only files are deleted
-    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+    EXPECT_EQ(ReadFile(dir / "folder" / "inside"), "kept");
+    // A link is deleted as a link: its target stays.
+    WriteFile(dir / "target", "kept");
+    fs::create_symlink(dir / "target", dir / "link");
+    DeleteIfExists(dir / "link");
+    EXPECT_FALSE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ(ReadFile(dir / "target"), "kept");
 }
 
 TEST(Common, DataFolder) {
@@ -87,8 +95,53 @@ TEST(Common, DataFolder) {
     ScopedEnv data("PARLUX_DATA", nullptr);
     EXPECT_EQ(DataFolder(), fs::path("/home/quill/Parlux"));
     EXPECT_EQ(DefaultDataFolder(), fs::path("/home/quill/Parlux"));
-    ScopedEnv noHome("HOME", nullptr);
-    EXPECT_EQ(DataFolder(), fs::path("/tmp/Parlux"));
+    // Without HOME (cron, service managers) the password database names the home folder.
+    const passwd* self = ::getpwuid(::getuid());
+    ASSERT_NE(self, nullptr);
+    for (const char* unset : {static_cast<const char*>(nullptr), ""}) {
+        ScopedEnv noHome("HOME", unset);
+        EXPECT_EQ(DataFolder(), fs::path(self->pw_dir) / "Parlux");
+        ScopedEnv given("PARLUX_DATA", "/srv/parlux-data");
+        EXPECT_EQ(DataFolder(), fs::path("/srv/parlux-data"));
+    }
+}
+
+// A user without HOME and without an entry in the password database has no
+// data folder: a clear failure, never a folder shared with other users.
+TEST(Common, DataFolderOfAUserWithoutHomeFails) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become a user without a password entry";
+    uid_t stranger = 54321;
+    while (::getpwuid(stranger)) ++stranger;
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(out[0]);
+        std::string said;
+        if (::setgid(stranger) != 0 || ::setuid(stranger) != 0) {
+            said = "cannot change user";
+        } else {
+            ::unsetenv("HOME");
+            ::unsetenv("PARLUX_DATA");
+            try {
+                said = "folder " + DataFolder().string();
+            } catch (const DataFolderError& e) {
+                said = e.what();
+            }
+        }
+        const ssize_t written = ::write(out[1], said.data(), said.size());
+        ::_exit(written == static_cast<ssize_t>(said.size()) ? 0 : 1);
+    }
+    ::close(out[1]);
+    std::string said;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(said, "No data folder: HOME is not set and user " + std::to_string(stranger) +
+                        " has no home folder in the password database; set HOME or PARLUX_DATA");
 }
 
 TEST(Common, ProgramFolderAndRunLogPath) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "TestSupport.h"
@@ -29,6 +30,13 @@ std::vector<std::string> Fields(const std::string& content, std::vector<bool>* q
 }
 
 using V = std::vector<std::string>;
+
+// The reader keeps a view: it takes a string that outlives it, never a temporary one.
+static_assert(std::is_constructible_v<FieldReader, const std::string&>);
+static_assert(std::is_constructible_v<FieldReader, std::string_view>);
+static_assert(std::is_constructible_v<FieldReader, const char*>);
+static_assert(!std::is_constructible_v<FieldReader, std::string>);
+static_assert(!std::is_constructible_v<FieldReader, std::string&&>);
 
 TEST(PingersFieldReader, QuotedAndUnquotedFields) {
     std::vector<bool> quoted;

@@ -24,10 +24,13 @@ TEST(StampDate, ReadsPageAndHeaderForms) {
     }
 }
 
-TEST(StampDate, YearsBelow2000CountFrom1900) {
+TEST(StampDate, ShortYearsCountFrom1900FourDigitYearsStand) {
     EXPECT_EQ(Parsed("Sat 12 Apr 103 08:45:02 GMT"), "2003/04/12 08:45:02");
     EXPECT_EQ(Parsed("Fri 31 Dec 99 23:00:00 GMT"), "1999/12/31 23:00:00");
-    EXPECT_EQ(Parsed("Fri 31 Dec 1999 23:00:00 GMT"), "3899/12/31 23:00:00");
+    EXPECT_EQ(Parsed("Sat 01 Jan 0 00:00:00 GMT"), "1900/01/01 00:00:00");
+    EXPECT_EQ(Parsed("Mon 31 Dec 999 12:00:00 GMT"), "2899/12/31 12:00:00");  // the last short year
+    EXPECT_EQ(Parsed("Wed 01 Jan 1000 12:00:00 GMT"), "1000/01/01 12:00:00");  // the first one that stands
+    EXPECT_EQ(Parsed("Fri 31 Dec 1999 23:00:00 GMT"), "1999/12/31 23:00:00");
     EXPECT_EQ(Parsed("Sat 01 Jan 2000 00:00:00 GMT"), "2000/01/01 00:00:00");
 }
 

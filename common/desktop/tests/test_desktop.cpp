@@ -137,11 +137,12 @@ TEST_F(OpenerTest, ShellOpenHandsTheTargetOverAsOneWord) {
     // Blanks, quotes and shell syntax reach the opener untouched, and no shell runs them.
     const std::string trap = (bin / "trap").string();
     const std::string garbage = "no such \"file\" ; touch " + trap + " $(touch " + trap + ") | `x` 'q' %20 *";
-    EXPECT_NO_THROW(ShellOpen(nullptr, QString()));
-    EXPECT_NO_THROW(ShellOpen(nullptr, QStringLiteral("   ")));
-    EXPECT_NO_THROW(ShellOpen(nullptr, QString::fromStdString(garbage)));
+    // Empty and blank targets open nothing: the garbage is the first line.
+    ShellOpen(nullptr, QString());
+    ShellOpen(nullptr, QStringLiteral("   "));
+    ShellOpen(nullptr, QString::fromStdString(garbage));
     ASSERT_EQ(WaitForLines(log(), 1).size(), 1u);  // one at a time, so that the order is known
-    EXPECT_NO_THROW(ShellOpen(nullptr, QStringLiteral("https://example.invalid/Parlux/")));
+    ShellOpen(nullptr, QStringLiteral("https://example.invalid/Parlux/"));
     EXPECT_EQ(WaitForLines(log(), 2), (Strings{"xdg-open|" + garbage, "xdg-open|https://example.invalid/Parlux/"}));
     EXPECT_FALSE(fs::exists(trap));
 }
@@ -152,10 +153,9 @@ TEST_F(OpenerTest, ShellOpenStartsASuiteProgram) {
     EXPECT_EQ(WaitForLines(log(), 1), (Strings{"Gridhub"}));
 }
 
-TEST(ShellOpen, WithoutAnOpenerNothingHappens) {
+TEST(StartDetached, WithoutAnOpenerNothingStarts) {
     TempDir empty;
     ScopedEnv path("PATH", empty.path().c_str());
-    EXPECT_NO_THROW(ShellOpen(nullptr, QStringLiteral("/tmp")));
     EXPECT_FALSE(StartDetached("EditPad.exe /tmp/x.txt", kShowNormal));
 }
 

@@ -3,6 +3,7 @@
 // the event loop. Each comparer's main() is RunComparer<ItsProcedures>.
 #include <QApplication>
 #include <QString>
+#include <filesystem>
 #include <string>
 
 #include "core/Common.h"
@@ -42,10 +43,17 @@ int RunComparer(int argc, char** argv) {
     if (ActivatePrevInstance(instance)) return 0;
 
     QtMessageSink messages;
+    std::filesystem::path dataFolder;
+    try {
+        dataFolder = DataFolder();
+    } catch (const DataFolderError& e) {
+        messages.critical(e.what());
+        return 1;
+    }
     FeedbackLines feedback(RunLog(RunLogPath()), SystemClock());
     DesktopLauncher launcher;
     Workbench<Procedures> core(
-        WorkbenchEnv{DataFolder(), ProgramFolder(), &feedback, &messages, &SystemClock(), &launcher});
+        WorkbenchEnv{dataFolder, ProgramFolder(), &feedback, &messages, &SystemClock(), &launcher});
     return RunWorkbenchWindow(core, feedback, messages, instance, commandLine);
 }
 

@@ -1,5 +1,5 @@
-// The bundled sample: its pinger list, its pages in the forms the comparer
-// reads, and the demo's data-folder set-up.
+// The demo's set-up: the data folder filled from the sample, the closed port,
+// the served sample, and the list of pages a run produced.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -13,235 +13,63 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "DemoSetup.h"
+#include "SampleServer.h"
 #include "core/Common.h"
 #include "core/PingersList.h"
-#include "core/StampDate.h"
+#include "core/UrlToFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const fs::path kSample = PARLUX_SAMPLE_DIR;
-const std::vector<std::string> kTypes = {"PGP-1", "MIX-1", "PGP-2", "MIX-2"};
 
 std::string Slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Lines as the comparer reads them once line ends are repaired: a line ends at
-// CR LF, CR or LF.
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(line);
-            line.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            line += c;
-        }
-    }
-    if (!line.empty())
-        lines.push_back(line);
-    return lines;
-}
+// The demo as it runs: the sample served on a loopback port, a data folder
+// whose list points at it and at a port where nothing listens. Every served
+// page arrives byte for byte; the pinger that is down keeps its cached copy.
+TEST(DemoSetup, TheSampleDownloadsAsListed) {
+    const fs::path folder = fs::temp_directory_path() / ("parlux-demo-served-" + std::to_string(::getpid()));
+    parlux::demo::SampleServer server(kSample / "www");
+    server.start();
+    const int downPort = parlux::demo::ClosedLoopbackPort();
+    ASSERT_GT(downPort, 0);
+    parlux::demo::PrepareDataFolder(kSample / "data", folder, server.port(), downPort);
 
-bool StartsWith(const std::string& text, const std::string& head) { return text.rfind(head, 0) == 0; }
-
-struct Page {
-    std::string type, nick;
-    fs::path path;
-};
-
-// Every page of the sample, from the list: served ones under www/, the down
-// pinger's cached copies in data/.
-struct Sample {
-    std::vector<parlux::PingerRecord> records;
-    std::vector<Page> pages;
-    std::set<std::string> nicks, downNicks;
-};
-
-Sample LoadSample() {
-    Sample s;
-    auto list = parlux::ReadPingersList(kSample / "data" / "Pingers.lst");
-    if (!list)
-        return s;
-    s.records = list->records;
-    for (const auto& r : s.records) {
-        s.nicks.insert(r.nick);
-        const std::string served = "http://127.0.0.1:@PORT@/";
-        const std::string down = "http://127.0.0.1:@DOWNPORT@/";
-        if (StartsWith(r.url, served)) {
-            s.pages.push_back({r.type, r.nick, kSample / "www" / r.url.substr(served.size())});
-        } else if (StartsWith(r.url, down)) {
-            s.downNicks.insert(r.nick);
-            s.pages.push_back({r.type, r.nick, kSample / "data" / parlux::StatsFileName(r.type, r.nick)});
-        }
-    }
-    return s;
-}
-
-TEST(Sample, PingersListHasTheFourTypesForAtLeastFivePingers) {
-    auto list = parlux::ReadPingersList(kSample / "data" / "Pingers.lst");
+    const auto list = parlux::ReadPingersList(folder / "Pingers.lst");
     ASSERT_TRUE(list.has_value());
-    EXPECT_EQ(list->warning, "");
-    std::map<std::string, std::multiset<std::string>> typesOf;
-    for (const auto& r : list->records)
-        typesOf[r.nick].insert(r.type);
-    EXPECT_GE(typesOf.size(), 5u);
-    const std::multiset<std::string> four(kTypes.begin(), kTypes.end());
-    for (const auto& [nick, types] : typesOf)
-        EXPECT_EQ(types, four) << nick;
-}
-
-TEST(Sample, EveryUrlIsALoopbackPlaceholderAndItsPageExists) {
-    const Sample s = LoadSample();
-    ASSERT_FALSE(s.records.empty());
-    EXPECT_EQ(s.pages.size(), s.records.size()) << "a URL is neither @PORT@ nor @DOWNPORT@ on 127.0.0.1";
-    EXPECT_EQ(s.downNicks.size(), 1u);
-    for (const auto& page : s.pages)
-        EXPECT_TRUE(fs::is_regular_file(page.path)) << page.path;
-    // The pinger that is down serves nothing; the others have no cached copy.
-    for (const auto& nick : s.downNicks)
-        EXPECT_FALSE(fs::exists(kSample / "www" / nick)) << nick;
-    for (const auto& entry : fs::directory_iterator(kSample / "data")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find(".shtml") == std::string::npos)
-            continue;
-        EXPECT_TRUE(s.downNicks.count(name.substr(0, name.find('_')))) << name;
-    }
-}
-
-// Each page has the update line of its version, a time text the date reader
-// takes, two heading lines, and a table of rows that ends at an empty line or
-// "</PRE>" before anything that is not a stats row.
-TEST(Sample, EveryPageHasItsUpdateLineAndAProperlyEndedTable) {
-    const Sample s = LoadSample();
-    ASSERT_FALSE(s.pages.empty());
-    for (const auto& page : s.pages) {
-        SCOPED_TRACE(page.path.string());
-        const bool v2 = page.type.back() == '2';
-        const std::string prefix = v2 ? "Generated: " : "Last update: ";
-        const auto lines = Lines(Slurp(page.path));
-        auto it = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
-            return StartsWith(l, "Last update: ") || StartsWith(l, "Generated: ");
-        });
-        ASSERT_NE(it, lines.end());
-        ASSERT_TRUE(StartsWith(*it, prefix)) << *it;
-        const std::string stamp = it->substr(prefix.size(), 28);
-        EXPECT_NO_THROW(parlux::ParseStampDate(stamp)) << stamp;
-        ASSERT_GT(lines.end() - it, 3);
-        it += 3;
-        int rows = 0;
-        for (; it != lines.end() && !it->empty() && *it != "</PRE>"; ++it, ++rows) {
-            EXPECT_NE(it->find('%'), std::string::npos) << "not a stats row: " << *it;
-            EXPECT_EQ(it->find('<'), std::string::npos) << "markup inside the table: " << *it;
-        }
-        EXPECT_NE(it, lines.end()) << "the table runs to the end of the file";
-        EXPECT_GT(rows, 3);
-    }
-}
-
-// The capability lines, escaped as in a web page, start their lines in every
-// page that Flaggrid reads.
-TEST(Sample, CapabilityPagesHoldEscapedCapabilityLines) {
-    const Sample s = LoadSample();
-    for (const auto& page : s.pages) {
-        if (page.type == "MIX-1")
-            continue;
-        SCOPED_TRACE(page.path.string());
-        int capLines = 0;
-        for (const auto& line : Lines(Slurp(page.path))) {
-            if (!StartsWith(line, "$remailer{"))
-                continue;
-            ++capLines;
-            EXPECT_TRUE(StartsWith(line, "$remailer{&quot;")) << line;
-            EXPECT_NE(line.find("&lt;"), std::string::npos) << line;
-            EXPECT_NE(line.find("&gt; "), std::string::npos) << line;
-            EXPECT_EQ(line.find('"'), std::string::npos) << line;
-        }
-        EXPECT_GT(capLines, 3);
-    }
-}
-
-// Line ends: one pinger serves LF alone, so that the repair is needed (the
-// first line read up to a CR is longer than 200 characters); the others and
-// the cached copies use CR LF throughout.
-TEST(Sample, OnePingerServesLfOnlyPagesTheOthersCrLf) {
-    const Sample s = LoadSample();
-    std::set<std::string> lfOnly;
-    for (const auto& page : s.pages) {
-        const std::string text = Slurp(page.path);
-        ASSERT_FALSE(text.empty()) << page.path;
-        if (text.find('\r') == std::string::npos) {
-            lfOnly.insert(page.nick);
-            EXPECT_GT(text.size(), 200u) << page.path;
-            continue;
-        }
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\n') {
-                ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << "lone LF in " << page.path;
-            }
+    ASSERT_FALSE(list->records.empty());
+    int served = 0, down = 0;
+    for (const auto& r : list->records) {
+        const fs::path local = folder / parlux::StatsFileName(r.type, r.nick);
+        const std::string before = Slurp(local);
+        const std::int32_t bytes = parlux::UrlToFile(r.url, local);
+        const std::string path = r.url.substr(r.url.find('/', 17) + 1);
+        if (r.url.find(":" + std::to_string(downPort) + "/") != std::string::npos) {
+            ++down;
+            EXPECT_EQ(bytes, 0) << r.url;
+            EXPECT_FALSE(before.empty()) << local;
+            EXPECT_EQ(Slurp(local), before) << local;
+        } else {
+            ++served;
+            const std::string page = Slurp(kSample / "www" / path);
+            EXPECT_EQ(bytes, static_cast<std::int32_t>(page.size())) << r.url;
+            EXPECT_EQ(Slurp(local), page) << local;
         }
     }
-    ASSERT_EQ(lfOnly.size(), 1u);
-    for (const auto& page : s.pages) {
-        if (lfOnly.count(page.nick)) {
-            EXPECT_EQ(Slurp(page.path).find('\r'), std::string::npos) << page.path;
-        }
-    }
-    EXPECT_FALSE(s.downNicks.count(*lfOnly.begin()));
-}
-
-// The parser's special cases occur: rows it drops, a name cut to 9
-// characters, and both ways of ending a table.
-TEST(Sample, PagesCoverTheParsersSpecialCases) {
-    const Sample s = LoadSample();
-    std::set<std::string> names;
-    bool longName = false, endsEmpty = false, endsPre = false;
-    for (const auto& page : s.pages) {
-        const auto lines = Lines(Slurp(page.path));
-        auto it = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
-            return StartsWith(l, "Last update: ") || StartsWith(l, "Generated: ");
-        });
-        if (lines.end() - it < 4)
-            continue;
-        for (it += 3; it != lines.end() && !it->empty() && *it != "</PRE>"; ++it) {
-            const std::string name = it->substr(0, it->find(' '));
-            names.insert(name);
-            longName = longName || name.size() > 9;
-        }
-        if (it != lines.end()) {
-            endsEmpty = endsEmpty || it->empty();
-            endsPre = endsPre || *it == "</PRE>";
-        }
-    }
-    EXPECT_TRUE(names.count("nym"));
-    EXPECT_TRUE(names.count("xgnym"));
-    EXPECT_TRUE(longName);
-    EXPECT_TRUE(endsEmpty);
-    EXPECT_TRUE(endsPre);
-}
-
-TEST(Sample, PingersBadNamesAListedPinger) {
-    const Sample s = LoadSample();
-    parlux::FieldReader reader(Slurp(kSample / "data" / "PingersBad.lst"));
-    std::vector<std::string> bad;
-    for (std::string nick; reader.next(nick);)
-        bad.push_back(nick);
-    ASSERT_FALSE(bad.empty());
-    for (const auto& nick : bad)
-        EXPECT_TRUE(s.nicks.count(nick)) << nick;
+    EXPECT_GT(served, 0);
+    EXPECT_GT(down, 0);
+    EXPECT_EQ(server.failures(), std::vector<std::string>{});
+    server.stop();
+    fs::remove_all(folder);
 }
 
 TEST(DemoSetup, DataFolderIsAFreshCopyWithThePortsFilledIn) {
