@@ -30,8 +30,11 @@ std::unique_ptr<QProcess> ProgramTest::start(const QStringList& arguments, bool 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
     env.insert("PARLUX_DATA", QString::fromStdString(data_.path().string()));
-    // The one-copy socket lives in the temp folder: keep it apart from any other run.
+    // The one-copy socket and lock live in the runtime folder (or the temp
+    // folder): keep both apart from any other run.
     env.insert("TMPDIR", QString::fromStdString(tmp_.path().string()));
+    std::filesystem::permissions(runtime_.path(), std::filesystem::perms::owner_all);
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime_.path().string()));
     process->setProcessEnvironment(env);
     process->setProgram(QString::fromStdString(binary().string()));
     process->setArguments(arguments);

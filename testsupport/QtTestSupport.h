@@ -32,8 +32,8 @@ void DoubleClick(const QObject& root, const std::string& name);
 std::string BoxText(const QObject& root, const std::string& name);
 
 // A built program (BinDir()/program) run headless as a subprocess: no display
-// in its environment, PARLUX_DATA at the scratch data folder and TMPDIR at a
-// scratch folder of its own.
+// in its environment, PARLUX_DATA at the scratch data folder, TMPDIR at a
+// scratch folder of its own and XDG_RUNTIME_DIR at a private (0700) one.
 class ProgramTest : public ::testing::Test {
 protected:
     explicit ProgramTest(std::string program) : program_(std::move(program)) {}
@@ -54,6 +54,7 @@ protected:
 
     TempDir data_;
     TempDir tmp_;
+    TempDir runtime_;
 
 private:
     std::string program_;

@@ -1,11 +1,10 @@
 #include "desktop/Desktop.h"
 
-#include <pwd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -15,6 +14,8 @@
 #include <QWidget>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -229,18 +230,78 @@ std::string SystemDirectory() {
 
 bool NoDisplayAvailable() { return !Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM"); }
 
+namespace {
+
+// Checks with lstat that folder is a real folder (not a link) of this user,
+// closed to everyone else; problem says otherwise.
+bool PrivateFolder(const std::string& folder, std::string& problem) {
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) {
+        problem = folder + " cannot be used: " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        problem = folder + " is a link, not a folder";
+    } else if (!S_ISDIR(info.st_mode)) {
+        problem = folder + " is not a folder";
+    } else if (info.st_uid != ::geteuid()) {
+        problem = folder + " belongs to user " + std::to_string(info.st_uid) + ", not to user " +
+                  std::to_string(::geteuid());
+    } else if ((info.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        problem = folder + " is open to other users (mode " + mode + ")";
+    } else {
+        return true;
+    }
+    return false;
+}
+
+// The private folder's own path in the temp folder, "" when there is no temp folder.
+std::string TempPrivateFolder() {
+    std::error_code ec;
+    const fs::path temp = fs::temp_directory_path(ec);
+    return ec ? std::string() : (temp / ("parlux-" + std::to_string(::geteuid()))).string();
+}
+
+bool XdgRuntimeFolderIsPrivate(std::string* problem) {
+    if (!Set("XDG_RUNTIME_DIR")) return false;
+    std::string why;
+    const bool ok = PrivateFolder(std::getenv("XDG_RUNTIME_DIR"), why);
+    if (!ok && problem) *problem = "XDG_RUNTIME_DIR " + why;
+    return ok;
+}
+
+}  // namespace
+
+std::string PrivateRuntimeFolder(std::string* problem) {
+    std::string xdgProblem;
+    if (XdgRuntimeFolderIsPrivate(&xdgProblem)) return std::getenv("XDG_RUNTIME_DIR");
+    const std::string folder = TempPrivateFolder();
+    std::string why;
+    if (folder.empty()) {
+        why = "there is no temp folder";
+    } else if (::mkdir(folder.c_str(), 0700) == 0) {
+        // Just made by this process, so its mode may be set: the umask may
+        // have taken the owner's own rights.
+        ::chmod(folder.c_str(), 0700);
+        if (PrivateFolder(folder, why)) return folder;
+    } else if (errno != EEXIST) {
+        why = folder + " cannot be created: " + std::strerror(errno);
+    } else if (PrivateFolder(folder, why)) {
+        return folder;
+    }
+    if (problem) *problem = xdgProblem.empty() ? why : xdgProblem + "; " + why;
+    return {};
+}
+
 void PrepareDisplay() {
-    // Cron and su sessions have no runtime folder: name the one Qt would fall
-    // back to, so that it does not warn about it on every run.
-    if (!Set("XDG_RUNTIME_DIR")) {
-        const std::string folder = (fs::temp_directory_path() / ("runtime-" + std::to_string(::getuid()))).string();
-        std::error_code ec;
-        if (fs::create_directory(folder, ec) || fs::is_directory(folder, ec)) {
-            fs::permissions(folder, fs::perms::owner_all, ec);
-            struct stat info {};
-            if (!ec && ::stat(folder.c_str(), &info) == 0 && info.st_uid == ::getuid())
-                ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        }
+    // Cron and su sessions have no runtime folder (or another user's): name
+    // this user's private one, so that Qt neither warns nor falls back to a
+    // folder it would have to trust.
+    if (!XdgRuntimeFolderIsPrivate(nullptr)) {
+        const std::string folder = PrivateRuntimeFolder();
+        if (!folder.empty()) ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
     }
     if (NoDisplayAvailable()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -274,14 +335,23 @@ void QtMessageSink::critical(std::string_view text) {
 
 namespace {
 
-QString UserName() {
-    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_name && *entry->pw_name)
-        return QString::fromLocal8Bit(entry->pw_name);
-    const QString user = qEnvironmentVariable("USER");
-    return user.isEmpty() ? QString::number(::getuid()) : user;
+// The user of the other end of a connected local socket; -1 when unknown.
+long PeerUid(const QLocalSocket& socket) {
+    ucred credentials{};
+    socklen_t length = sizeof credentials;
+    const auto fd = static_cast<int>(socket.socketDescriptor());
+    if (fd < 0 || ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) return -1;
+    return static_cast<long>(credentials.uid);
 }
 
-// A name that QLocalServer keeps as one file in the temp folder.
+bool PeerIsThisUser(const QLocalSocket& socket) { return PeerUid(socket) == static_cast<long>(::geteuid()); }
+
+void SayOnStderr(const QString& program, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", program.toLocal8Bit().constData(), text.c_str());
+    std::fflush(stderr);
+}
+
+// A name that QLocalServer keeps as one file in the private folder.
 QString SocketName(const QString& text) {
     QString name;
     for (const QChar c : text) {
@@ -295,7 +365,10 @@ QString SocketName(const QString& text) {
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& programName, QObject* parent)
-    : QObject(parent), serverName_(SocketName(programName + u'-' + UserName())) {}
+    : QObject(parent), programName_(programName) {
+    const std::string folder = PrivateRuntimeFolder(&problem_);
+    if (!folder.empty()) serverName_ = QString::fromStdString(folder) + u'/' + SocketName(programName);
+}
 
 SingleInstance::~SingleInstance() {
     if (server_) server_->close();
@@ -303,15 +376,24 @@ SingleInstance::~SingleInstance() {
 
 bool SingleInstance::anotherIsRunning() {
     if (server_) return false;
+    if (serverName_.isEmpty()) {
+        // Better two copies than none: a shared folder is not trusted with the socket.
+        SayOnStderr(programName_, "no private folder for the one-copy check (" + problem_ + "): running without it");
+        return false;
+    }
     // Two copies started at the same moment must not both take the name: the
     // look and the taking happen under a lock (freed by a crashed holder).
-    QLockFile lock(QDir::temp().filePath(serverName_ + QStringLiteral(".lock")));
+    QLockFile lock(serverName_ + QStringLiteral(".lock"));
     lock.tryLock(2000);
 
     {
         QLocalSocket socket;
         socket.connectToServer(serverName_);
-        if (socket.waitForConnected(500)) {
+        if (socket.waitForConnected(500) && !PeerIsThisUser(socket)) {
+            SayOnStderr(programName_, serverName_.toStdString() + " is held by user " +
+                                          std::to_string(PeerUid(socket)) + ": not obeyed, taken over");
+            socket.abort();
+        } else if (socket.state() == QLocalSocket::ConnectedState) {
             socket.write("activate\n");
             socket.flush();
             socket.waitForBytesWritten(1000);
@@ -326,12 +408,19 @@ bool SingleInstance::anotherIsRunning() {
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::onConnection);
-    server_->listen(serverName_);  // when this fails the copy simply runs unguarded
+    if (!server_->listen(serverName_))
+        SayOnStderr(programName_, serverName_.toStdString() + " cannot be listened on (" +
+                                      server_->errorString().toStdString() + "): running without the one-copy check");
     return false;
 }
 
 void SingleInstance::onConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        if (!PeerIsThisUser(*socket)) {  // only this user's copies may wake this one
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         auto read = [this, socket] {
             if (!socket->canReadLine() && socket->bytesAvailable() < 64) return;  // not all there yet

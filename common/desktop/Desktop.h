@@ -41,13 +41,22 @@ std::vector<std::string> MapCommandLine(const std::string& commandLine);
 // The folder of the system's shared libraries.
 std::string SystemDirectory();
 
+// A folder for this user's sockets and locks that no other user can reach:
+// $XDG_RUNTIME_DIR when it is such a folder, else "parlux-<uid>" in the temp
+// folder, created with mode 0700 or, when it is there already, taken only when
+// lstat shows a real folder (not a link) owned by this user and closed to
+// everyone else. Its mode is never changed unless this call created it.
+// Empty when there is none; problem then says why.
+std::string PrivateRuntimeFolder(std::string* problem = nullptr);
+
 // True when no display is available: no DISPLAY, WAYLAND_DISPLAY or
 // QT_QPA_PLATFORM in the environment.
 bool NoDisplayAvailable();
 // Call before constructing QApplication: selects the offscreen platform when
 // no display is available and remembers that the run is headless (also when
 // the offscreen platform was chosen already, as for a program started by a
-// headless one).
+// headless one). When XDG_RUNTIME_DIR is unset or not this user's private
+// folder, it is pointed at PrivateRuntimeFolder().
 void PrepareDisplay();
 // Whether the run is headless (see PrepareDisplay).
 bool RunningHeadless();
@@ -65,7 +74,10 @@ private:
 };
 
 // One running copy per program and user. The first copy listens on a local
-// socket; a later copy asks it to come to the front and then ends.
+// socket in PrivateRuntimeFolder(); a later copy asks it to come to the front
+// and then ends. A socket whose other end belongs to another user is never
+// obeyed: the copy takes the name over instead. Without a private folder the
+// copy says so on stderr and runs unguarded.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
@@ -76,6 +88,7 @@ public:
     bool anotherIsRunning();
     // Restore, raise and activate this window when a later copy knocks.
     void setWindow(QWidget* window) { window_ = window; }
+    // The socket's full path; empty without a private folder.
     QString serverName() const { return serverName_; }
 
 signals:
@@ -83,7 +96,9 @@ signals:
 
 private:
     void onConnection();
+    QString programName_;
     QString serverName_;
+    std::string problem_;
     QLocalServer* server_ = nullptr;
     QWidget* window_ = nullptr;
 };

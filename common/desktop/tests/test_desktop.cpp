@@ -2,7 +2,14 @@
 // display, and one running copy per program.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <functional>
 
 #include <QApplication>
 #include <QDir>
@@ -310,7 +317,7 @@ TEST(SingleInstance, SecondCopyActivatesTheFirstAndEnds) {
 
 TEST(SingleInstance, SocketOfAKilledCopyDoesNotBlock) {
     const QString name = UniqueName();
-    const QString socketFile = QDir::temp().filePath(SingleInstance(name).serverName());
+    const QString socketFile = SingleInstance(name).serverName();
     QProcess killed;
     killed.start(ProbePath(), {name});
     QByteArray output;
@@ -336,7 +343,7 @@ TEST(SingleInstance, InProcessActivationRestoresTheWindow) {
     const QString name = UniqueName();
     SingleInstance first(name);
     // A plain file where the socket goes, as another leftover.
-    const QString socketFile = QDir::temp().filePath(first.serverName());
+    const QString socketFile = first.serverName();
     {
         QFile leftover(socketFile);
         ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
@@ -358,12 +365,158 @@ TEST(SingleInstance, InProcessActivationRestoresTheWindow) {
     EXPECT_TRUE(window.isVisible());
 }
 
-TEST(SingleInstance, ServerNameIsOneSafeFileName) {
-    const QString name = SingleInstance(QStringLiteral("../Pulse grid/ä")).serverName();
+TEST(SingleInstance, ServerNameIsOneSafeFileNameInThePrivateFolder) {
+    const QString path = SingleInstance(QStringLiteral("../Pulse grid/ä")).serverName();
+    const QString folder = QString::fromStdString(PrivateRuntimeFolder());
+    ASSERT_FALSE(folder.isEmpty());
+    ASSERT_TRUE(path.startsWith(folder + u'/')) << path.toStdString();
+    const QString name = path.mid(folder.size() + 1);
     EXPECT_FALSE(name.contains(u'/'));
     EXPECT_FALSE(name.contains(u' '));
     EXPECT_FALSE(name.startsWith(u'.'));
-    EXPECT_NE(name, SingleInstance(QStringLiteral("Flaggrid")).serverName());
+    EXPECT_NE(path, SingleInstance(QStringLiteral("Flaggrid")).serverName());
+}
+
+// The private folder for sockets and locks, and the runtime folder the display
+// is given: only a real folder of this user closed to others is taken, and a
+// planted one is refused without its mode (or its target's) being changed.
+class PrivateFolderTest : public ::testing::Test {
+protected:
+    PrivateFolderTest() : tmpdir_("TMPDIR", tmp.path().c_str()), xdg_("XDG_RUNTIME_DIR", nullptr) {}
+    fs::path own() const { return tmp / ("parlux-" + std::to_string(::geteuid())); }
+    static unsigned Mode(const fs::path& path) {
+        struct stat info {};
+        ::lstat(path.c_str(), &info);
+        return info.st_mode & 07777;
+    }
+
+    TempDir tmp;
+    ScopedEnv tmpdir_, xdg_;
+};
+
+TEST_F(PrivateFolderTest, OnlyThisUsersClosedFolderIsTaken) {
+    TempDir elsewhere;
+    const fs::path target = elsewhere / "target";
+    fs::create_directory(target);
+    ::chmod(target.c_str(), 0755);
+    const std::string own = this->own().string();
+    struct Case {
+        const char* what;
+        std::function<void()> plant;  // what is at parlux-<uid> before the call
+        std::string expected;         // the folder taken; "" for none
+        std::string problem;          // the reason given
+        bool needsRoot = false;       // to give a folder away
+    };
+    const std::vector<Case> cases = {
+        {"nothing: created", [] {}, own, ""},
+        {"a link to a folder", [&] { fs::create_directory_symlink(target, own); }, "", own + " is a link, not a folder"},
+        {"a plain file", [&] { WriteFile(own, "x"); }, "", own + " is not a folder"},
+        {"a folder open to others", [&] { fs::create_directory(own); ::chmod(own.c_str(), 0777); }, "",
+         own + " is open to other users (mode 0777)"},
+        {"another user's folder",
+         [&] {
+             fs::create_directory(own);
+             ::chmod(own.c_str(), 0700);
+             ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+         },
+         "", own + " belongs to user 65534, not to user " + std::to_string(::geteuid()), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsRoot && ::geteuid() != 0) continue;
+        std::error_code ec;
+        fs::remove_all(own, ec);
+        c.plant();
+        const unsigned before = fs::exists(fs::symlink_status(own)) ? Mode(own) : 0;
+        std::string problem;
+        EXPECT_EQ(PrivateRuntimeFolder(&problem), c.expected);
+        EXPECT_EQ(problem, c.problem);
+        if (c.expected.empty()) {
+            EXPECT_EQ(Mode(own), before);
+            EXPECT_TRUE(SingleInstance(QStringLiteral("Pulsegrid")).serverName().isEmpty());
+            // The display is not given it either.
+            PrepareDisplay();
+            EXPECT_EQ(std::getenv("XDG_RUNTIME_DIR"), nullptr);
+        } else {
+            EXPECT_EQ(Mode(own), 0700u);
+        }
+        EXPECT_EQ(Mode(target), 0755u);
+    }
+
+    // XDG_RUNTIME_DIR is taken when it is private, passed over when it is not.
+    fs::remove_all(own);
+    TempDir runtime;
+    ::chmod(runtime.path().c_str(), 0700);
+    {
+        ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.path().c_str());
+        EXPECT_EQ(PrivateRuntimeFolder(), runtime.path().string());
+        ::chmod(runtime.path().c_str(), 0755);
+        std::string problem;
+        EXPECT_EQ(PrivateRuntimeFolder(&problem), own);
+        EXPECT_EQ(problem, "");
+        EXPECT_EQ(Mode(runtime.path()), 0755u);
+        PrepareDisplay();  // the display gets the private folder instead
+        EXPECT_STREQ(std::getenv("XDG_RUNTIME_DIR"), own.c_str());
+    }
+}
+
+TEST_F(PrivateFolderTest, WithoutAPrivateFolderTheCopyRunsUnguardedAndSaysSo) {
+    fs::create_directory_symlink(tmp.path(), own());
+    SingleInstance first(QStringLiteral("Pulsegrid"));
+    TempDir out;
+    {
+        StderrCapture capture(out / "stderr.txt");
+        EXPECT_FALSE(first.anotherIsRunning());
+    }
+    EXPECT_EQ(ReadFile(out / "stderr.txt"), "Pulsegrid: no private folder for the one-copy check (" + own().string() +
+                                                 " is a link, not a folder): running without it\n");
+    EXPECT_TRUE(fs::is_symlink(own()));
+}
+
+// A socket at the copy's name whose listener is another user (as root could
+// leave one) is neither obeyed nor left in the way.
+TEST_F(PrivateFolderTest, ASocketOfAnotherUserIsTakenOver) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to listen as another user";
+    SingleInstance first(QStringLiteral("Pulsegrid"));
+    const std::string path = first.serverName().toStdString();
+    ASSERT_FALSE(path.empty());
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t squatter = ::fork();
+    ASSERT_GE(squatter, 0);
+    if (squatter == 0) {
+        // Bound by root in the private folder, listening as user 65534: the
+        // peer credentials are those of the listener.
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::setgid(65534) != 0 || ::setuid(65534) != 0 || ::listen(fd, 4) != 0)
+            ::_exit(1);
+        if (::write(ready[1], "r", 1) != 1) ::_exit(1);
+        ::pause();
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+
+    TempDir out;
+    bool another = true;
+    {
+        StderrCapture capture(out / "stderr.txt");
+        another = first.anotherIsRunning();
+    }
+    ::kill(squatter, SIGKILL);
+    ::waitpid(squatter, nullptr, 0);
+    EXPECT_FALSE(another);
+    EXPECT_EQ(ReadFile(out / "stderr.txt"), "Pulsegrid: " + path + " is held by user 65534: not obeyed, taken over\n");
+    // The name is this copy's now: a later copy wakes it.
+    QSignalSpy activated(&first, &SingleInstance::activationRequested);
+    EXPECT_TRUE(SingleInstance(QStringLiteral("Pulsegrid")).anotherIsRunning());
+    EXPECT_TRUE(activated.wait(5000));
 }
 
 }  // namespace
@@ -371,6 +524,11 @@ TEST(SingleInstance, ServerNameIsOneSafeFileName) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // The probes' sockets go to a private folder of this run, never shared
+    // with a test run of another worktree.
+    parlux::test::TempDir runtime;
+    ::chmod(runtime.path().c_str(), 0700);
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
     // Never put test windows on a real screen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
