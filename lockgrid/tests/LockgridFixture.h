@@ -24,10 +24,13 @@ inline std::string KeyData(const std::string& name) { return ReadFile(SourceDir(
 // An expected file of lockgrid/tests/golden.
 inline std::filesystem::path KeysGolden(const std::string& name) { return SourceDir() / "lockgrid/tests/golden" / name; }
 
-// Serves the three pingers' key files on the server (not yet started) and
-// returns the Pingers.lst records for them; url gives the address of a path.
-template <class Url>
-std::string ServeKeyFiles(LoopbackServer& server, Url url) {
+// A pinger's key file: its record in Pingers.lst and where it is served.
+struct KeyFileRecord {
+    std::string type, nick, path;
+};
+
+// Serves the three pingers' key files on the server (before it starts).
+inline std::vector<KeyFileRecord> ServeKeyFiles(LoopbackServer& server) {
     const std::vector<std::vector<std::string>> files = {
         // type, nick, served path, data file
         {"K-RSA", "alpha", "/alpha/pubring.asc", "pubring.asc"},
@@ -39,14 +42,21 @@ std::string ServeKeyFiles(LoopbackServer& server, Url url) {
         {"K-MIX", "alpha", "/alpha/pubring.mix", "pubring.mix"},
         {"K-MIX", "beta", "/beta/pubring.mix", "beta_pubring.mix"},
     };
-    std::string list;
+    std::vector<KeyFileRecord> records;
     for (const auto& f : files) {
         server.serve(f[2], KeyData(f[3]), 200, "application/octet-stream");
-        list += "\"" + f[0] + "\",\"" + f[1] + "\",\"" + url(f[2]) + "\"\r\n";
+        records.push_back({f[0], f[1], f[2]});
     }
     // gamma's host answers its keyring's address with a page of its own.
     server.serve("/gamma/rsa.asc", "<html><body>The keyring has moved.</body></html>\n");
-    list += "\"K-RSA\",\"gamma\",\"" + url("/gamma/rsa.asc") + "\"\r\n";
+    records.push_back({"K-RSA", "gamma", "/gamma/rsa.asc"});
+    return records;
+}
+
+// Pingers.lst for the records of a started server.
+inline std::string KeyFilesList(const std::vector<KeyFileRecord>& records, const LoopbackServer& server) {
+    std::string list;
+    for (const auto& r : records) list += "\"" + r.type + "\",\"" + r.nick + "\",\"" + server.url(r.path) + "\"\r\n";
     return list;
 }
 
