@@ -214,15 +214,10 @@ std::string CapStringsReport(const Table& pingers, const Table& pingeds, const T
 }
 
 long CapStringsProcedures::PRT_Compil() {
-    if (wb_.notLoaded(kMainTable)) return 0;
-    // The report lines every pinger up against every remailer.
-    if (wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
-    const auto path = wb_.dataPath(kReportName);
+    if (GridNotLoaded(wb_)) return 0;
     const std::string report =
         CapStringsReport(pingers(), pingeds(), capStrings(), FormatStamp(GmtNow(wb_.clock())));
-    if (WriteFileAtomically(path, report)) return 1;
-    wb_.messages().critical(path.string() + " cannot be written");
-    return 0;
+    return WritePage(wb_, kReportName, report) ? 1 : 0;
 }
 
 }  // namespace parlux

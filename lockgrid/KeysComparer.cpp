@@ -148,13 +148,6 @@ long KeysProcedures::SRT_Pingers() {
 
 long KeysProcedures::LOA_Keys() { return IsPgpType(type()) ? LoadPgpKeys() : LoadMixKeys(); }
 
-bool KeysProcedures::startKeys() {
-    if (wb_.notLoaded(kPingersTable)) return false;
-    keys().reset();
-    recorded_ = GridIndex();
-    return true;
-}
-
 bool KeysProcedures::addRow(const std::string& nick, std::string item, std::string address, std::string detail) {
     const int row = keys().loaded() ? keys().rowCount() : 0;
     if (!recorded_.insert(nick, item, row)) return false;
@@ -176,44 +169,43 @@ bool KeysProcedures::AddMixKeyRow(const std::string& nick, std::string_view line
     return addRow(nick, std::move(cells.name), std::move(cells.address), std::move(cells.keyId));
 }
 
-long KeysProcedures::LoadPgpKeys() {
-    if (!startKeys()) return 0;
+long KeysProcedures::loadKeys(const ReadKeys& read) {
+    if (wb_.notLoaded(kPingersTable)) return 0;
+    keys().reset();
+    recorded_ = GridIndex();
     long added = 0;
     for (int r = 0; r < pingers().rowCount(); ++r) {
         const std::string nick = pingers().text(kListNick, r);
         const std::string progress = "LOA_KeysArray " + nick + " " + type();
         wb_.detail(progress + " in Progress");
         const auto path = wb_.dataPath(StatsFileName(type(), nick));
-        if (const auto bytes = ReadFileText(path)) {
-            std::string error;
-            for (const std::string& line : ListQuietly(*bytes, error))
-                if (AddPgpKeyRow(nick, line)) ++added;
-            if (!error.empty()) wb_.detail(progress + " " + path.string() + " not read as PGP keys: " + error);
-        } else {
+        if (const auto content = ReadFileText(path))
+            added += read(nick, progress + " " + path.string(), *content);
+        else
             wb_.detail(progress + " " + path.string() + " cannot be opened");
-        }
         wb_.detail(progress + " Succesful");
     }
     return added;
 }
 
+long KeysProcedures::LoadPgpKeys() {
+    return loadKeys([this](const std::string& nick, const std::string& file, const std::string& bytes) {
+        long added = 0;
+        std::string error;
+        for (const std::string& line : ListQuietly(bytes, error))
+            if (AddPgpKeyRow(nick, line)) ++added;
+        if (!error.empty()) wb_.detail(file + " not read as PGP keys: " + error);
+        return added;
+    });
+}
+
 long KeysProcedures::LoadMixKeys() {
-    if (!startKeys()) return 0;
-    long added = 0;
-    for (int r = 0; r < pingers().rowCount(); ++r) {
-        const std::string nick = pingers().text(kListNick, r);
-        const std::string progress = "LOA_KeysArray " + nick + " " + type();
-        wb_.detail(progress + " in Progress");
-        const auto path = wb_.dataPath(StatsFileName(type(), nick));
-        if (const auto content = ReadFileText(path)) {
-            for (const std::string_view line : SplitLineViews(*content))
-                if (line.size() >= kShortestMixKeyLine && AddMixKeyRow(nick, line)) ++added;
-        } else {
-            wb_.detail(progress + " " + path.string() + " cannot be opened");
-        }
-        wb_.detail(progress + " Succesful");
-    }
-    return added;
+    return loadKeys([this](const std::string& nick, const std::string&, const std::string& content) {
+        long added = 0;
+        for (const std::string_view line : SplitLineViews(content))
+            if (line.size() >= kShortestMixKeyLine && AddMixKeyRow(nick, line)) ++added;
+        return added;
+    });
 }
 
 // The grid steps shared by the comparers.
@@ -233,14 +225,9 @@ std::string KeysPage(const Table& pingers, const Table& pingeds, const Table& ke
 }
 
 long KeysProcedures::PRT_Compil() {
-    if (wb_.notLoaded(kMainTable)) return 0;
-    // The page lines every pinger up against every pinged item.
-    if (wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
-    const auto path = wb_.dataPath(OutputPages().front());
-    if (WriteFileAtomically(path, KeysPage(pingers(), pingeds(), keys(), type(), FormatStamp(GmtNow(wb_.clock())))))
-        return 1;
-    wb_.messages().critical(path.string() + " cannot be written");
-    return 0;
+    if (GridNotLoaded(wb_)) return 0;
+    const std::string page = KeysPage(pingers(), pingeds(), keys(), type(), FormatStamp(GmtNow(wb_.clock())));
+    return WritePage(wb_, OutputPages().front(), page) ? 1 : 0;
 }
 
 }  // namespace parlux

@@ -3,6 +3,7 @@
 // read their keys (PGP keyrings through the in-process key lister, Mix key
 // lists line by line), build the pinger × pinged-item grid and write
 // Comp_RK_<type>.txt.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,8 +70,10 @@ private:
     Table& pingeds() { return wb_.table(kPingedsTable); }
     Table& keys() { return wb_.table(kMainTable); }
     const std::string& type() const { return wb_.statsType(); }
-    // Starts KeysArray afresh; false (after the shared box) when there are no pingers.
-    bool startKeys();
+    // LOA_Keys over the pingers' key files: read gets (nick, the progress text
+    // naming the file, the file's bytes) and returns the rows it added.
+    using ReadKeys = std::function<long(const std::string&, const std::string&, const std::string&)>;
+    long loadKeys(const ReadKeys& read);
     bool addRow(const std::string& nick, std::string item, std::string address, std::string detail);
 
     WorkbenchCore& wb_;
