@@ -1,7 +1,8 @@
 // parlux-demo: the main job on the bundled sample. Serves sample/www on a
 // loopback port, fills a fresh data folder beside the program folder from
 // sample/data, runs Pulsegrid FULL_AUTO headless, waits for it and for the
-// Flaggrid it starts, and lists the comparison pages produced.
+// Flaggrid it starts, then runs Rosterbase and Rostermark (the pinger list
+// pages), and lists the pages produced.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -38,6 +39,8 @@ using namespace std::chrono_literals;
 
 constexpr auto kPulsegridLimit = 5min;
 constexpr auto kFollowersLimit = 60s;
+constexpr auto kListPagesLimit = 2min;
+constexpr const char* kListPages[] = {"Pingers.html", "PingersX.html"};
 
 void Say(const std::string& line) { std::cout << "parlux-demo: " << line << std::endl; }
 void Complain(const std::string& line) { std::cerr << "parlux-demo: " << line << std::endl; }
@@ -185,6 +188,30 @@ void WaitForFollowers() {
     }
 }
 
+// The pinger list pages: Rosterbase, then Rostermark, which asks the sample
+// server when each file was last uploaded. False when one of them failed.
+bool WriteListPages(const fs::path& binDir, const std::vector<std::string>& env) {
+    bool ok = true;
+    for (const char* name : {"Rosterbase", "Rostermark"}) {
+        const fs::path program = binDir / name;
+        if (::access(program.c_str(), X_OK) != 0) {
+            Say("note: " + program.string() + " is not built");
+            continue;
+        }
+        Say("running " + program.string() + " without a display");
+        const pid_t pid = Start(program, {}, env);
+        const auto status = pid < 0 ? std::nullopt : WaitFor(pid, Clock::now() + kListPagesLimit);
+        if (pid >= 0 && !status) {
+            Complain(std::string(name) + " did not finish in time; stopping it");
+            Stop(pid);
+        }
+        if (status)
+            Say(std::string(name) + " ended, " + Describe(*status));
+        ok = ok && status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -192,7 +219,7 @@ int main(int argc, char** argv) {
         std::cerr << "usage: " << argv[0] << "\n"
                   << "Serves the sample pinger pages on a loopback port, copies sample/data to a fresh\n"
                   << "data folder (demo-data beside the program folder) and runs Pulsegrid FULL_AUTO\n"
-                  << "there without a display, then lists the comparison pages it produced.\n";
+                  << "there without a display, then Rosterbase and Rostermark, and lists the pages produced.\n";
         return 2;
     }
 
@@ -259,12 +286,22 @@ int main(int argc, char** argv) {
     }
 
     WaitForFollowers();
+    failed = !WriteListPages(binDir, HeadlessEnvironment(dataFolder)) || failed;
     server.stop();
     Say("the sample server answered " + std::to_string(server.requests()) + " requests");
     for (const auto& failure : server.failures())
         Say("  not served: " + failure);
 
-    const auto pages = parlux::demo::ListPages(dataFolder);
+    auto pages = parlux::demo::ListPages(dataFolder);
+    std::string missing;
+    for (const char* name : kListPages) {
+        std::error_code ec;
+        const auto size = fs::file_size(dataFolder / name, ec);
+        if (!ec)
+            pages.push_back({name, size});
+        else
+            missing += std::string(" ") + name;
+    }
     if (pages.empty()) {
         Complain("no comparison page was produced in " + dataFolder.string());
         return 1;
@@ -276,7 +313,6 @@ int main(int argc, char** argv) {
                   << " bytes\n";
         present.insert(page.name);
     }
-    std::string missing;
     for (const auto& name : parlux::demo::ExpectedPages(fs::exists(flaggrid)))
         if (!present.count(name))
             missing += " " + name;
