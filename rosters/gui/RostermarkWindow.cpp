@@ -154,7 +154,8 @@ int RunRostermarkWindow(RostermarkWindow& window, const std::filesystem::path& d
         window.show();
         QCoreApplication::processEvents();
     }
-    const HeaderProber painting = [&prober](const std::vector<std::string>& urls) {
+    const HeaderProber painting = [&prober, &window](const std::vector<std::string>& urls) {
+        window.progress_->setRange(0, 0);  // busy until the answers are in
         return ProbeWhilePainting(prober, urls);
     };
     const ProgressShow show = [&window, headless](const RecordProgress& progress) {
