@@ -96,15 +96,5 @@ TEST_F(RosterPages, PingersXPageIsTheGoldenOneAndEveryKnownRecordIsAskedOnce) {
     EXPECT_EQ(shown, expectedShown);
 }
 
-TEST_F(RosterPages, AListCutShortIsNotedAndItsWholeRecordsListed) {
-    WriteFile(data_ / "Pingers.lst", "\"PGP-1\",\"bravo\",\"http://b/r\"\r\n\"MIX-1\",\"bravo\"\r\n");
-    ASSERT_EQ(rosters::RunRosterbase(data_.path(), clock_, messages_, notes_), 0);
-    EXPECT_NE(notes_.str().find("\"MIX-1\",\"bravo\" dropped"), std::string::npos) << notes_.str();
-    const std::string page = ReadFile(data_ / "Pingers.html");
-    EXPECT_NE(page.find("<a href=\"http://b/r\" TARGET=\"_blank\">X</a>&nbsp;&nbsp;<a href=\"bravo_rlist.shtml\""),
-              std::string::npos);
-    EXPECT_EQ(page.find("_mlist.shtml"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace parlux::test
