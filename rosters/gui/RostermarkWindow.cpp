@@ -102,8 +102,11 @@ void RostermarkWindow::showRecord(const RecordProgress& progress) {
 
 void RostermarkWindow::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
+    // The icon as a faint picture behind the fields, as large as the window is high.
     QPainter painter(this);
-    painter.drawPixmap(0, 0, windowIcon().pixmap(32, 32));
+    painter.setOpacity(0.12);
+    const int side = height();
+    painter.drawPixmap(QRect((width() - side) / 2, 0, side, side), windowIcon().pixmap(128, 128));
 }
 
 void RostermarkWindow::closeEvent(QCloseEvent* event) {
