@@ -2,7 +2,8 @@
 // loopback port, fills a fresh data folder beside the program folder from
 // sample/data, runs Pulsegrid FULL_AUTO headless, waits for it and for the
 // Flaggrid it starts, then runs Lockgrid FULL_AUTO on the sample's key files,
-// and lists the comparison pages produced.
+// then Rosterbase and Rostermark (the pinger list pages), and lists the pages
+// produced.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -40,6 +41,8 @@ using namespace std::chrono_literals;
 constexpr auto kPulsegridLimit = 5min;
 constexpr auto kFollowersLimit = 60s;
 constexpr auto kLockgridLimit = 5min;
+constexpr auto kListPagesLimit = 2min;
+constexpr const char* kListPages[] = {"Pingers.html", "PingersX.html"};
 
 void Say(const std::string& line) { std::cout << "parlux-demo: " << line << std::endl; }
 void Complain(const std::string& line) { std::cerr << "parlux-demo: " << line << std::endl; }
@@ -123,11 +126,14 @@ std::string Describe(int status) {
 
 enum class Outcome { NotStarted, Failed, Done };
 
-// Runs program FULL_AUTO without a display on the data folder and waits for
-// it, stopping it after limit. Done when it ended with exit code 0.
-Outcome RunUnattended(const fs::path& program, const fs::path& dataFolder, Clock::duration limit) {
+// Runs program (FULL_AUTO, or with no arguments) without a display on the
+// data folder and waits for it, stopping it after limit. Done when it ended
+// with exit code 0.
+Outcome RunUnattended(const fs::path& program, const fs::path& dataFolder, Clock::duration limit,
+                      bool fullAuto = true) {
     const std::string name = program.filename().string();
-    const pid_t pid = Start(program, {"FULL_AUTO"}, HeadlessEnvironment(dataFolder));
+    const pid_t pid = Start(program, fullAuto ? std::vector<std::string>{"FULL_AUTO"} : std::vector<std::string>{},
+                            HeadlessEnvironment(dataFolder));
     if (pid < 0)
         return Outcome::NotStarted;
     const auto status = WaitFor(pid, Clock::now() + limit);
@@ -207,6 +213,22 @@ void WaitForFollowers() {
     }
 }
 
+// The pinger list pages: Rosterbase, then Rostermark, which asks the sample
+// server when each file was last uploaded. False when one of them failed.
+bool WriteListPages(const fs::path& binDir, const fs::path& dataFolder) {
+    bool ok = true;
+    for (const char* name : {"Rosterbase", "Rostermark"}) {
+        const fs::path program = binDir / name;
+        if (::access(program.c_str(), X_OK) != 0) {
+            Say("note: " + program.string() + " is not built");
+            continue;
+        }
+        Say("running " + program.string() + " without a display");
+        ok = RunUnattended(program, dataFolder, kListPagesLimit, false) == Outcome::Done && ok;
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,7 +236,8 @@ int main(int argc, char** argv) {
         std::cerr << "usage: " << argv[0] << "\n"
                   << "Serves the sample pinger pages on a loopback port, copies sample/data to a fresh\n"
                   << "data folder (demo-data beside the program folder) and runs Pulsegrid FULL_AUTO,\n"
-                  << "then Lockgrid FULL_AUTO, there without a display, then lists the comparison pages.\n";
+                  << "then Lockgrid FULL_AUTO, there without a display, then Rosterbase and Rostermark,\n"
+                  << "and lists the pages produced.\n";
         return 2;
     }
 
@@ -280,12 +303,22 @@ int main(int argc, char** argv) {
         Say("running " + lockgrid.string() + " FULL_AUTO without a display");
         failed = RunUnattended(lockgrid, dataFolder, kLockgridLimit) != Outcome::Done || failed;
     }
+    failed = !WriteListPages(binDir, dataFolder) || failed;
     server.stop();
     Say("the sample server answered " + std::to_string(server.requests()) + " requests");
     for (const auto& failure : server.failures())
         Say("  not served: " + failure);
 
-    const auto pages = parlux::demo::ListPages(dataFolder);
+    auto pages = parlux::demo::ListPages(dataFolder);
+    std::string missing;
+    for (const char* name : kListPages) {
+        std::error_code ec;
+        const auto size = fs::file_size(dataFolder / name, ec);
+        if (!ec)
+            pages.push_back({name, size});
+        else
+            missing += std::string(" ") + name;
+    }
     if (pages.empty()) {
         Complain("no comparison page was produced in " + dataFolder.string());
         return 1;
@@ -297,7 +330,6 @@ int main(int argc, char** argv) {
                   << " bytes\n";
         present.insert(page.name);
     }
-    std::string missing;
     for (const auto& name : parlux::demo::ExpectedPages(fs::exists(flaggrid), withLockgrid))
         if (!present.count(name))
             missing += " " + name;
