@@ -1,6 +1,7 @@
-// A downloaded file of any bytes through the line-end repair: a file whose
-// first line (up to the first CR) is longer than 200 characters comes out with
-// every LF after a CR and nothing else changed; any other file stays as it was.
+// A downloaded file of any bytes through the line-end repair: a text file
+// whose first line (up to the first CR) is longer than 200 characters comes
+// out with every LF after a CR and nothing else changed; any other file (a
+// short first line, or binary: a NUL byte) stays as it was.
 #include <cstdint>
 #include <string>
 
@@ -33,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t cr = before.find('\r');
     fuzz::Require(firstLine == static_cast<std::int32_t>(cr == std::string::npos ? size : cr),
                   "the first line reported is not the file's");
-    if (firstLine <= 200) {
-        fuzz::Require(after == before, "a file with a short first line was changed");
+    if (firstLine <= 200 || before.find('\0') != std::string::npos) {
+        fuzz::Require(after == before, "a binary file or one with a short first line was changed");
         return 0;
     }
     // Every LF now follows a CR, and with CR LF read as LF both texts are the same.

@@ -3,8 +3,11 @@
 // (LOA_Pingeds, SRT_Pingeds, EXP_, REV_, SRT_ of the main table), the same for
 // every comparer: each applies the workbench's table check first, then the
 // shared grid step. A comparer's procedures hand over to these.
+#include <string>
+
 #include "core/QuickSort.h"
 #include "workbench/Grid.h"
+#include "workbench/TextLines.h"
 #include "workbench/Workbench.h"
 
 namespace parlux {
@@ -28,14 +31,6 @@ inline long ExpandStep(WorkbenchCore& wb, const GridColumns& c) {
     return ExpandGrid(wb.table(kMainTable), wb.table(kPingersTable), wb.table(kPingedsTable), c, wb.messages());
 }
 
-// PRT_Compil's guard: the pages line every pinger up against every remailer,
-// so all three tables must be loaded and the grid within its bound.
-inline bool GridReadyForPages(WorkbenchCore& wb) {
-    if (wb.notLoaded(kMainTable) || wb.notLoaded(kPingersTable) || wb.notLoaded(kPingedsTable)) return false;
-    return GridSizeAccepted(static_cast<std::size_t>(wb.count(kPingersTable)),
-                            static_cast<std::size_t>(wb.count(kPingedsTable)), wb.messages());
-}
-
 // REV_: the sort key of every row; the result is the number of rows.
 inline long SortKeysStep(WorkbenchCore& wb, const GridColumns& c) {
     if (wb.notLoaded(kMainTable)) return 0;
@@ -47,6 +42,25 @@ inline long SortMainStep(WorkbenchCore& wb, const GridColumns& c) {
     Table& main = wb.table(kMainTable);
     QuickSort(main, c.key, 0, main.upperRow());
     return 0;
+}
+
+// PRT_Compil's check: its pages line every pinger up against every pinged
+// item, so all three tables must be loaded (the main table asked first) and
+// the grid within its bound (tables restored from crafted dumps may hold any
+// number of rows). True, after the shared box or the size box, when not.
+inline bool GridNotReady(WorkbenchCore& wb) {
+    if (wb.notLoaded(kMainTable) || wb.notLoaded(kPingersTable) || wb.notLoaded(kPingedsTable)) return true;
+    return !GridSizeAccepted(static_cast<std::size_t>(wb.count(kPingersTable)),
+                             static_cast<std::size_t>(wb.count(kPingedsTable)), wb.messages());
+}
+
+// A page of the data folder, replaced whole or not at all; false, after a
+// message, when it cannot be written.
+inline bool WritePage(WorkbenchCore& wb, const std::string& name, const std::string& content) {
+    const auto path = wb.dataPath(name);
+    if (WriteFileAtomically(path, content)) return true;
+    wb.messages().critical(path.string() + " cannot be written");
+    return false;
 }
 
 }  // namespace parlux

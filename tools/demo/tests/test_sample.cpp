@@ -1,5 +1,6 @@
 // The demo's set-up: the data folder filled from the sample, the closed port,
-// the served sample, and the list of pages a run produced.
+// the served sample with its Last-Modified headers, and the list of pages a
+// run produced.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +22,7 @@
 #include "SampleServer.h"
 #include "core/Common.h"
 #include "core/PingersList.h"
+#include "core/StampDate.h"
 #include "core/UrlToFile.h"
 
 namespace fs = std::filesystem;
@@ -140,6 +143,19 @@ TEST(DemoSetup, PagesAreListedByNameWithTheirSizes) {
     fs::remove_all(folder);
     EXPECT_EQ(parlux::demo::ExpectedPages(false).size(), 14u);
     EXPECT_EQ(parlux::demo::ExpectedPages(true).size(), 15u);
+    EXPECT_EQ(parlux::demo::ExpectedPages(true, true).size(), 19u);
+}
+
+TEST(SampleServer, LastModifiedInTheTwoFormsAndOnePageWithout) {
+    using namespace std::chrono;
+    const auto written = file_clock::from_sys(sys_days{2026y / November / 30} + 21h + 5min + 9s);
+    const std::string usual = parlux::demo::LastModifiedOf("/alpha/rlist.html", written);
+    const std::string est = parlux::demo::LastModifiedOf("/echo/rlist.html", written);
+    EXPECT_EQ(usual, "Mon, 30 Nov 2026 21:05:09 GMT");
+    EXPECT_EQ(est, "Mon 30 Nov 2026 21:05:09 EST");
+    EXPECT_EQ(parlux::ParseStampDate(usual), parlux::MakeDateTime(2026, 11, 30, 21, 5, 9));
+    EXPECT_EQ(parlux::ParseStampDate(est), parlux::MakeDateTime(2026, 11, 30, 16, 5, 9));
+    EXPECT_EQ(parlux::demo::LastModifiedOf("/charlie/mlist2.html", written), "");
 }
 
 }  // namespace
