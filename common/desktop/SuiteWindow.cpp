@@ -15,9 +15,11 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSvgRenderer>
+#include <QWindow>
 #include <algorithm>
 #include <csignal>
 #include <memory>
+#include <system_error>
 #include <tuple>
 
 #include "core/Process.h"
@@ -123,10 +125,16 @@ bool StartSuiteProgram(const SuiteLinks& links, const std::string& fileName, con
                        short showStyle) {
     const fs::path path = links.programFolder / fileName;
     if (links.start("\"" + path.string() + "\"" + arguments, showStyle)) return true;
-    if (FindSuiteProgram(links.programFolder, fileName).empty())
-        links.messages().critical(SuiteProgramPath(links.programFolder, fileName).string() + " Not found");
+    // Name the file the user should look at: the one that is there but would
+    // not start, or the one that is missing.
+    std::error_code ec;
+    const fs::path bare = SuiteProgramPath(links.programFolder, fileName);
+    if (fs::exists(path, ec) && path != bare)
+        links.messages().critical(path.string() + " cannot be started");
+    else if (fs::exists(bare, ec))
+        links.messages().critical(bare.string() + " cannot be started");
     else
-        links.messages().critical(FindSuiteProgram(links.programFolder, fileName).string() + " cannot be started");
+        links.messages().critical(bare.string() + " Not found");
     return false;
 }
 
@@ -225,10 +233,13 @@ void PlaceOnScreen(QMainWindow* window) {
         return;
     }
     const QRect area = screen->availableGeometry();
-    // The window manager's frame: known once the window has been shown; a
-    // title bar's worth is kept free before that.
-    QSize decoration = window->frameGeometry().size() - window->geometry().size();
-    if (!window->isVisible() && decoration.isNull()) decoration = QSize(0, 32);
+    // The window manager's frame: known once the window exists (or, with some
+    // managers, once it is shown); a border and a title bar are kept free
+    // until then.
+    window->winId();
+    const QMargins margins = window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
+    QSize decoration(margins.left() + margins.right(), margins.top() + margins.bottom());
+    if (decoration.isNull()) decoration = QSize(8, 36);
     const QSize room = (area.size() - decoration).expandedTo(QSize(1, 1));
     window->resize(wanted.boundedTo(room).expandedTo(window->minimumSize()));
     const QSize frame = window->size() + decoration;
