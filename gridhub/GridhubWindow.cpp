@@ -90,17 +90,8 @@ QPixmap SearchPicture(const QString& letter, const QStyle* style) {
 
 }  // namespace
 
-GridhubWindow::GridhubWindow(GridhubEnv env, QWidget* parent) : QMainWindow(parent), env_(std::move(env)) {
-    links_.open = [this](const QString& target) { env_.open(target); };
-    links_.start = [this](const std::string& commandLine, short style) { return env_.start(commandLine, style); };
-    links_.messages = [this]() -> MessageSink& { return *env_.messages; };
-    links_.programFolder = env_.programFolder;
-    links_.dataFolder = env_.dataFolder;
-
-    setObjectName("frm_Gridhub");
-    setWindowTitle("Index of Quill's Comparison Programs");
-    setWindowIcon(SuiteIcon("Gridhub"));
-
+GridhubWindow::GridhubWindow(SuiteLinks links, QWidget* parent) : QMainWindow(parent), links_(std::move(links)) {
+    NameSuiteWindow(this, "Gridhub", "Index of Quill's Comparison Programs");
     auto* central = new QWidget;
     auto* outer = new QVBoxLayout(central);
     outer->setContentsMargins(8, 8, 8, 8);
@@ -119,8 +110,8 @@ GridhubWindow::GridhubWindow(GridhubEnv env, QWidget* parent) : QMainWindow(pare
                                       {"Pingers.html", 3, 3}},
                                      links_,
                                      [this] {
-                                         CopyFilesOver(env_.programFolder, env_.dataFolder, gridhub::kCopiedFiles,
-                                                       *env_.messages);
+                                         CopyFilesOver(links_.programFolder, links_.dataFolder, gridhub::kCopiedFiles,
+                                                       links_.messages());
                                      },
                                      viewButtons_);
     auto* right = new QVBoxLayout;
@@ -212,7 +203,7 @@ QWidget* GridhubWindow::buildData() {
         const QString tag = boxes[i].first;
         box->setProperty("Tag", tag);
         box->installEventFilter(this);
-        doubleClicks_[box] = [this, tag] { env_.open(tag + ".fnd"); };
+        doubleClicks_[box] = [this, tag] { links_.open(tag + ".fnd"); };
         searchBoxes_.push_back(box);
         row->addWidget(box);
     }
@@ -269,13 +260,13 @@ QWidget* GridhubWindow::buildOutputStyle() {
 void GridhubWindow::buildMenus() {
     QMenuBar* bar = menuBar();
     QStringList view;
-    for (const std::string& caption : gridhub::ViewCaptions(env_.dataFolder)) view << Q(caption);
+    for (const std::string& caption : gridhub::ViewCaptions(links_.dataFolder)) view << Q(caption);
     viewEntries_ = AddOpenMenu(bar, "View", "MnuView", "MnusView_", view, 1, links_);
     AddInternetMenu(bar, links_);
     AddExplorerMenus(bar, links_);
     AddAppsMenu(bar, "Gridhub", links_);
     QStringList stats;
-    for (const std::string& caption : gridhub::MyStatsCaptions(env_.dataFolder)) stats << Q(caption);
+    for (const std::string& caption : gridhub::MyStatsCaptions(links_.dataFolder)) stats << Q(caption);
     const std::vector<QAction*> entries = AddOpenMenu(bar, "MyStats", "MnuStats", "MnusStats_", stats, 1, links_);
     // A shortcut of the maintainer's own machine: shown, but not for use here.
     entries[gridhub::kMyStatsShortcutEntry - 1]->setEnabled(false);
@@ -302,7 +293,7 @@ void GridhubWindow::drawProgramIcons() {
     for (std::size_t i = 0; i < programBoxes_.size(); ++i) {
         const std::string file = gridhub::kLaunchTable[i].file;
         // A program that is not there gets no icon.
-        if (FindSuiteProgram(env_.programFolder, file).empty()) {
+        if (FindSuiteProgram(links_.programFolder, file).empty()) {
             programBoxes_[i]->clear();
             continue;
         }
@@ -365,7 +356,7 @@ void GridhubWindow::chooseType() {
     files_->clear();
     files_->setToolTip("");
     selectOutputNone();
-    for (const std::string& name : gridhub::ListFiles(env_.dataFolder, area(), types_->currentText().toStdString()))
+    for (const std::string& name : gridhub::ListFiles(links_.dataFolder, area(), types_->currentText().toStdString()))
         files_->addItem(Q(name));
     if (files_->count() == 0) return;  // nothing chosen, nothing opened
     files_->setCurrentIndex(0);
@@ -377,14 +368,14 @@ void GridhubWindow::chooseFile() {
         files_->setToolTip("");
         return;
     }
-    const fs::path path = env_.dataFolder / files_->currentText().toStdString();
+    const fs::path path = links_.dataFolder / files_->currentText().toStdString();
     files_->setToolTip(Q(gridhub::FileTooltip(path)));
     switch (outputStyle()) {
         case 1:
-            if (!env_.start("EditPad.exe \"" + path.string() + "\"", kShowMaximized))
-                env_.messages->critical(path.string() + " cannot be opened: no program to open it was found");
+            if (!links_.start("EditPad.exe \"" + path.string() + "\"", kShowMaximized))
+                links_.messages().critical(path.string() + " cannot be opened: no program to open it was found");
             break;
-        case 2: env_.open(Q(path.string())); break;
+        case 2: links_.open(Q(path.string())); break;
         default: break;
     }
 }

@@ -23,18 +23,12 @@ class QRadioButton;
 
 namespace parlux {
 
-struct GridhubEnv {
-    std::filesystem::path dataFolder;
-    std::filesystem::path programFolder;  // where the other programs are
-    MessageSink* messages = nullptr;
-    std::function<void(const QString&)> open;                                    // the desktop's opener
-    std::function<bool(const std::string& commandLine, short showStyle)> start;  // without waiting
-};
-
 class GridhubWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    explicit GridhubWindow(GridhubEnv env, QWidget* parent = nullptr);
+    // links: the data folder, the program folder where the other programs
+    // are, the desktop's opener, how programs are started, the messages.
+    explicit GridhubWindow(SuiteLinks links, QWidget* parent = nullptr);
 
     // The start procedure: places the window, draws the icons and, when the
     // command line is exactly FULL_AUTO, runs HYPER and closes before the
@@ -72,7 +66,6 @@ private:
     gridhub::Area area() const;
     int outputStyle() const;
 
-    GridhubEnv env_;
     SuiteLinks links_;
     bool fullAuto_ = false;
     bool failed_ = false;

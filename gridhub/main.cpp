@@ -11,9 +11,9 @@ int main(int argc, char** argv) {
         argc, argv, "Gridhub", true,
         [](SingleInstance* instance, QtMessageSink& messages, const std::string& commandLine) {
             GridhubWindow* shown = nullptr;
-            GridhubWindow window(GridhubEnv{DataFolder(), ProgramFolder(), &messages,
-                                            [&shown](const QString& target) { ShellOpen(shown, target); },
-                                            &StartDetached});
+            GridhubWindow window(SuiteLinks{[&shown](const QString& target) { ShellOpen(shown, target); },
+                                            &StartDetached, [&messages]() -> MessageSink& { return messages; },
+                                            ProgramFolder(), DataFolder()});
             shown = &window;
             messages.setParent(&window);
             instance->setWindow(&window);

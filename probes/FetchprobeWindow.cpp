@@ -44,16 +44,11 @@ void CheckFolderOf(const fs::path& path) {
 
 }  // namespace
 
-FetchprobeWindow::FetchprobeWindow(FetchprobeEnv env, QWidget* parent) : QMainWindow(parent), env_(std::move(env)) {
-    setObjectName("frm_Fetchprobe");
-    setWindowTitle("Test: URL To File");
-    setWindowIcon(SuiteIcon("Fetchprobe"));
+FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWindow(parent), links_(std::move(links)) {
+    NameSuiteWindow(this, "Fetchprobe", "Test: URL To File");
 
     auto* central = new QWidget;
-    auto* grid = new QGridLayout(central);
-    grid->setContentsMargins(10, 10, 10, 10);
-    grid->setHorizontalSpacing(8);
-    grid->setVerticalSpacing(6);
+    auto* grid = new QGridLayout(central);  // the style's own margins and spacing
 
     auto* urlLabel = new QLabel("URL:");
     urlLabel->setObjectName("lbl_URL");
@@ -65,7 +60,7 @@ FetchprobeWindow::FetchprobeWindow(FetchprobeEnv env, QWidget* parent) : QMainWi
     workFile_ = new QLineEdit(kInitialWorkFile);
     workFile_->setObjectName("txt_WorkFile");
     for (QLineEdit* box : {url_, workFile_}) box->installEventFilter(this);
-    doubleClicks_[url_] = [this] { env_.open(url_->text()); };
+    doubleClicks_[url_] = [this] { links_.open(url_->text()); };
     doubleClicks_[workFile_] = [this] { editWork(); };
 
     grid->addWidget(urlLabel, 0, 0);
@@ -101,10 +96,10 @@ FetchprobeWindow::FetchprobeWindow(FetchprobeEnv env, QWidget* parent) : QMainWi
     explore->setObjectName("MnuExplore");
     QMenu* view = menuBar()->addMenu("View");
     view->setObjectName("MnuView");
-    const QString me = QString::fromStdString(env_.programFolder.string());
+    const QString me = QString::fromStdString(links_.programFolder.string());
     const std::tuple<QMenu*, const char*, const char*, std::function<void()>> entries[] = {
-        {explore, "MnusExplore_1", "Explore1", [this, me] { env_.open(me); }},
-        {explore, "MnusExplore_2", "Explore2", [this, me] { env_.open(me); }},
+        {explore, "MnusExplore_1", "Explore1", [this, me] { links_.open(me); }},
+        {explore, "MnusExplore_2", "Explore2", [this, me] { links_.open(me); }},
         {view, "MnusView_1", "NotePad", [this] { editWork(); }},
         {view, "MnusView_2", "Hedit", [this] { hexEditWork(); }},
     };
@@ -125,7 +120,7 @@ void FetchprobeWindow::guarded(bool busy, const std::function<void()>& action) {
     } catch (const fs::filesystem_error& e) {
         if (busy) QApplication::restoreOverrideCursor();
         busy = false;
-        env_.messages->critical("Error " + std::to_string(e.code().value()) + ": " + e.code().message() + "\n" +
+        links_.messages().critical("Error " + std::to_string(e.code().value()) + ": " + e.code().message() + "\n" +
                                 e.path1().string());
     }
     if (busy) QApplication::restoreOverrideCursor();
@@ -152,7 +147,7 @@ void FetchprobeWindow::goFile() {
 
 void FetchprobeWindow::goPlim() {
     std::int32_t length = 0, firstLine = 0;  // not shown
-    LfToCrLf(workFile(), length, firstLine, *env_.messages);
+    LfToCrLf(workFile(), length, firstLine, links_.messages());
 }
 
 void FetchprobeWindow::deleteWork() {
@@ -160,9 +155,9 @@ void FetchprobeWindow::deleteWork() {
     fs::remove(workFile(), ec);  // no file, no matter
 }
 
-void FetchprobeWindow::editWork() { env_.start("EditPad.exe " + workFile().string(), kShowNormal); }
+void FetchprobeWindow::editWork() { links_.start("EditPad.exe " + workFile().string(), kShowNormal); }
 
-void FetchprobeWindow::hexEditWork() { env_.start("HEdit.exe " + workFile().string(), kShowNormal); }
+void FetchprobeWindow::hexEditWork() { links_.start("HEdit.exe " + workFile().string(), kShowNormal); }
 
 bool FetchprobeWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick) {

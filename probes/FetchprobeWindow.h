@@ -9,23 +9,18 @@
 #include <map>
 #include <string>
 
-#include "core/Sinks.h"
+#include "desktop/SuiteWindow.h"
 
 class QLineEdit;
 
 namespace parlux {
 
-struct FetchprobeEnv {
-    std::filesystem::path programFolder;
-    MessageSink* messages = nullptr;
-    std::function<void(const QString&)> open;                                    // the desktop's opener
-    std::function<bool(const std::string& commandLine, short showStyle)> start;  // without waiting
-};
-
 class FetchprobeWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    explicit FetchprobeWindow(FetchprobeEnv env, QWidget* parent = nullptr);
+    // links: the program folder, the desktop's opener, how the editors are
+    // started, the messages (the data folder is not used).
+    explicit FetchprobeWindow(SuiteLinks links, QWidget* parent = nullptr);
 
     // The actions, reading the two boxes when they start. An error of the
     // work file is shown as a message and ends the action.
@@ -46,7 +41,7 @@ private:
     // busy meanwhile when asked.
     void guarded(bool busy, const std::function<void()>& action);
 
-    FetchprobeEnv env_;
+    SuiteLinks links_;
     QLineEdit* url_ = nullptr;
     QLineEdit* workFile_ = nullptr;
     std::map<QObject*, std::function<void()>> doubleClicks_;

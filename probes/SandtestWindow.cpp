@@ -19,9 +19,7 @@ QString Text(const QMainWindow& window, const char* name) {
 }  // namespace
 
 SandtestWindow::SandtestWindow(QWidget* parent) : QMainWindow(parent) {
-    setObjectName("frm_Sandtest");
-    setWindowTitle("Test Replace");
-    setWindowIcon(SuiteIcon("Sandtest"));
+    NameSuiteWindow(this, "Sandtest", "Test Replace");
 
     auto* central = new QWidget;
     auto* grid = new QGridLayout(central);

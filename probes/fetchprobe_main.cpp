@@ -11,9 +11,9 @@ int main(int argc, char** argv) {
     return RunSuiteProgram(argc, argv, "Fetchprobe", true,
                            [](SingleInstance* instance, QtMessageSink& messages, const std::string&) {
                                FetchprobeWindow* shown = nullptr;
-                               FetchprobeWindow window(FetchprobeEnv{
-                                   ProgramFolder(), &messages,
-                                   [&shown](const QString& target) { ShellOpen(shown, target); }, &StartDetached});
+                               FetchprobeWindow window(SuiteLinks{
+                                   [&shown](const QString& target) { ShellOpen(shown, target); }, &StartDetached,
+                                   [&messages]() -> MessageSink& { return messages; }, ProgramFolder(), {}});
                                shown = &window;
                                messages.setParent(&window);
                                instance->setWindow(&window);

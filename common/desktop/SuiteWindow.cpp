@@ -213,6 +213,12 @@ QIcon SuiteIcon(const std::string& program) {
 
 // ---------------------------------------------------------------- placement
 
+void NameSuiteWindow(QMainWindow* window, const std::string& program, const QString& caption) {
+    window->setObjectName(Q("frm_" + program));
+    window->setWindowTitle(caption);
+    window->setWindowIcon(SuiteIcon(program));
+}
+
 QScrollArea* SetScrollableCentralWidget(QMainWindow* window, QWidget* content) {
     auto* area = new FittingScrollArea(window);
     area->setObjectName("ScrollArea");

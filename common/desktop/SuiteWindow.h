@@ -83,6 +83,9 @@ QIcon SuiteIcon(const std::string& program);
 // Whether the program has an icon of its own.
 bool HasSuiteIcon(const std::string& program);
 
+// Names the window frm_ + program, gives it its caption and the program's icon.
+void NameSuiteWindow(QMainWindow* window, const std::string& program, const QString& caption);
+
 // Puts content in the window inside a scroll area, so that the window can be
 // smaller than its layout and still show all of it.
 QScrollArea* SetScrollableCentralWidget(QMainWindow* window, QWidget* content);

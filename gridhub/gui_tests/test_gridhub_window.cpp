@@ -1,6 +1,7 @@
 // Gridhub's window over a scratch data folder and a scratch program folder of
 // stand-in programs: what each program receives, browsing with what opens,
-// the view buttons, the copy button and the unattended run.
+// the view buttons, the copy button and the unattended run, in the window
+// and as the program itself.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -36,14 +37,14 @@ protected:
     // The window as the program builds it; editors are recorded, the suite's
     // programs really started.
     std::unique_ptr<GridhubWindow> makeWindow() {
-        return std::make_unique<GridhubWindow>(GridhubEnv{
-            data_.path(), program_.path(), &messages_,
+        return std::make_unique<GridhubWindow>(SuiteLinks{
             [this](const QString& target) { opened_.push_back(target.toStdString()); },
             [this](const std::string& commandLine, short style) {
                 started_.push_back(commandLine);
                 styles_.push_back(style);
                 return commandLine.starts_with("EditPad.exe") || StartDetached(commandLine, style);
-            }});
+            },
+            [this]() -> MessageSink& { return messages_; }, program_.path(), data_.path()});
     }
     void openWindow() {
         window_ = makeWindow();
@@ -306,6 +307,39 @@ TEST_F(GridhubTest, ViewButtonsSearchesAndTheCopyButton) {
         EXPECT_NE(messages_.texts[1].find(" cannot be copied to " + (data_ / "Pingers.lst").string()), std::string::npos);
         EXPECT_EQ(ReadFile(data_ / "index.html"), "<html></html>");
     }
+}
+
+// The program itself, copied into a scratch program folder beside stand-ins
+// for the programs it starts, run headless.
+class GridhubProgram : public ProgramTest {
+protected:
+    GridhubProgram() : ProgramTest("Gridhub") {
+        fs::copy_file(BinDir() / "Gridhub", program_ / "Gridhub");
+        useBinary(program_ / "Gridhub");
+    }
+    TempDir program_;
+};
+
+TEST_F(GridhubProgram, FullAutoStartsTheRelevantProgramsAndEnds) {
+    for (const char* name : {"Pulsegrid", "Lockgrid", "Rosterbase", "Flaggrid"}) WriteStubProgram(program_.path(), name);
+    auto process = start({"FULL_AUTO"});
+    ASSERT_TRUE(process->waitForFinished(30000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 0);
+    EXPECT_EQ(StartedPrograms(program_.path(), 3),
+              (std::vector<std::string>{"Lockgrid:FULL_AUTO", "Pulsegrid:FULL_AUTO", "Rosterbase:"}));
+    EXPECT_EQ(process->readAllStandardError().toStdString(), "");
+}
+
+TEST_F(GridhubProgram, AnUnattendedRunThatCannotStartAProgramSaysWhichAndFails) {
+    WriteStubProgram(program_.path(), "Pulsegrid");
+    auto process = start({"FULL_AUTO"});
+    ASSERT_TRUE(process->waitForFinished(30000));
+    EXPECT_EQ(process->exitCode(), 1);
+    const std::string errors = process->readAllStandardError().toStdString();
+    EXPECT_NE(errors.find((program_ / "Lockgrid").string() + " Not found"), std::string::npos) << errors;
+    EXPECT_NE(errors.find((program_ / "Rosterbase").string() + " Not found"), std::string::npos) << errors;
+    EXPECT_EQ(StartedPrograms(program_.path(), 1), std::vector<std::string>{"Pulsegrid:FULL_AUTO"});
 }
 
 }  // namespace

@@ -24,13 +24,13 @@ using Strings = std::vector<std::string>;
 class FetchprobeTest : public ::testing::Test {
 protected:
     FetchprobeTest()
-        : window_(FetchprobeEnv{program_.path(), &messages_,
-                                [this](const QString& target) { opened_.push_back(target.toStdString()); },
-                                [this](const std::string& commandLine, short style) {
-                                    started_.push_back(commandLine);
-                                    EXPECT_EQ(style, kShowNormal);
-                                    return true;
-                                }}) {
+        : window_(SuiteLinks{[this](const QString& target) { opened_.push_back(target.toStdString()); },
+                             [this](const std::string& commandLine, short style) {
+                                 started_.push_back(commandLine);
+                                 EXPECT_EQ(style, kShowNormal);
+                                 return true;
+                             },
+                             [this]() -> MessageSink& { return messages_; }, program_.path(), {}}) {
         server_.serve("/stats/type2.list", "remailer key list\n", 200, "text/plain");
         server_.serve("/empty", "");
         server_.start();

@@ -1,4 +1,5 @@
-// One QApplication for the test programs' window tests, on the offscreen platform.
+// The main of a window test suite: one QApplication for all its tests, always
+// on the offscreen platform.
 #include <gtest/gtest.h>
 
 #include <QApplication>
