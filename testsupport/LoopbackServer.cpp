@@ -13,10 +13,13 @@
 namespace parlux::test {
 
 LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) {
-    server_->set_logger([this](const httplib::Request& req, const httplib::Response&) {
+    // Counted before the answer goes out: a client may have its whole answer,
+    // and the test go on to look at the counts, before a logger would run.
+    server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
         std::lock_guard lock(mutex_);
         agents_.push_back(req.get_header_value("User-Agent"));
         ++hits_[req.path];
+        return httplib::Server::HandlerResponse::Unhandled;
     });
 }
 
@@ -37,9 +40,22 @@ void LoopbackServer::handle(const std::string& path,
     });
 }
 
+void LoopbackServer::setWorkers(int count) {
+    const auto workers = static_cast<std::size_t>(count > 0 ? count : 1);
+    server_->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+}
+
 void LoopbackServer::start() {
+    // The library listens with a backlog of 5: a burst of concurrent
+    // connections would wait a second for a repeated SYN. Widen it.
+    int listening = -1;
+    server_->set_socket_options([&listening](int sock) {
+        httplib::default_socket_options(sock);
+        listening = sock;
+    });
     port_ = server_->bind_to_any_port("127.0.0.1");
     if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port");
+    if (listening >= 0) ::listen(listening, 128);
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     for (int i = 0; i < 2000 && !server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

@@ -30,6 +30,8 @@ public:
     // Full control over one path.
     void handle(const std::string& path,
                 std::function<void(const httplib::Request&, httplib::Response&)> handler);
+    // Requests answered at the same time (8 unless set before start()).
+    void setWorkers(int count);
     // Starts listening; call after the routes are set.
     void start();
     void stop();

@@ -5,16 +5,9 @@
 #include <string>
 
 #include "Sinks.h"
+#include "Transfers.h"
 
 namespace parlux {
-
-struct DownloadLimits {
-    long connectTimeoutSeconds = 30;
-    long lowSpeedTimeSeconds = 60;     // abort when < 1 byte/s arrives for this long
-    std::int64_t maxBytes = 64LL << 20;
-};
-// The limits every download uses; tests lower them.
-DownloadLimits& CurrentDownloadLimits();
 
 // Fetches url into path and returns the bytes written. The old copy is replaced
 // only by a complete transfer with a success status; otherwise it stays as it

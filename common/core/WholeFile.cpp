@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cerrno>
 #include <system_error>
 
@@ -37,7 +38,29 @@ private:
     int fd_;
 };
 
+mode_t ProcessUmask() {
+    // umask(2) can only be read by changing it; the status file shows it as it is.
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found)
+            return static_cast<mode_t>(mask);
+    }
+    return 022;
+}
+
 }  // namespace
+
+unsigned ReplacementMode(const fs::path& path) {
+    struct stat old {};
+    if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        return old.st_mode & 0666;
+    return 0644 & ~ProcessUmask();
+}
 
 std::string ReadWholeFile(const fs::path& path) {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -82,9 +105,7 @@ void ReplaceWholeFile(const fs::path& path, const std::string& content) {
         Fail(what, path, error);
     };
 
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        ::fchmod(fd.get(), old.st_mode & 07777);
+    ::fchmod(fd.get(), static_cast<mode_t>(ReplacementMode(path)));
 
     const char* data = content.data();
     std::size_t left = content.size();

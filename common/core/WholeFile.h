@@ -11,8 +11,12 @@ namespace parlux::detail {
 // cannot be opened or read.
 std::string ReadWholeFile(const std::filesystem::path& path);
 
-// Replaces (or creates) the file with content. An existing file keeps its
-// permission bits; a new one gets the usual ones (0666 less the umask).
+// The permission bits for a file that replaces path: an existing regular
+// file's read and write bits (never a link target's, never setuid, setgid,
+// sticky or execute); 0644 less the umask for a new file.
+unsigned ReplacementMode(const std::filesystem::path& path);
+
+// Replaces (or creates) the file with content, with ReplacementMode's bits.
 // Throws std::filesystem::filesystem_error on failure; the target is then
 // left as it was.
 void ReplaceWholeFile(const std::filesystem::path& path, const std::string& content);

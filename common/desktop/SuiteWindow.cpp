@@ -229,7 +229,7 @@ QScrollArea* SetScrollableCentralWidget(QMainWindow* window, QWidget* content) {
     return area;
 }
 
-void PlaceOnScreen(QMainWindow* window) {
+void PlaceOnScreen(QWidget* window) {
     window->ensurePolished();
     if (QLayout* layout = window->layout()) layout->activate();
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();

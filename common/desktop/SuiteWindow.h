@@ -91,8 +91,9 @@ void NameSuiteWindow(QMainWindow* window, const std::string& program, const QStr
 QScrollArea* SetScrollableCentralWidget(QMainWindow* window, QWidget* content);
 
 // Sizes the window to its layout, at most the screen's available area, and
-// centres its frame there; the frame's top-left corner never leaves it.
-void PlaceOnScreen(QMainWindow* window);
+// centres its frame there; the frame's top-left corner never leaves it. A main
+// window given a scrollable central widget shrinks to fit and scrolls.
+void PlaceOnScreen(QWidget* window);
 
 // The arguments after the program name, joined by one blank.
 std::string CommandLineOf(int argc, char** argv);
