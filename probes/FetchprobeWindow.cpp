@@ -26,8 +26,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The address the window opens with: a type 2 key list of a pinger of the sample.
-constexpr const char* kInitialUrl = "http://127.0.0.1:8080/alpha/stats/type2.list";
+// The address the window opens with: where a pinger publishes its type 2 key
+// list, on a local test server (the sample's pages served from port 8080).
+constexpr const char* kInitialUrl = "http://127.0.0.1:8080/stats/type2.list";
 constexpr const char* kInitialWorkFile = "Work/www.tmp";
 
 [[noreturn]] void WorkFileError(const fs::path& path, int error) {
