@@ -11,5 +11,10 @@
 int main(int argc, char** argv) {
     parlux::PrepareDisplay();
     parlux::rosters::ReportSink messages(argc, argv);
-    return parlux::rosters::RunRosterbase(parlux::DataFolder(), parlux::SystemClock(), messages, std::cerr);
+    try {
+        return parlux::rosters::RunRosterbase(parlux::DataFolder(), parlux::SystemClock(), messages, std::cerr);
+    } catch (const parlux::DataFolderError& e) {
+        messages.critical(e.what());
+        return 1;
+    }
 }

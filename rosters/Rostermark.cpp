@@ -14,6 +14,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     parlux::rosters::ReportSink messages(argc, argv);
     parlux::rosters::RostermarkWindow window;
-    return parlux::rosters::RunRostermarkWindow(window, parlux::DataFolder(), messages, parlux::rosters::ProbeHeaders,
-                                                parlux::RunningHeadless());
+    try {
+        return parlux::rosters::RunRostermarkWindow(window, parlux::DataFolder(), messages,
+                                                    parlux::rosters::ProbeHeaders, parlux::RunningHeadless());
+    } catch (const parlux::DataFolderError& e) {
+        messages.critical(e.what());
+        return 1;
+    }
 }
