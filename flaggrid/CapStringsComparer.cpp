@@ -115,6 +115,7 @@ long CapStringsProcedures::LOA_Pingers() {
     const auto list = ReadPingersList(listPath);
     if (!list) {
         wb_.messages().critical(listPath.string() + " Not found");
+        wb_.noteListMissing(listPath.string());
         return 0;
     }
     if (!list->warning.empty()) wb_.detail(list->warning);
@@ -241,6 +242,7 @@ long CapStringsProcedures::PRT_Compil() {
         CapStringsReport(pingers(), pingeds(), capStrings(), FormatStamp(GmtNow(wb_.clock())));
     if (WriteFileAtomically(path, report)) return 1;
     wb_.messages().critical(path.string() + " cannot be written");
+    wb_.notePageNotWritten(path);
     return 0;
 }
 

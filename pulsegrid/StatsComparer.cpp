@@ -169,6 +169,7 @@ bool StatsProcedures::writePage(const std::string& name, const std::string& cont
     const auto path = wb_.dataPath(name);
     if (WriteFileAtomically(path, content)) return true;
     wb_.messages().critical(path.string() + " cannot be written");
+    wb_.notePageNotWritten(path);
     return false;
 }
 

@@ -3,6 +3,7 @@
 // WorkbenchDescription (actions, tables, types, extra buttons), every button
 // hands over to the WorkbenchCore, and the window shows the core's state back.
 // Pulsegrid and Flaggrid differ only in their descriptions.
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <array>
@@ -59,8 +60,9 @@ public:
 
     // How files, folders and addresses are opened (ShellOpen by default).
     void setOpener(std::function<void(const QString&)> opener) { opener_ = std::move(opener); }
-    // Whether every logged feedback record is echoed to stdout (headless runs).
-    void setEchoRecords(bool echo) { echoRecords_ = echo; }
+    // A headless run: every logged feedback record is echoed to stdout, and
+    // the feedback lines are not drawn.
+    void setHeadless(bool headless) { echoRecords_ = headless_ = headless; }
 
     // --- WorkbenchView
     void boxChanged(const std::string& box, const std::string& text) override;
@@ -95,6 +97,7 @@ private:
     const WorkbenchDescription& d_;
     std::function<void(const QString&)> opener_;
     bool echoRecords_ = false;
+    bool headless_ = false;
     bool failed_ = false;
     int busyDepth_ = 0;
 
@@ -107,6 +110,12 @@ private:
     QLabel* image_ = nullptr;
     QLineEdit* feedbackTop_ = nullptr;
     QLineEdit* feedbackDetail_ = nullptr;
+
+    // Feedback lines not yet in their boxes, and when events last ran.
+    void applyLines();
+    bool linesPending_ = false;
+    std::string pendingTop_, pendingDetail_;
+    QElapsedTimer frameClock_;
 };
 
 }  // namespace parlux
