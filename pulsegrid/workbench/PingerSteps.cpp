@@ -105,7 +105,7 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
             }
         }
     }
-    const auto results = RunTransfers(requests);
+    const auto results = RunTransfers(requests, CurrentDownloadLimits().maxInFlight);
 
     // The lines and rows, in the order of the list, as one download after
     // another gives them.

@@ -198,6 +198,37 @@ TEST(CommonRunLog, FeedBackLogsTheLinesAsTheyStandAfterEvents) {
     EXPECT_EQ(ReadFile(dir / "bare.log"), "#2003-04-12 09:00:00#,\"top\",\"detail\"\r\n");
 }
 
+// Page text reaches the feedback lines: a lone LF must not forge a record and
+// ESC or BEL must not reach a terminal, while the window may show them as they are.
+TEST(CommonRunLog, ControlCharactersAreWrittenAsQuestionMarks) {
+    TempDir dir;
+    FixedClock clock(MakeDateTime(2003, 4, 12, 9, 0, 0), MakeDateTime(2003, 4, 12, 9, 0, 0));
+    RecordingDisplay display;
+    FeedbackLines lines(RunLog(dir / "p.log"), clock, &display);
+    lines.feedBack("top\x1b]0;owned\x07", "x\"\n#2003-01-01#,\"forged\",\"\r\t\x7f\xc3\xa9", 0);
+    const std::string record = "#2003-04-12 09:00:00#,\"top?]0;owned?\",\"x\"?#2003-01-01#,\"forged\",\"???\xc3\xa9\"";
+    EXPECT_EQ(ReadFile(dir / "p.log"), record + "\r\n");
+    EXPECT_EQ(display.calls[2], "logged " + record);
+    EXPECT_EQ(display.calls[0], "show top\x1b]0;owned\x07|x\"\n#2003-01-01#,\"forged\",\"\r\t\x7f\xc3\xa9");
+}
+
+// The log is held open across the records of an action, yet every record is
+// in the file as soon as it is written; a log removed between actions comes back.
+TEST(CommonRunLog, RecordsAreOnDiskAtOnceAndTheLogReopensAfterAStep) {
+    TempDir dir;
+    FixedClock clock(MakeDateTime(2003, 4, 12, 9, 0, 0), MakeDateTime(2003, 4, 12, 9, 0, 0));
+    FeedbackLines lines(RunLog(dir / "p.log"), clock);
+    lines.feedBack("a", " ", 0);
+    EXPECT_EQ(ReadFile(dir / "p.log"), "#2003-04-12 09:00:00#,\"a\",\" \"\r\n");
+    lines.log().reset();
+    lines.feedBack("b", " ", 0);
+    EXPECT_EQ(ReadFile(dir / "p.log"), "#2003-04-12 09:00:00#,\"b\",\" \"\r\n");
+    lines.endOfStep();
+    fs::remove(dir / "p.log");
+    lines.feedBack("c", " ", 0);
+    EXPECT_EQ(ReadFile(dir / "p.log"), "#2003-04-12 09:00:00#,\"c\",\" \"\r\n");
+}
+
 // ---- offset from GMT -----------------------------------------------------------
 
 class CommonGmtOffset : public ::testing::Test {
