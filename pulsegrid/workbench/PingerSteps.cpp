@@ -111,13 +111,16 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
     // another gives them.
     std::unordered_set<std::string> loaded;
     for (std::size_t i = 0; i < records.size(); ++i) {
+        if (plans[i] == Plan::Skip) continue;
         const auto& record = records[i];
+        if (plans[i] == Plan::Unusable) {
+            wb.detail(record.nick + " " + record.type + " skipped: the nick is not a usable file name");
+            continue;
+        }
         const auto path = wb.dataPath(StatsFileName(type, record.nick));
         switch (plans[i]) {
         case Plan::Skip:
-            continue;
         case Plan::Unusable:
-            wb.detail(record.nick + " " + record.type + " skipped: the nick is not a usable file name");
             continue;
         case Plan::Later:
             if (loaded.count(record.nick)) {

@@ -492,7 +492,13 @@ void WorkbenchWindow::logged(const std::string& record) {
     if (!echoRecords_) return;
     std::fwrite(record.data(), 1, record.size(), stdout);
     std::fputc('\n', stdout);
-    std::fflush(stdout);
+    // The log has every record at once; the copy on stdout goes out when an
+    // action starts or ends (before any long silence) and at least every frame.
+    if (pendingTop_ != echoedTop_ || !echoClock_.isValid() || echoClock_.elapsed() >= 16) {
+        std::fflush(stdout);
+        echoedTop_ = pendingTop_;
+        echoClock_.restart();
+    }
 }
 
 }  // namespace parlux

@@ -116,6 +116,9 @@ private:
     bool linesPending_ = false;
     std::string pendingTop_, pendingDetail_;
     QElapsedTimer frameClock_;
+    // The top line when stdout was last flushed, and when that was.
+    std::string echoedTop_;
+    QElapsedTimer echoClock_;
 };
 
 }  // namespace parlux
