@@ -174,7 +174,8 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     if (line == "\r\n" || line == "\n") {
         long status = 0;
         curl_easy_getinfo(job->easy, CURLINFO_RESPONSE_CODE, &status);
-        const bool interim = status >= 100 && status < 200;
+        // 1xx answers, and a proxy's answer to CONNECT (no status of the server yet), come first.
+        const bool interim = status < 200;
         bool redirect = false;
         if (status >= 300 && status < 400 && status != 304) {
             for (const auto& [key, value] : job->current) {
