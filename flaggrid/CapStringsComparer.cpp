@@ -10,6 +10,7 @@
 #include "core/PingersList.h"
 #include "core/QuickSort.h"
 #include "core/TextReplace.h"
+#include "workbench/BlockPage.h"
 #include "workbench/GridSteps.h"
 #include "workbench/TextLines.h"
 
@@ -209,41 +210,15 @@ long CapStringsProcedures::SRT_CapStrings() { return SortMainStep(wb_, kGrid); }
 
 std::string CapStringsReport(const Table& pingers, const Table& pingeds, const Table& capStrings,
                              const std::string& stamp) {
-    constexpr int kW1 = 9, kW2 = 50, kW3 = 130;
-    const std::string crlf = "\r\n";
-    const std::string indent(kW1, ' ');
-    const std::string rule = indent + "|" + std::string(kW2 + 1 + kW3, '-') + "|" + crlf;
-
-    std::string out = "Reverse Comparison (Pinged-Pinger) (CapStrings Long) " + stamp + " GMT" + crlf + crlf;
-    const GridIndex index(capStrings, kCapNick, kCapName);
-    for (int i = 0; i < pingeds.rowCount(); ++i) {
-        const std::string& name = pingeds.text(0, i);
-        out += indent + "|" + PadField(name, kW2 + 1 + kW3) + "|" + crlf;
-        out += rule;
-        for (int m = 0; m < pingers.rowCount(); ++m) {
-            const std::string& nick = pingers.text(kCapPingerNick, m);
-            const int row = index.find(nick, name);
-            const std::string address = row >= 0 ? capStrings.text(kCapAddress, row) : std::string();
-            const std::string flags = row >= 0 ? capStrings.text(kCapText, row) : std::string();
-            out += PadField(nick, kW1) + "|" + PadField("<" + address + ">", kW2) + "-" + PadField(flags, kW3) +
-                   "|" + crlf;
-        }
-        out += crlf;
-    }
-    return out;
+    return BlockPage("Reverse Comparison (Pinged-Pinger) (CapStrings Long) " + stamp + " GMT", pingers, pingeds,
+                     capStrings, CapStringsProcedures::kGrid, BlockFields{kCapAddress, kCapText, 50, 130});
 }
 
 long CapStringsProcedures::PRT_Compil() {
-    if (wb_.notLoaded(kMainTable)) return 0;
-    // The report lines every pinger up against every remailer.
-    if (wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
-    const auto path = wb_.dataPath(kReportName);
+    if (GridNotLoaded(wb_)) return 0;
     const std::string report =
         CapStringsReport(pingers(), pingeds(), capStrings(), FormatStamp(GmtNow(wb_.clock())));
-    if (WriteFileAtomically(path, report)) return 1;
-    wb_.messages().critical(path.string() + " cannot be written");
-    wb_.notePageNotWritten(path);
-    return 0;
+    return WritePage(wb_, kReportName, report) ? 1 : 0;
 }
 
 }  // namespace parlux

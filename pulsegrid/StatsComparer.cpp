@@ -165,23 +165,13 @@ long StatsProcedures::SRT_Stats() { return SortMainStep(wb_, kGrid); }
 
 // ---------------------------------------------------------------- pages
 
-bool StatsProcedures::writePage(const std::string& name, const std::string& content) {
-    const auto path = wb_.dataPath(name);
-    if (WriteFileAtomically(path, content)) return true;
-    wb_.messages().critical(path.string() + " cannot be written");
-    wb_.notePageNotWritten(path);
-    return false;
-}
-
 long StatsProcedures::PRT_Compil() {
-    if (wb_.notLoaded(kMainTable)) return 0;
-    // The pages line every pinger up against every remailer.
-    if (wb_.notLoaded(kPingersTable) || wb_.notLoaded(kPingedsTable)) return 0;
+    if (GridNotLoaded(wb_)) return 0;
     const StatsPageInput in{pingers(), pingeds(), stats(), type(), FormatStamp(GmtNow(wb_.clock()))};
-    bool ok = writePage("Comp_DS_" + type() + ".txt", DirectTextPage(in));
-    ok = writePage("Comp_RS_" + type() + ".txt", ReverseTextPage(in)) && ok;
-    if (IsVersion2(type())) ok = writePage("Comp_RC_" + type() + ".txt", ReverseCapsPage(in)) && ok;
-    ok = writePage("Comp_DS_" + type() + ".html", DirectWebPage(in)) && ok;
+    bool ok = WritePage(wb_, "Comp_DS_" + type() + ".txt", DirectTextPage(in));
+    ok = WritePage(wb_, "Comp_RS_" + type() + ".txt", ReverseTextPage(in)) && ok;
+    if (IsVersion2(type())) ok = WritePage(wb_, "Comp_RC_" + type() + ".txt", ReverseCapsPage(in)) && ok;
+    ok = WritePage(wb_, "Comp_DS_" + type() + ".html", DirectWebPage(in)) && ok;
     return ok ? 1 : 0;
 }
 

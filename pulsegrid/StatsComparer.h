@@ -46,7 +46,6 @@ private:
     Table& pingeds() { return wb_.table(kPingedsTable); }
     Table& stats() { return wb_.table(kMainTable); }
     const std::string& type() const { return wb_.statsType(); }
-    bool writePage(const std::string& name, const std::string& content);
 
     WorkbenchCore& wb_;
     // The remailers already in StatsArray for the pinger being read (one row

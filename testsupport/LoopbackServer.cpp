@@ -13,10 +13,13 @@
 namespace parlux::test {
 
 LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) {
-    server_->set_logger([this](const httplib::Request& req, const httplib::Response&) {
+    // Counted before the answer goes out: a client may have its whole answer,
+    // and the test go on to look at the counts, before a logger would run.
+    server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
         std::lock_guard lock(mutex_);
         agents_.push_back(req.get_header_value("User-Agent"));
         ++hits_[req.path];
+        return httplib::Server::HandlerResponse::Unhandled;
     });
 }
 

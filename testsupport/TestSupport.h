@@ -2,6 +2,7 @@
 // Helpers shared by the test suites: scratch folders, a fixed clock, sinks
 // that record what they are given, file helpers and the expected-file check.
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,18 @@ private:
     std::string name_;
     bool had_ = false;
     std::string old_;
+};
+
+// Sets TZ for the scope, so that file times read back as known wall-clock times.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* tz);
+    ~ScopedTimeZone();
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    std::unique_ptr<ScopedEnv> env_;
 };
 
 }  // namespace parlux::test

@@ -34,6 +34,9 @@ void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::
     firstLineLength = ClampToInt32(firstLine);
     if (firstLine <= kLongFirstLine)
         return;
+    // A NUL byte marks a binary file (a binary keyring): its LF bytes are data.
+    if (content.find('\0') != std::string::npos)
+        return;
 
     // Every LF not already preceded by CR gets one, throughout the file, so
     // that a long first line followed by CR LF lines keeps all its lines.

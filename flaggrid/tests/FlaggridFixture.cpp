@@ -106,13 +106,6 @@ void SetFileTime(const std::filesystem::path& path, DateTime when, int extraMill
     std::filesystem::last_write_time(path, file_clock::from_sys(moment));
 }
 
-ScopedTimeZone::ScopedTimeZone(const char* tz) : env_(std::make_unique<ScopedEnv>("TZ", tz)) { ::tzset(); }
-
-ScopedTimeZone::~ScopedTimeZone() {
-    env_.reset();
-    ::tzset();
-}
-
 std::vector<std::string> FlaggridTest::logRecords() const {
     std::vector<std::string> out;
     for (const auto& record : CrLfLines(ReadFile(program_.path() / "Flaggrid.log")))

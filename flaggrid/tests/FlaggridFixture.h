@@ -45,18 +45,6 @@ void WriteTwoByThree(const std::filesystem::path& dataFolder);
 // Sets a file's modification time to a moment given to the second plus extra milliseconds.
 void SetFileTime(const std::filesystem::path& path, DateTime when, int extraMilliseconds = 0);
 
-// Sets TZ for the scope, so that file times read back as known wall-clock times.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* tz);
-    ~ScopedTimeZone();
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-private:
-    std::unique_ptr<ScopedEnv> env_;
-};
-
 class FlaggridTest : public WorkbenchCoreTest<CapStringsWorkbench> {
 protected:
     FlaggridTest()

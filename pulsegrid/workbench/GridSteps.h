@@ -3,8 +3,11 @@
 // (LOA_Pingeds, SRT_Pingeds, EXP_, REV_, SRT_ of the main table), the same for
 // every comparer: each applies the workbench's table check first, then the
 // shared grid step. A comparer's procedures hand over to these.
+#include <string>
+
 #include "core/QuickSort.h"
 #include "workbench/Grid.h"
+#include "workbench/TextLines.h"
 #include "workbench/Workbench.h"
 
 namespace parlux {
@@ -39,6 +42,23 @@ inline long SortMainStep(WorkbenchCore& wb, const GridColumns& c) {
     Table& main = wb.table(kMainTable);
     QuickSort(main, c.key, 0, main.upperRow());
     return 0;
+}
+
+// PRT_Compil's check: its pages line every pinger up against every pinged
+// item, so all three tables must be loaded (the main table asked first). True,
+// after the shared box, when one is not.
+inline bool GridNotLoaded(WorkbenchCore& wb) {
+    return wb.notLoaded(kMainTable) || wb.notLoaded(kPingersTable) || wb.notLoaded(kPingedsTable);
+}
+
+// A page of the data folder, replaced whole or not at all; false, after a
+// message, when it cannot be written.
+inline bool WritePage(WorkbenchCore& wb, const std::string& name, const std::string& content) {
+    const auto path = wb.dataPath(name);
+    if (WriteFileAtomically(path, content)) return true;
+    wb.messages().critical(path.string() + " cannot be written");
+    wb.notePageNotWritten(path);
+    return false;
 }
 
 }  // namespace parlux

@@ -90,7 +90,7 @@ std::vector<PageFile> ListPages(const fs::path& folder) {
     return pages;
 }
 
-std::vector<std::string> ExpectedPages(bool withFlaggrid) {
+std::vector<std::string> ExpectedPages(bool withFlaggrid, bool withLockgrid) {
     std::vector<std::string> names;
     for (const char* type : {"PGP-1", "MIX-1", "PGP-2", "MIX-2"}) {
         const std::string t = type;
@@ -102,6 +102,9 @@ std::vector<std::string> ExpectedPages(bool withFlaggrid) {
     }
     if (withFlaggrid)
         names.push_back("Comp_RC_0000.txt");
+    if (withLockgrid)
+        for (const char* type : {"K-RSA", "K-DSS", "K-TY2", "K-MIX"})
+            names.push_back(std::string("Comp_RK_") + type + ".txt");
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -31,7 +31,8 @@ std::vector<PageFile> ListPages(const std::filesystem::path& folder);
 
 // What a complete unattended run writes: for each stats type the direct text
 // and web pages and the reverse text page, the options page of the version-2
-// types, and Flaggrid's capability-strings page when Flaggrid runs.
-std::vector<std::string> ExpectedPages(bool withFlaggrid);
+// types, Flaggrid's capability-strings page when Flaggrid runs, and the keys
+// page of each key type when Lockgrid runs.
+std::vector<std::string> ExpectedPages(bool withFlaggrid, bool withLockgrid = false);
 
 }  // namespace parlux::demo

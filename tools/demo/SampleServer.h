@@ -16,6 +16,10 @@ class Server;
 
 namespace parlux::demo {
 
+// The Last-Modified header the server sends for the file at path (as
+// requested, "/echo/rlist.html") written at that time; "" for none.
+std::string LastModifiedOf(const std::string& path, std::filesystem::file_time_type written);
+
 class SampleServer {
 public:
     explicit SampleServer(std::filesystem::path root);

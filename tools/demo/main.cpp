@@ -1,7 +1,9 @@
 // parlux-demo: the main job on the bundled sample. Serves sample/www on a
 // loopback port, fills a fresh data folder beside the program folder from
 // sample/data, runs Pulsegrid FULL_AUTO headless, waits for it and for the
-// Flaggrid it starts, and lists the comparison pages produced.
+// Flaggrid it starts, then runs Lockgrid FULL_AUTO on the sample's key files,
+// then Rosterbase and Rostermark (the pinger list pages), and lists the pages
+// produced.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -38,6 +40,9 @@ using namespace std::chrono_literals;
 
 constexpr auto kPulsegridLimit = 5min;
 constexpr auto kFollowersLimit = 60s;
+constexpr auto kLockgridLimit = 5min;
+constexpr auto kListPagesLimit = 2min;
+constexpr const char* kListPages[] = {"Pingers.html", "PingersX.html"};
 
 void Say(const std::string& line) { std::cout << "parlux-demo: " << line << std::endl; }
 void Complain(const std::string& line) { std::cerr << "parlux-demo: " << line << std::endl; }
@@ -119,6 +124,29 @@ std::string Describe(int status) {
     return "status " + std::to_string(status);
 }
 
+enum class Outcome { NotStarted, Failed, Done };
+
+// Runs program (FULL_AUTO, or with no arguments) without a display on the
+// data folder and waits for it, stopping it after limit. Done when it ended
+// with exit code 0.
+Outcome RunUnattended(const fs::path& program, const fs::path& dataFolder, Clock::duration limit,
+                      bool fullAuto = true) {
+    const std::string name = program.filename().string();
+    const pid_t pid = Start(program, fullAuto ? std::vector<std::string>{"FULL_AUTO"} : std::vector<std::string>{},
+                            HeadlessEnvironment(dataFolder));
+    if (pid < 0)
+        return Outcome::NotStarted;
+    const auto status = WaitFor(pid, Clock::now() + limit);
+    if (!status) {
+        Complain(name + " did not finish within " +
+                 std::to_string(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) + " s; stopping it");
+        Stop(pid);
+        return Outcome::Failed;
+    }
+    Say(name + " ended, " + Describe(*status));
+    return WIFEXITED(*status) && WEXITSTATUS(*status) == 0 ? Outcome::Done : Outcome::Failed;
+}
+
 // Our child processes (with the command line of each), read from /proc. After
 // Pulsegrid has ended, the programs it started are handed to us (we are their
 // subreaper), so this is how we find the Flaggrid it started.
@@ -185,14 +213,31 @@ void WaitForFollowers() {
     }
 }
 
+// The pinger list pages: Rosterbase, then Rostermark, which asks the sample
+// server when each file was last uploaded. False when one of them failed.
+bool WriteListPages(const fs::path& binDir, const fs::path& dataFolder) {
+    bool ok = true;
+    for (const char* name : {"Rosterbase", "Rostermark"}) {
+        const fs::path program = binDir / name;
+        if (::access(program.c_str(), X_OK) != 0) {
+            Say("note: " + program.string() + " is not built");
+            continue;
+        }
+        Say("running " + program.string() + " without a display");
+        ok = RunUnattended(program, dataFolder, kListPagesLimit, false) == Outcome::Done && ok;
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1) {
         std::cerr << "usage: " << argv[0] << "\n"
                   << "Serves the sample pinger pages on a loopback port, copies sample/data to a fresh\n"
-                  << "data folder (demo-data beside the program folder) and runs Pulsegrid FULL_AUTO\n"
-                  << "there without a display, then lists the comparison pages it produced.\n";
+                  << "data folder (demo-data beside the program folder) and runs Pulsegrid FULL_AUTO,\n"
+                  << "then Lockgrid FULL_AUTO, there without a display, then Rosterbase and Rostermark,\n"
+                  << "and lists the pages produced.\n";
         return 2;
     }
 
@@ -200,6 +245,7 @@ int main(int argc, char** argv) {
     const fs::path binDir = ExecutableFolder();
     const fs::path pulsegrid = binDir / "Pulsegrid";
     const fs::path flaggrid = binDir / "Flaggrid";
+    const fs::path lockgrid = binDir / "Lockgrid";
     const fs::path dataFolder = (binDir.parent_path() / "demo-data").lexically_normal();
 
     if (!fs::is_directory(sample / "www") || !fs::is_directory(sample / "data")) {
@@ -242,29 +288,37 @@ int main(int argc, char** argv) {
         Say("note: " + flaggrid.string() + " is not built; there will be no Comp_RC_0000.txt");
     Say("running " + pulsegrid.string() + " FULL_AUTO without a display");
 
-    const pid_t pid = Start(pulsegrid, {"FULL_AUTO"}, HeadlessEnvironment(dataFolder));
-    if (pid < 0)
+    const Outcome pulse = RunUnattended(pulsegrid, dataFolder, kPulsegridLimit);
+    if (pulse == Outcome::NotStarted)
         return 1;
-    bool failed = false;
-    const auto status = WaitFor(pid, Clock::now() + kPulsegridLimit);
-    if (!status) {
-        Complain("Pulsegrid did not finish within " +
-                 std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kPulsegridLimit).count()) +
-                 " s; stopping it");
-        Stop(pid);
-        failed = true;
-    } else {
-        Say("Pulsegrid ended, " + Describe(*status));
-        failed = !WIFEXITED(*status) || WEXITSTATUS(*status) != 0;
-    }
+    bool failed = pulse != Outcome::Done;
 
     WaitForFollowers();
+
+    // The keys comparer reads the key files of the same pingers.
+    const bool withLockgrid = ::access(lockgrid.c_str(), X_OK) == 0;
+    if (!withLockgrid) {
+        Say("note: " + lockgrid.string() + " is not built; there will be no Comp_RK_ pages");
+    } else {
+        Say("running " + lockgrid.string() + " FULL_AUTO without a display");
+        failed = RunUnattended(lockgrid, dataFolder, kLockgridLimit) != Outcome::Done || failed;
+    }
+    failed = !WriteListPages(binDir, dataFolder) || failed;
     server.stop();
     Say("the sample server answered " + std::to_string(server.requests()) + " requests");
     for (const auto& failure : server.failures())
         Say("  not served: " + failure);
 
-    const auto pages = parlux::demo::ListPages(dataFolder);
+    auto pages = parlux::demo::ListPages(dataFolder);
+    std::string missing;
+    for (const char* name : kListPages) {
+        std::error_code ec;
+        const auto size = fs::file_size(dataFolder / name, ec);
+        if (!ec)
+            pages.push_back({name, size});
+        else
+            missing += std::string(" ") + name;
+    }
     if (pages.empty()) {
         Complain("no comparison page was produced in " + dataFolder.string());
         return 1;
@@ -276,8 +330,7 @@ int main(int argc, char** argv) {
                   << " bytes\n";
         present.insert(page.name);
     }
-    std::string missing;
-    for (const auto& name : parlux::demo::ExpectedPages(fs::exists(flaggrid)))
+    for (const auto& name : parlux::demo::ExpectedPages(fs::exists(flaggrid), withLockgrid))
         if (!present.count(name))
             missing += " " + name;
     std::cout << pages.size() << (pages.size() == 1 ? " page." : " pages.");
@@ -289,8 +342,9 @@ int main(int argc, char** argv) {
     if (!webPage.empty())
         std::cout << " Open " << (dataFolder / webPage).string() << " in a web browser to see one.";
     std::cout << "\nRun log: " << (binDir / "Pulsegrid.log").string();
-    if (fs::exists(binDir / "Flaggrid.log"))
-        std::cout << ", " << (binDir / "Flaggrid.log").string();
+    for (const char* log : {"Flaggrid.log", "Lockgrid.log"})
+        if (fs::exists(binDir / log))
+            std::cout << ", " << (binDir / log).string();
     std::cout << "\n";
     if (!missing.empty())
         std::cout << "Not produced:" << missing << "\n";

@@ -105,6 +105,14 @@ TEST(LfToCrLf, ThresholdIsTwoHundredCharacters) {
     EXPECT_EQ(ReadFile(file), std::string(200, 'a') + "\r\n");
     EXPECT_EQ(r.firstLine, 201);
     EXPECT_EQ(r.fileLength, 201);
+
+    // A binary file (a NUL byte anywhere) keeps its LF bytes, however long its "first line".
+    std::string binary = std::string(300, '\x99') + "\n" + std::string(50, 'b') + "\n";
+    binary[320] = '\0';
+    WriteFile(file, binary);
+    r = RunRepair(file);
+    EXPECT_EQ(ReadFile(file), binary);
+    EXPECT_EQ(r.firstLine, static_cast<std::int32_t>(binary.size()));
 }
 
 TEST(LfToCrLf, LongFirstLineBeforeCrLfLinesLosesNothing) {

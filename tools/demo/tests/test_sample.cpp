@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "DemoSetup.h"
+#include "SampleServer.h"
 #include "core/Common.h"
 #include "core/PingersList.h"
 #include "core/StampDate.h"
@@ -64,10 +65,11 @@ struct Page {
 };
 
 // Every page of the sample, from the list: served ones under www/, the down
-// pinger's cached copies in data/.
+// pinger's cached copies in data/. The stats pages apart from the key files,
+// which Lockgrid's run reads.
 struct Sample {
     std::vector<parlux::PingerRecord> records;
-    std::vector<Page> pages;
+    std::vector<Page> pages, keyFiles;
     std::set<std::string> nicks, downNicks;
 };
 
@@ -81,11 +83,12 @@ Sample LoadSample() {
         s.nicks.insert(r.nick);
         const std::string served = "http://127.0.0.1:@PORT@/";
         const std::string down = "http://127.0.0.1:@DOWNPORT@/";
+        auto& pages = std::count(kTypes.begin(), kTypes.end(), r.type) ? s.pages : s.keyFiles;
         if (StartsWith(r.url, served)) {
-            s.pages.push_back({r.type, r.nick, kSample / "www" / r.url.substr(served.size())});
+            pages.push_back({r.type, r.nick, kSample / "www" / r.url.substr(served.size())});
         } else if (StartsWith(r.url, down)) {
             s.downNicks.insert(r.nick);
-            s.pages.push_back({r.type, r.nick, kSample / "data" / parlux::StatsFileName(r.type, r.nick)});
+            pages.push_back({r.type, r.nick, kSample / "data" / parlux::StatsFileName(r.type, r.nick)});
         }
     }
     return s;
@@ -96,9 +99,12 @@ TEST(Sample, PingersListHasTheFourTypesForAtLeastFivePingers) {
     ASSERT_TRUE(list.has_value());
     EXPECT_EQ(list->warning, "");
     std::map<std::string, std::multiset<std::string>> typesOf;
+    std::multiset<std::string> keyTypes;
     for (const auto& r : list->records)
-        typesOf[r.nick].insert(r.type);
+        (StartsWith(r.type, "K-") ? keyTypes : typesOf[r.nick]).insert(r.type);
     EXPECT_GE(typesOf.size(), 5u);
+    for (const char* type : {"K-RSA", "K-DSS", "K-TY2", "K-MIX"})
+        EXPECT_GE(keyTypes.count(type), 2u) << type;
     const std::multiset<std::string> four(kTypes.begin(), kTypes.end());
     for (const auto& [nick, types] : typesOf)
         EXPECT_EQ(types, four) << nick;
@@ -107,10 +113,12 @@ TEST(Sample, PingersListHasTheFourTypesForAtLeastFivePingers) {
 TEST(Sample, EveryUrlIsALoopbackPlaceholderAndItsPageExists) {
     const Sample s = LoadSample();
     ASSERT_FALSE(s.records.empty());
-    EXPECT_EQ(s.pages.size(), s.records.size()) << "a URL is neither @PORT@ nor @DOWNPORT@ on 127.0.0.1";
+    EXPECT_EQ(s.pages.size() + s.keyFiles.size(), s.records.size())
+        << "a URL is neither @PORT@ nor @DOWNPORT@ on 127.0.0.1";
     EXPECT_EQ(s.downNicks.size(), 1u);
-    for (const auto& page : s.pages)
-        EXPECT_TRUE(fs::is_regular_file(page.path)) << page.path;
+    for (const auto* pages : {&s.pages, &s.keyFiles})
+        for (const auto& page : *pages)
+            EXPECT_TRUE(fs::is_regular_file(page.path)) << page.path;
     // The pinger that is down serves nothing; the others have no cached copy.
     for (const auto& nick : s.downNicks)
         EXPECT_FALSE(fs::exists(kSample / "www" / nick)) << nick;
@@ -312,6 +320,19 @@ TEST(DemoSetup, PagesAreListedByNameWithTheirSizes) {
     fs::remove_all(folder);
     EXPECT_EQ(parlux::demo::ExpectedPages(false).size(), 14u);
     EXPECT_EQ(parlux::demo::ExpectedPages(true).size(), 15u);
+    EXPECT_EQ(parlux::demo::ExpectedPages(true, true).size(), 19u);
+}
+
+TEST(SampleServer, LastModifiedInTheTwoFormsAndOnePageWithout) {
+    using namespace std::chrono;
+    const auto written = file_clock::from_sys(sys_days{2026y / November / 30} + 21h + 5min + 9s);
+    const std::string usual = parlux::demo::LastModifiedOf("/alpha/rlist.html", written);
+    const std::string est = parlux::demo::LastModifiedOf("/echo/rlist.html", written);
+    EXPECT_EQ(usual, "Mon, 30 Nov 2026 21:05:09 GMT");
+    EXPECT_EQ(est, "Mon 30 Nov 2026 21:05:09 EST");
+    EXPECT_EQ(parlux::ParseStampDate(usual), parlux::MakeDateTime(2026, 11, 30, 21, 5, 9));
+    EXPECT_EQ(parlux::ParseStampDate(est), parlux::MakeDateTime(2026, 11, 30, 16, 5, 9));
+    EXPECT_EQ(parlux::demo::LastModifiedOf("/charlie/mlist2.html", written), "");
 }
 
 }  // namespace

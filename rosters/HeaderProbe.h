@@ -1,0 +1,14 @@
+#pragma once
+// The probe of the pingers' web servers: each URL asked with GET for its
+// response headers only (the body is never read), all at once.
+#include <string>
+#include <vector>
+
+#include "Rosters.h"
+
+namespace parlux::rosters {
+
+// Answers in URL order; a URL that gets no response is answered "not answered".
+std::vector<HeaderAnswer> ProbeHeaders(const std::vector<std::string>& urls);
+
+}  // namespace parlux::rosters

@@ -1,0 +1,97 @@
+#pragma once
+// The pinger list pages: Pingers.html (each pinger's files, published and
+// cached) and PingersX.html (each published file with its last upload date as
+// the pinger's web server tells it). No Qt here.
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/PingersList.h"
+#include "core/Sinks.h"
+#include "core/Table.h"
+
+namespace parlux::rosters {
+
+// PingerLinksArray and UploadDatesArray: column 0 the nick, columns 1 to 8 one
+// file each, in this order.
+inline constexpr int kLinkColumns = 9;
+inline constexpr std::array<std::string_view, 8> kColumnTypes = {"PGP-1", "MIX-1", "PGP-2", "MIX-2",
+                                                                 "K-RSA", "K-DSS", "K-TY2", "K-MIX"};
+// The column of a query type (exact match), 0 when it is none of the eight.
+int LinkColumn(std::string_view type);
+
+// True when some row of the table holds value in that column; false for a
+// table without rows.
+bool FindInColumn(const Table& table, int column, std::string_view value);
+
+// PingersBad.lst: nicks whose cell is written in red. Nicks compare exactly.
+class PingersBad {
+public:
+    // Reads the fields of the file's text (the field rules of Pingers.lst);
+    // each distinct nick takes one row, in order of first appearance. Returns
+    // the number of rows.
+    int LoadPingersBad(std::string_view content);
+    bool IsPingerBad(std::string_view nick) const { return FindInColumn(array_, 0, nick); }
+    const Table& PingersBadArray() const { return array_; }
+
+private:
+    Table array_;
+};
+
+// The upload text of one probe, from what the server answered.
+struct HeaderAnswer {
+    bool answered = false;                     // a response's header block arrived
+    std::optional<std::string> lastModified;   // its "Last-modified" header
+};
+// "_YYYY/MM/DD_HH:NN:SS", kUnknownUpload (no answer, no header or an empty
+// one) or "" (a header that is not a date).
+std::string UploadText(const HeaderAnswer& answer);
+// Question marks in place of the digits (split where a trigraph would stand).
+inline constexpr std::string_view kUnknownUpload = "_????" "/??" "/??_??:??:??";
+
+// Asks every URL at once for its response headers; answers in URL order.
+using HeaderProber = std::function<std::vector<HeaderAnswer>(const std::vector<std::string>& urls)>;
+
+// One row per distinct nick, in order of first appearance; a later record of
+// the same nick and type replaces the URL; an unknown type adds the nick's row
+// but fills nothing. Returns the row count.
+int LoadPingerLinks(const std::vector<PingerRecord>& records, Table& links);
+
+// What the progress window shows for a record while its result is taken.
+struct RecordProgress {
+    DateTime timeBeg;            // local time
+    int nr = 0;                  // rows before this record
+    const PingerRecord* record = nullptr;
+    int taken = 0;               // records taken so far, this one included
+    int total = 0;               // records in the list
+};
+using ProgressShow = std::function<void(const RecordProgress&)>;
+
+// LoadPingerLinks plus the parallel table of upload texts: every record of a
+// known type is probed (all at once, through prober), then the records are
+// taken in file order so that duplicates come out as if probed one by one.
+int LoadPingersAndProbe(const std::vector<PingerRecord>& records, const HeaderProber& prober, const Clock& clock,
+                        const ProgressShow& show, Table& links, Table& uploads);
+
+// The whole page, CR LF line ends. uploads == nullptr: Pingers.html, with the
+// cached-copy links; otherwise PingersX.html, with the upload texts.
+std::string PingersPage(const Table& links, const Table* uploads, const PingersBad& bad, DateTime localNow);
+
+// "HH:MM:SS" and "dddd YYYY/MM/DD HH:NN:SS" of a local time.
+std::string ClockTime(DateTime value);
+std::string GeneratedStamp(DateTime value);
+
+// The two programs' runs on a data folder. Failures go to messages, notes on a
+// malformed list to notes; the result is the exit status (0 when the page was
+// written). The old page stays whole whenever the new one is not written.
+int RunRosterbase(const std::filesystem::path& dataFolder, const Clock& clock, MessageSink& messages,
+                  std::ostream& notes);
+int RunRostermark(const std::filesystem::path& dataFolder, const Clock& clock, MessageSink& messages,
+                  std::ostream& notes, const HeaderProber& prober, const ProgressShow& show);
+
+}  // namespace parlux::rosters

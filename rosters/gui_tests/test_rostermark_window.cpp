@@ -1,0 +1,83 @@
+// frm_Rostermark on the offscreen platform: its controls, and one run from a
+// data folder to the page, with the answers of the servers given by a table.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+
+#include "QtTestSupport.h"
+#include "gui/RostermarkWindow.h"
+
+namespace parlux::test {
+namespace {
+
+TEST(RostermarkWindow, ShowsEachRecordAndClosesWhenThePageIsWritten) {
+    rosters::RostermarkWindow window;
+    EXPECT_EQ(window.objectName(), "frm_Rostermark");
+    EXPECT_EQ(window.windowTitle(), "Generate PingersX");
+    EXPECT_FALSE(window.windowIcon().isNull());
+    ASSERT_NE(FindWidget<QLabel>(window, "Image1"), nullptr);
+    EXPECT_FALSE(FindWidget<QLabel>(window, "Image1")->pixmap().isNull());
+    const std::pair<const char*, const char*> fields[] = {{"TimeBeg:", "txt_TimeBeg"},
+                                                          {"Nr:", "txt_Nr"},
+                                                          {"QryType:", "txt_QryType"},
+                                                          {"Pinger Nick:", "txt_PingerNick"},
+                                                          {"Url:", "txt_Url"}};
+    for (const auto& [caption, box] : fields) {
+        auto* edit = FindWidget<QLineEdit>(window, box);
+        ASSERT_NE(edit, nullptr);
+        bool labelled = false;
+        for (auto* label : window.findChildren<QLabel*>()) labelled = labelled || (label->buddy() == edit && label->text() == caption);
+        EXPECT_TRUE(labelled) << box;
+    }
+
+    TempDir data;
+    WriteFile(data / "Pingers.lst",
+              "\"PGP-1\",\"bravo\",\"http://b/r\"\r\n\"MIX-1\",\"alpha\",\"http://a/m\"\r\n"
+              "\"NEWS\",\"charlie\",\"http://c/n\"\r\n");
+    RecordingMessages messages;
+    int probes = 0;
+    const auto prober = [&probes](const std::vector<std::string>& urls) {
+        ++probes;
+        return std::vector<rosters::HeaderAnswer>(urls.size(), {true, "Sat, 12 Apr 2003 13:45:02 GMT"});
+    };
+    // Without the bad list: a message, no request, no page, and the window
+    // closed with the pointer restored all the same.
+    EXPECT_EQ(rosters::RunRostermarkWindow(window, data.path(), messages, prober, false), 1);
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_NE(messages.texts[0].find("PingersBad.lst"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(data / "PingersX.html"));
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(probes, 0);
+
+    messages.texts.clear();
+    WriteFile(data / "PingersBad.lst", "\"bravo\"\r\n");
+    EXPECT_EQ(rosters::RunRostermarkWindow(window, data.path(), messages, prober, false), 0);
+    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_EQ(probes, 1);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // The last record is still shown, and the bar is full.
+    EXPECT_EQ(BoxText(window, "txt_Nr"), "2");
+    EXPECT_EQ(BoxText(window, "txt_QryType"), "NEWS");
+    EXPECT_EQ(BoxText(window, "txt_PingerNick"), "charlie");
+    EXPECT_EQ(BoxText(window, "txt_Url"), "http://c/n");
+    EXPECT_EQ(BoxText(window, "txt_TimeBeg").size(), 8u);
+    auto* bar = FindWidget<QProgressBar>(window, "ProgressBar1");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->maximum(), 3);
+    EXPECT_EQ(bar->value(), 3);
+
+    const std::string page = ReadFile(data / "PingersX.html");
+    const auto alpha = page.find(">alpha<"), bravo = page.find(">bravo<"), charlie = page.find(">charlie<");
+    EXPECT_TRUE(alpha < bravo && bravo < charlie && charlie != std::string::npos);
+    EXPECT_NE(page.find("<a href=\"http://b/r\" TARGET=\"_blank\">X</a>_2003/04/12_13:45:02</td>"), std::string::npos);
+    EXPECT_NE(page.find("#FF0000\">bravo<"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace parlux::test
