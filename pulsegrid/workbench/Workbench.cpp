@@ -99,6 +99,7 @@ void WorkbenchCore::SUPER() {
 }
 
 std::string RunReport::summary(const std::string& program) const {
+    if (notDownloaded.empty() && !failed()) return {};
     auto count = [](std::size_t n, const char* one, const char* many) {
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };

@@ -84,7 +84,8 @@ struct RunReport {
     std::string listMissing;                                         // the list's path, when it was missing
     // A page that could not be written, or no list: the run failed.
     bool failed() const { return !pagesNotWritten.empty() || !listMissing.empty(); }
-    // The summary lines, each ending in LF: counts first, then the items.
+    // The summary lines, each ending in LF: counts first, then the items;
+    // "" when there is nothing to report.
     std::string summary(const std::string& program) const;
 };
 

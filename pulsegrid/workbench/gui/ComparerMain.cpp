@@ -66,7 +66,7 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
     int code = QApplication::exec();
     if (code == 0 && window.failed()) code = 1;
     if (commandLine == "FULL_AUTO") {
-        // Cron reads the status and mails what goes to stderr.
+        // Cron reads the status and mails what goes to stderr: nothing when all went well.
         const RunReport& report = core.report();
         const std::string summary = report.summary(core.description().program);
         std::fwrite(summary.data(), 1, summary.size(), stderr);
