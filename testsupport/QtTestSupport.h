@@ -38,7 +38,11 @@ class ProgramTest : public ::testing::Test {
 protected:
     explicit ProgramTest(std::string program) : program_(std::move(program)) {}
 
-    std::filesystem::path binary() const { return BinDir() / program_; }
+    // The built program, or the copy named by useBinary.
+    std::filesystem::path binary() const { return binary_.empty() ? BinDir() / program_ : binary_; }
+    // Runs a copy of the program instead (one placed in a scratch program
+    // folder beside stand-ins for its siblings).
+    void useBinary(std::filesystem::path path) { binary_ = std::move(path); }
     // The program's run log, next to it.
     std::filesystem::path runLog() const { return BinDir() / (program_ + ".log"); }
 
@@ -57,6 +61,7 @@ protected:
 
 private:
     std::string program_;
+    std::filesystem::path binary_;
 };
 
 }  // namespace parlux::test

@@ -88,7 +88,22 @@ fs::path ProgramFolder() { return ExecutablePath().parent_path(); }
 
 std::string ProgramName() { return ExecutablePath().stem().string(); }
 
-fs::path RunLogPath() { return ProgramFolder() / (ProgramName() + ".log"); }
+fs::path RunLogPath(const fs::path& programFolder, const std::string& programName) {
+    const std::string name = programName + ".log";
+    if (::access(programFolder.c_str(), W_OK) == 0) return programFolder / name;
+    fs::path state;
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/')
+        state = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        state = fs::path(home) / ".local" / "state";
+    else
+        return programFolder / name;  // nowhere better: the log says why it cannot be written
+    std::error_code ec;
+    fs::create_directories(state / "parlux", ec);
+    return state / "parlux" / name;
+}
+
+fs::path RunLogPath() { return RunLogPath(ProgramFolder(), ProgramName()); }
 
 // ---- run log ---------------------------------------------------------------
 

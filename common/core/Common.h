@@ -42,8 +42,12 @@ std::filesystem::path DataPath(std::string_view name);
 // The folder of the running executable, and its file name without extension.
 std::filesystem::path ProgramFolder();
 std::string ProgramName();
-// ProgramFolder() / (ProgramName() + ".log").
+// ProgramFolder() / (ProgramName() + ".log"); when the program folder cannot
+// be written (an installed program run by a user), the same name in the
+// user's state folder ($XDG_STATE_HOME/parlux, or ~/.local/state/parlux).
 std::filesystem::path RunLogPath();
+// The rule above for a given program folder and name.
+std::filesystem::path RunLogPath(const std::filesystem::path& programFolder, const std::string& programName);
 
 // The run log: one record per FeedBack call. The file is opened at the first
 // record of an action and closed at its end (close()); each record goes to

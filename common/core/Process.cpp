@@ -1,5 +1,9 @@
 #include "Process.h"
 
+#include <unistd.h>
+
+#include <system_error>
+
 namespace parlux {
 
 std::string RTrimNull(std::string_view text) {
@@ -32,6 +36,32 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
     if (inWord)
         words.push_back(std::move(word));
     return words;
+}
+
+namespace {
+
+bool Executable(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
+}
+
+bool EndsWithExe(const std::string& name) {
+    if (name.size() <= 4) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return tail == ".exe";
+}
+
+}  // namespace
+
+std::filesystem::path SuiteProgramPath(const std::filesystem::path& folder, const std::string& fileName) {
+    return folder / (EndsWithExe(fileName) ? fileName.substr(0, fileName.size() - 4) : fileName);
+}
+
+std::filesystem::path FindSuiteProgram(const std::filesystem::path& folder, const std::string& fileName) {
+    if (Executable(folder / fileName)) return folder / fileName;
+    const std::filesystem::path bare = SuiteProgramPath(folder, fileName);
+    return Executable(bare) ? bare : std::filesystem::path();
 }
 
 }  // namespace parlux

@@ -1,4 +1,5 @@
 #pragma once
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,5 +13,14 @@ std::string RTrimNull(std::string_view text);
 // Splits a command line into program and arguments: blanks separate words,
 // double quotes group (and are removed). Never handed to a shell.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
+
+// A program of the suite named as the menus name it ("Pulsegrid.exe"): the
+// executable file of that name in the folder, or else the one without ".exe"
+// as the programs are built here. Empty when neither exists.
+std::filesystem::path FindSuiteProgram(const std::filesystem::path& folder, const std::string& fileName);
+
+// The file a program of the suite is looked for as: the folder and the name
+// without ".exe".
+std::filesystem::path SuiteProgramPath(const std::filesystem::path& folder, const std::string& fileName);
 
 }  // namespace parlux

@@ -139,7 +139,8 @@ std::vector<std::string> MapCommandLine(const std::string& commandLine) {
     if (words.empty()) return {};
     const std::string name = Lower(BaseName(words.front()));
 
-    if (name == "editpad.exe" || name == "editpad") {
+    // The text editor and the hex editor both become the desktop's opener.
+    if (name == "editpad.exe" || name == "editpad" || name == "hedit.exe" || name == "hedit") {
         const std::string file = LocalPath(PathArgument(AfterFirstWord(commandLine)));
         if (file.empty()) return {};
         return {kOpener, file};

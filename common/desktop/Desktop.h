@@ -29,7 +29,7 @@ void ShellOpen(QWidget* window, const QString& target);
 void ExecCmd(const std::string& commandLine, short showStyle);
 
 // Starts a command line without waiting. Tools of the original desktop
-// ("EditPad.exe file", "EXPLORER.EXE /n,/e,folder") go to the opener; a program
+// ("EditPad.exe file", "HEdit.exe file", "EXPLORER.EXE /n,/e,folder") go to the opener; a program
 // of the suite named by path + ".exe" runs the executable beside it without
 // the extension. Returns false when nothing could be started.
 bool StartDetached(const std::string& commandLine, short showStyle);

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "core/Common.h"
+#include "desktop/SuiteWindow.h"
 
 namespace parlux::rosters {
 
@@ -22,33 +23,12 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-// A list page with a clock: the program's icon, also the window's background.
-QIcon ListIcon() {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
-    p.setBrush(QColor(0xFF, 0xFF, 0xF0));
-    p.drawRect(3, 2, 20, 27);
-    p.setPen(QPen(QColor(0x00, 0x00, 0xFF), 2));
-    for (int y = 8; y <= 24; y += 4) p.drawLine(7, y, 19, y);
-    p.setPen(QPen(QColor(0xFF, 0x00, 0x00), 2));
-    p.drawLine(7, 12, 19, 12);
-    p.setPen(QPen(QColor(0x00, 0x80, 0x00), 2));
-    p.setBrush(Qt::white);
-    p.drawEllipse(QPointF(23, 22), 7, 7);
-    p.drawLine(QPointF(23, 22), QPointF(23, 17));
-    p.drawLine(QPointF(23, 22), QPointF(26, 22));
-    return QIcon(pixmap);
-}
-
 }  // namespace
 
 RostermarkWindow::RostermarkWindow() {
     setObjectName("frm_Rostermark");
     setWindowTitle("Generate PingersX");
-    setWindowIcon(ListIcon());
+    setWindowIcon(SuiteIcon("Rostermark"));  // also the window's background
 
     auto* grid = new QGridLayout(this);
     struct Field {
@@ -154,6 +134,7 @@ int RunRostermarkWindow(RostermarkWindow& window, const std::filesystem::path& d
     window.running_ = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (!headless) {
+        PlaceOnScreen(&window);
         window.show();
         QCoreApplication::processEvents();
     }

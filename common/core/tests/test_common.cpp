@@ -97,6 +97,19 @@ TEST(Common, ProgramFolderAndRunLogPath) {
     EXPECT_EQ(RunLogPath(), ProgramFolder() / "core_tests.log");
 }
 
+TEST(Common, ARunLogThatCannotStandBesideTheProgramGoesToTheUsersStateFolder) {
+    TempDir home;
+    ScopedEnv setHome("HOME", home.path().c_str());
+    ScopedEnv noState("XDG_STATE_HOME", nullptr);
+    const fs::path unwritable = home / "no-such-folder";
+    EXPECT_EQ(RunLogPath(home.path(), "Pulsegrid"), home / "Pulsegrid.log");
+    EXPECT_EQ(RunLogPath(unwritable, "Pulsegrid"), home / ".local/state/parlux/Pulsegrid.log");
+    EXPECT_TRUE(fs::is_directory(home / ".local/state/parlux"));
+    const std::string state = (home / "state").string();
+    ScopedEnv setState("XDG_STATE_HOME", state.c_str());
+    EXPECT_EQ(RunLogPath(unwritable, "Lockgrid"), home / "state/parlux/Lockgrid.log");
+}
+
 // ---- run log and feedback ----------------------------------------------------
 
 TEST(CommonRunLog, ResetLogEmptiesThisProgramsLog) {

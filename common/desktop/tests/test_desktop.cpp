@@ -87,6 +87,8 @@ TEST(MapCommandLine, EditorAndExplorerGoToTheOpener) {
     EXPECT_EQ(MapCommandLine("EditPad.exe /home/u/My Parlux/Comp_RS_MIX-2.txt"),
               (Strings{"xdg-open", "/home/u/My Parlux/Comp_RS_MIX-2.txt"}));
     EXPECT_EQ(MapCommandLine("EditPad.exe \"/home/u/My Parlux/a.txt\""), (Strings{"xdg-open", "/home/u/My Parlux/a.txt"}));
+    // The hex editor too; a work file with blanks stays one argument.
+    EXPECT_EQ(MapCommandLine("HEdit.exe Work/my www.tmp"), (Strings{"xdg-open", "Work/my www.tmp"}));
 
     EXPECT_EQ(MapCommandLine("EXPLORER.EXE /n,/e,/home/u/Parlux"), (Strings{"xdg-open", "/home/u/Parlux"}));
     EXPECT_EQ(MapCommandLine("EXPLORER.EXE /n,/srv/My Data"), (Strings{"xdg-open", "/srv/My Data"}));

@@ -2,22 +2,10 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 #include <exception>
 
 namespace parlux {
-
-std::string CommandLineOf(int argc, char** argv) {
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) line += ' ';
-        line += argv[i];
-    }
-    return line;
-}
-
-void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSink& messages,
                        SingleInstance& instance, const std::string& commandLine) {

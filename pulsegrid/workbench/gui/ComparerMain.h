@@ -7,17 +7,11 @@
 
 #include "core/Common.h"
 #include "desktop/Desktop.h"
+#include "desktop/SuiteWindow.h"
 #include "workbench/Workbench.h"
 #include "workbench/gui/WorkbenchWindow.h"
 
 namespace parlux {
-
-// The arguments after the program name, joined by one blank.
-std::string CommandLineOf(int argc, char** argv);
-
-// Output to a reader that has gone (the program that started this one and
-// read its output has ended) must not end the run: writes then just fail.
-void IgnoreBrokenPipes();
 
 // Everything after the single-instance check: builds and centres the window,
 // sets the menu captions, empties the run log, takes the offset from GMT,
@@ -29,24 +23,14 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
 
 template <class Procedures>
 int RunComparer(int argc, char** argv) {
-    // Taken before QApplication removes the options it knows.
-    const std::string commandLine = CommandLineOf(argc, argv);
-    IgnoreBrokenPipes();
-    PrepareDisplay();
-    QApplication app(argc, argv);
-    const std::string program = Procedures::Describe().program;
-    QApplication::setApplicationName(QString::fromStdString(program));
-
-    // A second copy only wakes the first one; it touches no file, not even the log.
-    SingleInstance instance(QString::fromStdString(program));
-    if (ActivatePrevInstance(instance)) return 0;
-
-    QtMessageSink messages;
-    FeedbackLines feedback(RunLog(RunLogPath()), SystemClock());
-    DesktopLauncher launcher;
-    Workbench<Procedures> core(
-        WorkbenchEnv{DataFolder(), ProgramFolder(), &feedback, &messages, &SystemClock(), &launcher});
-    return RunWorkbenchWindow(core, feedback, messages, instance, commandLine);
+    return RunSuiteProgram(argc, argv, Procedures::Describe().program, true,
+                           [](SingleInstance* instance, QtMessageSink& messages, const std::string& commandLine) {
+                               FeedbackLines feedback(RunLog(RunLogPath()), SystemClock());
+                               DesktopLauncher launcher;
+                               Workbench<Procedures> core(WorkbenchEnv{DataFolder(), ProgramFolder(), &feedback,
+                                                                       &messages, &SystemClock(), &launcher});
+                               return RunWorkbenchWindow(core, feedback, messages, *instance, commandLine);
+                           });
 }
 
 }  // namespace parlux

@@ -10,11 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -24,7 +22,7 @@
 #include <system_error>
 
 #include "desktop/Desktop.h"
-#include "core/SiteConfig.h"
+#include "core/FileCopy.h"
 
 namespace parlux {
 
@@ -33,50 +31,15 @@ namespace fs = std::filesystem;
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
 std::string Upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return text;
 }
 
-// The window's icon: a small grid of cells, tinted per comparer by its dump letter.
-QIcon GridIcon(char dumpLetter) {
-    QColor base;
-    switch (dumpLetter) {
-        case 'S': base = QColor(0x1f, 0x5f, 0x9f); break;
-        case 'C': base = QColor(0x2e, 0x7d, 0x32); break;
-        case 'K': base = QColor(0xa0, 0x6a, 0x00); break;
-        default: base = QColor(0x55, 0x55, 0x66); break;
-    }
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(base);
-    p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
-    for (int row = 0; row < 3; ++row) {
-        for (int col = 0; col < 3; ++col) {
-            const bool lit = (row + col) % 2 == 0;
-            p.setBrush(lit ? QColor(255, 255, 255, 235) : base.lighter(170));
-            p.drawRect(QRectF(11 + col * 15, 11 + row * 15, 12, 12));
-        }
-    }
-    p.end();
-    return QIcon(pixmap);
-}
-
 constexpr const char* kDumpBoxTooltip = "Double-Click to View Dump";
 
 }  // namespace
-
-const std::array<const char*, 8> kSuitePrograms = {
-    "Gridhub.exe", "Flaggrid.exe", "Lockgrid.exe", "Pulsegrid.exe", "Rosterbase.exe", "Rostermark.exe", "-",
-    "Fetchprobe.exe",
-};
 
 bool DesktopLauncher::start(const std::string& commandLine, short showStyle) {
     return StartDetached(commandLine, showStyle);
@@ -87,9 +50,16 @@ bool DesktopLauncher::start(const std::string& commandLine, short showStyle) {
 WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     : QMainWindow(parent), core_(core), d_(core.description()) {
     opener_ = [this](const QString& target) { ShellOpen(this, target); };
+    links_.open = [this](const QString& target) { opener_(target); };
+    links_.start = [this](const std::string& commandLine, short style) {
+        return core_.launcher().start(commandLine, style);
+    };
+    links_.messages = [this]() -> MessageSink& { return core_.messages(); };
+    links_.programFolder = core_.programFolder();
+    links_.dataFolder = core_.dataFolder();
     setObjectName(Q("frm_" + d_.program));
     setWindowTitle(Q(d_.caption));
-    setWindowIcon(GridIcon(d_.dumpLetter));
+    setWindowIcon(SuiteIcon(d_.program));
 
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
@@ -137,7 +107,7 @@ WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     topFont.setBold(true);
     feedbackTop_->setFont(topFont);
 
-    setCentralWidget(central);
+    SetScrollableCentralWidget(this, central);
     buildMenus();
 
     // Show the core's state as it stands.
@@ -235,32 +205,9 @@ QGroupBox* WorkbenchWindow::buildDebug() {
 }
 
 QGroupBox* WorkbenchWindow::buildView() {
-    auto* frame = new QGroupBox("View");
-    frame->setObjectName("FrameV");
-    auto* grid = new QGridLayout(frame);
-    grid->setVerticalSpacing(3);
-    static const char* const captions[] = {"Pingers.lst", "index.html", "Pingers.lst", "index.html", "Pingers.html"};
-    // The program folder's copies on the left, the data folder's on the right,
-    // the copy button between them.
-    for (const auto& [column, title] : {std::pair{0, "Me"}, std::pair{2, "Work"}}) {
-        auto* heading = new QLabel(title);
-        heading->setAlignment(Qt::AlignCenter);
-        heading->setEnabled(false);  // drawn greyed: a heading, not a control
-        grid->addWidget(heading, 0, column);
-    }
-    for (int i = 0; i < 5; ++i) {
-        auto* b = button(QString("cmd_VIEW_%1").arg(i + 1), captions[i], "", {});
-        connect(b, &QPushButton::clicked, this, [this, b] { opener_(b->toolTip()); });
-        viewButtons_.push_back(b);
-        if (i < 2)
-            grid->addWidget(b, 1 + i, 0);
-        else
-            grid->addWidget(b, 1 + i - 2, 2);
-    }
-    auto* transfer = button("cmd_TFR", ">>", "Copy from App to Work", [this] { copyToDataFolder(); });
-    transfer->setFixedWidth(40);
-    grid->addWidget(transfer, 1, 1, 2, 1, Qt::AlignCenter);
-    return frame;
+    return BuildViewFrame({{"Pingers.lst", 0, 0}, {"index.html", 1, 0}, {"Pingers.lst", 0, 2},
+                           {"index.html", 1, 2}, {"Pingers.html", 2, 2}},
+                          links_, [this] { guarded([this] { copyToDataFolder(); }); }, viewButtons_);
 }
 
 QGroupBox* WorkbenchWindow::buildChoice() {
@@ -297,69 +244,17 @@ QGroupBox* WorkbenchWindow::buildChoice() {
 
 void WorkbenchWindow::buildMenus() {
     QMenuBar* bar = menuBar();
-
-    QMenu* view = bar->addMenu("View");
-    view->setObjectName("MnuView");
-    static const char* const viewCaptions[] = {"Pingers.lst", "index.html", "Work/Pingers.lst", "Work/index.html",
-                                               "Work/Pingers.html"};
-    for (int i = 0; i < 5; ++i) {
-        QAction* entry = view->addAction(viewCaptions[i]);
-        entry->setObjectName(QString("MnusView_%1").arg(i + 1));
-        connect(entry, &QAction::triggered, this, [this, entry] { opener_(entry->text()); });
-        viewEntries_.push_back(entry);
-    }
-
-    QMenu* internet = bar->addMenu("Internet");
-    internet->setObjectName("MnuInternet");
-    for (std::size_t i = 0; i < site::kMirrors.size(); ++i) {
-        QAction* entry = internet->addAction(Q(site::kMirrors[i]));
-        entry->setObjectName(QString("MnusInternet_%1").arg(i + 1));
-        connect(entry, &QAction::triggered, this, [this, entry] { opener_(entry->text()); });
-    }
-
-    // Both explorer menus open the folder with the desktop's file manager.
-    const std::pair<const char*, const char*> explorers[] = {{"MnuExplore", "Explorer1"},
-                                                             {"MnuExplorer", "Explorer2"}};
-    for (int m = 0; m < 2; ++m) {
-        QMenu* menu = bar->addMenu(explorers[m].second);
-        menu->setObjectName(explorers[m].first);
-        const QString prefix = QString("MnusExplorer%1_").arg(m + 1);
-        QAction* me = menu->addAction("Me");
-        me->setObjectName(prefix + "1");
-        connect(me, &QAction::triggered, this, [this] { opener_(Q(core_.programFolder().string())); });
-        QAction* work = menu->addAction("Work");
-        work->setObjectName(prefix + "2");
-        connect(work, &QAction::triggered, this, [this] { opener_(Q(core_.dataFolder().string())); });
-    }
-
-    QMenu* apps = bar->addMenu("Apps");
-    apps->setObjectName("MnuApps");
-    const std::string self = d_.program + ".exe";
-    for (std::size_t i = 0; i < kSuitePrograms.size(); ++i) {
-        const std::string caption = kSuitePrograms[i];
-        QAction* entry = caption == "-" ? apps->addSeparator() : apps->addAction(Q(caption));
-        entry->setObjectName(QString("MnusApps_%1").arg(i));
-        if (caption == "-") continue;
-        if (caption == self) {
-            entry->setCheckable(true);
-            entry->setChecked(true);
-            entry->setEnabled(false);
-        } else {
-            connect(entry, &QAction::triggered, this, [this, caption] { guarded([this, caption] { startSibling(caption); }); });
-        }
-    }
+    viewEntries_ = AddOpenMenu(bar, "View", "MnuView", "MnusView_",
+                               {"Pingers.lst", "index.html", "Work/Pingers.lst", "Work/index.html", "Work/Pingers.html"},
+                               1, links_);
+    AddInternetMenu(bar, links_);
+    AddExplorerMenus(bar, links_);
+    AddAppsMenu(bar, d_.program, links_);
 }
 
 // ---------------------------------------------------------------- start-up
 
-void WorkbenchWindow::centre() {
-    adjustSize();
-    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!s) return;
-    const QRect area = s->availableGeometry();
-    const QSize size = frameGeometry().size();
-    move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
-}
+void WorkbenchWindow::centre() { PlaceOnScreen(this); }
 
 void WorkbenchWindow::setViewCaptions() {
     viewEntries_[0]->setText("Pingers.lst");
@@ -391,21 +286,7 @@ void WorkbenchWindow::guarded(const std::function<void()>& action) {
 // ---------------------------------------------------------------- actions
 
 void WorkbenchWindow::copyToDataFolder() {
-    for (const char* name : {"Pingers.lst", "index.html"}) {
-        const fs::path from = core_.programFolder() / name;
-        const fs::path to = core_.dataFolder() / name;
-        std::error_code ec;
-        if (!fs::is_regular_file(from, ec)) {
-            core_.messages().critical(from.string() + " Not found");
-            continue;
-        }
-        fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-        if (ec) core_.messages().critical(from.string() + " cannot be copied to " + to.string() + ": " + ec.message());
-    }
-}
-
-void WorkbenchWindow::startSibling(const std::string& fileName) {
-    core_.launcher().start(Quoted(core_.programFolder() / fileName), kShowNormal);
+    CopyFilesOver(core_.programFolder(), core_.dataFolder(), {"Pingers.lst", "index.html"}, core_.messages());
 }
 
 bool WorkbenchWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/Sinks.h"
+#include "desktop/SuiteWindow.h"
 #include "workbench/Workbench.h"
 
 class QAction;
@@ -32,9 +33,6 @@ public:
     bool start(const std::string& commandLine, short showStyle) override;
 };
 
-// The sibling programs of the Apps menu, in menu order ("-" is the separator).
-extern const std::array<const char*, 8> kSuitePrograms;
-
 class WorkbenchWindow final : public QMainWindow, public WorkbenchView, public FeedbackDisplay {
     Q_OBJECT
 public:
@@ -45,7 +43,7 @@ public:
     WorkbenchCore& core() { return core_; }
 
     // --- start-up steps, in the order the program runs them
-    // Centres the window on its screen.
+    // Sizes the window to fit its screen and centres it there.
     void centre();
     // The View menu's data-folder entries, and the view buttons' tooltips from
     // the View menu's captions.
@@ -89,13 +87,13 @@ private:
                         std::function<void()> onClick);
     QLineEdit* resultBox(const std::string& name, const std::string& tooltip, std::function<void()> onDoubleClick);
     void copyToDataFolder();
-    void startSibling(const std::string& fileName);
     // Runs what a control asks for; an error it throws is reported as a message.
     void guarded(const std::function<void()>& action);
 
     WorkbenchCore& core_;
     const WorkbenchDescription& d_;
     std::function<void(const QString&)> opener_;
+    SuiteLinks links_;
     bool echoRecords_ = false;
     bool headless_ = false;
     bool failed_ = false;

@@ -1,0 +1,289 @@
+#include "desktop/SuiteWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSvgRenderer>
+#include <QWindow>
+#include <algorithm>
+#include <csignal>
+#include <memory>
+#include <system_error>
+#include <tuple>
+
+#include "core/Process.h"
+#include "core/SiteConfig.h"
+
+namespace parlux {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+QString IconResource(const std::string& program) {
+    QString name = Q(program).toLower();
+    if (name.endsWith(QLatin1String(".exe"))) name.chop(4);
+    return QStringLiteral(":/parlux/icons/parlux-") + name + QStringLiteral(".svg");
+}
+
+// A scroll area that asks for the whole of its content, not for a bounded
+// part of it: the window decides how much of that the screen allows.
+class FittingScrollArea final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        if (!widget()) return QScrollArea::sizeHint();
+        const int f = 2 * frameWidth();
+        return widget()->sizeHint().expandedTo(widget()->minimumSizeHint()) + QSize(f, f);
+    }
+};
+
+}  // namespace
+
+const std::array<const char*, 8> kSuitePrograms = {
+    "Gridhub.exe", "Flaggrid.exe", "Lockgrid.exe", "Pulsegrid.exe", "Rosterbase.exe", "Rostermark.exe", "-",
+    "Fetchprobe.exe",
+};
+
+// ---------------------------------------------------------------- menus
+
+std::vector<QAction*> AddOpenMenu(QMenuBar* bar, const QString& title, const QString& menuName,
+                                  const QString& entryPrefix, const QStringList& captions, int firstIndex,
+                                  const SuiteLinks& links) {
+    QMenu* menu = bar->addMenu(title);
+    menu->setObjectName(menuName);
+    std::vector<QAction*> entries;
+    for (int i = 0; i < captions.size(); ++i) {
+        const bool separator = captions[i] == QLatin1String("-");
+        QAction* entry = separator ? menu->addSeparator() : menu->addAction(captions[i]);
+        entry->setObjectName(entryPrefix + QString::number(firstIndex + i));
+        if (!separator)
+            QObject::connect(entry, &QAction::triggered, menu, [open = links.open, entry] { open(entry->text()); });
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+void AddInternetMenu(QMenuBar* bar, const SuiteLinks& links) {
+    QStringList mirrors;
+    for (std::string_view mirror : site::kMirrors)
+        mirrors << QString::fromUtf8(mirror.data(), static_cast<qsizetype>(mirror.size()));
+    AddOpenMenu(bar, "Internet", "MnuInternet", "MnusInternet_", mirrors, 1, links);
+}
+
+void AddExplorerMenus(QMenuBar* bar, const SuiteLinks& links) {
+    const std::pair<const char*, const char*> explorers[] = {{"MnuExplore", "Explorer1"},
+                                                             {"MnuExplorer", "Explorer2"}};
+    const QString me = Q(links.programFolder.string());
+    const QString work = Q(links.dataFolder.string());
+    for (int m = 0; m < 2; ++m) {
+        QMenu* menu = bar->addMenu(explorers[m].second);
+        menu->setObjectName(explorers[m].first);
+        const QString prefix = QString("MnusExplorer%1_").arg(m + 1);
+        for (const auto& [index, caption, folder] : {std::tuple{1, "Me", me}, std::tuple{2, "Work", work}}) {
+            QAction* entry = menu->addAction(caption);
+            entry->setObjectName(prefix + QString::number(index));
+            QObject::connect(entry, &QAction::triggered, menu, [open = links.open, folder] { open(folder); });
+        }
+    }
+}
+
+void AddAppsMenu(QMenuBar* bar, const std::string& self, const SuiteLinks& links) {
+    QMenu* apps = bar->addMenu("Apps");
+    apps->setObjectName("MnuApps");
+    const std::string own = self + ".exe";
+    for (std::size_t i = 0; i < kSuitePrograms.size(); ++i) {
+        const std::string caption = kSuitePrograms[i];
+        QAction* entry = caption == "-" ? apps->addSeparator() : apps->addAction(Q(caption));
+        entry->setObjectName(QString("MnusApps_%1").arg(i));
+        if (caption == "-") continue;
+        if (caption == own) {
+            entry->setCheckable(true);
+            entry->setChecked(true);
+            entry->setEnabled(false);
+        } else {
+            QObject::connect(entry, &QAction::triggered, apps,
+                             [links, caption] { StartSuiteProgram(links, caption, "", kShowNormal); });
+        }
+    }
+}
+
+bool StartSuiteProgram(const SuiteLinks& links, const std::string& fileName, const std::string& arguments,
+                       short showStyle) {
+    const fs::path path = links.programFolder / fileName;
+    if (links.start("\"" + path.string() + "\"" + arguments, showStyle)) return true;
+    // Name the file the user should look at: the one that is there but would
+    // not start, or the one that is missing.
+    std::error_code ec;
+    const fs::path bare = SuiteProgramPath(links.programFolder, fileName);
+    if (fs::exists(path, ec) && path != bare)
+        links.messages().critical(path.string() + " cannot be started");
+    else if (fs::exists(bare, ec))
+        links.messages().critical(bare.string() + " cannot be started");
+    else
+        links.messages().critical(bare.string() + " Not found");
+    return false;
+}
+
+// ---------------------------------------------------------------- view frame
+
+QGroupBox* BuildViewFrame(const std::vector<ViewButtonPlace>& places, const SuiteLinks& links,
+                          std::function<void()> transfer, std::vector<QPushButton*>& buttons) {
+    auto* frame = new QGroupBox("View");
+    frame->setObjectName("FrameV");
+    auto* grid = new QGridLayout(frame);
+    grid->setVerticalSpacing(3);
+    int rows = 0, columns = 0;
+    for (const ViewButtonPlace& place : places) {
+        rows = std::max(rows, place.row + 1);
+        columns = std::max(columns, place.column + 1);
+    }
+    // The program folder's copies on the left, the data folder's on the
+    // right, the copy button between them.
+    for (const auto& [column, span, title] : {std::tuple{0, 1, "Me"}, std::tuple{2, std::max(1, columns - 2), "Work"}}) {
+        auto* heading = new QLabel(title);
+        heading->setAlignment(Qt::AlignCenter);
+        heading->setEnabled(false);  // drawn greyed: a heading, not a control
+        grid->addWidget(heading, 0, column, 1, span);
+    }
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        auto* b = new QPushButton(places[i].caption);
+        b->setObjectName(QString("cmd_VIEW_%1").arg(i + 1));
+        b->setAutoDefault(false);
+        QObject::connect(b, &QPushButton::clicked, frame, [open = links.open, b] { open(b->toolTip()); });
+        grid->addWidget(b, 1 + places[i].row, places[i].column);
+        buttons.push_back(b);
+    }
+    auto* copy = new QPushButton(">>");
+    copy->setObjectName("cmd_TFR");
+    copy->setToolTip("Copy from App to Work");
+    copy->setAutoDefault(false);
+    copy->setFixedWidth(40);
+    QObject::connect(copy, &QPushButton::clicked, frame, std::move(transfer));
+    int besideMe = 0;
+    for (const ViewButtonPlace& place : places) besideMe += place.column == 0 ? 1 : 0;
+    grid->addWidget(copy, 1, 1, std::max(1, besideMe), 1, Qt::AlignCenter);
+    return frame;
+}
+
+// ---------------------------------------------------------------- icons
+
+bool HasSuiteIcon(const std::string& program) { return QFile::exists(IconResource(program)); }
+
+QIcon SuiteIcon(const std::string& program) {
+    QIcon icon;
+    QSvgRenderer renderer(IconResource(program));
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        if (renderer.isValid()) {
+            renderer.render(&p);
+        } else {
+            // Not one of ours: a plain tile with the name's first letter.
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0x55, 0x55, 0x66));
+            p.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
+            p.setPen(Qt::white);
+            QFont font = p.font();
+            font.setBold(true);
+            font.setPixelSize(std::max(6, size * 5 / 8));
+            p.setFont(font);
+            p.drawText(pixmap.rect(), Qt::AlignCenter, Q(program.substr(0, 1)).toUpper());
+        }
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+// ---------------------------------------------------------------- placement
+
+void NameSuiteWindow(QMainWindow* window, const std::string& program, const QString& caption) {
+    window->setObjectName(Q("frm_" + program));
+    window->setWindowTitle(caption);
+    window->setWindowIcon(SuiteIcon(program));
+}
+
+QScrollArea* SetScrollableCentralWidget(QMainWindow* window, QWidget* content) {
+    auto* area = new FittingScrollArea(window);
+    area->setObjectName("ScrollArea");
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setWidget(content);
+    window->setCentralWidget(area);
+    return area;
+}
+
+void PlaceOnScreen(QWidget* window) {
+    window->ensurePolished();
+    if (QLayout* layout = window->layout()) layout->activate();
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    const QSize wanted = window->sizeHint().expandedTo(window->minimumSizeHint());
+    if (!screen) {
+        window->resize(wanted);
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    // The window manager's frame: known once the window exists (or, with some
+    // managers, once it is shown); a border and a title bar are kept free
+    // until then.
+    window->winId();
+    const QMargins margins = window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
+    QSize decoration(margins.left() + margins.right(), margins.top() + margins.bottom());
+    if (decoration.isNull()) decoration = QSize(8, 36);
+    const QSize room = (area.size() - decoration).expandedTo(QSize(1, 1));
+    window->resize(wanted.boundedTo(room).expandedTo(window->minimumSize()));
+    const QSize frame = window->size() + decoration;
+    window->move(area.x() + std::max(0, (area.width() - frame.width()) / 2),
+                 area.y() + std::max(0, (area.height() - frame.height()) / 2));
+}
+
+// ---------------------------------------------------------------- start-up
+
+std::string CommandLineOf(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
+void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+
+int RunSuiteProgram(int argc, char** argv, const std::string& program, bool singleInstance,
+                    const std::function<int(SingleInstance*, QtMessageSink&, const std::string&)>& body) {
+    // Taken before QApplication removes the options it knows.
+    const std::string commandLine = CommandLineOf(argc, argv);
+    IgnoreBrokenPipes();
+    PrepareDisplay();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(Q(program));
+    QApplication::setWindowIcon(SuiteIcon(program));
+
+    // A second copy only wakes the first one; it touches no file, not even the log.
+    std::unique_ptr<SingleInstance> instance;
+    if (singleInstance) {
+        instance = std::make_unique<SingleInstance>(Q(program));
+        if (ActivatePrevInstance(*instance)) return 0;
+    }
+    QtMessageSink messages;
+    return body(instance.get(), messages, commandLine);
+}
+
+}  // namespace parlux

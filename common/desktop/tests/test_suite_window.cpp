@@ -1,0 +1,98 @@
+// The piece every window shares: a frame that stays on the screen and scrolls
+// when the screen is too small, and Apps entries that say which program is
+// missing.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <cstdlib>
+#include <QVBoxLayout>
+
+#include "TestSupport.h"
+#include "desktop/SuiteWindow.h"
+
+namespace parlux::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A window whose layout asks for width x height.
+std::unique_ptr<QMainWindow> WindowOfSize(int width, int height) {
+    auto window = std::make_unique<QMainWindow>();
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
+    auto* block = new QWidget;
+    block->setMinimumSize(width, height);
+    layout->addWidget(block);
+    SetScrollableCentralWidget(window.get(), content);
+    window->menuBar()->addMenu("View");
+    return window;
+}
+
+TEST(PlaceOnScreen, KeepsTheFrameOnTheScreenAndScrollsWhatDoesNotFit) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case {
+        int width, height;
+        bool scrolls;
+    };
+    for (const Case& c : {Case{300, 200, false}, Case{area.width() * 2, area.height() * 2, true},
+                          Case{area.width() / 2, area.height() * 3, true}}) {
+        auto window = WindowOfSize(c.width, c.height);
+        PlaceOnScreen(window.get());
+        window->show();
+        QCoreApplication::processEvents();
+        const QRect frame = window->frameGeometry();
+        EXPECT_TRUE(area.contains(frame)) << c.width << "x" << c.height;
+        auto* scroll = window->findChild<QScrollArea*>();
+        ASSERT_NE(scroll, nullptr);
+        const bool scrolls = scroll->horizontalScrollBar()->maximum() > 0 || scroll->verticalScrollBar()->maximum() > 0;
+        EXPECT_EQ(scrolls, c.scrolls) << c.width << "x" << c.height;
+        if (!c.scrolls) {
+            // Room enough: the whole layout shows, centred.
+            EXPECT_GE(window->centralWidget()->width(), c.width);
+            EXPECT_LE(std::abs(frame.center().x() - area.center().x()), 1);
+        }
+    }
+}
+
+TEST(AppsMenu, StartsTheSiblingsAndNamesAMissingOne) {
+    TempDir program;
+    WriteFile(program / "Flaggrid", "#!/bin/sh\n");
+    fs::permissions(program / "Flaggrid", fs::perms::owner_all);
+    WriteFile(program / "Lockgrid", "not a program");  // there, but it will not start
+
+    RecordingMessages messages;
+    std::vector<std::string> started;
+    SuiteLinks links;
+    links.open = [](const QString&) {};
+    links.start = [&](const std::string& commandLine, short) {
+        started.push_back(commandLine);
+        return StartDetached(commandLine, kShowNormal);
+    };
+    links.messages = [&]() -> MessageSink& { return messages; };
+    links.programFolder = program.path();
+
+    QMainWindow window;
+    AddAppsMenu(window.menuBar(), "Rosterbase", links);
+    const auto entry = [&](int index) { return window.findChild<QAction*>(QString("MnusApps_%1").arg(index)); };
+    ASSERT_NE(entry(4), nullptr);
+    EXPECT_TRUE(entry(4)->isChecked());
+    EXPECT_FALSE(entry(4)->isEnabled());
+
+    entry(1)->trigger();  // Flaggrid: there
+    entry(3)->trigger();  // Pulsegrid: missing
+    entry(2)->trigger();  // Lockgrid: not runnable
+    EXPECT_EQ(started.size(), 3u);
+    EXPECT_EQ(started[1], "\"" + (program / "Pulsegrid.exe").string() + "\"");
+    EXPECT_EQ(messages.texts, (std::vector<std::string>{(program / "Pulsegrid").string() + " Not found",
+                                                        (program / "Lockgrid").string() + " cannot be started"}));
+}
+
+}  // namespace
+}  // namespace parlux::test

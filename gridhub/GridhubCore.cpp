@@ -1,0 +1,95 @@
+#include "GridhubCore.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <system_error>
+
+#include "core/Common.h"
+
+namespace parlux::gridhub {
+
+namespace fs = std::filesystem;
+
+const std::array<LaunchEntry, 5> kLaunchTable = {{
+    {"Compare Stats", "Pulsegrid.exe", kTicked},
+    {"Compare CapabilityStrings", "Flaggrid.exe", kTicked},
+    {"Compare Keys", "Lockgrid.exe", kTicked},
+    {"Generate Pingers.html", "Rosterbase.exe", kGrey},
+    {"Generate PingersX.html", "Rostermark.exe", kGrey},
+}};
+
+std::string LaunchArguments(CheckValue check) { return check == kTicked ? " FULL_AUTO" : ""; }
+
+std::vector<std::string> TypeChoices(Area area) {
+    switch (area) {
+        case Area::DownLoads: return {"PGP-1", "PGP-2", "MIX-1", "MIX-2", "K-RSA", "K-DSS", "K-TY2", "K-MIX"};
+        case Area::Results: return {"Results"};
+        case Area::None: break;
+    }
+    return {};
+}
+
+namespace {
+
+bool Matches(Area area, const std::string& choice, const std::string& name) {
+    if (area == Area::Results) return name.starts_with("Comp_") && name.find('.', 5) != std::string::npos;
+    // The type's file name for the nick "*": any name ending in its suffix.
+    const std::string suffix = StatsFileName(choice, "");
+    return !suffix.empty() && name.ends_with(suffix);
+}
+
+}  // namespace
+
+std::vector<std::string> ListFiles(const fs::path& dataFolder, Area area, const std::string& choice) {
+    std::vector<std::string> names;
+    if (area == Area::None) return names;
+    std::error_code ec;
+    for (fs::directory_iterator it(dataFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code kind;
+        if (!it->is_regular_file(kind)) continue;
+        const std::string name = it->path().filename().string();
+        if (Matches(area, choice, name)) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string FileTooltip(const fs::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return "";
+    std::tm local{};
+    localtime_r(&info.st_mtime, &local);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d | %jd", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<std::intmax_t>(info.st_size));
+    return text;
+}
+
+std::vector<std::string> ViewCaptions(const fs::path& dataFolder) {
+    return {"PingersBad.lst",
+            "Pingers.lst",
+            "index.html",
+            (dataFolder / "PingersBad.lst").string(),
+            (dataFolder / "Pingers.lst").string(),
+            (dataFolder / "index.html").string(),
+            (dataFolder / "Pingers.html").string()};
+}
+
+std::vector<std::string> MyStatsCaptions(const fs::path& dataFolder) {
+    // The folder that holds the data folder ("Y:\" beside "Y:\Parlux").
+    const fs::path y = dataFolder.lexically_normal().has_filename() ? dataFolder.lexically_normal().parent_path()
+                                                                     : dataFolder.lexically_normal().parent_path().parent_path();
+    std::vector<std::string> captions;
+    for (const char* name : {"MyCypSta1.txt", "MyMixSta1.txt", "MyCypSta1.html", "MyMixSta1.html", "MyCypSta2.txt",
+                             "MyMixSta2.txt", "MyCypSta2.html", "MyMixSta2.html", "MyRChain.txt", "MyRChain.html"})
+        captions.push_back((y / name).string());
+    captions.push_back("-");
+    captions.push_back((y / "MyStatsPlugin.lnk").string());
+    return captions;
+}
+
+}  // namespace parlux::gridhub

@@ -1,0 +1,60 @@
+#pragma once
+// What Gridhub knows without a window: the programs it starts and with what,
+// the files it lists for an area and a type, and what it says of a file.
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace parlux::gridhub {
+
+// A check box's value: clear, ticked, grey.
+enum CheckValue { kClear = 0, kTicked = 1, kGrey = 2 };
+
+struct LaunchEntry {
+    const char* label;  // Label1 i
+    const char* file;   // the program file started (Label1 i's tooltip)
+    CheckValue initial;  // Check1 i at start
+};
+extern const std::array<LaunchEntry, 5> kLaunchTable;
+
+// The programs HYPER starts, in order: Pulsegrid, Lockgrid, Rosterbase.
+inline constexpr std::array<int, 3> kHyperPrograms = {0, 2, 3};
+
+// What follows the program on its command line: " FULL_AUTO" for a ticked
+// box only.
+std::string LaunchArguments(CheckValue check);
+
+// The areas to browse (Option1 0 to 2).
+enum class Area { None = 0, DownLoads = 1, Results = 2 };
+
+// The entries of Combo1 for an area.
+std::vector<std::string> TypeChoices(Area area);
+
+// The data folder's files for an area and a Combo1 entry, by name: a stats or
+// key type's downloads (names ending in the type's suffix), or the comparison
+// pages and reports (names matching "Comp_*.*"). Regular files only, in name
+// order. Nothing for an unknown type or a missing folder.
+std::vector<std::string> ListFiles(const std::filesystem::path& dataFolder, Area area, const std::string& choice);
+
+// "YYYY/MM/DD HH:NN:SS | size": the file's local modification time and its
+// length in bytes; "" when there is no such file.
+std::string FileTooltip(const std::filesystem::path& path);
+
+// The View menu's captions, entries 1 to 7: the program folder's copies by
+// name, then the data folder's by path.
+std::vector<std::string> ViewCaptions(const std::filesystem::path& dataFolder);
+// For each view button 1 to 9, the View menu entry (1 to 7) whose caption is
+// its tooltip.
+inline constexpr std::array<int, 9> kViewButtonEntries = {1, 2, 3, 4, 5, 6, 7, 6, 7};
+
+// The MyStats menu's captions, entries 1 to 12: the maintainer's own pages in
+// the folder that holds the data folder, a separator, and the statistics
+// plug-in's shortcut (entry 12).
+std::vector<std::string> MyStatsCaptions(const std::filesystem::path& dataFolder);
+inline constexpr int kMyStatsShortcutEntry = 12;
+
+// The files cmd_TFR copies from the program folder to the data folder.
+inline const std::vector<std::string> kCopiedFiles = {"PingersBad.lst", "Pingers.lst", "index.html"};
+
+}  // namespace parlux::gridhub

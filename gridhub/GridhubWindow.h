@@ -1,0 +1,85 @@
+#pragma once
+// Gridhub's window, frm_Gridhub: starts the suite's programs (one by one, or
+// the relevant ones together), browses the data folder's downloads and
+// results, and opens the hand-kept files, the site and the folders.
+#include <QMainWindow>
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "GridhubCore.h"
+#include "core/Sinks.h"
+#include "desktop/SuiteWindow.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace parlux {
+
+class GridhubWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    // links: the data folder, the program folder where the other programs
+    // are, the desktop's opener, how programs are started, the messages.
+    explicit GridhubWindow(SuiteLinks links, QWidget* parent = nullptr);
+
+    // The start procedure: places the window, draws the icons and, when the
+    // command line is exactly FULL_AUTO, runs HYPER and closes before the
+    // window is ever shown (false). Otherwise shows the window (true).
+    bool start(const std::string& commandLine);
+
+    // Double-click on Picture1 i: starts program i, with FULL_AUTO when its
+    // box is ticked. False (and a message) when it could not be started.
+    bool launch(int index);
+    // Starts Pulsegrid, Lockgrid and Rosterbase; false when one could not be.
+    bool hyper();
+    // The Image1 double-click: HYPER, then close.
+    void hyperAndClose();
+    // Whether a program could not be started.
+    bool failed() const { return failed_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* buildProggies();
+    QWidget* buildChoose();
+    QWidget* buildData();
+    QWidget* buildArea();
+    QWidget* buildOutputStyle();
+    void buildMenus();
+    void drawProgramIcons();
+
+    // Browsing, each step as the user's choice would run it.
+    void chooseArea(gridhub::Area area);
+    void chooseType();
+    void chooseFile();
+    void chooseOutputStyle(int style);
+    void selectOutputNone();
+    gridhub::Area area() const;
+    int outputStyle() const;
+
+    SuiteLinks links_;
+    bool fullAuto_ = false;
+    bool failed_ = false;
+    std::map<QObject*, std::function<void()>> doubleClicks_;
+    std::vector<QAction*> viewEntries_;
+    std::vector<QPushButton*> viewButtons_;
+    std::vector<QLabel*> programBoxes_;  // Picture1 i
+    std::vector<QCheckBox*> checks_;     // Check1 i
+    std::vector<QLabel*> searchBoxes_;   // Picture2 i
+    std::vector<QRadioButton*> areas_;   // Option1 i
+    std::vector<QRadioButton*> styles_;  // Option2 i
+    QComboBox* types_ = nullptr;         // Combo1
+    QComboBox* files_ = nullptr;         // Combo2
+    QLabel* image_ = nullptr;            // Image1
+};
+
+}  // namespace parlux

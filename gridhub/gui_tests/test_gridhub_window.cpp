@@ -1,0 +1,278 @@
+// Gridhub's window over a scratch data folder and a scratch program folder of
+// stand-in programs: what each program receives, browsing with what opens,
+// the view buttons, the copy button and the unattended run, in the window
+// and as the program itself.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <memory>
+
+#include "GridhubWindow.h"
+#include "QtTestSupport.h"
+#include "StubPrograms.h"
+#include "desktop/Desktop.h"
+
+namespace parlux::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+class GridhubTest : public ::testing::Test {
+protected:
+    GridhubTest() {
+        for (const char* name : {"Pulsegrid", "Flaggrid", "Lockgrid", "Rosterbase", "Rostermark"})
+            WriteStubProgram(program_.path(), name);
+    }
+
+    // The window as the program builds it; editors are recorded, the suite's
+    // programs really started.
+    std::unique_ptr<GridhubWindow> makeWindow() {
+        return std::make_unique<GridhubWindow>(SuiteLinks{
+            [this](const QString& target) { opened_.push_back(target.toStdString()); },
+            [this](const std::string& commandLine, short style) {
+                started_.push_back(commandLine);
+                styles_.push_back(style);
+                return commandLine.starts_with("EditPad.exe") || StartDetached(commandLine, style);
+            },
+            [this]() -> MessageSink& { return messages_; }, program_.path(), data_.path()});
+    }
+    void openWindow() {
+        window_ = makeWindow();
+        ASSERT_TRUE(window_->start(""));
+    }
+
+    template <class T = QWidget>
+    T* widget(const std::string& name) {
+        return FindWidget<T>(*window_, name);
+    }
+    void click(const std::string& name) { Click(*window_, name); }
+    void doubleClick(const std::string& name) { DoubleClick(*window_, name); }
+    QAction* entry(const std::string& name) { return window_->findChild<QAction*>(QString::fromStdString(name)); }
+    // The user picks entry index of a list.
+    void pick(const std::string& combo, int index) {
+        auto* box = widget<QComboBox>(combo);
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+    Strings items(const std::string& combo) {
+        Strings list;
+        auto* box = widget<QComboBox>(combo);
+        for (int i = 0; i < box->count(); ++i) list.push_back(box->itemText(i).toStdString());
+        return list;
+    }
+    std::string tooltip(const std::string& name) { return widget(name)->toolTip().toStdString(); }
+    // What the stand-ins received, once count of them have run.
+    Strings started(std::size_t count) { return StartedPrograms(program_.path(), count); }
+
+    TempDir data_, program_;
+    RecordingMessages messages_;
+    Strings opened_, started_;
+    std::vector<short> styles_;
+    std::unique_ptr<GridhubWindow> window_;
+};
+
+TEST_F(GridhubTest, StartsAsTheLaunchTableSaysWithNothingChosen) {
+    openWindow();
+    const char* files[] = {"Pulsegrid.exe", "Flaggrid.exe", "Lockgrid.exe", "Rosterbase.exe", "Rostermark.exe"};
+    const Qt::CheckState checks[] = {Qt::Checked, Qt::Checked, Qt::Checked, Qt::PartiallyChecked,
+                                     Qt::PartiallyChecked};
+    for (int i = 0; i < 5; ++i) {
+        const std::string n = std::to_string(i);
+        EXPECT_EQ(tooltip("Label1_" + n), files[i]);
+        EXPECT_EQ(widget<QCheckBox>("Check1_" + n)->checkState(), checks[i]) << i;
+        EXPECT_FALSE(widget<QLabel>("Picture1_" + n)->pixmap().isNull()) << "every program is there";
+    }
+    EXPECT_TRUE(widget<QRadioButton>("Option1_0")->isChecked());
+    EXPECT_TRUE(widget<QRadioButton>("Option2_0")->isChecked());
+    EXPECT_EQ(widget<QComboBox>("Combo1")->count() + widget<QComboBox>("Combo2")->count(), 0);
+    for (const char* picture : {"Image1", "Picture2_0", "Picture2_1", "Picture2_2"})
+        EXPECT_FALSE(widget<QLabel>(picture)->pixmap().isNull()) << picture;
+    // Gridhub's own Apps entry is ticked and disabled; MyStats' shortcut is shown disabled.
+    EXPECT_TRUE(entry("MnusApps_0")->isChecked());
+    EXPECT_FALSE(entry("MnusApps_0")->isEnabled());
+    EXPECT_EQ(entry("MnusStats_1")->text().toStdString(), (data_.path().parent_path() / "MyCypSta1.txt").string());
+    EXPECT_FALSE(entry("MnusStats_12")->isEnabled());
+}
+
+TEST_F(GridhubTest, EachProgramGetsFullAutoOnlyWhenItsBoxIsTicked) {
+    openWindow();
+    doubleClick("Picture1_0");  // ticked
+    doubleClick("Picture1_3");  // grey
+    click("Check1_3");          // grey -> ticked
+    EXPECT_EQ(widget<QCheckBox>("Check1_3")->checkState(), Qt::Checked);
+    doubleClick("Picture1_3");
+    click("Check1_1");  // ticked -> clear
+    EXPECT_EQ(widget<QCheckBox>("Check1_1")->checkState(), Qt::Unchecked);
+    doubleClick("Picture1_1");
+    click("Check1_1");  // clear -> ticked
+    doubleClick("Picture1_1");
+
+    EXPECT_EQ(started_, (Strings{Quoted(program_ / "Pulsegrid.exe") + " FULL_AUTO", Quoted(program_ / "Rosterbase.exe"),
+                                 Quoted(program_ / "Rosterbase.exe") + " FULL_AUTO", Quoted(program_ / "Flaggrid.exe"),
+                                 Quoted(program_ / "Flaggrid.exe") + " FULL_AUTO"}));
+    EXPECT_EQ(started(5), (Strings{"Flaggrid:", "Flaggrid:FULL_AUTO", "Pulsegrid:FULL_AUTO", "Rosterbase:",
+                                  "Rosterbase:FULL_AUTO"}));
+    for (short style : styles_) EXPECT_EQ(style, kShowNormal);
+    EXPECT_TRUE(messages_.texts.empty());
+
+    // HYPER: Pulsegrid, Lockgrid, Rosterbase, in this order, each as its box says.
+    started_.clear();
+    fs::remove(program_ / "started.log");
+    click("cmd_HYPER");
+    EXPECT_EQ(started_, (Strings{Quoted(program_ / "Pulsegrid.exe") + " FULL_AUTO",
+                                 Quoted(program_ / "Lockgrid.exe") + " FULL_AUTO",
+                                 Quoted(program_ / "Rosterbase.exe") + " FULL_AUTO"}));
+    EXPECT_EQ(started(3), (Strings{"Lockgrid:FULL_AUTO", "Pulsegrid:FULL_AUTO", "Rosterbase:FULL_AUTO"}));
+    EXPECT_TRUE(window_->isVisible());
+}
+
+TEST_F(GridhubTest, AMissingProgramHasNoIconAndIsNamedWhenAskedFor) {
+    fs::remove(program_ / "Lockgrid");
+    openWindow();
+    EXPECT_TRUE(widget<QLabel>("Picture1_2")->pixmap().isNull());
+    EXPECT_FALSE(widget<QLabel>("Picture1_0")->pixmap().isNull());
+
+    doubleClick("Picture1_2");
+    entry("MnusApps_2")->trigger();
+    const std::string missing = (program_ / "Lockgrid").string() + " Not found";
+    EXPECT_EQ(messages_.texts, (Strings{missing, missing}));
+    // HYPER starts the others all the same.
+    click("cmd_HYPER");
+    EXPECT_EQ(started(2), (Strings{"Pulsegrid:FULL_AUTO", "Rosterbase:"}));
+    EXPECT_EQ(messages_.texts.size(), 3u);
+    EXPECT_TRUE(window_->failed());
+}
+
+TEST_F(GridhubTest, FullAutoStartsTheRelevantProgramsMinimisedWithoutShowingTheWindow) {
+    for (const char* other : {"full_auto", "FULL_AUTO now", " FULL_AUTO"}) {
+        auto window = makeWindow();
+        EXPECT_TRUE(window->start(other)) << other;
+        EXPECT_TRUE(window->isVisible());
+    }
+    EXPECT_TRUE(started_.empty());
+
+    auto window = makeWindow();
+    bool shown = false;
+    struct ShowSpy : QObject {
+        bool& shown;
+        explicit ShowSpy(bool& s) : shown(s) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Show) shown = true;
+            return false;
+        }
+    } spy(shown);
+    window->installEventFilter(&spy);
+    EXPECT_FALSE(window->start("FULL_AUTO"));
+    EXPECT_FALSE(shown);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(started(3), (Strings{"Lockgrid:FULL_AUTO", "Pulsegrid:FULL_AUTO", "Rosterbase:"}));
+    EXPECT_EQ(styles_, (std::vector<short>{kShowMinimized, kShowMinimized, kShowMinimized}));
+    EXPECT_FALSE(window->failed());
+}
+
+TEST_F(GridhubTest, BrowsingListsFilesAndOpensThemOnlyInTheChosenStyle) {
+    for (const char* name : {"beta_rlist.shtml", "alpha_rlist.shtml", "alpha_mlist.shtml", "Comp_RC_0000.txt",
+                             "Comp_DS_PGP-1.html", "Pingers.lst"})
+        WriteFile(data_ / name, "x");
+    openWindow();
+    const fs::path alpha = data_ / "alpha_rlist.shtml";
+    const fs::path beta = data_ / "beta_rlist.shtml";
+
+    click("Option1_1");  // DownLoads: the types, the first one's files, the first file chosen
+    EXPECT_EQ(items("Combo1"), (Strings{"PGP-1", "PGP-2", "MIX-1", "MIX-2", "K-RSA", "K-DSS", "K-TY2", "K-MIX"}));
+    EXPECT_EQ(items("Combo2"), (Strings{"alpha_rlist.shtml", "beta_rlist.shtml"}));
+    EXPECT_EQ(widget<QComboBox>("Combo2")->currentIndex(), 0);
+    EXPECT_TRUE(tooltip("Combo2").ends_with(" | 1")) << tooltip("Combo2");
+    EXPECT_TRUE(started_.empty() && opened_.empty());
+
+    click("Option2_1");  // EditPad: the chosen file opens at once, and every file chosen after it
+    pick("Combo2", 1);
+    EXPECT_EQ(started_, (Strings{"EditPad.exe " + Quoted(alpha), "EditPad.exe " + Quoted(beta)}));
+    EXPECT_EQ(styles_, (std::vector<short>{kShowMaximized, kShowMaximized}));
+    click("Option2_2");  // ShellExecute
+    EXPECT_EQ(opened_, Strings{beta.string()});
+
+    // Another type: back to no style, nothing opened; a type without files: an empty list.
+    started_.clear();
+    opened_.clear();
+    pick("Combo1", 2);
+    EXPECT_TRUE(widget<QRadioButton>("Option2_0")->isChecked());
+    EXPECT_EQ(items("Combo2"), Strings{"alpha_mlist.shtml"});
+    pick("Combo1", 7);
+    EXPECT_TRUE(items("Combo2").empty());
+    EXPECT_EQ(tooltip("Combo2"), "");
+    click("Option2_1");
+    click("Option2_2");
+    EXPECT_TRUE(started_.empty() && opened_.empty());
+
+    // Results: the comparison pages, Flaggrid's report among them.
+    click("Option1_2");
+    EXPECT_TRUE(widget<QRadioButton>("Option2_0")->isChecked());
+    EXPECT_EQ(items("Combo1"), Strings{"Results"});
+    EXPECT_EQ(items("Combo2"), (Strings{"Comp_DS_PGP-1.html", "Comp_RC_0000.txt"}));
+    // A file gone since the list was filled: no tooltip, still handed over.
+    fs::remove(data_ / "Comp_RC_0000.txt");
+    click("Option2_2");
+    pick("Combo2", 1);
+    EXPECT_EQ(tooltip("Combo2"), "");
+    EXPECT_EQ(opened_, (Strings{(data_ / "Comp_DS_PGP-1.html").string(), (data_ / "Comp_RC_0000.txt").string()}));
+
+    click("Option1_0");  // None: both lists empty
+    EXPECT_TRUE(items("Combo1").empty() && items("Combo2").empty());
+    EXPECT_TRUE(started_.empty());
+}
+
+TEST_F(GridhubTest, ViewButtonsSearchesAndTheCopyButton) {
+    openWindow();
+    for (int i = 1; i <= 9; ++i) click("cmd_VIEW_" + std::to_string(i));
+    for (int i = 0; i < 3; ++i) doubleClick("Picture2_" + std::to_string(i));
+    EXPECT_EQ(opened_, (Strings{"PingersBad.lst", "Pingers.lst", "index.html", (data_ / "PingersBad.lst").string(),
+                                (data_ / "Pingers.lst").string(), (data_ / "index.html").string(),
+                                (data_ / "Pingers.html").string(), (data_ / "index.html").string(),
+                                (data_ / "Pingers.html").string(), "Stats.fnd", "Keys.fnd", "Results.fnd"}));
+
+    // The three hand-kept files, over the old ones; a missing one is named and skipped.
+    WriteFile(program_ / "PingersBad.lst", "bad\r\n");
+    WriteFile(program_ / "index.html", "<html></html>");
+    WriteFile(data_ / "index.html", "old");
+    click("cmd_TFR");
+    EXPECT_EQ(ReadFile(data_ / "PingersBad.lst"), "bad\r\n");
+    EXPECT_EQ(ReadFile(data_ / "index.html"), "<html></html>");
+    EXPECT_FALSE(fs::exists(data_ / "Pingers.lst"));
+    EXPECT_EQ(messages_.texts, Strings{(program_ / "Pingers.lst").string() + " Not found"});
+}
+
+// The program itself, copied into a scratch program folder beside stand-ins
+// for the programs it starts, run headless.
+class GridhubProgram : public ProgramTest {
+protected:
+    GridhubProgram() : ProgramTest("Gridhub") {
+        fs::copy_file(BinDir() / "Gridhub", program_ / "Gridhub");
+        useBinary(program_ / "Gridhub");
+    }
+    TempDir program_;
+};
+
+TEST_F(GridhubProgram, FullAutoStartsTheRelevantProgramsAndEnds) {
+    for (const char* name : {"Pulsegrid", "Lockgrid", "Rosterbase", "Flaggrid"}) WriteStubProgram(program_.path(), name);
+    auto process = start({"FULL_AUTO"});
+    ASSERT_TRUE(process->waitForFinished(30000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 0);
+    EXPECT_EQ(StartedPrograms(program_.path(), 3),
+              (std::vector<std::string>{"Lockgrid:FULL_AUTO", "Pulsegrid:FULL_AUTO", "Rosterbase:"}));
+    EXPECT_EQ(process->readAllStandardError().toStdString(), "");
+}
+
+}  // namespace
+}  // namespace parlux::test

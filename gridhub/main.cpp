@@ -1,0 +1,37 @@
+// Gridhub: the suite's index and launcher.
+#include <QApplication>
+#include <cstdio>
+
+#include "GridhubWindow.h"
+#include "core/Common.h"
+
+int main(int argc, char** argv) {
+    using namespace parlux;
+    return RunSuiteProgram(
+        argc, argv, "Gridhub", true,
+        [](SingleInstance* instance, QtMessageSink& messages, const std::string& commandLine) {
+            GridhubWindow* shown = nullptr;
+            GridhubWindow window(SuiteLinks{[&shown](const QString& target) { ShellOpen(shown, target); },
+                                            &StartDetached, [&messages]() -> MessageSink& { return messages; },
+                                            ProgramFolder(), DataFolder()});
+            shown = &window;
+            messages.setParent(&window);
+            instance->setWindow(&window);
+            struct Detach {
+                SingleInstance* instance;
+                QtMessageSink& messages;
+                ~Detach() {
+                    instance->setWindow(nullptr);
+                    messages.setParent(nullptr);
+                }
+            } detach{instance, messages};
+
+            if (!window.start(commandLine)) return window.failed() ? 1 : 0;  // the unattended run is over
+            if (RunningHeadless()) {
+                // Nobody can reach an offscreen window: say why it just waits.
+                std::fprintf(stderr, "Gridhub: no display and the command line is not FULL_AUTO: idle until ended\n");
+                std::fflush(stderr);
+            }
+            return QApplication::exec();
+        });
+}

@@ -1,0 +1,98 @@
+// Gridhub without its window: what each area and type lists, what a file's
+// tooltip says, and the captions derived from the data folder.
+#include <gtest/gtest.h>
+#include <sys/time.h>
+
+#include <ctime>
+
+#include "GridhubCore.h"
+#include "TestSupport.h"
+
+namespace parlux::test {
+namespace {
+
+namespace fs = std::filesystem;
+using gridhub::Area;
+using Names = std::vector<std::string>;
+
+// A data folder after some downloads and runs, with names that come close.
+class GridhubFiles : public ::testing::Test {
+protected:
+    GridhubFiles() {
+        for (const char* name :
+             {"zulu_rlist.shtml", "alpha_rlist.shtml", "alpha_rlist2.shtml", "beta_mlist2.shtml", "alpha_mlist.shtml",
+              "_rlist.shtml", "alpha_rlist.shtml.part-abc123", "alpha_type2.lis", "alpha_pubring.mix",
+              "alpha_rsakeys.asc", "beta_dsskeys.asc", "Comp_RS_PGP-1.txt", "Comp_DS_PGP-1.html", "Comp_RC_0000.txt",
+              "Comp_notes", "comp_DS_MIX-1.txt", "XComp_DS.txt", "Pingers.lst", "DMP-S_StatsArray.tmp"})
+            WriteFile(data_ / name, "x");
+        fs::create_directory(data_ / "old_rlist.shtml");  // a folder is not a download
+        fs::create_directory(data_ / "Comp_old.d");
+    }
+    TempDir data_;
+};
+
+TEST_F(GridhubFiles, EachTypeListsItsDownloadsAndResultsTheComparisonPagesInNameOrder) {
+    const struct {
+        Area area;
+        std::string choice;
+        Names expected;
+    } cases[] = {
+        {Area::DownLoads, "PGP-1", {"_rlist.shtml", "alpha_rlist.shtml", "zulu_rlist.shtml"}},
+        {Area::DownLoads, "PGP-2", {"alpha_rlist2.shtml"}},
+        {Area::DownLoads, "MIX-1", {"alpha_mlist.shtml"}},
+        {Area::DownLoads, "MIX-2", {"beta_mlist2.shtml"}},
+        {Area::DownLoads, "K-TY2", {"alpha_type2.lis"}},
+        {Area::DownLoads, "K-MIX", {"alpha_pubring.mix"}},
+        {Area::DownLoads, "K-RSA", {"alpha_rsakeys.asc"}},
+        {Area::DownLoads, "K-DSS", {"beta_dsskeys.asc"}},
+        {Area::DownLoads, "pgp-1", {}},  // types are exact
+        {Area::Results, "Results", {"Comp_DS_PGP-1.html", "Comp_RC_0000.txt", "Comp_RS_PGP-1.txt"}},
+        {Area::None, "", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(gridhub::ListFiles(data_.path(), c.area, c.choice), c.expected) << c.choice;
+    EXPECT_EQ(gridhub::ListFiles(data_ / "missing", Area::Results, "Results"), Names{});
+}
+
+TEST(GridhubTooltip, ReadsTheLocalModificationTimeAndTheSize) {
+    TempDir data;
+    const fs::path file = data / "Comp_DS_PGP-1.txt";
+    WriteFile(file, std::string(1024, 'x'));
+    // Noon on 2 May 2004, local time.
+    std::tm noon{};
+    noon.tm_year = 104;
+    noon.tm_mon = 4;
+    noon.tm_mday = 2;
+    noon.tm_hour = 12;
+    noon.tm_isdst = -1;
+    const timeval times[2] = {{std::mktime(&noon), 0}, {std::mktime(&noon), 0}};
+    ASSERT_EQ(::utimes(file.c_str(), times), 0);
+    EXPECT_EQ(gridhub::FileTooltip(file), "2004/05/02 12:00:00 | 1024");
+
+    WriteFile(data / "empty.txt", "");
+    EXPECT_TRUE(gridhub::FileTooltip(data / "empty.txt").ends_with(" | 0"));
+    EXPECT_EQ(gridhub::FileTooltip(data / "gone.txt"), "");
+    EXPECT_EQ(gridhub::FileTooltip(data.path()), "");  // a folder has no such line
+}
+
+TEST(GridhubCaptions, MenusNameTheDataFolderAndTheFolderAboveIt) {
+    const fs::path data = "/srv/site/Parlux";
+    EXPECT_EQ(gridhub::ViewCaptions(data),
+              (Names{"PingersBad.lst", "Pingers.lst", "index.html", "/srv/site/Parlux/PingersBad.lst",
+                     "/srv/site/Parlux/Pingers.lst", "/srv/site/Parlux/index.html", "/srv/site/Parlux/Pingers.html"}));
+    for (const fs::path& folder : {fs::path("/srv/site/Parlux"), fs::path("/srv/site/Parlux/")}) {
+        const Names stats = gridhub::MyStatsCaptions(folder);
+        ASSERT_EQ(stats.size(), 12u);
+        EXPECT_EQ(stats[0], "/srv/site/MyCypSta1.txt");
+        EXPECT_EQ(stats[9], "/srv/site/MyRChain.html");
+        EXPECT_EQ(stats[10], "-");
+        EXPECT_EQ(fs::path(stats[11]).parent_path(), "/srv/site");
+    }
+    // Buttons 8 and 9 repeat the data folder's index.html and Pingers.html.
+    const Names view = gridhub::ViewCaptions(data);
+    EXPECT_EQ(view[gridhub::kViewButtonEntries[7] - 1], "/srv/site/Parlux/index.html");
+    EXPECT_EQ(view[gridhub::kViewButtonEntries[8] - 1], "/srv/site/Parlux/Pingers.html");
+}
+
+}  // namespace
+}  // namespace parlux::test

@@ -1,0 +1,174 @@
+#include "FetchprobeWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+
+#include "core/Common.h"
+#include "core/UrlToFile.h"
+#include "desktop/Desktop.h"
+#include "desktop/SuiteWindow.h"
+
+namespace parlux {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The address the window opens with: where a pinger publishes its type 2 key
+// list, on a local test server (the sample's pages served from port 8080).
+constexpr const char* kInitialUrl = "http://127.0.0.1:8080/stats/type2.list";
+constexpr const char* kInitialWorkFile = "Work/www.tmp";
+
+[[noreturn]] void WorkFileError(const fs::path& path, int error) {
+    throw fs::filesystem_error("cannot write the work file", path, std::error_code(error, std::generic_category()));
+}
+
+// A work file in a folder that is not there cannot be written: said as such
+// rather than left to look like a failed download.
+void CheckFolderOf(const fs::path& path) {
+    const fs::path folder = path.parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !fs::is_directory(folder, ec)) WorkFileError(path, ENOENT);
+}
+
+}  // namespace
+
+FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWindow(parent), links_(std::move(links)) {
+    NameSuiteWindow(this, "Fetchprobe", "Test: URL To File");
+
+    auto* central = new QWidget;
+    auto* grid = new QGridLayout(central);  // the style's own margins and spacing
+
+    auto* urlLabel = new QLabel("URL:");
+    urlLabel->setObjectName("lbl_URL");
+    url_ = new QLineEdit(kInitialUrl);
+    url_->setObjectName("txt_URL");
+    url_->setMinimumWidth(460);
+    auto* workLabel = new QLabel("Work File:");
+    workLabel->setObjectName("lbl_WorkFile");
+    workFile_ = new QLineEdit(kInitialWorkFile);
+    workFile_->setObjectName("txt_WorkFile");
+    for (QLineEdit* box : {url_, workFile_}) box->installEventFilter(this);
+    doubleClicks_[url_] = [this] { links_.open(url_->text()); };
+    doubleClicks_[workFile_] = [this] { editWork(); };
+
+    grid->addWidget(urlLabel, 0, 0);
+    grid->addWidget(url_, 0, 1);
+    grid->addWidget(workLabel, 1, 0);
+    grid->addWidget(workFile_, 1, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    const auto add = [&](const char* name, const char* caption, const char* tooltip, std::function<void()> onClick,
+                         int width) {
+        auto* b = new QPushButton(caption);
+        b->setObjectName(name);
+        b->setToolTip(tooltip);
+        b->setAutoDefault(false);
+        if (width > 0) b->setFixedWidth(width);
+        connect(b, &QPushButton::clicked, this, std::move(onClick));
+        buttons->addWidget(b);
+    };
+    add("cmd_GO_S", "GO_S", "Using the \"String\" routine", [this] { guarded(true, [this] { goString(); }); }, 0);
+    add("cmd_GO_F", "GO_F", "Using the \"File\" routine", [this] { guarded(true, [this] { goFile(); }); }, 0);
+    add("cmd_GO_Plim", "GO_Plim", "Using the \"LfToCrLf\" routine", [this] { guarded(false, [this] { goPlim(); }); }, 0);
+    add("cmd_DEL", "DEL", "Delete the Work File", [this] { deleteWork(); }, 0);
+    buttons->addSpacing(16);
+    add("cmd_NotePad", "N", "View (Using Notepad)", [this] { editWork(); }, 32);
+    add("cmd_HEdit", "H", "View (Using HEdit)", [this] { hexEditWork(); }, 32);
+    buttons->addStretch(1);
+    grid->addLayout(buttons, 2, 1);
+    grid->setRowStretch(3, 1);
+    SetScrollableCentralWidget(this, central);
+
+    QMenu* explore = menuBar()->addMenu("Explore");
+    explore->setObjectName("MnuExplore");
+    QMenu* view = menuBar()->addMenu("View");
+    view->setObjectName("MnuView");
+    const QString me = QString::fromStdString(links_.programFolder.string());
+    const std::tuple<QMenu*, const char*, const char*, std::function<void()>> entries[] = {
+        {explore, "MnusExplore_1", "Explore1", [this, me] { links_.open(me); }},
+        {explore, "MnusExplore_2", "Explore2", [this, me] { links_.open(me); }},
+        {view, "MnusView_1", "NotePad", [this] { editWork(); }},
+        {view, "MnusView_2", "Hedit", [this] { hexEditWork(); }},
+    };
+    for (const auto& [menu, name, caption, action] : entries) {
+        QAction* entry = menu->addAction(caption);
+        entry->setObjectName(name);
+        connect(entry, &QAction::triggered, this, action);
+    }
+}
+
+std::string FetchprobeWindow::url() const { return url_->text().toStdString(); }
+fs::path FetchprobeWindow::workFile() const { return fs::path(workFile_->text().toStdString()); }
+
+void FetchprobeWindow::guarded(bool busy, const std::function<void()>& action) {
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        action();
+    } catch (const fs::filesystem_error& e) {
+        if (busy) QApplication::restoreOverrideCursor();
+        busy = false;
+        links_.messages().critical("Error " + std::to_string(e.code().value()) + ": " + e.code().message() + "\n" +
+                                e.path1().string());
+    }
+    if (busy) QApplication::restoreOverrideCursor();
+}
+
+void FetchprobeWindow::goString() {
+    const std::string address = url();
+    const fs::path path = workFile();
+    // The work file is made before the fetch: it is there even when nothing comes.
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) WorkFileError(path, errno);
+    const std::string text = UrlToText(address) + "\r\n";
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    const int error = errno;
+    if (std::fclose(out) != 0 || !written) WorkFileError(path, written ? errno : error);
+}
+
+void FetchprobeWindow::goFile() {
+    const std::string address = url();
+    const fs::path path = workFile();
+    CheckFolderOf(path);
+    UrlToFile(address, path);
+}
+
+void FetchprobeWindow::goPlim() {
+    std::int32_t length = 0, firstLine = 0;  // not shown
+    LfToCrLf(workFile(), length, firstLine, links_.messages());
+}
+
+void FetchprobeWindow::deleteWork() {
+    std::error_code ec;
+    fs::remove(workFile(), ec);  // no file, no matter
+}
+
+void FetchprobeWindow::editWork() { links_.start("EditPad.exe " + workFile().string(), kShowNormal); }
+
+void FetchprobeWindow::hexEditWork() { links_.start("HEdit.exe " + workFile().string(), kShowNormal); }
+
+bool FetchprobeWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        auto it = doubleClicks_.find(watched);
+        if (it != doubleClicks_.end()) {
+            it->second();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace parlux

@@ -1,0 +1,50 @@
+#pragma once
+// Fetchprobe's window, frm_Fetchprobe: tries the download routines and the
+// line-end repair on one address and one work file, and opens the result in
+// the editors, the browser or the file manager.
+#include <QMainWindow>
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "desktop/SuiteWindow.h"
+
+class QLineEdit;
+
+namespace parlux {
+
+class FetchprobeWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    // links: the program folder, the desktop's opener, how the editors are
+    // started, the messages (the data folder is not used).
+    explicit FetchprobeWindow(SuiteLinks links, QWidget* parent = nullptr);
+
+    // The actions, reading the two boxes when they start. An error of the
+    // work file is shown as a message and ends the action.
+    void goString();     // cmd_GO_S: UrlToText into the work file, then CR LF
+    void goFile();       // cmd_GO_F: UrlToFile
+    void goPlim();       // cmd_GO_Plim: LfToCrLf
+    void deleteWork();   // cmd_DEL: failures ignored
+    void editWork();     // cmd_NotePad, menu NotePad, double-click on the work file
+    void hexEditWork();  // cmd_HEdit, menu Hedit
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::string url() const;
+    std::filesystem::path workFile() const;
+    // Runs an action with the error of the work file reported, the pointer as
+    // busy meanwhile when asked.
+    void guarded(bool busy, const std::function<void()>& action);
+
+    SuiteLinks links_;
+    QLineEdit* url_ = nullptr;
+    QLineEdit* workFile_ = nullptr;
+    std::map<QObject*, std::function<void()>> doubleClicks_;
+};
+
+}  // namespace parlux

@@ -1,0 +1,151 @@
+// Fetchprobe against a loopback server, and Sandtest's two routines side by
+// side, driven through their widgets.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include "FetchprobeWindow.h"
+#include "LoopbackServer.h"
+#include "QtTestSupport.h"
+#include "SandtestWindow.h"
+#include "desktop/Desktop.h"
+
+namespace parlux::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+class FetchprobeTest : public ::testing::Test {
+protected:
+    FetchprobeTest()
+        : window_(SuiteLinks{[this](const QString& target) { opened_.push_back(target.toStdString()); },
+                             [this](const std::string& commandLine, short style) {
+                                 started_.push_back(commandLine);
+                                 EXPECT_EQ(style, kShowNormal);
+                                 return true;
+                             },
+                             [this]() -> MessageSink& { return messages_; }, program_.path(), {}}) {
+        server_.serve("/stats/type2.list", "remailer key list\n", 200, "text/plain");
+        server_.serve("/empty", "");
+        server_.start();
+        window_.show();
+    }
+    void set(const std::string& box, const std::string& text) {
+        FindWidget<QLineEdit>(window_, box)->setText(QString::fromStdString(text));
+    }
+    void click(const std::string& name) { Click(window_, name); }
+
+    TempDir program_, work_;
+    LoopbackServer server_;
+    RecordingMessages messages_;
+    Strings opened_, started_;
+    FetchprobeWindow window_;
+};
+
+TEST_F(FetchprobeTest, GoActionsFetchIntoTheWorkFileAndRepairIt) {
+    const fs::path work = work_ / "www.tmp";
+    set("txt_WorkFile", work.string());
+
+    set("txt_URL", server_.url("/stats/type2.list"));
+    click("cmd_GO_S");
+    EXPECT_EQ(ReadFile(work), "remailer key list\n\r\n");
+    click("cmd_GO_F");
+    EXPECT_EQ(ReadFile(work), "remailer key list\n");
+
+    // Nothing comes: the string routine still leaves its CR LF; the file
+    // routine keeps the copy it had.
+    set("txt_URL", "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/stats/type2.list");
+    click("cmd_GO_F");
+    EXPECT_EQ(ReadFile(work), "remailer key list\n");
+    click("cmd_GO_S");
+    EXPECT_EQ(ReadFile(work), "\r\n");
+
+    // The repair: a long LF-only file gets CR LF; an empty one is named.
+    std::string lines;
+    for (int i = 0; i < 10; ++i) lines += std::string(29, 'a' + i) + "\n";
+    WriteFile(work, lines);
+    click("cmd_GO_Plim");
+    std::string repaired;
+    for (int i = 0; i < 10; ++i) repaired += std::string(29, 'a' + i) + "\r\n";
+    EXPECT_EQ(ReadFile(work), repaired);
+    set("txt_URL", server_.url("/empty"));
+    click("cmd_GO_F");
+    EXPECT_EQ(ReadFile(work), "");
+    EXPECT_TRUE(messages_.texts.empty());
+    click("cmd_GO_Plim");
+    EXPECT_EQ(messages_.texts, Strings{work.string()});
+
+    // DEL, twice: the second finds nothing and says nothing.
+    click("cmd_DEL");
+    EXPECT_FALSE(fs::exists(work));
+    click("cmd_DEL");
+    EXPECT_EQ(messages_.texts.size(), 1u);
+}
+
+TEST_F(FetchprobeTest, AWorkFileThatCannotBeWrittenIsReportedAndTheWindowGoesOn) {
+    const fs::path nowhere = work_ / "missing" / "www.tmp";
+    set("txt_WorkFile", nowhere.string());
+    set("txt_URL", server_.url("/stats/type2.list"));
+    for (const char* action : {"cmd_GO_S", "cmd_GO_F", "cmd_GO_Plim"}) {
+        messages_.texts.clear();
+        click(action);
+        ASSERT_EQ(messages_.texts.size(), 1u) << action;
+        EXPECT_NE(messages_.texts[0].find("Error 2: No such file or directory"), std::string::npos) << messages_.texts[0];
+        EXPECT_NE(messages_.texts[0].find(nowhere.string()), std::string::npos) << messages_.texts[0];
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << action;
+    }
+    EXPECT_EQ(server_.hits("/stats/type2.list"), 0);  // nothing fetched for a file that cannot be made
+    set("txt_WorkFile", (work_ / "www.tmp").string());
+    click("cmd_GO_S");
+    EXPECT_EQ(ReadFile(work_ / "www.tmp"), "remailer key list\n\r\n");
+}
+
+TEST_F(FetchprobeTest, EditorsGetTheWorkFileAsItStandsAndTheMenusOpenTheFolder) {
+    const std::string work = (work_ / "my work.tmp").string();
+    set("txt_WorkFile", work);
+    click("cmd_NotePad");
+    click("cmd_HEdit");
+    window_.findChild<QAction*>("MnusView_1")->trigger();
+    window_.findChild<QAction*>("MnusView_2")->trigger();
+    DoubleClick(window_, "txt_WorkFile");
+    EXPECT_EQ(started_, (Strings{"EditPad.exe " + work, "HEdit.exe " + work, "EditPad.exe " + work,
+                                 "HEdit.exe " + work, "EditPad.exe " + work}));
+    // Both reach the desktop's opener with the path as one argument.
+    for (const auto& command : started_) EXPECT_EQ(MapCommandLine(command), (Strings{"xdg-open", work}));
+
+    set("txt_URL", server_.url("/stats/type2.list"));
+    DoubleClick(window_, "txt_URL");
+    window_.findChild<QAction*>("MnusExplore_1")->trigger();
+    window_.findChild<QAction*>("MnusExplore_2")->trigger();
+    EXPECT_EQ(opened_, (Strings{server_.url("/stats/type2.list"), program_.path().string(), program_.path().string()}));
+}
+
+TEST(Sandtest, RunsBothRoutinesSideBySide) {
+    SandtestWindow window;
+    window.show();
+    const struct {
+        std::string in, mod, rep, me, ori;
+    } cases[] = {
+        {"a-b-c", "-", "+", "a+b+c", "a+b+c"},
+        {"line1\nline2\n", "\n", "\r\n", "line1\r\nline2\r\n", "line1\r\nline2\r\n"},
+        {"aaa", "a", "aa", "aaaaaa", "aaaaaa"},  // what a replacement brings is not searched again
+        {"Case case", "case", "X", "Case X", "Case X"},  // matched exactly
+        {"abcabc", "bc", "", "aa", "aa"},
+        {"no match", "zz", "y", "no match", "no match"},
+        {"left as it is", "", "y", "left as it is", "left as it is"},  // nothing to find
+    };
+    for (const auto& c : cases) {
+        for (const auto& [box, text] : {std::pair{"Text1", c.in}, std::pair{"Text2", c.mod}, std::pair{"Text3", c.rep}})
+            window.findChild<QLineEdit*>(box)->setText(QString::fromStdString(text));
+        Click(window, "cmd_GO");
+        EXPECT_EQ(BoxText(window, "Text4"), c.me) << c.in << " / " << c.mod;
+        EXPECT_EQ(BoxText(window, "Text5"), c.ori) << c.in << " / " << c.mod;
+    }
+}
+
+}  // namespace
+}  // namespace parlux::test

@@ -1,0 +1,15 @@
+// Sandtest: the two text-replacement routines side by side.
+#include <QApplication>
+
+#include "SandtestWindow.h"
+#include "desktop/SuiteWindow.h"
+
+int main(int argc, char** argv) {
+    using namespace parlux;
+    return RunSuiteProgram(argc, argv, "Sandtest", false, [](SingleInstance*, QtMessageSink&, const std::string&) {
+        SandtestWindow window;
+        PlaceOnScreen(&window);
+        window.show();
+        return QApplication::exec();
+    });
+}
