@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "BenchPages.h"
 #include "StatsComparer.h"
 #include "core/Common.h"
 
@@ -42,34 +42,13 @@ public:
     bool start(const std::string&, short) override { return true; }
 };
 
-// Nicks are short, as real ones are: the sort keys keep nine characters of them.
-std::string Nick(int i) { return "pgr" + std::to_string(1000 + i); }
-
-// A version-1 Mixmaster page of the given pinger: every remailer but a few, in
-// an order of the pinger's own (real pages sort by uptime, not by name).
-std::string Page(int pinger, std::mt19937& random) {
-    std::vector<int> order(kRemailers);
-    for (int i = 0; i < kRemailers; ++i) order[i] = i;
-    std::shuffle(order.begin(), order.end(), random);
-    std::string page = "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nmixmaster           history  latency  uptime\r\n"
-                       "--------------------------------------------\r\n";
-    char line[80];
-    for (int r : order) {
-        if ((r + pinger) % 17 == 0) continue;  // not every pinger sees every remailer
-        std::snprintf(line, sizeof line, "rem%05d       +++++++++-++  1:%02d:%02d %6.2f%%\r\n", r, r % 60, pinger % 60,
-                      100.0 - (r % 1000) / 10.0);
-        page += line;
-    }
-    return page;
-}
-
 std::filesystem::path PrepareFolder(int pingers) {
     const auto folder = std::filesystem::temp_directory_path() / ("parlux-bench-" + std::to_string(pingers));
     std::filesystem::create_directories(folder);
     std::mt19937 random(pingers);
     for (int p = 0; p < pingers; ++p) {
-        std::ofstream out(folder / StatsFileName("MIX-1", Nick(p)), std::ios::binary | std::ios::trunc);
-        out << Page(p, random);
+        std::ofstream out(folder / StatsFileName("MIX-1", bench::Nick(p)), std::ios::binary | std::ios::trunc);
+        out << bench::Page(p, kRemailers, random);
     }
     return folder;
 }
@@ -87,8 +66,8 @@ void Pipeline(benchmark::State& state) {
     list.create(3);
     for (int p = 0; p < pingers; ++p) {
         if (p) list.growRow();
-        list.setText(kPingerNick, p, Nick(p));
-        list.setText(kPingerUrl, p, "http://" + Nick(p) + ".example.org/mlist.html");
+        list.setText(kPingerNick, p, bench::Nick(p));
+        list.setText(kPingerUrl, p, "http://" + bench::Nick(p) + ".example.org/mlist.html");
     }
     static const std::vector<std::string> steps = {"LOA_Stats", "LOA_Pingeds", "SRT_Pingeds", "EXP_Stats",
                                                    "REV_Stats", "SRT_Stats", "PRT_Compil"};

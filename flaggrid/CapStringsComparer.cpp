@@ -117,6 +117,7 @@ long CapStringsProcedures::LOA_Pingers() {
     const auto list = ReadPingersList(listPath, &failure);
     if (!list) {
         wb_.messages().critical(failure);
+        wb_.noteListMissing(listPath.string());
         return 0;
     }
     if (!list->warning.empty()) wb_.detail(list->warning);

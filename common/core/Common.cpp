@@ -1,12 +1,12 @@
 #include "Common.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <system_error>
 
 namespace parlux {
@@ -123,29 +123,63 @@ namespace {
 
 }  // namespace
 
+struct RunLog::File {
+    int fd = -1;
+    ~File() { shut(); }
+    void shut() {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+};
+
+RunLog::RunLog(fs::path path) : path_(std::move(path)), file_(std::make_shared<File>()) {}
+
 void RunLog::reset() const {
-    errno = 0;
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    if (!out)
-        LogFailure("cannot empty the run log", path_, errno ? errno : EIO);
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        LogFailure("cannot empty the run log", path_, errno);
+    ::close(fd);  // an open descriptor appends and so goes on at the new end
 }
+
+void RunLog::close() const { file_->shut(); }
+
+namespace {
+
+void AppendQuoted(std::string& record, const std::string& text) {
+    record += '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        record += (byte < 0x20 || byte == 0x7f) ? '?' : c;
+    }
+    record += '"';
+}
+
+}  // namespace
 
 std::string RunLog::append(DateTime localTime, const std::string& top, const std::string& detail) const {
     std::string record = FormatLogDate(localTime);
-    record += ",\"";
-    record += top;
-    record += "\",\"";
-    record += detail;
-    record += '"';
+    record += ',';
+    AppendQuoted(record, top);
+    record += ',';
+    AppendQuoted(record, detail);
 
-    errno = 0;
-    std::ofstream out(path_, std::ios::binary | std::ios::app);
-    if (!out)
-        LogFailure("cannot open the run log", path_, errno ? errno : EIO);
-    out << record << "\r\n";
-    out.close();
-    if (!out)
-        LogFailure("cannot write the run log", path_, errno ? errno : EIO);
+    if (file_->fd < 0) {
+        file_->fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (file_->fd < 0)
+            LogFailure("cannot open the run log", path_, errno);
+    }
+    const std::string line = record + "\r\n";
+    for (std::size_t done = 0; done < line.size();) {
+        const ssize_t n = ::write(file_->fd, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            file_->shut();
+            LogFailure("cannot write the run log", path_, error);
+        }
+        done += static_cast<std::size_t>(n);
+    }
     return record;
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <stdexcept>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -57,17 +58,26 @@ std::filesystem::path RunLogPath();
 // The rule above for a given program folder and name.
 std::filesystem::path RunLogPath(const std::filesystem::path& programFolder, const std::string& programName);
 
-// The run log: one record per FeedBack call, opened and closed per record.
+// The run log: one record per FeedBack call. The file is opened at the first
+// record of an action and closed at its end (close()); each record goes to
+// the file in one write, so a kill loses at most the record being written.
+// Copies share the open file.
 class RunLog {
 public:
-    explicit RunLog(std::filesystem::path path) : path_(std::move(path)) {}
+    explicit RunLog(std::filesystem::path path);
     const std::filesystem::path& path() const { return path_; }
     void reset() const;  // ResetLog: empty it (create it when missing)
-    // Appends #date#,"top","detail" CR LF and returns the record without CR LF.
+    // Appends #date#,"top","detail" CR LF and returns the record without CR
+    // LF. Control characters of the texts are written as "?", so that no text
+    // can forge a record or reach a terminal as a control sequence.
     std::string append(DateTime localTime, const std::string& top, const std::string& detail) const;
+    // Closes the file until the next record; nothing stays open between steps.
+    void close() const;
 
 private:
+    struct File;
     std::filesystem::path path_;
+    std::shared_ptr<File> file_;
 };
 
 // ResetLog: empties this program's run log (RunLogPath()).
@@ -81,6 +91,7 @@ public:
         : log_(std::move(log)), clock_(&clock), display_(display) {}
     void setDisplay(FeedbackDisplay* display) { display_ = display; }
     void feedBack(std::string_view top, std::string_view detail, int pauseMs) override;
+    void endOfStep() override { log_.close(); }
     const std::string& top() const override { return top_; }
     const std::string& detail() const override { return detail_; }
     const RunLog& log() const { return log_; }

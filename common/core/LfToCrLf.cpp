@@ -50,8 +50,13 @@ void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::
         }
         repaired += content[k];
     }
-    if (changed)
+    if (!changed)
+        return;
+    try {
         detail::ReplaceWholeFile(path, repaired);
+    } catch (const std::filesystem::filesystem_error& e) {
+        throw LineEndRewriteError("cannot rewrite file", path, e.code());
+    }
 }
 
 }  // namespace parlux

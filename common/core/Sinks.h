@@ -45,6 +45,8 @@ public:
     virtual ~FeedbackSink() = default;
     // Empty texts leave a line as it was; a single blank blanks it.
     virtual void feedBack(std::string_view top, std::string_view detail, int pauseMs) = 0;
+    // An action has written its last line: what it held open may close.
+    virtual void endOfStep() {}
     virtual const std::string& top() const = 0;
     virtual const std::string& detail() const = 0;
 };

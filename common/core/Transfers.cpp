@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 #include "Common.h"
 #include "WholeFile.h"
@@ -65,13 +66,14 @@ std::string ScratchPrefix() { return "." + ProgramName() + ".part-"; }
 
 int RemoveStaleScratchFiles(const std::filesystem::path& folder, const std::vector<std::string>& fileNames) {
     const std::string own = ScratchPrefix();
+    const std::string older = ".part-";
+    const std::unordered_set<std::string> named(fileNames.begin(), fileNames.end());
     auto isScratch = [&](const std::string& name) {
+        // Both namings end in six random characters.
+        if (name.size() < older.size() + 6) return false;
         if (name.rfind(own, 0) == 0 && name.size() == own.size() + 6) return true;
-        for (const auto& file : fileNames) {
-            const std::string old = file + ".part-";
-            if (!file.empty() && name.rfind(old, 0) == 0 && name.size() == old.size() + 6) return true;
-        }
-        return false;
+        const std::size_t mark = name.size() - 6 - older.size();
+        return name.compare(mark, older.size(), older) == 0 && named.count(name.substr(0, mark));
     };
     int removed = 0;
     std::error_code ec;
@@ -172,7 +174,8 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     if (line == "\r\n" || line == "\n") {
         long status = 0;
         curl_easy_getinfo(job->easy, CURLINFO_RESPONSE_CODE, &status);
-        const bool interim = status >= 100 && status < 200;
+        // 1xx answers, and a proxy's answer to CONNECT (no status of the server yet), come first.
+        const bool interim = status < 200;
         bool redirect = false;
         if (status >= 300 && status < 400 && status != 304) {
             for (const auto& [key, value] : job->current) {

@@ -20,6 +20,7 @@ struct DownloadLimits {
     std::int64_t maxBytes = 64LL << 20;
     long probeConnectTimeoutSeconds = 15;  // a header probe
     long probeTotalTimeoutSeconds = 30;
+    int maxInFlight = 16;  // transfers at once where a step fetches many
     // Whether an address actually connected to counts as internal (loopback,
     // private, link-local, unspecified); tests may classify by port as well.
     bool (*internalAddress)(const std::string& ip, int port) = nullptr;

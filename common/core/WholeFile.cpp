@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cerrno>
 #include <system_error>
+
+#include "Transfers.h"
 
 namespace parlux::detail {
 
@@ -110,20 +111,14 @@ std::string ReadWholeFile(const fs::path& path) {
 }
 
 void ReplaceWholeFile(const fs::path& path, const std::string& content) {
-    static std::atomic<unsigned> counter{0};
+    // A short scratch name, so that a file whose own name is near the limit
+    // can still be replaced.
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    const std::string stem = "." + path.filename().string() + ".part-" + std::to_string(::getpid()) + "-";
-
-    fs::path temp;
-    int raw = -1;
-    for (int attempt = 0; attempt < 1000 && raw < 0; ++attempt) {
-        temp = folder / (stem + std::to_string(counter.fetch_add(1)));
-        raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (raw < 0 && errno != EEXIST)
-            Fail("cannot create file", temp, errno);
-    }
+    std::string name = (folder / (ScratchPrefix() + "XXXXXX")).string();
+    const int raw = ::mkostemp(name.data(), O_CLOEXEC);
     if (raw < 0)
-        Fail("cannot create file", temp, EEXIST);
+        Fail("cannot create file", folder, errno);
+    const fs::path temp = name;
     FileDescriptor fd(raw);
 
     auto abandon = [&](const char* what, int error) {

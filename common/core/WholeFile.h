@@ -27,7 +27,8 @@ std::string ReadFailureText(const std::filesystem::path& path, const std::error_
 // sticky or execute); 0644 less the umask for a new file.
 unsigned ReplacementMode(const std::filesystem::path& path);
 
-// Replaces (or creates) the file with content, with ReplacementMode's bits.
+// Replaces (or creates) the file with content, with ReplacementMode's bits,
+// through a scratch file of a short name (ScratchPrefix()) beside it.
 // Throws std::filesystem::filesystem_error on failure; the target is then
 // left as it was.
 void ReplaceWholeFile(const std::filesystem::path& path, const std::string& content);

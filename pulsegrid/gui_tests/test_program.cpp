@@ -137,6 +137,30 @@ TEST_F(PulsegridProgram, ARunLogThatCannotBeWrittenStopsTheRunWithAnError) {
     EXPECT_TRUE(pages().empty());
 }
 
+// A page that cannot be written fails the unattended run, with a summary
+// that cron mails; a missing list fails it too.
+TEST_F(PulsegridProgram, AnUnattendedRunThatCouldNotWriteAPageEndsWithASummaryAndStatusOne) {
+    fs::create_directory(data_ / "Comp_DS_MIX-1.txt");
+    auto process = start({"FULL_AUTO"}, true);
+    ASSERT_TRUE(process->waitForFinished(60000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 1);
+    awaitFollowUp();
+    const std::string errors = ReadFile(tmp_ / "err.txt");
+    const std::string summary = "Pulsegrid FULL_AUTO: 0 pingers not reached, 1 page not written\n  not written: " +
+                                (data_ / "Comp_DS_MIX-1.txt").string() + "\n";
+    EXPECT_NE(errors.find(summary), std::string::npos) << errors;
+
+    fs::remove(data_ / "Comp_DS_MIX-1.txt");
+    fs::remove(data_ / "Pingers.lst");
+    auto again = start({"FULL_AUTO"}, true);
+    ASSERT_TRUE(again->waitForFinished(60000));
+    EXPECT_EQ(again->exitCode(), 1);
+    awaitFollowUp();
+    EXPECT_NE(ReadFile(tmp_ / "err.txt").find("  list missing: " + (data_ / "Pingers.lst").string() + "\n"),
+              std::string::npos);
+}
+
 TEST_F(PulsegridProgram, AnyOtherCommandLineLeavesTheWindowIdle) {
     for (const QStringList& arguments : {QStringList{"full_auto"}, QStringList{"FULL_AUTO", "x"},
                                          QStringList{"FULL_AUTO "}, QStringList{"Full_Auto"}}) {

@@ -1,8 +1,18 @@
 // A whole unattended run (HYPER) over five pingers served on a loopback port,
 // every page and the run log compared with the expected files.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <httplib.h>
+
+#include <chrono>
+#include <ctime>
+#include <map>
 #include <regex>
+#include <thread>
 
 #include "PipelineFixture.h"
+#include "core/Transfers.h"
 
 namespace parlux::test {
 namespace {
@@ -17,14 +27,19 @@ protected:
         serveFile("/beta/rlist.html", "beta_rlist.html");
         serveFile("/beta/rlist-mirror.html", "beta_rlist_mirror.html");
         serveFile("/beta/mlist.html", "beta_mlist.html");
-        serveFile("/beta/rlist2.html", "beta_rlist2.html");
+        // beta's version-2 list comes late: fetched together, its answer is the last.
+        server_.handle("/beta/rlist2.html", [page = ReadFile(SourceDir() / "pulsegrid/tests/data/beta_rlist2.html")](
+                                                const httplib::Request&, httplib::Response& res) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            res.set_content(page, "text/html");
+        });
         serveFile("/beta/mlist2.html", "beta_mlist2.html");
         serveFile("/delta/rlist.html", "delta_rlist.html");
         server_.serve("/gamma/empty", "");
         server_.serve("/delta/missing", "Not here", 404);
         startServer();
         // epsilon is down; its cached version-2 list from an earlier run is used.
-        WriteFile(data_ / "epsilon_rlist2.shtml", ReadFile(SourceDir() / "pulsegrid/tests/data/epsilon_rlist2.shtml"));
+        writeCachedCopy();
         const std::string down = "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort());
         writeList("\"PGP-1\",\"beta\",\"" + url("/beta/rlist.html") + "\"\r\n" +
                   "\"PGP-1\",\"alpha\",\"" + url("/alpha/rlist.txt") + "\"\r\n" +
@@ -41,6 +56,31 @@ protected:
                   "\"MIX-2\",\"alpha\",\"" + url("/alpha/mlist2.html") + "\"\r\n" +
                   "MIX-2,  beta, " + url("/beta/mlist2.html") + "\r\n" +
                   "\"MIX-2\",\"gamma\",\"" + url("/gamma/empty") + "\"\r\n");
+    }
+
+    // epsilon's copy from an earlier run; the log names its date, 2026/12/06
+    // 23:15:00 local time.
+    void writeCachedCopy() {
+        const auto path = data_ / "epsilon_rlist2.shtml";
+        WriteFile(path, ReadFile(SourceDir() / "pulsegrid/tests/data/epsilon_rlist2.shtml"));
+        std::tm when{};
+        when.tm_year = 2026 - 1900;
+        when.tm_mon = 11;
+        when.tm_mday = 6;
+        when.tm_hour = 23;
+        when.tm_min = 15;
+        when.tm_isdst = -1;
+        const std::time_t stamp = std::mktime(&when);
+        const timespec times[2] = {{stamp, 0}, {stamp, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
+
+    // Every file of the data folder with its content.
+    std::map<std::string, std::string> files() const {
+        std::map<std::string, std::string> out;
+        for (const auto& entry : std::filesystem::directory_iterator(data_.path()))
+            out[entry.path().filename().string()] = ReadFile(entry.path());
+        return out;
     }
 
     // The web pages carry the pingers' addresses, whose port changes per run.
@@ -63,6 +103,29 @@ TEST_F(GoldenRun, HyperWritesEveryPageOfEveryTypeByteForByte) {
             ExpectGolden(ReadFile(data_ / ("Comp_RC_" + type + ".txt")), golden("hyper/Comp_RC_" + type + ".txt"));
     }
     ExpectGolden(log(), golden("hyper/Pulsegrid.log"));
+}
+
+// Fetching one pinger at a time or all at once (beta slow, epsilon down)
+// leaves the same files and writes the same log.
+TEST_F(GoldenRun, OneAtATimeAndAllAtOnceLeaveTheSameFilesAndLog) {
+    const DownloadLimits saved = CurrentDownloadLimits();
+    const auto before = files();
+    std::map<int, std::map<std::string, std::string>> after;
+    for (const int inFlight : {1, 16}) {
+        SCOPED_TRACE(inFlight);
+        for (const auto& [name, content] : before) WriteFile(data_ / name, content);
+        for (const auto& entry : std::filesystem::directory_iterator(data_.path()))
+            if (!before.count(entry.path().filename().string())) std::filesystem::remove(entry.path());
+        writeCachedCopy();
+        feedback_.log().reset();
+        CurrentDownloadLimits().maxInFlight = inFlight;
+        workbench().HYPER();
+        for (const auto& [name, content] : files()) after[inFlight][name] = withoutPort(content);
+        ExpectGolden(log(), golden("hyper/Pulsegrid.log"));
+    }
+    CurrentDownloadLimits() = saved;
+    EXPECT_EQ(after[1], after[16]);
+    for (const auto& [name, content] : after[16]) EXPECT_EQ(name.find(".part-"), std::string::npos) << name;
 }
 
 TEST_F(GoldenRun, DumpsOfAFinishedGridAreWrittenReadBackAndWrittenAgainAlike) {
@@ -109,10 +172,11 @@ TEST_F(GoldenRun, UnreachablePingersKeepTheirCachedCopyAndBadNicksMakeNoFile) {
     workbench().RESET();
     workbench().chooseType(0);
     workbench().press("LOA_Pingers");
-    // beta's second record replaced its file, the first record's URL is kept.
+    // beta's second record is not fetched: its first record's page and URL stay together.
     EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "4");
     EXPECT_EQ(workbench().table(kPingersTable).text(kPingerUrl, 0), url("/beta/rlist.html"));
-    EXPECT_EQ(server_.hits("/beta/rlist-mirror.html"), 1);
+    EXPECT_EQ(ReadFile(data_ / "beta_rlist.shtml"), ReadFile(SourceDir() / "pulsegrid/tests/data/beta_rlist.html"));
+    EXPECT_EQ(server_.hits("/beta/rlist-mirror.html"), 0);
     EXPECT_FALSE(std::filesystem::exists(data_.path().parent_path() / "evil_rlist.shtml"));
     EXPECT_NE(log().find("\"../evil PGP-1 skipped: the nick is not a usable file name\""), std::string::npos);
 

@@ -60,6 +60,7 @@ inline bool WritePage(WorkbenchCore& wb, const std::string& name, const std::str
     const auto path = wb.dataPath(name);
     if (WriteFileAtomically(path, content)) return true;
     wb.messages().critical(path.string() + " cannot be written");
+    wb.notePageNotWritten(path);
     return false;
 }
 

@@ -1,47 +1,145 @@
 #include "workbench/PingerSteps.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <ctime>
+#include <limits>
+#include <optional>
 #include <unordered_set>
 
 #include "core/Common.h"
 #include "core/PingersList.h"
+#include "core/Transfers.h"
 #include "core/UrlToFile.h"
+#include "core/WholeFile.h"
 
 namespace parlux {
+
+namespace {
+
+// The copy already on disk before a download: its local modification time,
+// or nothing when there is none worth the name (missing or empty).
+std::optional<DateTime> EarlierCopy(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) return std::nullopt;
+    std::tm parts{};
+    ::localtime_r(&info.st_mtime, &parts);
+    return MakeDateTime(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
+                        parts.tm_sec);
+}
+
+std::int32_t ClampBytes(std::int64_t bytes) {
+    return static_cast<std::int32_t>(std::min<std::int64_t>(bytes, std::numeric_limits<std::int32_t>::max()));
+}
+
+// The lines after "Downloading ": the bytes that came, or why none did and
+// what is used instead.
+void ReportDownload(WorkbenchCore& wb, const std::string& type, const std::string& nick,
+                    const TransferResult& result, const std::optional<DateTime>& earlier) {
+    const std::int32_t bytes = result.ok ? ClampBytes(result.bytes) : 0;
+    if (bytes != 0) wb.detail(nick + " " + type + " Downloaded, " + std::to_string(bytes) + " Bytes");
+    if (result.ok) return;
+    wb.detail(nick + " " + type + " not downloaded: " + result.error + "; " +
+              (earlier ? "the copy of " + FormatStamp(*earlier) + " is used" : std::string("no earlier copy")));
+    wb.noteNotDownloaded(nick + " " + type, result.error);
+}
+
+}  // namespace
 
 bool DownloadPinger(WorkbenchCore& wb, const std::string& type, const std::string& nick, const std::string& url,
                     const std::filesystem::path& path) {
     wb.detail(nick + " " + type + " Downloading ");
-    const std::int32_t bytes = UrlToFile(url, path);
-    if (bytes == 0) return false;
-    wb.detail(nick + " " + type + " Downloaded, " + std::to_string(bytes) + " Bytes");
-    return true;
+    const auto earlier = EarlierCopy(path);
+    const auto result = RunTransfers({TransferRequest{url, TransferMode::File, path}}, 1).front();
+    ReportDownload(wb, type, nick, result, earlier);
+    return result.ok && result.bytes != 0;
 }
 
 long LoadPingersStep(WorkbenchCore& wb, int columns) {
     Table& pingers = wb.table(kPingersTable);
     pingers.reset();
+    const std::string& type = wb.statsType();
     const auto listPath = wb.dataPath("Pingers.lst");
     std::string failure;
     const auto list = ReadPingersList(listPath, &failure);
+
+    // What a killed run left behind: this program's scratch files, and those
+    // of the older naming beside this type's files.
+    std::vector<std::string> fileNames;
+    if (list) {
+        for (const auto& record : list->records)
+            if (record.type == type && UsableNick(record.nick)) fileNames.push_back(StatsFileName(type, record.nick));
+    }
+    RemoveStaleScratchFiles(wb.dataFolder(), fileNames);
+
     if (!list) {
         wb.messages().critical(failure);
+        wb.noteListMissing(listPath.string());
         return 0;
     }
     if (!list->warning.empty()) wb.detail(list->warning);
 
-    std::unordered_set<std::string> seen;
-    for (const auto& record : list->records) {
-        if (record.type != wb.statsType()) continue;
-        if (!UsableNick(record.nick)) {
+    // The first record of each usable nick is fetched, all of them at once;
+    // a later record of a nick already loaded is not fetched at all.
+    enum class Plan { Skip, Unusable, Fetch, Later };
+    const auto& records = list->records;
+    std::vector<Plan> plans(records.size(), Plan::Skip);
+    std::vector<std::size_t> requestOf(records.size(), 0);
+    std::vector<TransferRequest> requests;
+    std::vector<std::optional<DateTime>> earlier;
+    {
+        std::unordered_set<std::string> planned;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const auto& record = records[i];
+            if (record.type != type) continue;
+            if (!UsableNick(record.nick)) {
+                plans[i] = Plan::Unusable;
+            } else if (!planned.insert(record.nick).second) {
+                plans[i] = Plan::Later;
+            } else {
+                plans[i] = Plan::Fetch;
+                requestOf[i] = requests.size();
+                const auto path = wb.dataPath(StatsFileName(type, record.nick));
+                earlier.push_back(EarlierCopy(path));
+                requests.push_back(TransferRequest{record.url, TransferMode::File, path});
+            }
+        }
+    }
+    const auto results = RunTransfers(requests, CurrentDownloadLimits().maxInFlight);
+
+    // The lines and rows, in the order of the list, as one download after
+    // another gives them.
+    std::unordered_set<std::string> loaded;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (plans[i] == Plan::Skip) continue;
+        const auto& record = records[i];
+        if (plans[i] == Plan::Unusable) {
             wb.detail(record.nick + " " + record.type + " skipped: the nick is not a usable file name");
             continue;
         }
-        const auto path = wb.dataPath(StatsFileName(record.type, record.nick));
-        DownloadPinger(wb, record.type, record.nick, record.url, path);
+        const auto path = wb.dataPath(StatsFileName(type, record.nick));
+        switch (plans[i]) {
+        case Plan::Skip:
+        case Plan::Unusable:
+            continue;
+        case Plan::Later:
+            if (loaded.count(record.nick)) {
+                wb.detail(record.nick + " " + type + " listed again: the first record kept");
+                continue;
+            }
+            // The first record left no file at all: this one may still give one.
+            DownloadPinger(wb, type, record.nick, record.url, path);
+            break;
+        case Plan::Fetch:
+            wb.detail(record.nick + " " + type + " Downloading ");
+            ReportDownload(wb, type, record.nick, results[requestOf[i]], earlier[requestOf[i]]);
+            break;
+        }
         std::error_code ec;
         if (!std::filesystem::exists(path, ec)) continue;
-        if (!seen.insert(record.nick).second) continue;  // the first record of a nick wins
+        if (!loaded.insert(record.nick).second) continue;
         const int row = pingers.addRow(columns);
         pingers.setText(kListNick, row, record.nick);
         pingers.setText(kListUrl, row, record.url);
@@ -60,8 +158,13 @@ long FixLineEndsStep(WorkbenchCore& wb) {
         std::int32_t length = 0, firstLine = 0;
         try {
             LfToCrLf(path, length, firstLine, wb.messages());
-        } catch (const std::filesystem::filesystem_error&) {
-            wb.messages().critical(path.string() + " Not found");
+        } catch (const LineEndRewriteError& e) {
+            // Read, but the repaired file could not replace it: the old one stays.
+            wb.messages().critical(path.string() + " cannot be rewritten: " + e.code().message());
+            continue;
+        } catch (const std::filesystem::filesystem_error& e) {
+            // Missing, or not a regular file (never waited on).
+            wb.messages().critical(detail::ReadFailureText(path, e.code()));
         }
         wb.detail(nick + " " + type + " succesfully LfToCrLf 'ed " + std::to_string(length) + " " +
                   std::to_string(firstLine));

@@ -77,6 +77,7 @@ void WorkbenchCore::press(const std::string& actionName) {
         completed += " - " + text;
     }
     FeedBack(feedback(), completed, detailText, 0);
+    feedback().endOfStep();
 }
 
 void WorkbenchCore::SUPER() {
@@ -94,9 +95,24 @@ void WorkbenchCore::SUPER() {
     RESET();
     for (const auto& action : description_.actions) press(action.name);
     FeedBack(feedback(), "SUPER Completed: " + statsType_, " ", 500);
+    feedback().endOfStep();
+}
+
+std::string RunReport::summary(const std::string& program) const {
+    if (notDownloaded.empty() && !failed()) return {};
+    auto count = [](std::size_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string out = program + " FULL_AUTO: " + count(notDownloaded.size(), "pinger not reached", "pingers not reached") +
+                      ", " + count(pagesNotWritten.size(), "page not written", "pages not written") + "\n";
+    if (!listMissing.empty()) out += "  list missing: " + listMissing + "\n";
+    for (const auto& [what, why] : notDownloaded) out += "  not reached: " + what + " (" + why + ")\n";
+    for (const auto& page : pagesNotWritten) out += "  not written: " + page + "\n";
+    return out;
 }
 
 void WorkbenchCore::HYPER() {
+    report_ = RunReport{};
     FeedBack(feedback(), "HYPER in Progress: ", " ", 0);
     if (description_.types.empty()) {
         SUPER();
@@ -109,6 +125,7 @@ void WorkbenchCore::HYPER() {
     RESET();
     if (!description_.followUpProgram.empty()) startFollowUp();
     FeedBack(feedback(), "HYPER Completed: ", " ", 1000);
+    feedback().endOfStep();
 }
 
 std::vector<std::string> WorkbenchCore::resetBoxes() const {
@@ -132,6 +149,7 @@ void WorkbenchCore::RESET() {
     for (const auto& name : resetBoxes()) setBox(name, "");
     setChoiceEnabled(true);
     FeedBack(feedback(), "RESET Completed: " + statsType_, " ", 0);
+    feedback().endOfStep();
 }
 
 void WorkbenchCore::startFollowUp() {
@@ -140,6 +158,7 @@ void WorkbenchCore::startFollowUp() {
     FeedBack(feedback(), program + " Shelling: ", " ", 0);
     launcher().start(quoted(env_.programFolder / program) + " FULL_AUTO", kShowMinimized);
     FeedBack(feedback(), program + " Shelled: ", " ", 0);
+    feedback().endOfStep();
 }
 
 int WorkbenchCore::save(int table) {

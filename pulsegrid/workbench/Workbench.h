@@ -77,6 +77,18 @@ public:
     virtual void busyChanged(bool busy) { (void)busy; }
 };
 
+// What an unattended run could not do, for its closing summary.
+struct RunReport {
+    std::vector<std::pair<std::string, std::string>> notDownloaded;  // "nick type", why
+    std::vector<std::string> pagesNotWritten;                        // paths
+    std::string listMissing;                                         // the list's path, when it was missing
+    // A page that could not be written, or no list: the run failed.
+    bool failed() const { return !pagesNotWritten.empty() || !listMissing.empty(); }
+    // The summary lines, each ending in LF: counts first, then the items;
+    // "" when there is nothing to report.
+    std::string summary(const std::string& program) const;
+};
+
 struct WorkbenchEnv {
     std::filesystem::path dataFolder;
     std::filesystem::path programFolder;
@@ -131,6 +143,15 @@ public:
     ProgramLauncher& launcher() { return *env_.launcher; }
     // The table check: shows the shared box and returns true when not loaded.
     bool notLoaded(int table);
+    // What went wrong on the way, gathered for the run's summary (HYPER
+    // starts a new one).
+    void noteNotDownloaded(const std::string& what, const std::string& reason) {
+        report_.notDownloaded.emplace_back(what, reason);
+    }
+    void notePageNotWritten(const std::filesystem::path& path) { report_.pagesNotWritten.push_back(path.string()); }
+    void noteListMissing(const std::string& path) { report_.listMissing = path; }
+    const RunReport& report() const { return report_; }
+
     // A detail line, the top line unchanged.
     void detail(const std::string& text) { feedback().feedBack("", text, 0); }
 
@@ -156,6 +177,7 @@ private:
     bool choiceEnabled_ = true;
     std::array<Table, 3> tables_;
     std::vector<std::pair<std::string, std::string>> boxes_;
+    RunReport report_;
 };
 
 // A comparer's procedures bound to the workbench. Procedures provides

@@ -245,6 +245,18 @@ TEST(CommonRunLog, FeedBackSteps) {
                                         "show LOA_Pingers in Progress: PGP-1|alpha PGP-1 Downloading ", "events",
                                         "logged " + record2, "events"}));
     EXPECT_EQ(ReadFile(dir / "p.log"), record1 + "\r\n" + record2 + "\r\n" + record2 + "\r\n");
+
+    // Page text reaches the lines: in the log and its echo a lone LF forges no
+    // record and ESC or BEL reach no terminal; the window shows them as they are.
+    display.calls.clear();
+    fs::remove(dir / "p.log");
+    lines.endOfStep();
+    const std::string top = "top\x1b]0;owned\x07", detail = "x\"\n#2003-01-01#,\"forged\",\"\r\t\x7f\xc3\xa9";
+    lines.feedBack(top, detail, 0);
+    const std::string record3 = "#2003-04-12 13:45:02#,\"top?]0;owned?\",\"x\"?#2003-01-01#,\"forged\",\"???\xc3\xa9\"";
+    EXPECT_EQ(ReadFile(dir / "p.log"), record3 + "\r\n");
+    EXPECT_EQ(display.calls,
+              (std::vector<std::string>{"show " + top + "|" + detail, "events", "logged " + record3, "events"}));
 }
 
 TEST(CommonRunLog, FeedBackLogsTheLinesAsTheyStandAfterEvents) {
@@ -262,6 +274,23 @@ TEST(CommonRunLog, FeedBackLogsTheLinesAsTheyStandAfterEvents) {
     FeedbackLines bare(RunLog(dir / "bare.log"), clock);
     bare.feedBack("top", "detail", 1000);
     EXPECT_EQ(ReadFile(dir / "bare.log"), "#2003-04-12 09:00:00#,\"top\",\"detail\"\r\n");
+}
+
+// The log is held open across the records of an action, yet every record is
+// in the file as soon as it is written; a log removed between actions comes back.
+TEST(CommonRunLog, RecordsAreOnDiskAtOnceAndTheLogReopensAfterAStep) {
+    TempDir dir;
+    FixedClock clock(MakeDateTime(2003, 4, 12, 9, 0, 0), MakeDateTime(2003, 4, 12, 9, 0, 0));
+    FeedbackLines lines(RunLog(dir / "p.log"), clock);
+    lines.feedBack("a", " ", 0);
+    EXPECT_EQ(ReadFile(dir / "p.log"), "#2003-04-12 09:00:00#,\"a\",\" \"\r\n");
+    lines.log().reset();
+    lines.feedBack("b", " ", 0);
+    EXPECT_EQ(ReadFile(dir / "p.log"), "#2003-04-12 09:00:00#,\"b\",\" \"\r\n");
+    lines.endOfStep();
+    fs::remove(dir / "p.log");
+    lines.feedBack("c", " ", 0);
+    EXPECT_EQ(ReadFile(dir / "p.log"), "#2003-04-12 09:00:00#,\"c\",\" \"\r\n");
 }
 
 // ---- offset from GMT -----------------------------------------------------------

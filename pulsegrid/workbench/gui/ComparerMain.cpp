@@ -24,7 +24,7 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
             instance.setWindow(nullptr);
         }
     } detach{feedback, messages, instance};
-    window.setEchoRecords(RunningHeadless());
+    window.setHeadless(RunningHeadless());
 
     window.centre();
     window.setViewCaptions();
@@ -53,6 +53,14 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
     });
     int code = QApplication::exec();
     if (code == 0 && window.failed()) code = 1;
+    if (commandLine == "FULL_AUTO") {
+        // Cron reads the status and mails what goes to stderr: nothing when all went well.
+        const RunReport& report = core.report();
+        const std::string summary = report.summary(core.description().program);
+        std::fwrite(summary.data(), 1, summary.size(), stderr);
+        std::fflush(stderr);
+        if (code == 0 && report.failed()) code = 1;
+    }
     return code;
 }
 

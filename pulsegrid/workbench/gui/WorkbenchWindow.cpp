@@ -326,32 +326,60 @@ void WorkbenchWindow::busyChanged(bool busy) {
 
 // ---------------------------------------------------------------- feedback
 
+// With a display the boxes always hold the current lines; headless nobody
+// sees them, and they are set only when events run. Painting and events come
+// at most once per screen frame: a line costs far less than a frame, and a
+// repaint per line kept long steps busy drawing.
 void WorkbenchWindow::showLines(const std::string& top, const std::string& detail) {
-    feedbackTop_->setText(Q(top));
-    feedbackDetail_->setText(Q(detail));
-    feedbackTop_->setCursorPosition(0);
-    feedbackDetail_->setCursorPosition(0);
+    pendingTop_ = top;
+    pendingDetail_ = detail;
+    linesPending_ = true;
+    if (!headless_) applyLines();
+}
+
+void WorkbenchWindow::applyLines() {
+    if (!linesPending_) return;
+    linesPending_ = false;
+    for (auto [box, text] : {std::pair{feedbackTop_, &pendingTop_}, std::pair{feedbackDetail_, &pendingDetail_}}) {
+        const QString line = Q(*text);
+        if (box->text() == line) continue;
+        box->setText(line);
+        box->setCursorPosition(0);
+    }
 }
 
 void WorkbenchWindow::pause(int milliseconds) {
+    // The line waited on shows for the whole pause.
+    applyLines();
+    if (!headless_) repaint();
     QElapsedTimer timer;
     timer.start();
     for (qint64 left = milliseconds; left > 0; left = milliseconds - timer.elapsed()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(left));
         QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, 10)));
     }
+    frameClock_.restart();
 }
 
 void WorkbenchWindow::processEvents() {
-    repaint();
-    QCoreApplication::processEvents();
+    constexpr qint64 kFrameMs = 16;
+    if (frameClock_.isValid() && frameClock_.elapsed() < kFrameMs) return;
+    applyLines();
+    QCoreApplication::processEvents();  // paints what changed, once
+    frameClock_.restart();
 }
 
 void WorkbenchWindow::logged(const std::string& record) {
     if (!echoRecords_) return;
     std::fwrite(record.data(), 1, record.size(), stdout);
     std::fputc('\n', stdout);
-    std::fflush(stdout);
+    // The log has every record at once; the copy on stdout goes out when an
+    // action starts or ends (before any long silence) and at least every frame.
+    if (pendingTop_ != echoedTop_ || !echoClock_.isValid() || echoClock_.elapsed() >= 16) {
+        std::fflush(stdout);
+        echoedTop_ = pendingTop_;
+        echoClock_.restart();
+    }
 }
 
 }  // namespace parlux

@@ -3,6 +3,7 @@
 // WorkbenchDescription (actions, tables, types, extra buttons), every button
 // hands over to the WorkbenchCore, and the window shows the core's state back.
 // Pulsegrid and Flaggrid differ only in their descriptions.
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <array>
@@ -57,8 +58,9 @@ public:
 
     // How files, folders and addresses are opened (ShellOpen by default).
     void setOpener(std::function<void(const QString&)> opener) { opener_ = std::move(opener); }
-    // Whether every logged feedback record is echoed to stdout (headless runs).
-    void setEchoRecords(bool echo) { echoRecords_ = echo; }
+    // A headless run: every logged feedback record is echoed to stdout, and
+    // the feedback lines are not drawn.
+    void setHeadless(bool headless) { echoRecords_ = headless_ = headless; }
 
     // --- WorkbenchView
     void boxChanged(const std::string& box, const std::string& text) override;
@@ -93,6 +95,7 @@ private:
     std::function<void(const QString&)> opener_;
     SuiteLinks links_;
     bool echoRecords_ = false;
+    bool headless_ = false;
     bool failed_ = false;
     int busyDepth_ = 0;
 
@@ -105,6 +108,15 @@ private:
     QLabel* image_ = nullptr;
     QLineEdit* feedbackTop_ = nullptr;
     QLineEdit* feedbackDetail_ = nullptr;
+
+    // Feedback lines not yet in their boxes, and when events last ran.
+    void applyLines();
+    bool linesPending_ = false;
+    std::string pendingTop_, pendingDetail_;
+    QElapsedTimer frameClock_;
+    // The top line when stdout was last flushed, and when that was.
+    std::string echoedTop_;
+    QElapsedTimer echoClock_;
 };
 
 }  // namespace parlux

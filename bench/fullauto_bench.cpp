@@ -1,0 +1,265 @@
+// Whole unattended runs of the real Pulsegrid program, headless, each timed
+// from start to exit and set against a small run, so that the fixed parts
+// (start-up, the pauses of SUPER and HYPER) drop out:
+//   downloads  20 pingers x 4 types served with 0.3 s latency, plus 2
+//              refusing hosts per type, against one pinger of one type;
+//   feedback   100,000 feedback lines (records the list skips) against a
+//              list as long that gives none;
+//   grid       60, 120 and 240 pingers x 500 remailers of one type from
+//              cached pages, against 1 x 1.
+//   build/bin/fullauto_bench [downloads|feedback|grid ...]   (all by default)
+// The pages are served by cpp-httplib on 127.0.0.1 only.
+#include <fcntl.h>
+#include <httplib.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BenchPages.h"
+#include "core/Common.h"
+
+extern char** environ;
+
+namespace parlux::bench {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRepeats = 5;  // the fastest counts: the machine is shared
+
+struct Times {
+    double wall, cpu;
+};
+
+void Write(const fs::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+// A port on 127.0.0.1 on which nothing listens.
+int RefusingPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+// Pages on 127.0.0.1, each answered after the given latency.
+class Server {
+public:
+    explicit Server(std::chrono::milliseconds latency) {
+        server_.new_task_queue = [] { return new httplib::ThreadPool(64); };
+        int listening = -1;
+        server_.set_socket_options([&listening](int sock) {
+            httplib::default_socket_options(sock);
+            listening = sock;
+        });
+        server_.Get(R"(/(\w+)/([\w-]+))", [latency](const httplib::Request& req, httplib::Response& res) {
+            std::this_thread::sleep_for(latency);
+            std::mt19937 random(static_cast<unsigned>(std::hash<std::string>{}(req.path)));
+            res.set_content(Page(static_cast<int>(req.path.size()), 50, random), "text/html");
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        if (listening >= 0) ::listen(listening, 256);  // a burst of connections at once
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~Server() {
+        server_.stop();
+        thread_.join();
+    }
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+private:
+    httplib::Server server_;
+    std::thread thread_;
+    int port_ = 0;
+};
+
+class Bench {
+public:
+    Bench() : root_(fs::temp_directory_path() / ("parlux-fullauto-bench-" + std::to_string(::getpid()))) {
+        fs::create_directories(root_ / "program");
+        fs::create_directories(root_ / "private");
+        fs::permissions(root_ / "private", fs::perms::owner_all);
+        // A program folder of its own: no Flaggrid beside it to start, and the
+        // run log kept apart from the build's.
+        fs::copy_file(ProgramFolder() / "Pulsegrid", root_ / "program" / "Pulsegrid");
+    }
+    ~Bench() {
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    // The data folder of the next run, emptied.
+    fs::path data() {
+        const fs::path folder = root_ / "data";
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        return folder;
+    }
+
+    // Seconds of the fastest of a few runs of Pulsegrid FULL_AUTO, each on a
+    // data folder that prepare() fills afresh: the time from start to exit,
+    // and the processor time it used (less disturbed by the machine's load).
+    Times run(const std::function<void(const fs::path&)>& prepare) {
+        Times best{1e9, 1e9};
+        for (int i = 0; i < kRepeats; ++i) {
+            const fs::path folder = data();
+            prepare(folder);
+            const Times t = once(folder);
+            best = {std::min(best.wall, t.wall), std::min(best.cpu, t.cpu)};
+        }
+        return best;
+    }
+
+private:
+    Times once(const fs::path& folder) {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            for (const char* drop : {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "PARLUX_DATA=", "TMPDIR=",
+                                     "XDG_RUNTIME_DIR=", "no_proxy=", "NO_PROXY="})
+                if (entry.rfind(drop, 0) == 0) goto next;
+            env.push_back(entry);
+        next:;
+        }
+        // Its own temp and runtime folders: a copy running elsewhere on the
+        // machine is not this one's first instance.
+        env.push_back("PARLUX_DATA=" + folder.string());
+        env.push_back("TMPDIR=" + (root_ / "private").string());
+        env.push_back("XDG_RUNTIME_DIR=" + (root_ / "private").string());
+        env.push_back("no_proxy=127.0.0.1");
+        env.push_back("NO_PROXY=127.0.0.1");
+        std::vector<char*> envp;
+        for (auto& entry : env) envp.push_back(entry.data());
+        envp.push_back(nullptr);
+
+        const std::string program = (root_ / "program" / "Pulsegrid").string();
+        const std::string out = (root_ / "out.txt").string(), err = (root_ / "err.txt").string();
+        std::string word = "FULL_AUTO";
+        char* argv[] = {const_cast<char*>(program.c_str()), word.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const auto start = Clock::now();
+        pid_t pid = 0;
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
+            std::perror("posix_spawn");
+            std::exit(2);
+        }
+        int status = 0;
+        struct rusage usage {};
+        ::wait4(pid, &status, 0, &usage);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        posix_spawn_file_actions_destroy(&actions);
+        if (!WIFEXITED(status)) std::fprintf(stderr, "the run did not end normally\n");
+        auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+        return {seconds, cpu(usage.ru_utime) + cpu(usage.ru_stime)};
+    }
+
+    fs::path root_;
+};
+
+void Downloads(Bench& bench) {
+    Server server(std::chrono::milliseconds(300));
+    const std::string refused = "http://127.0.0.1:" + std::to_string(RefusingPort());
+    const std::vector<std::string> types = {"PGP-1", "MIX-1", "PGP-2", "MIX-2"};
+    auto list = [&](int pingers, int typeCount, int dead) {
+        std::string text;
+        for (int t = 0; t < typeCount; ++t) {
+            for (int p = 0; p < pingers; ++p)
+                text += types[t] + "," + Nick(p) + "," + server.url("/" + Nick(p) + "/" + types[t]) + "\r\n";
+            for (int d = 0; d < dead; ++d) text += types[t] + ",dead" + std::to_string(d) + "," + refused + "/x\r\n";
+        }
+        return text;
+    };
+    const Times small = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list(1, 1, 0)); });
+    const Times large = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list(20, 4, 2)); });
+    std::printf("downloads: 20 pingers x 4 types at 0.3 s latency + 2 refusing hosts per type: %.2f s above one "
+                "pinger of one type (%.2f s against %.2f s)\n",
+                large.wall - small.wall, large.wall, small.wall);
+}
+
+void Feedback(Bench& bench) {
+    // The same list either way: records of a type that is never chosen are
+    // passed over without a word, those with a nick that cannot be a file
+    // name give one feedback line each.
+    auto list = [](const std::string& type) {
+        std::string text;
+        for (int i = 0; i < 100000; ++i) text += type + ",../skipped,http://127.0.0.1:1/x\r\n";
+        return text;
+    };
+    const Times quiet = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list("PGP-9")); });
+    const Times lines = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list("PGP-1")); });
+    std::printf("feedback: 100,000 feedback lines headless (run log and stdout): %.3f s above the same list "
+                "giving none (%.2f s against %.2f s; processor time %.3f s above)\n",
+                lines.wall - quiet.wall, lines.wall, quiet.wall, lines.cpu - quiet.cpu);
+}
+
+void Grid(Bench& bench) {
+    const std::string refused = "http://127.0.0.1:" + std::to_string(RefusingPort());
+    auto cached = [&](int pingers, int remailers) {
+        return [=](const fs::path& data) {
+            std::string list;
+            std::mt19937 random(static_cast<unsigned>(pingers));
+            for (int p = 0; p < pingers; ++p) {
+                list += "MIX-1," + Nick(p) + "," + refused + "/" + Nick(p) + "\r\n";
+                Write(data / StatsFileName("MIX-1", Nick(p)), Page(p, remailers, random));
+            }
+            Write(data / "Pingers.lst", list);
+        };
+    };
+    const Times base = bench.run(cached(1, 1));
+    Times previous{0, 0};
+    for (const int pingers : {60, 120, 240}) {
+        const Times t = bench.run(cached(pingers, 500));
+        const Times above{t.wall - base.wall, t.cpu - base.cpu};
+        std::printf("grid: %d pingers x 500 remailers (%d grid rows) of one type from cached pages: %.3f s above "
+                    "1 x 1 (processor time %.3f s)",
+                    pingers, pingers * 500, above.wall, above.cpu);
+        if (previous.wall > 0)
+            std::printf(", %.2fx the half size (processor time %.2fx)", above.wall / previous.wall,
+                        above.cpu / previous.cpu);
+        std::printf("\n");
+        previous = above;
+    }
+}
+
+}  // namespace
+}  // namespace parlux::bench
+
+int main(int argc, char** argv) {
+    using namespace parlux::bench;
+    std::vector<std::string> which(argv + 1, argv + argc);
+    if (which.empty()) which = {"downloads", "feedback", "grid"};
+    Bench bench;
+    for (const auto& name : which) {
+        if (name == "downloads") Downloads(bench);
+        else if (name == "feedback") Feedback(bench);
+        else if (name == "grid") Grid(bench);
+        else std::fprintf(stderr, "unknown: %s\n", name.c_str());
+        std::fflush(stdout);
+    }
+}

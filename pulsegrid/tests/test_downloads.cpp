@@ -1,0 +1,150 @@
+// LOA_Pingers and FIX_LfToCrLf when hosts stall, files cannot be saved or
+// repaired, and what an unattended run reports at its end.
+#include <httplib.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "PipelineFixture.h"
+#include "core/Transfers.h"
+
+namespace parlux::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class Downloads : public PipelineTest {
+protected:
+    void SetUp() override { saved_ = CurrentDownloadLimits(); }
+    void TearDown() override { CurrentDownloadLimits() = saved_; }
+
+    // The detail lines of the run log, in order.
+    std::vector<std::string> details() const {
+        std::vector<std::string> out;
+        for (const auto& line : CrLfLines(log())) {
+            const auto open = line.rfind(",\"");
+            out.push_back(withoutDataFolder(line.substr(open + 2, line.size() - open - 3)));
+        }
+        return out;
+    }
+
+    DownloadLimits saved_;
+};
+
+// Three records on a host that sends headers and then nothing: all three
+// wait at the same time, so the host costs one time-out, not three. Names
+// near the file-name limit are saved; one over it is said to be unsavable.
+TEST_F(Downloads, StalledHostsCostOneTimeOutAndUnsavableFilesSayWhy) {
+    CurrentDownloadLimits().lowSpeedTimeSeconds = 1;
+    std::mutex mutex;
+    std::condition_variable released;
+    int waiting = 0, most = 0;
+    bool done = false;
+    server_.setWorkers(8);
+    server_.handle(R"(/stall/\w+)", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("text/html", [&](std::size_t, httplib::DataSink&) {
+            std::unique_lock lock(mutex);
+            most = std::max(most, ++waiting);
+            released.wait_for(lock, 5s, [&] { return done; });
+            --waiting;
+            return false;
+        });
+    });
+    server_.serve("/page", "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\n");
+    startServer();
+    const std::string longNick(240, 'n'), tooLong(250, 't');
+    writeList("PGP-1,s1," + url("/stall/s1") + "\r\nPGP-1,s2," + url("/stall/s2") + "\r\nPGP-1,good," + url("/page") +
+              "\r\nPGP-1,s3," + url("/stall/s3") + "\r\nPGP-1," + longNick + "," + url("/page") + "\r\nPGP-1," +
+              tooLong + "," + url("/page") + "\r\n");
+    WriteFile(data_ / "s2_rlist.shtml", "");  // an empty stand-in is no earlier copy
+
+    workbench().press("LOA_Pingers");
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    released.notify_all();
+    EXPECT_EQ(most, 3);
+    // The "in Progress" and "Completed" records blank the detail line.
+    const std::vector<std::string> expected = {
+        " ",
+        "s1 PGP-1 Downloading ",
+        "s1 PGP-1 not downloaded: Timeout was reached; no earlier copy",
+        "s2 PGP-1 Downloading ",
+        "s2 PGP-1 not downloaded: Timeout was reached; no earlier copy",
+        "good PGP-1 Downloading ",
+        "good PGP-1 Downloaded, 43 Bytes",
+        "s3 PGP-1 Downloading ",
+        "s3 PGP-1 not downloaded: Timeout was reached; no earlier copy",
+        longNick + " PGP-1 Downloading ",
+        longNick + " PGP-1 Downloaded, 43 Bytes",
+        tooLong + " PGP-1 Downloading ",
+        tooLong + " PGP-1 not downloaded: cannot save <data>/" + tooLong + "_rlist.shtml: File name too long; no earlier copy",
+        " ",
+    };
+    EXPECT_EQ(details(), expected);
+    EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "5");
+    server_.stop();
+}
+
+// A repair that cannot be written (here: a file-size limit, as a full disk
+// would) says so, keeps the file and writes no success line for it.
+TEST_F(Downloads, ARepairThatCannotBeWrittenSaysSoAndKeepsTheFile) {
+    const std::string longLf = "Last update: Fri 30 Nov 2012 10:20:00 GMT" + std::string(200, '-') + "\n" +
+                               std::string(1500, 'x') + "\nend\n";
+    server_.serve("/lf", longLf);
+    server_.serve("/crlf", "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\n");
+    startServer();
+    writeList("PGP-1,lf," + url("/lf") + "\r\nPGP-1,crlf," + url("/crlf") + "\r\n");
+    workbench().press("LOA_Pingers");
+
+    struct rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = longLf.size() + 1;  // the repaired file is longer by one CR per line
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    workbench().press("FIX_LfToCrLf");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(messages(), std::vector<std::string>{"<data>/lf_rlist.shtml cannot be rewritten: File too large"});
+    EXPECT_EQ(ReadFile(data_ / "lf_rlist.shtml"), longLf);
+    const auto lines = details();
+    const std::vector<std::string> fix(lines.end() - 4, lines.end() - 1);
+    EXPECT_EQ(fix, (std::vector<std::string>{"lf PGP-1 being LfToCrLf 'ed", "crlf PGP-1 being LfToCrLf 'ed",
+                                             "crlf PGP-1 succesfully LfToCrLf 'ed 43 41"}));
+}
+
+// What an unattended run could not do, summed up at its end.
+TEST_F(Downloads, TheRunReportCountsPingersNotReachedAndPagesNotWritten) {
+    workbench().HYPER();  // no list at all
+    EXPECT_TRUE(workbench().report().failed());
+    EXPECT_EQ(withoutDataFolder(workbench().report().summary("Pulsegrid")),
+              "Pulsegrid FULL_AUTO: 0 pingers not reached, 0 pages not written\n"
+              "  list missing: <data>/Pingers.lst\n");
+
+    server_.serve("/page", "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nh\r\n-----\r\nalpha   1\r\n");
+    server_.serve("/gone", "Not Found", 404);
+    startServer();
+    writeList("PGP-1,p1," + url("/page") + "\r\nPGP-1,p2," + url("/gone") + "\r\nMIX-1,p1," + url("/page") + "\r\n");
+    std::filesystem::create_directory(data_ / "Comp_RS_PGP-1.txt");  // a page that cannot replace it
+    workbench().HYPER();
+    EXPECT_TRUE(workbench().report().failed());
+    EXPECT_EQ(withoutDataFolder(workbench().report().summary("Pulsegrid")),
+              "Pulsegrid FULL_AUTO: 1 pinger not reached, 1 page not written\n"
+              "  not reached: p2 PGP-1 (HTTP status 404)\n"
+              "  not written: <data>/Comp_RS_PGP-1.txt\n");
+
+    std::filesystem::remove(data_ / "Comp_RS_PGP-1.txt");
+    writeList("PGP-1,p1," + url("/page") + "\r\n");
+    workbench().HYPER();
+    EXPECT_FALSE(workbench().report().failed());
+    EXPECT_EQ(workbench().report().summary("Pulsegrid"), "");  // a clean run says nothing
+}
+
+}  // namespace
+}  // namespace parlux::test
