@@ -7,6 +7,7 @@
 #include "StatsComparer.h"
 #include "core/Common.h"
 #include "core/SiteConfig.h"
+#include "core/SitePage.h"
 #include "workbench/TextLines.h"
 
 namespace parlux {
@@ -195,31 +196,14 @@ std::string DirectWebPage(const StatsPageInput& in) {
     std::string p;
     p.reserve(static_cast<std::size_t>(cells.pingerCount()) * cells.remailerCount() * 80 + 4096);
     auto line = [&p](const std::string& text) { p.append(text).append(kCrLf); };
-    line("<html>");
-    line("");
-    line("<head>");
-    line("<title>Quill 's Parlux Page</title>");
-    line("<meta name=\"Description\" content=\"Comparison between Statistics from different Remailer pingers\">");
-    line("<meta name=\"Keywords\"");
-    line("content=\"stats, statistics, remailer, ,comparison, pingers, reliability, anonymous, nym, mixmaster, PGP\">");
-    line("</head>");
-    line("");
-    line("<body background=\"../bkg_1.jpg\">");
-    line("");
-    line("<h1 align=\"center\"><img src=\"../Spiro01.gif\" align=\"left\" width=\"25\" height=\"25\">"
-         "<font color=\"#FF0000\">Quill's Parlux</font></h1>");
-    line("");
-    line("<align=\"left\"><img src=\"../sep_Looker_1.gif\">");
+    p += site::PageHead("Comparison between Statistics from different Remailer pingers",
+                        "stats, statistics, remailer, ,comparison, pingers, reliability, anonymous, nym, mixmaster, PGP");
     line("<h3 align=\"left\"><font color=\"#008000\">Direct Comparison (Pinger-Pinged) (Stats) " + in.type + " __ __ " +
          in.stamp + " GMT" + ".</font></h3>");
     line("<font color=\"#FF00FF\">Cached Data only available at <a href=\"" + site + "/Parlux/index.html" + "\"> " +
          site + "/Parlux/Pingers.html" + " </a> i.e. NOT on mirrors.</font><br>");
-    line("<font color=\"#FF00FF\">Please <a href=\"mailto:" + std::string(site::kMailAddress) +
-         "?Subject=Parlux Page\"><img src=\"../E-Mail-1.gif\" border=\"0\" width=\"25\" height=\"25\"> E-mail me </a>"
-         " if you want to be included / a link is wrong.</font><br>");
-    line("<br>");
-    line("<div align=\"left\">");
-    line("<table border=\"1\" cellspacing=\"1\" width=\"100%\" height=\"100\" background=\"../bkg_BWCircuit.gif\">");
+    p += site::MailNotice();
+    p += site::TableStart();
     line("  <tr>");
     line(td + " </td>");
     for (int i = 0; i < cells.pingerCount(); ++i) {
@@ -248,11 +232,7 @@ std::string DirectWebPage(const StatsPageInput& in) {
     }
     line("</table>");
     line("</div>");
-    line("");
-    line("<hr>");
-    line("<p align=\"center\">Back to <a HREF=\"index.html\">Parlux's Index</a> or <a HREF=\"../index.html\">Root "
-         "Index</a> or <a HREF=\"../Main.html\">Root Main</a> Pages</p>");
-    line("</html>");
+    p += site::PageFoot();
     return p;
 }
 

@@ -9,6 +9,7 @@
 #include "core/Common.h"
 #include "core/QuickSort.h"
 #include "core/SiteConfig.h"
+#include "core/SitePage.h"
 #include "core/StampDate.h"
 #include "core/WholeFile.h"
 
@@ -216,22 +217,9 @@ std::string PingersPage(const Table& links, const Table* uploads, const PingersB
     const std::string datesPage = std::string(site::kPrimarySite) + "/Parlux/PingersX.html";
 
     PageText page;
-    page.line("<html>");
-    page.line("");
-    page.line("<head>");
-    page.line("<title>Quill 's Parlux Page</title>");
-    page.line("<meta name=\"Description\" content=\"Comparison between Informations from different Remailer Pingers\">");
-    page.line("<meta name=\"Keywords\"");
-    page.line("content=\"Parlux, Stats, statistics, remailer, comparison, pingers, reliability, anonymous, nym, "
-              "mixmaster, PGP, MIX\">");
-    page.line("</head>");
-    page.line("");
-    page.line("<body background=\"../bkg_1.jpg\">");
-    page.line("");
-    page.line("<h1 align=\"center\"><img src=\"../Spiro01.gif\" align=\"left\" width=\"25\" height=\"25\"><font "
-              "color=\"#FF0000\">Quill's Parlux</font></h1>");
-    page.line("");
-    page.line("<align=\"left\"><img src=\"../sep_Looker_1.gif\">");
+    page << site::PageHead("Comparison between Informations from different Remailer Pingers",
+                           "Parlux, Stats, statistics, remailer, comparison, pingers, reliability, anonymous, nym, "
+                           "mixmaster, PGP, MIX");
     if (!uploads) {
         page.line("<h3 align=\"left\"><font color=\"#008000\">List of Referenced Pingers, with LINKS.</font></h3>");
         page << "<font color=\"#FF00FF\">Cached Data only available at <a href=\"" << plainPage << "\"> " << plainPage
@@ -250,14 +238,7 @@ std::string PingersPage(const Table& links, const Table* uploads, const PingersB
              << "\">List of Referenced Pingers, with LINKS.</a></font><br>";
         page.end();
     }
-    page << "<font color=\"#FF00FF\">Please <a href=\"mailto:" << site::kMailAddress
-         << "?Subject=Parlux Page\"><img src=\"../E-Mail-1.gif\" border=\"0\" width=\"25\" height=\"25\"> E-mail me "
-            "</a> if you want to be included / a link is wrong.</font><br>";
-    page.end();
-    page.line("<br>");
-    page.line("<div align=\"left\">");
-    page.line("<table border=\"1\" cellspacing=\"1\" width=\"100%\" height=\"100\" "
-              "background=\"../bkg_BWCircuit.gif\">");
+    page << site::MailNotice() << site::TableStart();
     HeaderRows(page);
     if (links.loaded())
         for (int row = 0; row < links.rowCount(); ++row)
@@ -267,11 +248,7 @@ std::string PingersPage(const Table& links, const Table* uploads, const PingersB
     page << "<p><strong><em><u><big><font color=\"FF8000\">Generated: " << GeneratedStamp(localNow)
          << "</font></big></u></em></strong><br>";
     page.end();
-    page.line("");
-    page.line("<hr>");
-    page.line("<p align=\"center\">Back to <a HREF=\"index.html\">Parlux's Index</a> or <a HREF=\"../index.html\">Root "
-              "Index</a> or <a HREF=\"../Main.html\">Root Main</a> Pages</p>");
-    page.line("</html>");
+    page << site::PageFoot();
     return page.take();
 }
 

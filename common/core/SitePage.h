@@ -1,0 +1,20 @@
+#pragma once
+// The frame every web page of the site shares: the head and title block, the
+// mail notice, the opening of the results table and the links back to the
+// site's indexes. Each piece is whole CR LF lines.
+#include <string>
+#include <string_view>
+
+namespace parlux::site {
+
+// From "<html>" to the separator image under the title, with the page's own
+// description and keywords.
+std::string PageHead(std::string_view description, std::string_view keywords);
+// "Please E-mail me if you want to be included / a link is wrong."
+std::string MailNotice();
+// The blank line, the left-aligned block and the opening of the results table.
+std::string TableStart();
+// An empty line, the rule, the links back to the indexes and "</html>".
+std::string PageFoot();
+
+}  // namespace parlux::site
