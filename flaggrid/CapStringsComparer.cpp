@@ -1,5 +1,7 @@
 #include "CapStringsComparer.h"
 
+#include <algorithm>
+
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -121,6 +123,9 @@ long CapStringsProcedures::LOA_Pingers() {
         return 0;
     }
     if (!list->warning.empty()) wb_.detail(list->warning);
+    if (std::none_of(list->records.begin(), list->records.end(),
+                     [](const PingerRecord& record) { return ComparedType(record.type); }))
+        wb_.noteNothingListed();
 
     // nick -> its row and the full-resolution time of the page now in it.
     std::unordered_map<std::string, std::pair<int, fs::file_time_type>> chosen;

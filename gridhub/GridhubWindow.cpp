@@ -110,7 +110,7 @@ GridhubWindow::GridhubWindow(SuiteLinks links, QWidget* parent) : QMainWindow(pa
                                       {"Pingers.html", 3, 3}},
                                      links_,
                                      [this] {
-                                         CopyFilesOver(links_.programFolder, links_.dataFolder, gridhub::kCopiedFiles,
+                                         CopyFilesOver(links_.me(), links_.dataFolder, gridhub::kCopiedFiles,
                                                        links_.messages());
                                      },
                                      viewButtons_);
@@ -282,7 +282,20 @@ bool GridhubWindow::start(const std::string& commandLine) {
     for (int i = 0; i < 3; ++i) searchBoxes_[i]->setPixmap(SearchPicture(letters[i], style()));
     if (commandLine == "FULL_AUTO") {
         fullAuto_ = true;
-        hyperAndClose();
+        // The programs it starts would each fail on their own, unseen: say
+        // once, before starting any, what is missing.
+        std::error_code ec;
+        const fs::path list = links_.dataFolder / "Pingers.lst";
+        if (!fs::is_directory(links_.dataFolder, ec)) {
+            links_.messages().critical(links_.dataFolder.string() + " Not found (the data folder): nothing started");
+            failed_ = true;
+        } else if (!fs::is_regular_file(list, ec)) {
+            links_.messages().critical(list.string() + " Not found: nothing started");
+            failed_ = true;
+        } else {
+            hyper();
+        }
+        close();
         return false;
     }
     show();

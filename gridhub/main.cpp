@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
             GridhubWindow* shown = nullptr;
             GridhubWindow window(SuiteLinks{[&shown](const QString& target) { ShellOpen(shown, target); },
                                             &StartDetached, [&messages]() -> MessageSink& { return messages; },
-                                            ProgramFolder(), DataFolder()});
+                                            ProgramFolder(), DataFolder(), MeFolder()});
             shown = &window;
             messages.setParent(&window);
             instance->setWindow(&window);

@@ -191,7 +191,7 @@ std::string ReverseCapsPage(const StatsPageInput& in) {
 std::string DirectWebPage(const StatsPageInput& in) {
     const Cells cells(in);
     const bool v1 = IsVersion1(in.type);
-    const std::string site(site::kPrimarySite);
+    const std::string site = site::Current().site;
     const std::string td = "    <td width=\"40\" height=\"34\">";
     std::string p;
     p.reserve(static_cast<std::size_t>(cells.pingerCount()) * cells.remailerCount() * 80 + 4096);

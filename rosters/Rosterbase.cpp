@@ -1,19 +1,32 @@
 // Rosterbase: writes Pingers.html in the data folder from Pingers.lst and
 // PingersBad.lst, then ends. No window, no log, no output unless something
-// fails. The command line is ignored.
+// fails. The command line is ignored (but for --help and --version).
 #include <iostream>
+#include <memory>
 
 #include "Rosters.h"
 #include "core/Common.h"
+#include "core/ProgramRun.h"
 #include "desktop/Desktop.h"
 #include "gui/Report.h"
 
 int main(int argc, char** argv) {
-    parlux::PrepareDisplay();
-    parlux::rosters::ReportSink messages(argc, argv);
+    using namespace parlux;
+    SetStderrProgram("Rosterbase");
+    if (const auto code = StandardOption("Rosterbase", argc, argv, std::cout)) return *code;
+    const StderrLines lines;
+    PrepareDisplay();
+    rosters::ReportSink messages(argc, argv);
     try {
-        return parlux::rosters::RunRosterbase(parlux::DataFolder(), parlux::SystemClock(), messages, std::cerr);
-    } catch (const parlux::DataFolderError& e) {
+        const auto folder = DataFolder();
+        std::unique_ptr<DataFolderLock> lock;
+        std::string problem;
+        if (!OpenDataFolder("Rosterbase", folder, lock, problem)) {
+            messages.critical(problem);
+            return 1;
+        }
+        return rosters::RunRosterbase(folder, SystemClock(), messages, std::cerr);
+    } catch (const DataFolderError& e) {
         messages.critical(e.what());
         return 1;
     }

@@ -1,23 +1,38 @@
 // Rostermark: asks the pingers' web servers when each listed file was last
 // uploaded, writes PingersX.html in the data folder and closes its window.
-// The command line is ignored.
+// The command line is ignored (but for --help and --version).
 #include <QApplication>
+#include <iostream>
+#include <memory>
 
 #include "HeaderProbe.h"
 #include "core/Common.h"
+#include "core/ProgramRun.h"
 #include "desktop/Desktop.h"
 #include "gui/Report.h"
 #include "gui/RostermarkWindow.h"
 
 int main(int argc, char** argv) {
-    parlux::PrepareDisplay();
+    using namespace parlux;
+    SetStderrProgram("Rostermark");
+    if (const auto code = StandardOption("Rostermark", argc, argv, std::cout)) return *code;
+    const StderrLines lines;
+    PrepareDisplay();
     QApplication app(argc, argv);
-    parlux::rosters::ReportSink messages(argc, argv);
-    parlux::rosters::RostermarkWindow window;
+    QApplication::setApplicationName("Rostermark");
+    QGuiApplication::setDesktopFileName("parlux-rostermark");
+    rosters::ReportSink messages(argc, argv);
     try {
-        return parlux::rosters::RunRostermarkWindow(window, parlux::DataFolder(), messages,
-                                                    parlux::rosters::ProbeHeaders, parlux::RunningHeadless());
-    } catch (const parlux::DataFolderError& e) {
+        const auto folder = DataFolder();
+        std::unique_ptr<DataFolderLock> lock;
+        std::string problem;
+        if (!OpenDataFolder("Rostermark", folder, lock, problem)) {
+            messages.critical(problem);
+            return 1;
+        }
+        rosters::RostermarkWindow window;
+        return rosters::RunRostermarkWindow(window, folder, messages, rosters::ProbeHeaders, RunningHeadless());
+    } catch (const DataFolderError& e) {
         messages.critical(e.what());
         return 1;
     }

@@ -213,8 +213,8 @@ void BodyRow(PageText& page, const Table& links, const Table* uploads, int row, 
 }  // namespace
 
 std::string PingersPage(const Table& links, const Table* uploads, const PingersBad& bad, DateTime localNow) {
-    const std::string plainPage = std::string(site::kPrimarySite) + "/Parlux/Pingers.html";
-    const std::string datesPage = std::string(site::kPrimarySite) + "/Parlux/PingersX.html";
+    const std::string plainPage = site::Current().site + "/Parlux/Pingers.html";
+    const std::string datesPage = site::Current().site + "/Parlux/PingersX.html";
 
     PageText page;
     page << site::PageHead("Comparison between Informations from different Remailer Pingers",

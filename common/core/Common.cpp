@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <system_error>
@@ -96,20 +98,83 @@ fs::path ProgramFolder() { return ExecutablePath().parent_path(); }
 
 std::string ProgramName() { return ExecutablePath().stem().string(); }
 
+namespace {
+
+// The user's home: $HOME, else the password database's entry; "" without one.
+fs::path HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    const passwd* entry = ::getpwuid(::geteuid());
+    if (entry && entry->pw_dir && *entry->pw_dir) return entry->pw_dir;
+    return {};
+}
+
+// $<variable> when it is an absolute path, else home / fallback; "" without a home.
+fs::path XdgFolder(const char* variable, const char* fallback) {
+    if (const char* xdg = std::getenv(variable); xdg && *xdg == '/') return xdg;
+    const fs::path home = HomeFolder();
+    return home.empty() ? fs::path() : home / fallback;
+}
+
+}  // namespace
+
+bool ProgramFolderIsOwn(const fs::path& folder) {
+    struct stat info {};
+    if (folder.empty() || ::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    if (info.st_uid != ::geteuid() || ::access(folder.c_str(), W_OK) != 0) return false;
+    std::error_code ec;
+    const fs::path real = fs::weakly_canonical(folder, ec);
+    if (ec) return false;
+    for (const char* system : {"/usr", "/bin", "/sbin", "/lib", "/lib64", "/opt", "/etc", "/snap"}) {
+        const fs::path top(system);
+        if (std::mismatch(top.begin(), top.end(), real.begin(), real.end()).first == top.end()) return false;
+    }
+    return !fs::exists(real.parent_path() / "share" / "doc" / "parlux", ec);
+}
+
 fs::path RunLogPath(const fs::path& programFolder, const std::string& programName) {
     const std::string name = programName + ".log";
-    if (::access(programFolder.c_str(), W_OK) == 0) return programFolder / name;
-    fs::path state;
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/')
-        state = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        state = fs::path(home) / ".local" / "state";
-    else
-        return programFolder / name;  // nowhere better: the log says why it cannot be written
+    if (ProgramFolderIsOwn(programFolder)) return programFolder / name;
+    const fs::path state = XdgFolder("XDG_STATE_HOME", ".local/state");
+    // Without a home there is nowhere to keep it: the log says why it cannot be written.
+    if (state.empty()) return fs::path("/nonexistent") / name;
     std::error_code ec;
     fs::create_directories(state / "parlux", ec);
     return state / "parlux" / name;
 }
+
+const char* const kPingersListTemplate =
+    "# Pingers.lst: the pingers compared, one record a line, three fields\r\n"
+    "# separated by commas, each in double quotes: the file's type, the pinger's\r\n"
+    "# nick (it names the downloaded copies) and the address of the file.\r\n"
+    "# Types: PGP-1, MIX-1, PGP-2, MIX-2 (remailer lists), K-RSA, K-DSS, K-TY2,\r\n"
+    "# K-MIX (key files). Lines starting with # are comments. For example:\r\n"
+    "#\r\n"
+    "# \"MIX-2\",\"alpha\",\"http://pinger.example.net/stats/mlist2.html\"\r\n"
+    "# \"K-TY2\",\"alpha\",\"http://pinger.example.net/stats/type2.list\"\r\n"
+    "#\r\n"
+    "# The \">>\" buttons copy this file into the data folder.\r\n";
+
+fs::path MeFolder(const fs::path& programFolder) {
+    if (ProgramFolderIsOwn(programFolder)) return programFolder;
+    const fs::path config = XdgFolder("XDG_CONFIG_HOME", ".config");
+    if (config.empty()) return programFolder;  // nothing of the user's own: read only, never written
+    const fs::path me = config / "parlux";
+    std::error_code ec;
+    if (!fs::is_directory(me, ec)) {
+        fs::create_directories(me, ec);
+        if (ec) return me;
+        const fs::path list = me / "Pingers.lst";
+        const int fd = ::open(list.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            const std::string text = kPingersListTemplate;
+            [[maybe_unused]] const ssize_t n = ::write(fd, text.data(), text.size());
+            ::close(fd);
+        }
+    }
+    return me;
+}
+
+fs::path MeFolder() { return MeFolder(ProgramFolder()); }
 
 fs::path RunLogPath() { return RunLogPath(ProgramFolder(), ProgramName()); }
 

@@ -51,12 +51,29 @@ std::filesystem::path DataPath(std::string_view name);
 // The folder of the running executable, and its file name without extension.
 std::filesystem::path ProgramFolder();
 std::string ProgramName();
-// ProgramFolder() / (ProgramName() + ".log"); when the program folder cannot
-// be written (an installed program run by a user), the same name in the
-// user's state folder ($XDG_STATE_HOME/parlux, or ~/.local/state/parlux).
+// Whether a program folder is the user's own to write in: a build tree of
+// theirs. Not so when another user owns it, when it cannot be written, when
+// it lies among the system's programs (/usr, /bin, /opt ..., also for root,
+// who owns those) or beside an installed suite's documentation
+// (../share/doc/parlux).
+bool ProgramFolderIsOwn(const std::filesystem::path& folder);
+// ProgramFolder() / (ProgramName() + ".log") when that folder is the user's
+// own; else the same name in the user's state folder ($XDG_STATE_HOME/parlux,
+// or ~/.local/state/parlux).
 std::filesystem::path RunLogPath();
 // The rule above for a given program folder and name.
 std::filesystem::path RunLogPath(const std::filesystem::path& programFolder, const std::string& programName);
+
+// The "Me" folder: the hand-kept master copies (Pingers.lst, PingersBad.lst,
+// index.html, the saved searches) that the View entries without a folder
+// open and the copy buttons copy to the data folder. The program folder when
+// it is the user's own; for an installed suite $XDG_CONFIG_HOME/parlux (or
+// ~/.config/parlux), made on first use with a Pingers.lst that explains the
+// format in comments.
+std::filesystem::path MeFolder();
+std::filesystem::path MeFolder(const std::filesystem::path& programFolder);
+// The comments of a new "Me" folder's Pingers.lst.
+extern const char* const kPingersListTemplate;
 
 // The run log: one record per FeedBack call. The file is opened at the first
 // record of an action and closed at its end (close()); each record goes to

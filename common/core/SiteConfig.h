@@ -1,19 +1,60 @@
 #pragma once
-// The maintainer's own addresses, in one place: the primary site (its Parlux
-// pages lie under "/Parlux/"), the mail address of the pages' mail notice and
-// the four mirrors offered in the Internet menus.
+// The maintainer's own addresses: the primary site (its Parlux pages lie under
+// "/Parlux/"), the mail address of the pages' mail notice and the four
+// mirrors offered in the Internet menus. Built-in defaults, replaced by the
+// lines of Parlux.conf in the data folder:
+//
+//     # comment
+//     site = https://remailers.example.net/~kim
+//     mail = kim@example.net
+//     mirror1 = https://mirror.example.net/kim/Parlux/
+//
+// The pages and menus read Current(); a program loads the file once, before
+// it writes anything.
 #include <array>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace parlux::site {
 
-inline constexpr std::string_view kPrimarySite = "http://www.example.org/quill";
-inline constexpr std::string_view kMailAddress = "quill@example.org";
-inline constexpr std::array<std::string_view, 4> kMirrors = {
+inline constexpr std::string_view kDefaultSite = "http://www.example.org/quill";
+inline constexpr std::string_view kDefaultMail = "quill@example.org";
+inline constexpr std::array<std::string_view, 4> kDefaultMirrors = {
     "http://www.example.org/quill/Parlux/",
     "http://mirror1.example.org/quill/Parlux/",
     "http://mirror2.example.org/quill/Parlux/",
     "http://mirror3.example.org/quill/Parlux/",
 };
+
+// The file's name in the data folder.
+inline constexpr std::string_view kConfigName = "Parlux.conf";
+
+struct SiteConfig {
+    std::string site{kDefaultSite};  // scheme, host and optional folder, no trailing slash
+    std::string mail{kDefaultMail};
+    std::array<std::string, 4> mirrors{std::string(kDefaultMirrors[0]), std::string(kDefaultMirrors[1]),
+                                       std::string(kDefaultMirrors[2]), std::string(kDefaultMirrors[3])};
+};
+
+// A line that cannot be used; what() is "<path>:<line>: <what is wrong>"
+// (or "<path>: <what is wrong>" when the file itself cannot be read).
+class SiteConfigError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The defaults with the file's lines applied; path only names the file in
+// errors. A later line of a key replaces an earlier one.
+SiteConfig ParseSiteConfig(std::string_view text, const std::string& path);
+
+// dataFolder/Parlux.conf read and parsed; the defaults when there is no such
+// file. Throws SiteConfigError.
+SiteConfig LoadSiteConfig(const std::filesystem::path& dataFolder);
+
+// The addresses the pages and menus use: the defaults until SetCurrent.
+const SiteConfig& Current();
+void SetCurrent(SiteConfig config);
 
 }  // namespace parlux::site

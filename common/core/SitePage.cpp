@@ -32,7 +32,7 @@ std::string PageHead(std::string_view description, std::string_view keywords) {
 
 std::string MailNotice() {
     std::string out;
-    Line(out, "<font color=\"#FF00FF\">Please <a href=\"mailto:" + std::string(kMailAddress) +
+    Line(out, "<font color=\"#FF00FF\">Please <a href=\"mailto:" + Current().mail +
                   "?Subject=Parlux Page\"><img src=\"../E-Mail-1.gif\" border=\"0\" width=\"25\" height=\"25\">"
                   " E-mail me </a> if you want to be included / a link is wrong.</font><br>");
     return out;

@@ -126,6 +126,9 @@ struct Job {
     bool sawPublic = false;
     std::string refusedAddress;
 
+    // libcurl's own words on a failure ("unable to get local issuer certificate").
+    char errorText[CURL_ERROR_SIZE] = {};
+
     ~Job() {
         if (out) std::fclose(out);
         if (!scratch.empty()) ::unlink(scratch.c_str());
@@ -238,6 +241,7 @@ bool ConfigureHandle(Job& job) {
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &job);
     curl_easy_setopt(h, CURLOPT_PRIVATE, &job);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, job.errorText);
     return true;
 }
 
@@ -317,6 +321,13 @@ void FinishJob(Job& job, CURLcode code) {
         result.error = "larger than " + std::to_string(job.limits.maxBytes) + " bytes";
     } else if (code != CURLE_OK) {
         result.error = curl_easy_strerror(code);
+        // The detail names the certificate or the host that failed. A refused
+        // connection or a time-out only gets timings from it, which would make
+        // every night's line differ: those keep the code's text alone.
+        const std::string detail = Trim(job.errorText);
+        if (!detail.empty() && detail != result.error && code != CURLE_COULDNT_CONNECT &&
+            code != CURLE_OPERATION_TIMEDOUT)
+            result.error += ": " + detail;
     } else {
         result.error = "HTTP status " + std::to_string(result.status);
     }

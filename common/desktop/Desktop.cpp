@@ -20,7 +20,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/Common.h"
 #include "core/Process.h"
+#include "core/ProgramRun.h"
 
 namespace parlux {
 
@@ -162,6 +164,17 @@ std::vector<std::string> MapCommandLine(const std::string& commandLine) {
     return words;
 }
 
+namespace {
+
+// A bare file name ("Pingers.lst", "Stats.fnd") names the "Me" folder's copy;
+// addresses and paths are taken as they are.
+QString MeRelative(const QString& target) {
+    if (target.contains(u'/') || target.contains(u':') || target.contains(u'\\')) return target;
+    return QString::fromStdString((MeFolder() / target.toStdString()).string());
+}
+
+}  // namespace
+
 void ShellOpen(QWidget* window, const QString& target) {
     (void)window;  // the opener's windows belong to the desktop, not to ours
     try {
@@ -174,7 +187,7 @@ void ShellOpen(QWidget* window, const QString& target) {
                 return;
             }
         }
-        QProcess::startDetached(QString::fromLatin1(kOpener), {target});
+        QProcess::startDetached(QString::fromLatin1(kOpener), {MeRelative(target)});
     } catch (...) {
         // Opening is a convenience: a failure leaves the caller where it was.
     }
@@ -324,9 +337,7 @@ void QtMessageSink::critical(std::string_view text) {
     const bool noScreen = RunningHeadless() || !qobject_cast<QApplication*>(QCoreApplication::instance()) ||
                           platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
     if (noScreen) {
-        std::fwrite(text.data(), 1, text.size(), stderr);
-        std::fputc('\n', stderr);
-        std::fflush(stderr);
+        StderrLine(text);  // one line, after the program's name as a box has it in its caption
         return;
     }
     QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
@@ -348,8 +359,8 @@ long PeerUid(const QLocalSocket& socket) {
 bool PeerIsThisUser(const QLocalSocket& socket) { return PeerUid(socket) == static_cast<long>(::geteuid()); }
 
 void SayOnStderr(const QString& program, const std::string& text) {
-    std::fprintf(stderr, "%s: %s\n", program.toLocal8Bit().constData(), text.c_str());
-    std::fflush(stderr);
+    (void)program;  // the line starts with the program's name as every stderr line does
+    StderrLine(text);
 }
 
 // A name that QLocalServer keeps as one file in the private folder.

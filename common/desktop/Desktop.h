@@ -20,7 +20,8 @@ namespace parlux {
 enum ShowStyle : short { kShowHidden = 0, kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3 };
 
 // Opens a document, folder or address with the desktop's opener; returns at
-// once and never raises, whatever the target. A program of the suite named
+// once and never raises, whatever the target. A bare file name is the "Me"
+// folder's file (MeFolder()). A program of the suite named
 // with ".exe" (the Apps menus) is started instead, without the extension.
 void ShellOpen(QWidget* window, const QString& target);
 

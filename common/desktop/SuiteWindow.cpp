@@ -20,11 +20,13 @@
 #include <QWindow>
 #include <algorithm>
 #include <csignal>
+#include <iostream>
 #include <memory>
 #include <system_error>
 #include <tuple>
 
 #include "core/Process.h"
+#include "core/ProgramRun.h"
 #include "core/SiteConfig.h"
 
 namespace parlux {
@@ -81,15 +83,14 @@ std::vector<QAction*> AddOpenMenu(QMenuBar* bar, const QString& title, const QSt
 
 void AddInternetMenu(QMenuBar* bar, const SuiteLinks& links) {
     QStringList mirrors;
-    for (std::string_view mirror : site::kMirrors)
-        mirrors << QString::fromUtf8(mirror.data(), static_cast<qsizetype>(mirror.size()));
+    for (const std::string& mirror : site::Current().mirrors) mirrors << QString::fromStdString(mirror);
     AddOpenMenu(bar, "Internet", "MnuInternet", "MnusInternet_", mirrors, 1, links);
 }
 
 void AddExplorerMenus(QMenuBar* bar, const SuiteLinks& links) {
     const std::pair<const char*, const char*> explorers[] = {{"MnuExplore", "Explorer1"},
                                                              {"MnuExplorer", "Explorer2"}};
-    const QString me = Q(links.programFolder.string());
+    const QString me = Q(links.me().string());
     const QString work = Q(links.dataFolder.string());
     for (int m = 0; m < 2; ++m) {
         QMenu* menu = bar->addMenu(explorers[m].second);
@@ -270,27 +271,53 @@ void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 int RunSuiteProgram(int argc, char** argv, const std::string& program, bool singleInstance,
                     const std::function<int(SingleInstance*, QtMessageSink&, const std::string&)>& body) {
+    SetStderrProgram(program);
+    // Asked by hand or by a packaging check: an answer, and no file touched.
+    if (const auto code = StandardOption(program, argc, argv, std::cout)) return *code;
     // Taken before QApplication removes the options it knows.
     const std::string commandLine = CommandLineOf(argc, argv);
+    const SuiteProgramInfo* info = FindSuiteProgramInfo(program);
+    const bool unattended = info && info->fullAuto && commandLine == "FULL_AUTO";
+    if (info && info->window && !unattended && NoDisplayAvailable()) {
+        // A window nobody can reach would wait for ever.
+        StderrLine(info->fullAuto ? "needs a display, or the command line FULL_AUTO" : "needs a display");
+        return 2;
+    }
+    const StderrLines lines;
     IgnoreBrokenPipes();
     PrepareDisplay();
     QApplication app(argc, argv);
     QApplication::setApplicationName(Q(program));
     QApplication::setWindowIcon(SuiteIcon(program));
+    // The desktop groups the windows with the program's menu entry.
+    QGuiApplication::setDesktopFileName(Q("parlux-" + QString::fromStdString(program).toLower().toStdString()));
 
-    // A second copy only wakes the first one; it touches no file, not even the log.
+    // A second copy only wakes the first one; it touches no file, not even the
+    // log. An unattended copy has no window to hand over: the data folder's
+    // lock decides for it.
     std::unique_ptr<SingleInstance> instance;
     if (singleInstance) {
         instance = std::make_unique<SingleInstance>(Q(program));
-        if (ActivatePrevInstance(*instance)) return 0;
+        if (!unattended && ActivatePrevInstance(*instance)) return 0;
     }
     QtMessageSink messages;
+    // What ends the start: on stderr always, in a box too when there is a screen.
+    const auto stop = [&messages](const std::string& text) {
+        if (!RunningHeadless()) StderrLine(text);
+        messages.critical(text);
+        return 1;
+    };
     try {
+        std::unique_ptr<DataFolderLock> lock;
+        if (info && program != "Fetchprobe" && program != "Sandtest") {
+            const fs::path folder = DataFolder();
+            std::string problem;
+            if (!OpenDataFolder(program, folder, lock, problem)) return stop(problem);
+        }
         return body(instance.get(), messages, commandLine);
     } catch (const DataFolderError& e) {
         // No home folder and no PARLUX_DATA: nothing to work on.
-        messages.critical(e.what());
-        return 1;
+        return stop(e.what());
     }
 }
 

@@ -37,6 +37,10 @@ struct SuiteLinks {
     std::function<MessageSink&()> messages;
     std::filesystem::path programFolder;
     std::filesystem::path dataFolder;
+    // The "Me" folder of the hand-kept copies (MeFolder()); the program
+    // folder when empty.
+    std::filesystem::path meFolder = {};
+    const std::filesystem::path& me() const { return meFolder.empty() ? programFolder : meFolder; }
 };
 
 // A menu whose entries open what their caption names (read when chosen).
@@ -49,7 +53,7 @@ std::vector<QAction*> AddOpenMenu(QMenuBar* bar, const QString& title, const QSt
 // "Internet": the mirrors of the maintainer's site.
 void AddInternetMenu(QMenuBar* bar, const SuiteLinks& links);
 
-// "Explorer1" and "Explorer2", each with "Me" (the program folder) and "Work"
+// "Explorer1" and "Explorer2", each with "Me" (links.me()) and "Work"
 // (the data folder), opened with the desktop's file manager.
 void AddExplorerMenus(QMenuBar* bar, const SuiteLinks& links);
 
@@ -102,12 +106,17 @@ std::string CommandLineOf(int argc, char** argv);
 // read its output has ended) must not end the run: writes then just fail.
 void IgnoreBrokenPipes();
 
-// The start of a window program: the display prepared, the application made
-// and named. With a single instance, a second copy wakes the first and ends
-// (0) before anything else. Then body runs with the guard (null without a
-// single instance), the message sink and the command line; its result is the
-// exit code. A body that finds no data folder (DataFolderError) ends the
-// program with its message and 1.
+// The start of a window program. "--help" and "--version" print and end (0);
+// without any display a command line other than FULL_AUTO ends it (2). Then
+// the display is prepared and the application made and named. With a single
+// instance, a second copy with a window wakes the first and ends (0) before
+// anything else (an unattended one wakes nobody). A program of the data
+// folder reads Parlux.conf there and, when it is one that works on the
+// folder, takes the folder's lock: a bad line or a lock held by another copy
+// ends it (1) before it writes anything. Then body runs with the guard (null
+// without a single instance), the message sink and the command line; its
+// result is the exit code. A body that finds no data folder
+// (DataFolderError) ends the program with its message and 1.
 int RunSuiteProgram(int argc, char** argv, const std::string& program, bool singleInstance,
                     const std::function<int(SingleInstance* instance, QtMessageSink& messages,
                                             const std::string& commandLine)>& body);

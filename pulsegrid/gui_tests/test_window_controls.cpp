@@ -132,9 +132,9 @@ TEST_F(WindowTest, MenusHaveTheirEntriesAndTheProgramsOwnAppIsTickedAndDisabled)
                                         "MnusView_4=" + (data_ / "index.html").string(),
                                         "MnusView_5=" + (data_ / "Pingers.html").string()}));
     std::vector<std::string> internet = {"Internet"};
-    for (std::size_t i = 0; i < site::kMirrors.size(); ++i) {
-        internet.push_back("MnusInternet_" + std::to_string(i + 1) + "=" + std::string(site::kMirrors[i]));
-        EXPECT_TRUE(site::kMirrors[i].ends_with("/Parlux/"));
+    for (std::size_t i = 0; i < site::kDefaultMirrors.size(); ++i) {
+        internet.push_back("MnusInternet_" + std::to_string(i + 1) + "=" + std::string(site::kDefaultMirrors[i]));
+        EXPECT_TRUE(site::kDefaultMirrors[i].ends_with("/Parlux/"));
     }
     EXPECT_EQ(MenuEntries(*window_, "MnuInternet"), internet);
     EXPECT_EQ(MenuEntries(*window_, "MnuExplore"),

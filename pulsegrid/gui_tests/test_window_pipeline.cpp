@@ -291,8 +291,8 @@ TEST_F(WindowTest, ViewButtonsAndMenusOpenTheirTargets) {
     for (const std::string name : {"MnusExplorer1_1", "MnusExplorer1_2", "MnusExplorer2_1", "MnusExplorer2_2"})
         entry(name)->trigger();
     EXPECT_EQ(opened_, (std::vector<std::string>{
-                           std::string(site::kMirrors[0]), std::string(site::kMirrors[1]),
-                           std::string(site::kMirrors[2]), std::string(site::kMirrors[3]),
+                           std::string(site::kDefaultMirrors[0]), std::string(site::kDefaultMirrors[1]),
+                           std::string(site::kDefaultMirrors[2]), std::string(site::kDefaultMirrors[3]),
                            program_.path().string(), data_.path().string(), program_.path().string(),
                            data_.path().string()}));
     EXPECT_TRUE(launcher_.started.empty());

@@ -80,6 +80,9 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
         return 0;
     }
     if (!list->warning.empty()) wb.detail(list->warning);
+    if (std::none_of(list->records.begin(), list->records.end(),
+                     [&type](const PingerRecord& record) { return record.type == type; }))
+        wb.noteNothingListed();
 
     // The first record of each usable nick is fetched, all of them at once;
     // a later record of a nick already loaded is not fetched at all.

@@ -4,6 +4,7 @@
 
 #include "core/Common.h"
 #include "core/DumpFile.h"
+#include "core/ProgramRun.h"
 
 namespace parlux {
 
@@ -51,7 +52,31 @@ void WorkbenchCore::setChoiceEnabled(bool enabled) {
     if (view_) view_->choiceEnabledChanged(enabled);
 }
 
-bool WorkbenchCore::notLoaded(int table) { return ArrayNotInitialized(tables_[table], messages()); }
+namespace {
+
+// A message box's text as a detail line of the run log.
+class LogLine final : public MessageSink {
+public:
+    explicit LogLine(WorkbenchCore& wb) : wb_(wb) {}
+    void critical(std::string_view text) override { wb_.detail(OneLine(text)); }
+
+private:
+    WorkbenchCore& wb_;
+};
+
+}  // namespace
+
+bool WorkbenchCore::notLoaded(int table) {
+    if (!nothingListed_) return ArrayNotInitialized(tables_[table], messages());
+    LogLine log(*this);
+    return ArrayNotInitialized(tables_[table], log);
+}
+
+void WorkbenchCore::noteNothingListed() {
+    nothingListed_ = true;
+    detail("Pingers.lst lists no file of " + (statsType_.empty() ? std::string("the types compared") : statsType_) +
+           ": nothing to compare");
+}
 
 std::filesystem::path WorkbenchCore::dumpPath(int table) const {
     return dataPath(DumpFileName(description_.dumpLetter, description_.tableArrayName(table)));
@@ -103,11 +128,13 @@ std::string RunReport::summary(const std::string& program) const {
     auto count = [](std::size_t n, const char* one, const char* many) {
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };
-    std::string out = program + " FULL_AUTO: " + count(notDownloaded.size(), "pinger not reached", "pingers not reached") +
+    const std::string head = program + ": ";
+    std::string out = head + count(notDownloaded.size(), "pinger not reached", "pingers not reached") +
                       ", " + count(pagesNotWritten.size(), "page not written", "pages not written") + "\n";
-    if (!listMissing.empty()) out += "  list missing: " + listMissing + "\n";
-    for (const auto& [what, why] : notDownloaded) out += "  not reached: " + what + " (" + why + ")\n";
-    for (const auto& page : pagesNotWritten) out += "  not written: " + page + "\n";
+    if (!listMissing.empty()) out += head + "list missing: " + listMissing + "\n";
+    for (const auto& [what, why] : notDownloaded) out += head + "not reached: " + what + " (" + why + ")\n";
+    for (const auto& page : pagesNotWritten) out += head + "not written: " + page + "\n";
+    if (!notStarted.empty()) out += head + "not started: " + notStarted + "\n";
     return out;
 }
 
@@ -145,6 +172,7 @@ std::vector<std::string> WorkbenchCore::resetBoxes() const {
 void WorkbenchCore::RESET() {
     FeedBack(feedback(), "RESET in Progress: " + statsType_, " ", 0);
     for (int t = 0; t < 3; ++t) tables_[t].reset();
+    nothingListed_ = false;
     for (int t = 0; t < 3; ++t) DeleteIfExists(dumpPath(t));
     for (const auto& name : resetBoxes()) setBox(name, "");
     setChoiceEnabled(true);
@@ -152,13 +180,20 @@ void WorkbenchCore::RESET() {
     feedback().endOfStep();
 }
 
-void WorkbenchCore::startFollowUp() {
+bool WorkbenchCore::startFollowUp() {
     const std::string& program = description_.followUpProgram;
-    if (program.empty()) return;
+    if (program.empty()) return true;
     FeedBack(feedback(), program + " Shelling: ", " ", 0);
-    launcher().start(quoted(env_.programFolder / program) + " FULL_AUTO", kShowMinimized);
+    const std::filesystem::path path = env_.programFolder / program;
+    const bool started = launcher().start(quoted(path) + " FULL_AUTO", kShowMinimized);
+    if (!started) {
+        // Its pages would silently stay those of an earlier night.
+        report_.notStarted = path.string();
+        messages().critical(path.string() + " cannot be started");
+    }
     FeedBack(feedback(), program + " Shelled: ", " ", 0);
     feedback().endOfStep();
+    return started;
 }
 
 int WorkbenchCore::save(int table) {

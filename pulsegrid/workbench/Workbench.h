@@ -82,10 +82,11 @@ struct RunReport {
     std::vector<std::pair<std::string, std::string>> notDownloaded;  // "nick type", why
     std::vector<std::string> pagesNotWritten;                        // paths
     std::string listMissing;                                         // the list's path, when it was missing
-    // A page that could not be written, or no list: the run failed.
-    bool failed() const { return !pagesNotWritten.empty() || !listMissing.empty(); }
-    // The summary lines, each ending in LF: counts first, then the items;
-    // "" when there is nothing to report.
+    std::string notStarted;                                          // the follow-up program, when it did not start
+    // A page that could not be written, no list, or no follow-up: the run failed.
+    bool failed() const { return !pagesNotWritten.empty() || !listMissing.empty() || !notStarted.empty(); }
+    // The summary lines, each "<program>: ..." ending in LF: counts first,
+    // then the items; "" when there is nothing to report.
     std::string summary(const std::string& program) const;
 };
 
@@ -96,6 +97,8 @@ struct WorkbenchEnv {
     MessageSink* messages;
     const Clock* clock;
     ProgramLauncher* launcher;
+    // The "Me" folder of the hand-kept copies; the program folder when empty.
+    std::filesystem::path meFolder = {};
 };
 
 class WorkbenchCore {
@@ -125,7 +128,9 @@ public:
     void SUPER();
     void HYPER();
     void RESET();
-    void startFollowUp();    // the "+" button: start the follow-up program unattended
+    // The "+" button: start the follow-up program unattended; false (after a
+    // message, and noted for the summary) when it could not be started.
+    bool startFollowUp();
     int save(int table);     // SAV: rows written, shown in txt_DMP_
     int restore(int table);  // RST: rows read, shown in txt_DMP_
     void viewDump(int table);          // open the dump in the editor
@@ -137,6 +142,7 @@ public:
     std::filesystem::path dumpPath(int table) const;
     const std::filesystem::path& dataFolder() const { return env_.dataFolder; }
     const std::filesystem::path& programFolder() const { return env_.programFolder; }
+    const std::filesystem::path& meFolder() const { return env_.meFolder.empty() ? env_.programFolder : env_.meFolder; }
     FeedbackSink& feedback() { return *env_.feedback; }
     MessageSink& messages() { return *env_.messages; }
     const Clock& clock() const { return *env_.clock; }
@@ -150,6 +156,10 @@ public:
     }
     void notePageNotWritten(const std::filesystem::path& path) { report_.pagesNotWritten.push_back(path.string()); }
     void noteListMissing(const std::string& path) { report_.listMissing = path; }
+    // Pingers.lst holds no record of the current type: that is no fault, so
+    // until the next RESET the table checks that then fail go to the log,
+    // not to a message box (nor, headless, to stderr).
+    void noteNothingListed();
     const RunReport& report() const { return report_; }
 
     // A detail line, the top line unchanged.
@@ -178,6 +188,7 @@ private:
     std::array<Table, 3> tables_;
     std::vector<std::pair<std::string, std::string>> boxes_;
     RunReport report_;
+    bool nothingListed_ = false;
 };
 
 // A comparer's procedures bound to the workbench. Procedures provides

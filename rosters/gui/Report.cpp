@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/ProgramRun.h"
 #include "desktop/Desktop.h"
 
 namespace parlux::rosters {
@@ -15,9 +16,7 @@ void ReportSink::critical(std::string_view text) {
     }
     // The box is for the maintainer at the screen; stderr keeps the text for
     // whoever started the program.
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    StderrLine(text);
     static std::unique_ptr<QApplication> made;
     if (!QCoreApplication::instance()) made = std::make_unique<QApplication>(argc_, argv_);
     QtMessageSink().critical(text);

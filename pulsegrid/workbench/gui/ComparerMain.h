@@ -28,7 +28,8 @@ int RunComparer(int argc, char** argv) {
                                FeedbackLines feedback(RunLog(RunLogPath()), SystemClock());
                                DesktopLauncher launcher;
                                Workbench<Procedures> core(WorkbenchEnv{DataFolder(), ProgramFolder(), &feedback,
-                                                                       &messages, &SystemClock(), &launcher});
+                                                                       &messages, &SystemClock(), &launcher,
+                                                                       MeFolder()});
                                return RunWorkbenchWindow(core, feedback, messages, *instance, commandLine);
                            });
 }

@@ -57,6 +57,7 @@ WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     links_.messages = [this]() -> MessageSink& { return core_.messages(); };
     links_.programFolder = core_.programFolder();
     links_.dataFolder = core_.dataFolder();
+    links_.meFolder = core_.meFolder();
     setObjectName(Q("frm_" + d_.program));
     setWindowTitle(Q(d_.caption));
     setWindowIcon(SuiteIcon(d_.program));
@@ -286,7 +287,7 @@ void WorkbenchWindow::guarded(const std::function<void()>& action) {
 // ---------------------------------------------------------------- actions
 
 void WorkbenchWindow::copyToDataFolder() {
-    CopyFilesOver(core_.programFolder(), core_.dataFolder(), {"Pingers.lst", "index.html"}, core_.messages());
+    CopyFilesOver(core_.meFolder(), core_.dataFolder(), {"Pingers.lst", "index.html"}, core_.messages());
 }
 
 bool WorkbenchWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -1,0 +1,129 @@
+#include "SiteConfig.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "WholeFile.h"
+
+namespace parlux::site {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kMaxFileSize = 64 * 1024;  // a handful of lines; anything bigger is not this file
+
+std::string_view Trim(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Why the value would break a page or a menu entry; "" when it would not.
+std::string BadCharacter(std::string_view value) {
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"') return "holds a double quote";
+        if (c == '<' || c == '>') return std::string("holds \"") + c + "\"";
+        if (c == ' ' || c == '\t') return "holds a blank";
+        if (byte < 0x20 || byte == 0x7f) return "holds a control character";
+    }
+    return {};
+}
+
+// An http or https address with a host: "" when it is one, else why not.
+std::string NotWebAddress(std::string_view value) {
+    std::string_view rest;
+    if (value.starts_with("http://"))
+        rest = value.substr(7);
+    else if (value.starts_with("https://"))
+        rest = value.substr(8);
+    else
+        return "is not an http:// or https:// address";
+    const std::string_view host = rest.substr(0, rest.find('/'));
+    if (host.empty()) return "names no host";
+    return {};
+}
+
+std::string Problem(std::string_view key, std::string_view value) {
+    if (value.empty()) return "no value for " + std::string(key);
+    if (std::string bad = BadCharacter(value); !bad.empty()) return std::string(key) + " " + bad;
+    if (key == "mail") {
+        if (value.find('@') == std::string_view::npos) return "mail is not a mail address (no \"@\")";
+        if (value.find_first_of("?&") != std::string_view::npos) return "mail holds \"?\" or \"&\"";
+        return {};
+    }
+    if (std::string why = NotWebAddress(value); !why.empty()) return std::string(key) + " " + why;
+    if (key == "site" && value.back() == '/') return "site ends in \"/\" (the pages add \"/Parlux/...\")";
+    return {};
+}
+
+}  // namespace
+
+SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
+    SiteConfig config;
+    int number = 0;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view raw = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        ++number;
+        const std::string_view line = Trim(raw);
+        if (line.empty() || line.front() == '#') continue;
+        const auto fail = [&](const std::string& what) {
+            throw SiteConfigError(path + ":" + std::to_string(number) + ": " + what);
+        };
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos) fail("no \"=\" (lines are key = value)");
+        const std::string_view key = Trim(line.substr(0, equals));
+        const std::string_view value = Trim(line.substr(equals + 1));
+        std::string* target = nullptr;
+        if (key == "site") {
+            target = &config.site;
+        } else if (key == "mail") {
+            target = &config.mail;
+        } else if (key.size() == 7 && key.starts_with("mirror") && key[6] >= '1' && key[6] <= '4') {
+            target = &config.mirrors[static_cast<std::size_t>(key[6] - '1')];
+        } else {
+            std::string shown;
+            for (const char c : key) shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+            fail("unknown key \"" + shown + "\" (the keys are site, mail and mirror1 to mirror4)");
+        }
+        if (std::string why = Problem(key, value); !why.empty()) fail(why);
+        target->assign(value);
+    }
+    return config;
+}
+
+SiteConfig LoadSiteConfig(const fs::path& dataFolder) {
+    const fs::path path = dataFolder / std::string(kConfigName);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return SiteConfig{};  // no file: the built-in addresses
+        throw SiteConfigError(path.string() + ": cannot be read: " + std::strerror(errno));
+    }
+    if (S_ISREG(info.st_mode) && static_cast<std::size_t>(info.st_size) > kMaxFileSize)
+        throw SiteConfigError(path.string() + ": larger than 64 KiB, not a list of addresses");
+    std::string text;
+    try {
+        text = detail::ReadWholeFile(path);
+    } catch (const fs::filesystem_error& e) {
+        throw SiteConfigError(path.string() + ": cannot be read: " + e.code().message());
+    }
+    return ParseSiteConfig(text, path.string());
+}
+
+namespace {
+SiteConfig& Active() {
+    static SiteConfig config;
+    return config;
+}
+}  // namespace
+
+const SiteConfig& Current() { return Active(); }
+void SetCurrent(SiteConfig config) { Active() = std::move(config); }
+
+}  // namespace parlux::site
