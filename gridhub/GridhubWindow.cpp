@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
@@ -19,6 +20,7 @@
 
 #include "core/FileCopy.h"
 #include "core/Process.h"
+#include "core/SiteConfig.h"
 
 namespace parlux {
 
@@ -262,6 +264,18 @@ void GridhubWindow::buildMenus() {
     QStringList view;
     for (const std::string& caption : gridhub::ViewCaptions(links_.dataFolder)) view << Q(caption);
     viewEntries_ = AddOpenMenu(bar, "View", "MnuView", "MnusView_", view, 1, links_);
+    // The site's addresses: a file that does not exist yet is first written
+    // with every key commented out, ready to be filled in.
+    if (QMenu* menu = bar->findChild<QMenu*>("MnuView")) {
+        const fs::path conf = links_.dataFolder / std::string(site::kConfigName);
+        QAction* entry = menu->addAction(Q(conf.string()));
+        entry->setObjectName(QString("MnusView_%1").arg(view.size() + 1));
+        connect(entry, &QAction::triggered, this, [this] {
+            std::error_code ec;
+            if (fs::is_directory(links_.dataFolder, ec)) site::EnsureConfigFile(links_.dataFolder);
+            links_.open(Q((links_.dataFolder / std::string(site::kConfigName)).string()));
+        });
+    }
     AddInternetMenu(bar, links_);
     AddExplorerMenus(bar, links_);
     AddAppsMenu(bar, "Gridhub", links_);

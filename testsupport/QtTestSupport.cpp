@@ -29,12 +29,14 @@ std::unique_ptr<QProcess> ProgramTest::start(const QStringList& arguments, bool 
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    if (offscreen_) env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("PARLUX_DATA", QString::fromStdString(data_.path().string()));
     // The one-copy socket and lock live in the runtime folder (or the temp
     // folder): keep both apart from any other run.
     env.insert("TMPDIR", QString::fromStdString(tmp_.path().string()));
     std::filesystem::permissions(runtime_.path(), std::filesystem::perms::owner_all);
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime_.path().string()));
+    for (const QString& name : overrides_.keys()) env.insert(name, overrides_.value(name));
     process->setProcessEnvironment(env);
     process->setProgram(QString::fromStdString(binary().string()));
     process->setArguments(arguments);

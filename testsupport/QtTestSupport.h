@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -50,6 +51,11 @@ protected:
     // pipes: a program it starts in turn inherits them and may go on writing
     // after it has ended, when a pipe would be closed.
     std::unique_ptr<QProcess> start(const QStringList& arguments, bool toFiles = false);
+    // Later starts get the offscreen platform as their display (a window
+    // that waits), or none at all (the default).
+    void giveDisplay(bool offscreen) { offscreen_ = offscreen; }
+    // Later starts get this variable so, over the defaults above.
+    void setEnv(const QString& name, const QString& value) { overrides_.insert(name, value); }
     // Waits (up to 15 s) for the stderr line of a copy that has nothing to do
     // once its start-up is over; errors collects what stderr said meanwhile.
     static bool waitIdle(QProcess& process, std::string& errors);
@@ -63,6 +69,8 @@ protected:
 private:
     std::string program_;
     std::filesystem::path binary_;
+    bool offscreen_ = false;
+    QProcessEnvironment overrides_;
 };
 
 }  // namespace parlux::test

@@ -14,6 +14,8 @@ class MessageSink {
 public:
     virtual ~MessageSink() = default;
     virtual void critical(std::string_view text) = 0;
+    // Whether a box reaches someone at a screen (false: the text goes to stderr).
+    virtual bool interactive() const { return true; }
 };
 
 // The clock, for log records and page time stamps.

@@ -1,6 +1,8 @@
 #include "SiteConfig.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -114,6 +116,34 @@ SiteConfig LoadSiteConfig(const fs::path& dataFolder) {
         throw SiteConfigError(path.string() + ": cannot be read: " + e.code().message());
     }
     return ParseSiteConfig(text, path.string());
+}
+
+std::string ConfigTemplate() {
+    std::string text =
+        "# Parlux.conf: the addresses the pages and menus carry. One key = value\n"
+        "# a line; lines starting with # are ignored. Remove the # before a key\n"
+        "# and put in your own value.\n"
+        "#\n"
+        "# site: your primary site, http:// or https://, host and folder, no \"/\"\n"
+        "# at the end (the pages link to its /Parlux/ folder).\n"
+        "# site = " + std::string(kDefaultSite) + "\n"
+        "# mail: the address of the pages' mail notice.\n"
+        "# mail = " + std::string(kDefaultMail) + "\n"
+        "# mirror1 to mirror4: the entries of the Internet menus.\n";
+    for (std::size_t i = 0; i < kDefaultMirrors.size(); ++i)
+        text += "# mirror" + std::to_string(i + 1) + " = " + std::string(kDefaultMirrors[i]) + "\n";
+    return text;
+}
+
+fs::path EnsureConfigFile(const fs::path& dataFolder) {
+    const fs::path path = dataFolder / std::string(kConfigName);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        const std::string text = ConfigTemplate();
+        [[maybe_unused]] const ssize_t written = ::write(fd, text.data(), text.size());
+        ::close(fd);
+    }
+    return path;
 }
 
 namespace {

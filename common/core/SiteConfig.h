@@ -53,6 +53,13 @@ SiteConfig ParseSiteConfig(std::string_view text, const std::string& path);
 // file. Throws SiteConfigError.
 SiteConfig LoadSiteConfig(const std::filesystem::path& dataFolder);
 
+// A Parlux.conf that changes nothing: each key with its built-in value,
+// commented out, and what it is for.
+std::string ConfigTemplate();
+// Writes ConfigTemplate() to dataFolder/Parlux.conf when there is no such
+// file (never over one, nor through a link); returns the file's path.
+std::filesystem::path EnsureConfigFile(const std::filesystem::path& dataFolder);
+
 // The addresses the pages and menus use: the defaults until SetCurrent.
 const SiteConfig& Current();
 void SetCurrent(SiteConfig config);

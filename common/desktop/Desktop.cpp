@@ -330,13 +330,16 @@ void PrepareDisplay() {
 
 bool RunningHeadless() { return g_headless; }
 
-void QtMessageSink::critical(std::string_view text) {
+bool QtMessageSink::interactive() const {
     // A box on a screen nobody sees would wait for ever: offscreen platforms
-    // and runs without an application object get the text on stderr too.
+    // and runs without an application object get the text on stderr instead.
     const QString platform = QGuiApplication::platformName();
-    const bool noScreen = RunningHeadless() || !qobject_cast<QApplication*>(QCoreApplication::instance()) ||
-                          platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
-    if (noScreen) {
+    return !(RunningHeadless() || !qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+             platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"));
+}
+
+void QtMessageSink::critical(std::string_view text) {
+    if (!interactive()) {
         StderrLine(text);  // one line, after the program's name as a box has it in its caption
         return;
     }
@@ -359,8 +362,8 @@ long PeerUid(const QLocalSocket& socket) {
 bool PeerIsThisUser(const QLocalSocket& socket) { return PeerUid(socket) == static_cast<long>(::geteuid()); }
 
 void SayOnStderr(const QString& program, const std::string& text) {
-    (void)program;  // the line starts with the program's name as every stderr line does
-    StderrLine(text);
+    std::fprintf(stderr, "%s: %s\n", program.toLocal8Bit().constData(), text.c_str());
+    std::fflush(stderr);
 }
 
 // A name that QLocalServer keeps as one file in the private folder.

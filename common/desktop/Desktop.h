@@ -69,6 +69,7 @@ public:
     explicit QtMessageSink(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
     void critical(std::string_view text) override;
+    bool interactive() const override;
 
 private:
     QWidget* parent_;

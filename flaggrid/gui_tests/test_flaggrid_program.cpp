@@ -59,7 +59,8 @@ TEST_F(FlaggridProgram, FullAutoWritesTheReportHeadlessAndEnds) {
     EXPECT_EQ(errors.find("Not found"), std::string::npos) << errors;
 }
 
-TEST_F(FlaggridProgram, ASecondCopyStartedUnattendedOnlyWakesTheOpenOne) {
+TEST_F(FlaggridProgram, ASecondCopyStartedUnattendedFindsTheOpenOneAndDoesNothing) {
+    giveDisplay(true);
     auto first = start({});
     std::string errors;
     ASSERT_TRUE(waitIdle(*first, errors)) << errors;
@@ -68,7 +69,9 @@ TEST_F(FlaggridProgram, ASecondCopyStartedUnattendedOnlyWakesTheOpenOne) {
     auto second = start({"FULL_AUTO"});
     ASSERT_TRUE(second->waitForFinished(10000));
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(second->exitCode(), 1);
+    EXPECT_EQ(second->readAllStandardError().toStdString(),
+              "Flaggrid: another copy is working in " + data_.path().string() + ": nothing done\n");
     EXPECT_EQ(second->readAllStandardOutput().toStdString(), "");
     EXPECT_EQ(ReadFile(runLog()), "kept\r\n");
     EXPECT_FALSE(reportWritten());

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "GridhubWindow.h"
+#include "core/SiteConfig.h"
 #include "QtTestSupport.h"
 #include "StubPrograms.h"
 #include "desktop/Desktop.h"
@@ -172,6 +173,7 @@ TEST_F(GridhubTest, FullAutoStartsTheRelevantProgramsMinimisedWithoutShowingTheW
         }
     } spy(shown);
     window->installEventFilter(&spy);
+    WriteFile(data_ / "Pingers.lst", "");
     EXPECT_FALSE(window->start("FULL_AUTO"));
     EXPECT_FALSE(shown);
     EXPECT_FALSE(window->isVisible());
@@ -236,10 +238,14 @@ TEST_F(GridhubTest, ViewButtonsSearchesAndTheCopyButton) {
     openWindow();
     for (int i = 1; i <= 9; ++i) click("cmd_VIEW_" + std::to_string(i));
     for (int i = 0; i < 3; ++i) doubleClick("Picture2_" + std::to_string(i));
+    entry("MnusView_8")->trigger();  // Parlux.conf, written first with every key commented out
     EXPECT_EQ(opened_, (Strings{"PingersBad.lst", "Pingers.lst", "index.html", (data_ / "PingersBad.lst").string(),
                                 (data_ / "Pingers.lst").string(), (data_ / "index.html").string(),
                                 (data_ / "Pingers.html").string(), (data_ / "index.html").string(),
-                                (data_ / "Pingers.html").string(), "Stats.fnd", "Keys.fnd", "Results.fnd"}));
+                                (data_ / "Pingers.html").string(), "Stats.fnd", "Keys.fnd", "Results.fnd",
+                                (data_ / "Parlux.conf").string()}));
+    EXPECT_EQ(site::LoadSiteConfig(data_.path()).site, site::kDefaultSite);
+    EXPECT_NE(ReadFile(data_ / "Parlux.conf").find("# site = "), std::string::npos);
 
     // The three hand-kept files, over the old ones; a missing one is named and skipped.
     WriteFile(program_ / "PingersBad.lst", "bad\r\n");
@@ -265,6 +271,15 @@ protected:
 
 TEST_F(GridhubProgram, FullAutoStartsTheRelevantProgramsAndEnds) {
     for (const char* name : {"Pulsegrid", "Lockgrid", "Rosterbase", "Flaggrid"}) WriteStubProgram(program_.path(), name);
+    // Without a list the programs would each fail unseen: nothing is started.
+    auto missing = start({"FULL_AUTO"});
+    ASSERT_TRUE(missing->waitForFinished(30000));
+    EXPECT_EQ(missing->exitCode(), 1);
+    EXPECT_EQ(missing->readAllStandardError().toStdString(),
+              "Gridhub: " + (data_ / "Pingers.lst").string() + " Not found: nothing started\n");
+    EXPECT_TRUE(StartedPrograms(program_.path(), 0).empty());
+
+    WriteFile(data_ / "Pingers.lst", "");
     auto process = start({"FULL_AUTO"});
     ASSERT_TRUE(process->waitForFinished(30000));
     EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);

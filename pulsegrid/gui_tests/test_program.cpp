@@ -147,7 +147,7 @@ TEST_F(PulsegridProgram, AnUnattendedRunThatCouldNotWriteAPageEndsWithASummaryAn
     EXPECT_EQ(process->exitCode(), 1);
     awaitFollowUp();
     const std::string errors = ReadFile(tmp_ / "err.txt");
-    const std::string summary = "Pulsegrid FULL_AUTO: 0 pingers not reached, 1 page not written\n  not written: " +
+    const std::string summary = "Pulsegrid: 0 pingers not reached, 1 page not written\nPulsegrid: not written: " +
                                 (data_ / "Comp_DS_MIX-1.txt").string() + "\n";
     EXPECT_NE(errors.find(summary), std::string::npos) << errors;
 
@@ -157,11 +157,12 @@ TEST_F(PulsegridProgram, AnUnattendedRunThatCouldNotWriteAPageEndsWithASummaryAn
     ASSERT_TRUE(again->waitForFinished(60000));
     EXPECT_EQ(again->exitCode(), 1);
     awaitFollowUp();
-    EXPECT_NE(ReadFile(tmp_ / "err.txt").find("  list missing: " + (data_ / "Pingers.lst").string() + "\n"),
+    EXPECT_NE(ReadFile(tmp_ / "err.txt").find("Pulsegrid: list missing: " + (data_ / "Pingers.lst").string() + "\n"),
               std::string::npos);
 }
 
 TEST_F(PulsegridProgram, AnyOtherCommandLineLeavesTheWindowIdle) {
+    giveDisplay(true);  // without one such a command line ends the program at once
     for (const QStringList& arguments : {QStringList{"full_auto"}, QStringList{"FULL_AUTO", "x"},
                                          QStringList{"FULL_AUTO "}, QStringList{"Full_Auto"}}) {
         const std::string shown = arguments.join('|').toStdString();
@@ -178,7 +179,10 @@ TEST_F(PulsegridProgram, AnyOtherCommandLineLeavesTheWindowIdle) {
     }
 }
 
+// A copy with a window wakes the open one; an unattended copy has nobody to
+// hand over to and is stopped by the data folder's lock instead, saying so.
 TEST_F(PulsegridProgram, ASecondCopyWakesTheFirstAndTouchesNoFile) {
+    giveDisplay(true);
     auto first = start({});
     std::string errors;
     ASSERT_TRUE(waitIdle(*first, errors)) << errors;
@@ -189,8 +193,12 @@ TEST_F(PulsegridProgram, ASecondCopyWakesTheFirstAndTouchesNoFile) {
         auto second = start(arguments);
         ASSERT_TRUE(second->waitForFinished(10000)) << arguments.join(' ').toStdString();
         EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(second->exitCode(), 0);
+        const bool unattended = !arguments.isEmpty();
+        EXPECT_EQ(second->exitCode(), unattended ? 1 : 0);
         EXPECT_EQ(second->readAllStandardOutput().toStdString(), "");
+        EXPECT_EQ(second->readAllStandardError().toStdString(),
+                  unattended ? "Pulsegrid: another copy is working in " + data_.path().string() + ": nothing done\n"
+                             : "");
     }
     EXPECT_EQ(ReadFile(runLog()), "kept\r\n");
     EXPECT_EQ(fs::last_write_time(runLog()), stamp);
@@ -206,6 +214,46 @@ TEST_F(PulsegridProgram, ASecondCopyWakesTheFirstAndTouchesNoFile) {
     EXPECT_TRUE(waitIdle(*next, errors)) << errors;
     EXPECT_EQ(ReadFile(runLog()), "");
     end(*next);
+}
+
+// A desktop session and cron differ in XDG_RUNTIME_DIR and TMPDIR, so the
+// one-copy socket of one is not seen by the other: the data folder's lock
+// still keeps a second copy from working on the same folder.
+TEST_F(PulsegridProgram, TheDataFolderLockHoldsAcrossSessions) {
+    giveDisplay(true);
+    auto desktop = start({});
+    std::string errors;
+    ASSERT_TRUE(waitIdle(*desktop, errors)) << errors;
+    WriteFile(runLog(), "kept\r\n");
+
+    TempDir cronRuntime, cronTmp;
+    fs::permissions(cronRuntime.path(), fs::perms::owner_all);
+    setEnv("XDG_RUNTIME_DIR", QString::fromStdString(cronRuntime.path().string()));
+    setEnv("TMPDIR", QString::fromStdString(cronTmp.path().string()));
+    const std::string held = "Pulsegrid: another copy is working in " + data_.path().string() + ": nothing done\n";
+    for (const bool display : {false, true}) {
+        giveDisplay(display);  // the unattended copy, then one with a window that finds no socket to wake
+        auto other = start(display ? QStringList{} : QStringList{"FULL_AUTO"});
+        ASSERT_TRUE(other->waitForFinished(15000));
+        EXPECT_EQ(other->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(other->exitCode(), 1) << display;
+        EXPECT_EQ(other->readAllStandardError().toStdString(), held) << display;
+        EXPECT_EQ(other->readAllStandardOutput().toStdString(), "");
+    }
+    EXPECT_EQ(ReadFile(runLog()), "kept\r\n");
+    EXPECT_TRUE(pages().empty());
+    EXPECT_EQ(hits(), 0);
+    EXPECT_EQ(desktop->state(), QProcess::Running);
+
+    // Once the first copy has gone, cron's run works.
+    end(*desktop);
+    giveDisplay(false);
+    auto cron = start({"FULL_AUTO"}, true);
+    ASSERT_TRUE(cron->waitForFinished(60000));
+    EXPECT_EQ(cron->exitCode(), 0) << ReadFile(tmp_ / "err.txt");
+    EXPECT_FALSE(pages().empty());
+    awaitFollowUp();
+    EXPECT_EQ(ReadFile(tmp_ / "err.txt"), "");  // a clean night mails nothing
 }
 
 }  // namespace

@@ -124,8 +124,8 @@ TEST_F(Downloads, TheRunReportCountsPingersNotReachedAndPagesNotWritten) {
     workbench().HYPER();  // no list at all
     EXPECT_TRUE(workbench().report().failed());
     EXPECT_EQ(withoutDataFolder(workbench().report().summary("Pulsegrid")),
-              "Pulsegrid FULL_AUTO: 0 pingers not reached, 0 pages not written\n"
-              "  list missing: <data>/Pingers.lst\n");
+              "Pulsegrid: 0 pingers not reached, 0 pages not written\n"
+              "Pulsegrid: list missing: <data>/Pingers.lst\n");
 
     server_.serve("/page", "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nh\r\n-----\r\nalpha   1\r\n");
     server_.serve("/gone", "Not Found", 404);
@@ -135,9 +135,9 @@ TEST_F(Downloads, TheRunReportCountsPingersNotReachedAndPagesNotWritten) {
     workbench().HYPER();
     EXPECT_TRUE(workbench().report().failed());
     EXPECT_EQ(withoutDataFolder(workbench().report().summary("Pulsegrid")),
-              "Pulsegrid FULL_AUTO: 1 pinger not reached, 1 page not written\n"
-              "  not reached: p2 PGP-1 (HTTP status 404)\n"
-              "  not written: <data>/Comp_RS_PGP-1.txt\n");
+              "Pulsegrid: 1 pinger not reached, 1 page not written\n"
+              "Pulsegrid: not reached: p2 PGP-1 (HTTP status 404)\n"
+              "Pulsegrid: not written: <data>/Comp_RS_PGP-1.txt\n");
 
     std::filesystem::remove(data_ / "Comp_RS_PGP-1.txt");
     writeList("PGP-1,p1," + url("/page") + "\r\n");

@@ -67,7 +67,8 @@ private:
 }  // namespace
 
 bool WorkbenchCore::notLoaded(int table) {
-    if (!nothingListed_) return ArrayNotInitialized(tables_[table], messages());
+    // At a screen the boxes stay: they show where the run stands.
+    if (!nothingListed_ || messages().interactive()) return ArrayNotInitialized(tables_[table], messages());
     LogLine log(*this);
     return ArrayNotInitialized(tables_[table], log);
 }

@@ -157,8 +157,8 @@ public:
     void notePageNotWritten(const std::filesystem::path& path) { report_.pagesNotWritten.push_back(path.string()); }
     void noteListMissing(const std::string& path) { report_.listMissing = path; }
     // Pingers.lst holds no record of the current type: that is no fault, so
-    // until the next RESET the table checks that then fail go to the log,
-    // not to a message box (nor, headless, to stderr).
+    // until the next RESET the table checks that then fail go to the log
+    // instead of stderr when no box would reach a screen.
     void noteNothingListed();
     const RunReport& report() const { return report_; }
 

@@ -94,7 +94,8 @@ TEST_F(TransfersTest, RunsTogetherAndReportsInRequestOrder) {
     const Failure failures[] = {
         {kWaiting, 404, "HTTP status 404", false},
         {kWaiting + 1, 0, "Couldn't connect to server", false},
-        {kWaiting + 2, 0, "Unsupported protocol", false},
+        // libcurl's own words follow its code's text, except where they only add timings.
+        {kWaiting + 2, 0, "Unsupported protocol: Protocol \"ftp\" not supported or disabled in libcurl", false},
         {kWaiting + 3, 0, "cannot save in " + (dir / "no-such-folder").string() + ": No such file or directory", true},
     };
     for (const auto& f : failures) {
@@ -150,7 +151,7 @@ TEST_F(TransfersTest, HeaderProbeStopsAtTheFinalHeaders) {
     EXPECT_EQ(results[1].status, 404);
     EXPECT_EQ(results[1].header("Content-Type"), "text/html");
     EXPECT_FALSE(results[2].ok);
-    EXPECT_EQ(results[2].error, "Number of redirects hit maximum amount");
+    EXPECT_EQ(results[2].error, "Number of redirects hit maximum amount: Maximum (10) redirects followed");
     EXPECT_FALSE(results[3].ok);
     EXPECT_EQ(results[3].status, 0);
     server.stop();

@@ -26,6 +26,7 @@
 #include <thread>
 
 #include "TestSupport.h"
+#include "core/ProgramRun.h"
 #include "desktop/Desktop.h"
 
 namespace parlux {
@@ -270,14 +271,19 @@ TEST(Headless, MessagesGoToStderrWithoutBlocking) {
     });
     guard.start(2000);
 
+    // Each box is one line after its caption, the program's name, as cron mails it.
     TempDir dir;
+    SetStderrProgram("Pulsegrid");
     {
         StderrCapture capture(dir / "stderr.txt");
         QtMessageSink sink;
+        EXPECT_FALSE(sink.interactive());
         sink.critical("/home/u/Parlux/DMP-S_Stats.tmp Not found");
-        sink.critical("Stats Array not Initialized");
+        sink.critical("9\r\nSubscript out of range\r\nArray not Initialized");
     }
-    EXPECT_EQ(ReadFile(dir / "stderr.txt"), "/home/u/Parlux/DMP-S_Stats.tmp Not found\nStats Array not Initialized\n");
+    SetStderrProgram("");
+    EXPECT_EQ(ReadFile(dir / "stderr.txt"), "Pulsegrid: /home/u/Parlux/DMP-S_Stats.tmp Not found\n"
+                                            "Pulsegrid: 9; Subscript out of range; Array not Initialized\n");
 }
 
 QString UniqueName() {
