@@ -28,8 +28,7 @@ const std::array<SuiteProgramInfo, 8> kSuiteProgramInfo = {{
     {"Flaggrid", "compares the remailers' capability strings and writes Comp_RC_0000.txt", true, true, true},
     {"Lockgrid", "compares the pingers' key files and writes the Comp_RK_ pages", true, true, true},
     {"Rosterbase", "writes Pingers.html, the list of pingers with links to their files", false, false, true},
-    {"Rostermark", "writes PingersX.html, the list of pingers with each file's last upload date", false, false,
-     true},
+    {"Rostermark", "writes PingersX.html, the list of pingers with each file's last upload date", false, false, true},
     {"Gridhub", "browses the data folder's results and starts the other programs", true, true, false},
     {"Fetchprobe", "tries the download routines on one address and one work file", true, false, false},
     {"Sandtest", "runs the two text-replacement routines side by side", true, false, false},
@@ -125,7 +124,8 @@ DataFolderLock::DataFolderLock(const fs::path& folder, std::string_view program)
     // block, a link could make root create or lock a file elsewhere.
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
     if (fd_ < 0) {
-        problem_ = path_.string() + (errno == ELOOP ? " is a link" : " cannot be opened: " + std::string(std::strerror(errno)));
+        problem_ = path_.string() +
+                   (errno == ELOOP ? " is a link" : " cannot be opened: " + std::string(std::strerror(errno)));
         return;
     }
     struct stat info {};
@@ -171,9 +171,13 @@ bool OpenDataFolder(std::string_view program, const fs::path& folder, std::uniqu
     if (!info || !info->dataFolderLock) return true;
     lock = std::make_unique<DataFolderLock>(folder, program);
     switch (lock->state()) {
-        case DataFolderLock::State::Taken: return true;
-        case DataFolderLock::State::Held: problem = AnotherCopyText(folder); return false;
-        case DataFolderLock::State::Unusable: break;
+        case DataFolderLock::State::Taken:
+            return true;
+        case DataFolderLock::State::Held:
+            problem = AnotherCopyText(folder);
+            return false;
+        case DataFolderLock::State::Unusable:
+            break;
     }
     std::error_code ec;
     if (fs::is_directory(folder, ec)) StderrLine(lock->problem() + ": running without the data folder lock");

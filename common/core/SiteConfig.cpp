@@ -126,9 +126,13 @@ std::string ConfigTemplate() {
         "#\n"
         "# site: your primary site, http:// or https://, host and folder, no \"/\"\n"
         "# at the end (the pages link to its /Parlux/ folder).\n"
-        "# site = " + std::string(kDefaultSite) + "\n"
+        "# site = " +
+        std::string(kDefaultSite) +
+        "\n"
         "# mail: the address of the pages' mail notice.\n"
-        "# mail = " + std::string(kDefaultMail) + "\n"
+        "# mail = " +
+        std::string(kDefaultMail) +
+        "\n"
         "# mirror1 to mirror4: the entries of the Internet menus.\n";
     for (std::size_t i = 0; i < kDefaultMirrors.size(); ++i)
         text += "# mirror" + std::to_string(i + 1) + " = " + std::string(kDefaultMirrors[i]) + "\n";

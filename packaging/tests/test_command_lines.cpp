@@ -30,7 +30,8 @@ protected:
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(data_.path())) names.push_back(e.path().filename().string());
         for (const auto& e : fs::directory_iterator(BinDir()))
-            if (e.path().extension() == ".log" && fs::last_write_time(e.path()) > started_) names.push_back(e.path().string());
+            if (e.path().extension() == ".log" && fs::last_write_time(e.path()) > started_)
+                names.push_back(e.path().string());
         return names;
     }
     fs::file_time_type started_ = fs::file_time_type::clock::now();

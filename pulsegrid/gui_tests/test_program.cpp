@@ -196,9 +196,9 @@ TEST_F(PulsegridProgram, ASecondCopyWakesTheFirstAndTouchesNoFile) {
         const bool unattended = !arguments.isEmpty();
         EXPECT_EQ(second->exitCode(), unattended ? 1 : 0);
         EXPECT_EQ(second->readAllStandardOutput().toStdString(), "");
-        EXPECT_EQ(second->readAllStandardError().toStdString(),
-                  unattended ? "Pulsegrid: another copy is working in " + data_.path().string() + ": nothing done\n"
-                             : "");
+        EXPECT_EQ(
+            second->readAllStandardError().toStdString(),
+            unattended ? "Pulsegrid: another copy is working in " + data_.path().string() + ": nothing done\n" : "");
     }
     EXPECT_EQ(ReadFile(runLog()), "kept\r\n");
     EXPECT_EQ(fs::last_write_time(runLog()), stamp);

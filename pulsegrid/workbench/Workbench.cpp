@@ -97,8 +97,8 @@ void WorkbenchCore::press(const std::string& actionName) {
     const long result = runProcedure(static_cast<std::size_t>(it - actions.begin()));
     std::string completed = action.name + " Completed: " + statsType_;
     if (action.result != ResultKind::None) {
-        const std::string text = action.result == ResultKind::Bool ? (result ? "True" : "False")
-                                                                   : std::to_string(result);
+        const std::string text =
+            action.result == ResultKind::Bool ? (result ? "True" : "False") : std::to_string(result);
         setBox("txt_" + action.name, text);
         completed += " - " + text;
     }
@@ -130,8 +130,8 @@ std::string RunReport::summary(const std::string& program) const {
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };
     const std::string head = program + ": ";
-    std::string out = head + count(notDownloaded.size(), "pinger not reached", "pingers not reached") +
-                      ", " + count(pagesNotWritten.size(), "page not written", "pages not written") + "\n";
+    std::string out = head + count(notDownloaded.size(), "pinger not reached", "pingers not reached") + ", " +
+                      count(pagesNotWritten.size(), "page not written", "pages not written") + "\n";
     if (!listMissing.empty()) out += head + "list missing: " + listMissing + "\n";
     for (const auto& [what, why] : notDownloaded) out += head + "not reached: " + what + " (" + why + ")\n";
     for (const auto& page : pagesNotWritten) out += head + "not written: " + page + "\n";

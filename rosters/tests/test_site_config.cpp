@@ -102,8 +102,9 @@ TEST(SiteConfigFile, ThePageCarriesTheMaintainersAddresses) {
               "<font color=\"#FF00FF\">Cached Data only available at <a href=\"https://remailers.example.net/~kim/"
               "Parlux/Pingers.html\"> https://remailers.example.net/~kim/Parlux/Pingers.html </a> i.e. NOT on "
               "mirrors.</font><br>");
-    EXPECT_EQ(lines[16], "<font color=\"#FF00FF\"><a href=\"https://remailers.example.net/~kim/Parlux/PingersX.html\">"
-                         "List of Referenced Pingers, with LINKS + Date/Time Last_Upload at Pinger's WWW.</a></font><br>");
+    EXPECT_EQ(lines[16],
+              "<font color=\"#FF00FF\"><a href=\"https://remailers.example.net/~kim/Parlux/PingersX.html\">"
+              "List of Referenced Pingers, with LINKS + Date/Time Last_Upload at Pinger's WWW.</a></font><br>");
     EXPECT_NE(lines[17].find("mailto:kim@example.net?Subject=Parlux Page\""), std::string::npos);
     EXPECT_EQ(page.find("example.org"), std::string::npos);
 
