@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "core/Sinks.h"
-#include "desktop/SuiteWindow.h"
-#include "workbench/Workbench.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/SuiteWindow.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 class QAction;
 class QGroupBox;
