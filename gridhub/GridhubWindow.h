@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "gridhub/GridhubCore.h"
 #include "common/core/Sinks.h"
 #include "common/desktop/SuiteWindow.h"
+#include "gridhub/GridhubCore.h"
 
 class QAction;
 class QCheckBox;

@@ -62,8 +62,8 @@ bool PrivateFolder(const std::string& folder, std::string& problem) {
     } else if (!S_ISDIR(info.st_mode)) {
         problem = folder + " is not a folder";
     } else if (info.st_uid != ::geteuid()) {
-        problem = folder + " belongs to user " + std::to_string(info.st_uid) + ", not to user " +
-                  std::to_string(::geteuid());
+        problem =
+            folder + " belongs to user " + std::to_string(info.st_uid) + ", not to user " + std::to_string(::geteuid());
     } else if ((info.st_mode & 077) != 0) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
@@ -90,8 +90,6 @@ bool XdgRuntimeFolderIsPrivate(std::string* problem) {
     if (!ok && problem) *problem = "XDG_RUNTIME_DIR " + why;
     return ok;
 }
-
-
 
 std::string PrivateRuntimeFolder(std::string* problem) {
     std::string xdgProblem;
