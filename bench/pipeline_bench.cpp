@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "BenchPages.h"
-#include "StatsComparer.h"
-#include "core/Common.h"
+#include "bench/BenchPages.h"
+#include "common/core/GmtOffset.h"
+#include "common/core/Sinks.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "pulsegrid/StatsComparer.h"
 
 namespace parlux {
 namespace {
@@ -43,7 +46,7 @@ public:
 };
 
 std::filesystem::path PrepareFolder(int pingers) {
-    const auto folder = std::filesystem::temp_directory_path() / ("parlux-bench-" + std::to_string(pingers));
+    auto folder = std::filesystem::temp_directory_path() / ("parlux-bench-" + std::to_string(pingers));
     std::filesystem::create_directories(folder);
     std::mt19937 random(pingers);
     for (int p = 0; p < pingers; ++p) {

@@ -1,4 +1,4 @@
-#include "ProgramRun.h"
+#include "common/core/ProgramRun.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,8 +11,8 @@
 #include <iostream>
 #include <ostream>
 
-#include "Common.h"
-#include "SiteConfig.h"
+#include "common/core/DataFolder.h"
+#include "common/core/SiteConfig.h"
 
 #ifndef PARLUX_VERSION
 #define PARLUX_VERSION "0"

@@ -1,4 +1,4 @@
-#include "SiteConfig.h"
+#include "common/core/SiteConfig.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "WholeFile.h"
+#include "common/core/WholeFile.h"
 
 namespace parlux::site {
 

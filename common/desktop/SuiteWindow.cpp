@@ -1,6 +1,5 @@
-#include "desktop/SuiteWindow.h"
+#include "common/desktop/SuiteWindow.h"
 
-#include "core/Common.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,17 +24,19 @@
 #include <system_error>
 #include <tuple>
 
-#include "core/Process.h"
-#include "core/ProgramRun.h"
-#include "core/SiteConfig.h"
+#include "common/core/DataFolder.h"
+#include "common/core/Process.h"
+#include "common/core/ProgramRun.h"
+#include "common/core/SiteConfig.h"
+#include "common/desktop/Headless.h"
+#include "common/desktop/ProgramStart.h"
+#include "common/desktop/QtText.h"
 
 namespace parlux {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QString IconResource(const std::string& program) {
     QString name = Q(program).toLower();
@@ -98,7 +99,7 @@ void AddExplorerMenus(QMenuBar* bar, const SuiteLinks& links) {
         for (const auto& [index, caption, folder] : {std::tuple{1, "Me", me}, std::tuple{2, "Work", work}}) {
             QAction* entry = menu->addAction(caption);
             entry->setObjectName(prefix + QString::number(index));
-            QObject::connect(entry, &QAction::triggered, menu, [open = links.open, folder] { open(folder); });
+            QObject::connect(entry, &QAction::triggered, menu, [open = links.open, target = folder] { open(target); });
         }
     }
 }

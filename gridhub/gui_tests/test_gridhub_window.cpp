@@ -14,11 +14,11 @@
 #include <QTest>
 #include <memory>
 
-#include "GridhubWindow.h"
-#include "QtTestSupport.h"
-#include "StubPrograms.h"
-#include "core/SiteConfig.h"
-#include "desktop/Desktop.h"
+#include "common/core/SiteConfig.h"
+#include "common/desktop/ProgramStart.h"
+#include "gridhub/GridhubWindow.h"
+#include "gridhub/gui_tests/StubPrograms.h"
+#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <QProcess>
 #include <filesystem>
 
-#include "QtTestSupport.h"
+#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 namespace {

@@ -1,11 +1,12 @@
-#include "Report.h"
+#include "rosters/gui/Report.h"
 
 #include <QApplication>
 #include <cstdio>
 #include <memory>
 
-#include "core/ProgramRun.h"
-#include "desktop/Desktop.h"
+#include "common/core/ProgramRun.h"
+#include "common/desktop/Headless.h"
+#include "common/desktop/MessageBoxes.h"
 
 namespace parlux::rosters {
 

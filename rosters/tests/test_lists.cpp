@@ -7,9 +7,9 @@
 #include <regex>
 #include <sstream>
 
-#include "Rosters.h"
-#include "TestSupport.h"
-#include "core/Common.h"
+#include "common/core/Table.h"
+#include "rosters/Rosters.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 namespace {

@@ -5,10 +5,10 @@
 #include <memory>
 #include <sstream>
 
-#include "Rosters.h"
-#include "TestSupport.h"
-#include "core/ProgramRun.h"
-#include "core/SiteConfig.h"
+#include "common/core/ProgramRun.h"
+#include "common/core/SiteConfig.h"
+#include "rosters/Rosters.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 namespace {

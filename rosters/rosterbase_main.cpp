@@ -4,11 +4,12 @@
 #include <iostream>
 #include <memory>
 
-#include "Rosters.h"
-#include "core/Common.h"
-#include "core/ProgramRun.h"
-#include "desktop/Desktop.h"
-#include "gui/Report.h"
+#include "common/core/DataFolder.h"
+#include "common/core/ProgramRun.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/Headless.h"
+#include "rosters/Rosters.h"
+#include "rosters/gui/Report.h"
 
 int main(int argc, char** argv) {
     using namespace parlux;

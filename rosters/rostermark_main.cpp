@@ -5,12 +5,12 @@
 #include <iostream>
 #include <memory>
 
-#include "HeaderProbe.h"
-#include "core/Common.h"
-#include "core/ProgramRun.h"
-#include "desktop/Desktop.h"
-#include "gui/Report.h"
-#include "gui/RostermarkWindow.h"
+#include "common/core/DataFolder.h"
+#include "common/core/ProgramRun.h"
+#include "common/desktop/Headless.h"
+#include "rosters/HeaderProbe.h"
+#include "rosters/gui/Report.h"
+#include "rosters/gui/RostermarkWindow.h"
 
 int main(int argc, char** argv) {
     using namespace parlux;

@@ -1,0 +1,29 @@
+#include "common/desktop/MessageBoxes.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "common/core/ProgramRun.h"
+#include "common/desktop/Headless.h"
+
+namespace parlux {
+
+bool QtMessageSink::interactive() const {
+    // A box on a screen nobody sees would wait for ever: offscreen platforms
+    // and runs without an application object get the text on stderr instead.
+    const QString platform = QGuiApplication::platformName();
+    return !(RunningHeadless() || !qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+             platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"));
+}
+
+void QtMessageSink::critical(std::string_view text) {
+    if (!interactive()) {
+        StderrLine(text);  // one line, after the program's name as a box has it in its caption
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+}  // namespace parlux
