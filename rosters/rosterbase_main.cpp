@@ -21,11 +21,7 @@ int main(int argc, char** argv) {
     try {
         const auto folder = DataFolder();
         std::unique_ptr<DataFolderLock> lock;
-        std::string problem;
-        if (!OpenDataFolder("Rosterbase", folder, lock, problem)) {
-            messages.critical(problem);
-            return 1;
-        }
+        if (!OpenDataFolder("Rosterbase", folder, lock, messages)) return 1;
         return rosters::RunRosterbase(folder, SystemClock(), messages, std::cerr);
     } catch (const DataFolderError& e) {
         messages.critical(e.what());

@@ -25,11 +25,7 @@ int main(int argc, char** argv) {
     try {
         const auto folder = DataFolder();
         std::unique_ptr<DataFolderLock> lock;
-        std::string problem;
-        if (!OpenDataFolder("Rostermark", folder, lock, problem)) {
-            messages.critical(problem);
-            return 1;
-        }
+        if (!OpenDataFolder("Rostermark", folder, lock, messages)) return 1;
         rosters::RostermarkWindow window;
         return rosters::RunRostermarkWindow(window, folder, messages, rosters::ProbeHeaders, RunningHeadless());
     } catch (const DataFolderError& e) {

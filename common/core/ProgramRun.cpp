@@ -184,4 +184,12 @@ bool OpenDataFolder(std::string_view program, const fs::path& folder, std::uniqu
     return true;
 }
 
+bool OpenDataFolder(std::string_view program, const fs::path& folder, std::unique_ptr<DataFolderLock>& lock,
+                    MessageSink& messages) {
+    std::string problem;
+    if (OpenDataFolder(program, folder, lock, problem)) return true;
+    messages.critical(problem);
+    return false;
+}
+
 }  // namespace parlux

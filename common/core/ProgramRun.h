@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/core/Sinks.h"
+
 namespace parlux {
 
 struct SuiteProgramInfo {
@@ -90,5 +92,8 @@ std::string AnotherCopyText(const std::filesystem::path& folder);
 // without it; a folder that is not there is left to the run to report.
 bool OpenDataFolder(std::string_view program, const std::filesystem::path& folder,
                     std::unique_ptr<DataFolderLock>& lock, std::string& problem);
+// The same, the problem told to messages.
+bool OpenDataFolder(std::string_view program, const std::filesystem::path& folder,
+                    std::unique_ptr<DataFolderLock>& lock, MessageSink& messages);
 
 }  // namespace parlux

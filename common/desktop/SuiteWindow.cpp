@@ -1,6 +1,5 @@
 #include "common/desktop/SuiteWindow.h"
 
-
 #include <QAction>
 #include <QApplication>
 #include <QFile>

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch prefix and checks what a desktop finds
-# there: every built program in bin/, a valid menu entry for each window
-# program whose program and icon are installed, and an icon for every one.
+# Installs the build into a scratch prefix and checks what a desktop and a
+# Debian user find there: every built program in bin/ with its manual page, a
+# valid menu entry for each window program whose program and icon are
+# installed, an icon for every one, and the package's copyright and changelog.
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d)
@@ -11,6 +12,16 @@ cmake --install "$build" --prefix "$prefix" > /dev/null
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
+# A file compressed as Debian keeps it: gzip, maximum compression, no name
+# or time stamp inside.
+debian_gzip() {
+  local file=$1
+  gzip -t "$file" 2> /dev/null || { fail "$file is not gzip"; return; }
+  [ "$(od -An -tx1 -j3 -N1 "$file" | tr -d ' ')" = 00 ] || fail "$file carries its name"
+  [ "$(od -An -tx1 -j4 -N4 "$file" | tr -d ' ')" = 00000000 ] || fail "$file carries a time stamp"
+  cmp -s "$file" <(gzip -dc "$file" | gzip -9n) || fail "$file is not compressed with gzip -9n"
+}
+
 windowed=(Gridhub Pulsegrid Flaggrid Lockgrid Rostermark Fetchprobe Sandtest)
 for program in Gridhub Pulsegrid Flaggrid Lockgrid Rosterbase Rostermark Fetchprobe Sandtest; do
   lower=${program,,}
@@ -19,6 +30,22 @@ for program in Gridhub Pulsegrid Flaggrid Lockgrid Rosterbase Rostermark Fetchpr
   [ -x "$build/bin/$program" ] && built=yes
   if [ $built = yes ]; then
     [ -x "$prefix/bin/$program" ] || fail "$program not installed in bin/"
+    page="$prefix/share/man/man1/$program.1.gz"
+    if [ -f "$page" ]; then
+      debian_gzip "$page"
+      # It renders without a warning and says what the programs say of themselves.
+      rendered=$(gzip -dc "$page" | LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=w -l - 2>&1 > /dev/null || true)
+      [ -z "$rendered" ] || fail "$page: $rendered"
+      text=$(gzip -dc "$page" | LC_ALL=C.UTF-8 MANWIDTH=200 man -l - 2> /dev/null | tr -s ' \n' ' ')
+      for part in NAME SYNOPSIS DESCRIPTION OPTIONS FILES "EXIT STATUS" "--help" "--version"; do
+        [[ $text == *"$part"* ]] || fail "$page says nothing of $part"
+      done
+      if [ "$program" != Fetchprobe ] && [ "$program" != Sandtest ]; then
+        for part in Parlux.conf PARLUX_DATA; do [[ $text == *"$part"* ]] || fail "$page says nothing of $part"; done
+      fi
+    else
+      fail "no manual page for $program"
+    fi
   fi
   entry="$prefix/share/applications/parlux-$lower.desktop"
   if [[ " ${windowed[*]} " == *" $program "* && $built = yes ]]; then
@@ -26,9 +53,27 @@ for program in Gridhub Pulsegrid Flaggrid Lockgrid Rosterbase Rostermark Fetchpr
     desktop-file-validate "$entry" || fail "$entry does not validate"
     grep -qx "Exec=$program" "$entry" || fail "$entry does not start $program"
     grep -qx "Icon=parlux-$lower" "$entry" || fail "$entry names another icon"
+    # The window's class, so that docks group the windows with their entry.
+    grep -qx "StartupWMClass=$program" "$entry" || fail "$entry names no window class $program"
+    case $program in
+      Fetchprobe | Sandtest) grep -qx "Categories=Development;" "$entry" || fail "$entry is not under Development" ;;
+      *) grep -qx "Categories=Network;Monitor;" "$entry" || fail "$entry is not under Internet" ;;
+    esac
   elif [ -e "$entry" ]; then
     fail "$entry for a program without a window or not built"
   fi
 done
+
+doc="$prefix/share/doc/parlux"
+[ -f "$doc/copyright" ] || fail "no $doc/copyright"
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$doc/copyright" ||
+  fail "$doc/copyright is not in the machine-readable format"
+if [ -f "$doc/changelog.gz" ]; then
+  debian_gzip "$doc/changelog.gz"
+  head -1 <(gzip -dc "$doc/changelog.gz") | grep -qE '^parlux \([0-9.]+\) [a-z]+; urgency=' ||
+    fail "$doc/changelog.gz does not start with a Debian changelog entry"
+else
+  fail "no $doc/changelog.gz"
+fi
 [ $failures -eq 0 ] && echo "install tree: all checks passed"
 exit $failures

@@ -272,10 +272,11 @@ TEST_F(WindowTest, ViewButtonsAndMenusOpenTheirTargets) {
     for (int i = 1; i <= 4; ++i) entry("MnusInternet_" + std::to_string(i))->trigger();
     for (const std::string name : {"MnusExplorer1_1", "MnusExplorer1_2", "MnusExplorer2_1", "MnusExplorer2_2"})
         entry(name)->trigger();
-    EXPECT_EQ(opened_, (std::vector<std::string>{std::string(site::kDefaultMirrors[0]), std::string(site::kDefaultMirrors[1]),
-                                                 std::string(site::kDefaultMirrors[2]), std::string(site::kDefaultMirrors[3]),
-                                                 program_.path().string(), data_.path().string(),
-                                                 program_.path().string(), data_.path().string()}));
+    EXPECT_EQ(opened_,
+              (std::vector<std::string>{std::string(site::kDefaultMirrors[0]), std::string(site::kDefaultMirrors[1]),
+                                        std::string(site::kDefaultMirrors[2]), std::string(site::kDefaultMirrors[3]),
+                                        program_.path().string(), data_.path().string(), program_.path().string(),
+                                        data_.path().string()}));
     EXPECT_TRUE(launcher_.started.empty());
 }
 

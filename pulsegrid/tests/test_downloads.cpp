@@ -145,6 +145,14 @@ TEST_F(Downloads, TheRunReportCountsPingersNotReachedAndPagesNotWritten) {
     workbench().HYPER();
     EXPECT_FALSE(workbench().report().failed());
     EXPECT_EQ(workbench().report().summary("Pulsegrid"), "");  // a clean run says nothing
+
+    // A Flaggrid that does not start would leave its page of an earlier night.
+    launcher_.refuse = true;
+    workbench().HYPER();
+    EXPECT_TRUE(workbench().report().failed());
+    EXPECT_EQ(workbench().report().summary("Pulsegrid"),
+              "Pulsegrid: 0 pingers not reached, 0 pages not written\nPulsegrid: not started: " +
+                  (program_ / "Flaggrid").string() + "\n");
 }
 
 }  // namespace

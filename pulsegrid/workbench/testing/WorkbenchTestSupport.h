@@ -24,8 +24,9 @@ public:
     bool start(const std::string& commandLine, short showStyle) override {
         started.push_back(commandLine);
         styles.push_back(showStyle);
-        return true;
+        return !refuse;
     }
+    bool refuse = false;  // nothing starts, as when the program is missing
     std::vector<std::string> started;
     std::vector<short> styles;
 };
