@@ -85,7 +85,7 @@ fs::path MeFolder(const fs::path& programFolder) {
     if (ProgramFolderIsOwn(programFolder)) return programFolder;
     const fs::path config = UserFolder("XDG_CONFIG_HOME", ".config");
     if (config.empty()) return programFolder;  // nothing of the user's own: read only, never written
-    const fs::path me = config / "parlux";
+    fs::path me = config / "parlux";
     std::error_code ec;
     if (!fs::is_directory(me, ec)) {
         fs::create_directories(me, ec);

@@ -140,7 +140,7 @@ std::string ConfigTemplate() {
 }
 
 fs::path EnsureConfigFile(const fs::path& dataFolder) {
-    const fs::path path = dataFolder / std::string(kConfigName);
+    fs::path path = dataFolder / std::string(kConfigName);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0) {
         const std::string text = ConfigTemplate();

@@ -49,6 +49,12 @@ void ReportDownload(WorkbenchCore& wb, const std::string& type, const std::strin
     wb.noteNotDownloaded(nick + " " + type, result.error);
 }
 
+// A type the list does not name at all is no fault of the run.
+void NoteIfNothingListed(WorkbenchCore& wb, const std::vector<PingerRecord>& records, const std::string& type) {
+    if (std::none_of(records.begin(), records.end(), [&type](const PingerRecord& r) { return r.type == type; }))
+        wb.noteNothingListed();
+}
+
 }  // namespace
 
 bool DownloadPinger(WorkbenchCore& wb, const std::string& type, const std::string& nick, const std::string& url,
@@ -83,9 +89,7 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
         return 0;
     }
     if (!list->warning.empty()) wb.detail(list->warning);
-    if (std::none_of(list->records.begin(), list->records.end(),
-                     [&type](const PingerRecord& record) { return record.type == type; }))
-        wb.noteNothingListed();
+    NoteIfNothingListed(wb, list->records, type);
 
     // The first record of each usable nick is fetched, all of them at once;
     // a later record of a nick already loaded is not fetched at all.

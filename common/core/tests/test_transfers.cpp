@@ -67,6 +67,7 @@ TEST_F(TransfersTest, RunsTogetherAndReportsInRequestOrder) {
 
     WriteFile(dir / "kept", "cached copy");
     std::vector<TransferRequest> requests;
+    requests.reserve(kWaiting + 4);
     for (int i = 0; i < kWaiting; ++i)
         requests.push_back(
             {server.url("/wait/" + std::to_string(i)), TransferMode::File, dir / ("f" + std::to_string(i))});
