@@ -1,6 +1,7 @@
 #include <limits>
 
 #include "common/core/LfToCrLf.h"
+#include "common/core/TextFields.h"
 #include "common/core/WholeFile.h"
 
 namespace parlux {
@@ -8,11 +9,6 @@ namespace parlux {
 namespace {
 
 constexpr std::size_t kLongFirstLine = 200;
-
-std::int32_t ClampToInt32(std::size_t value) {
-    constexpr auto kMax = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-    return static_cast<std::int32_t>(value > kMax ? kMax : value);
-}
 
 }  // namespace
 

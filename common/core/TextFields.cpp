@@ -10,4 +10,11 @@ std::string PadField(std::string_view text, int width) {
     return field;
 }
 
+std::string Trim(std::string_view text, std::string_view blanks) {
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(blanks);
+    return std::string(text.substr(first, last - first + 1));
+}
+
 }  // namespace parlux

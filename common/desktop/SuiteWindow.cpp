@@ -28,14 +28,13 @@
 #include "common/core/SiteConfig.h"
 #include "common/desktop/Headless.h"
 #include "common/desktop/ProgramStart.h"
+#include "common/desktop/QtText.h"
 
 namespace parlux {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QString IconResource(const std::string& program) {
     QString name = Q(program).toLower();

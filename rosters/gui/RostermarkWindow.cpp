@@ -15,15 +15,10 @@
 #include <thread>
 
 #include "common/core/Sinks.h"
+#include "common/desktop/QtText.h"
 #include "common/desktop/SuiteWindow.h"
 
 namespace parlux::rosters {
-
-namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-}  // namespace
 
 RostermarkWindow::RostermarkWindow() {
     setObjectName("frm_Rostermark");
