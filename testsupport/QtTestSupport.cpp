@@ -27,44 +27,50 @@ std::string Quote(const QString& text) {
     return "\"" + s.toStdString() + "\"";
 }
 
+// The text a widget shows (caption, title, contents) and what goes with it.
+std::string Content(const QWidget& w, const QWidget& window) {
+    if (&w == &window) return " title=" + Quote(w.windowTitle()) + (w.windowIcon().isNull() ? "" : " icon");
+    if (auto* group = qobject_cast<const QGroupBox*>(&w)) return " title=" + Quote(group->title());
+    if (auto* button = qobject_cast<const QAbstractButton*>(&w)) return " text=" + Quote(button->text());
+    if (auto* label = qobject_cast<const QLabel*>(&w)) {
+        std::string out = label->text().isEmpty() ? "" : " text=" + Quote(label->text());
+        if (!label->pixmap().isNull()) out += " picture";
+        if (label->buddy()) out += " buddy=" + label->buddy()->objectName().toStdString();
+        return out;
+    }
+    if (auto* edit = qobject_cast<const QLineEdit*>(&w))
+        return " text=" + Quote(edit->text()) + (edit->isReadOnly() ? " read-only" : "");
+    if (auto* combo = qobject_cast<const QComboBox*>(&w)) {
+        std::string items;
+        for (int i = 0; i < combo->count(); ++i) items += (i ? "," : "") + Quote(combo->itemText(i));
+        return " items=[" + items + "]" +
+               (combo->count() > 0 ? " current=" + std::to_string(combo->currentIndex()) : "");
+    }
+    if (auto* bar = qobject_cast<const QProgressBar*>(&w))
+        return " range=" + std::to_string(bar->minimum()) + ".." + std::to_string(bar->maximum()) +
+               " value=" + std::to_string(bar->value());
+    return "";
+}
+
+// A button's check state, where it has one.
+std::string CheckState(const QWidget& w) {
+    if (auto* check = qobject_cast<const QCheckBox*>(&w); check && check->isTristate()) {
+        const Qt::CheckState state = check->checkState();
+        return state == Qt::Checked ? " checked" : state == Qt::PartiallyChecked ? " partial" : " unchecked";
+    }
+    if (auto* button = qobject_cast<const QAbstractButton*>(&w); button && button->isCheckable())
+        return button->isChecked() ? " checked" : " unchecked";
+    return "";
+}
+
 // What the user sees of one widget, after its name and class; empty when
 // there is nothing to see.
 std::string Shows(const QWidget& w, const QWidget& window) {
-    std::string out;
-    const auto add = [&out](const std::string& part) { out += " " + part; };
-    if (&w == &window) {
-        add("title=" + Quote(w.windowTitle()));
-        if (!w.windowIcon().isNull()) add("icon");
-    } else if (auto* group = qobject_cast<const QGroupBox*>(&w)) {
-        add("title=" + Quote(group->title()));
-    } else if (auto* button = qobject_cast<const QAbstractButton*>(&w)) {
-        add("text=" + Quote(button->text()));
-    } else if (auto* label = qobject_cast<const QLabel*>(&w)) {
-        if (!label->text().isEmpty()) add("text=" + Quote(label->text()));
-        if (!label->pixmap().isNull()) add("picture");
-        if (label->buddy()) add("buddy=" + label->buddy()->objectName().toStdString());
-    } else if (auto* edit = qobject_cast<const QLineEdit*>(&w)) {
-        add("text=" + Quote(edit->text()));
-        if (edit->isReadOnly()) add("read-only");
-    } else if (auto* combo = qobject_cast<const QComboBox*>(&w)) {
-        std::string items;
-        for (int i = 0; i < combo->count(); ++i) items += (i ? "," : "") + Quote(combo->itemText(i));
-        add("items=[" + items + "]");
-        if (combo->count() > 0) add("current=" + std::to_string(combo->currentIndex()));
-    } else if (auto* bar = qobject_cast<const QProgressBar*>(&w)) {
-        add("range=" + std::to_string(bar->minimum()) + ".." + std::to_string(bar->maximum()) +
-            " value=" + std::to_string(bar->value()));
-    }
-    if (!w.toolTip().isEmpty()) add("tooltip=" + Quote(w.toolTip()));
-    if (auto* check = qobject_cast<const QCheckBox*>(&w); check && check->isTristate()) {
-        add(check->checkState() == Qt::Checked            ? "checked"
-            : check->checkState() == Qt::PartiallyChecked ? "partial"
-                                                          : "unchecked");
-    } else if (auto* button = qobject_cast<const QAbstractButton*>(&w); button && button->isCheckable()) {
-        add(button->isChecked() ? "checked" : "unchecked");
-    }
-    if (!w.isEnabled()) add("disabled");
-    if (&w != &window && !w.isVisibleTo(&window)) add("hidden");
+    std::string out = Content(w, window);
+    if (!w.toolTip().isEmpty()) out += " tooltip=" + Quote(w.toolTip());
+    out += CheckState(w);
+    if (!w.isEnabled()) out += " disabled";
+    if (&w != &window && !w.isVisibleTo(&window)) out += " hidden";
     return out;
 }
 

@@ -71,52 +71,51 @@ std::vector<std::string> LfLines(const std::string& text) {
 
 }  // namespace
 
-std::string LineDiff(const std::string& expected, const std::string& actual, std::size_t context) {
-    const auto e = LfLines(expected), a = LfLines(actual);
-    // The common head and tail stay out of the comparison below.
-    std::size_t head = 0;
-    while (head < e.size() && head < a.size() && e[head] == a[head]) ++head;
-    std::size_t tail = 0;
-    while (tail < e.size() - head && tail < a.size() - head && e[e.size() - 1 - tail] == a[a.size() - 1 - tail]) ++tail;
-    const std::size_t n = e.size() - head - tail, m = a.size() - head - tail;
-    struct Line {
-        char mark;
-        std::size_t expectedLine;  // from 1: where it stands in the expected text
-        std::string text;
-    };
-    std::vector<Line> script;
-    for (std::size_t k = 0; k < head; ++k) script.push_back({' ', k + 1, e[k]});
-    if (n * m <= 4'000'000) {
-        // Longest common subsequence of the middle, from its end, walked forward.
-        std::vector<std::vector<std::size_t>> common(n + 1, std::vector<std::size_t>(m + 1, 0));
-        for (std::size_t i = n; i-- > 0;)
-            for (std::size_t j = m; j-- > 0;)
-                common[i][j] = e[head + i] == a[head + j] ? common[i + 1][j + 1] + 1
-                                                          : std::max(common[i + 1][j], common[i][j + 1]);
-        std::size_t i = 0, j = 0;
-        while (i < n || j < m) {
-            if (i < n && j < m && e[head + i] == a[head + j]) {
-                script.push_back({' ', head + i + 1, e[head + i]});
-                ++i, ++j;
-            } else if (i < n && (j == m || common[i + 1][j] >= common[i][j + 1])) {
-                script.push_back({'-', head + i + 1, e[head + i]});
-                ++i;
-            } else {
-                script.push_back({'+', head + i + 1, a[head + j++]});
-            }
-        }
-    } else {
-        for (std::size_t i = 0; i < n; ++i) script.push_back({'-', head + i + 1, e[head + i]});
-        for (std::size_t j = 0; j < m; ++j) script.push_back({'+', head + n + 1, a[head + j]});
-    }
-    for (std::size_t k = 0; k < tail; ++k) script.push_back({' ', head + n + k + 1, e[head + n + k]});
+namespace {
 
-    // Changed lines and their context; a gap starts a new "@@" block.
+struct ScriptLine {
+    char mark;                 // ' ' in both, '-' expected only, '+' actual only
+    std::size_t expectedLine;  // from 1: where it stands in the expected text
+    std::string text;
+};
+
+// The edit script of the lines from..to (exclusive) of both texts, from their
+// longest common subsequence; beyond a size where that costs too much, all
+// of the one followed by all of the other.
+void MiddleScript(const std::vector<std::string>& e, const std::vector<std::string>& a, std::size_t from, std::size_t n,
+                  std::size_t m, std::vector<ScriptLine>& script) {
+    if (n * m > 4'000'000) {
+        for (std::size_t i = 0; i < n; ++i) script.push_back({'-', from + i + 1, e[from + i]});
+        for (std::size_t j = 0; j < m; ++j) script.push_back({'+', from + n + 1, a[from + j]});
+        return;
+    }
+    std::vector<std::vector<std::size_t>> common(n + 1, std::vector<std::size_t>(m + 1, 0));
+    for (std::size_t i = n; i-- > 0;)
+        for (std::size_t j = m; j-- > 0;)
+            common[i][j] =
+                e[from + i] == a[from + j] ? common[i + 1][j + 1] + 1 : std::max(common[i + 1][j], common[i][j + 1]);
+    std::size_t i = 0, j = 0;
+    while (i < n || j < m) {
+        if (i < n && j < m && e[from + i] == a[from + j]) {
+            script.push_back({' ', from + i + 1, e[from + i]});
+            ++i, ++j;
+        } else if (i < n && (j == m || common[i + 1][j] >= common[i][j + 1])) {
+            script.push_back({'-', from + i + 1, e[from + i]});
+            ++i;
+        } else {
+            script.push_back({'+', from + i + 1, a[from + j++]});
+        }
+    }
+}
+
+// The changed lines and their context; a gap starts a new "@@" block.
+std::string Hunks(const std::vector<ScriptLine>& script, std::size_t context) {
     std::vector<bool> shown(script.size(), false);
-    for (std::size_t k = 0; k < script.size(); ++k)
-        if (script[k].mark != ' ')
-            for (std::size_t l = k >= context ? k - context : 0; l < script.size() && l <= k + context; ++l)
-                shown[l] = true;
+    for (std::size_t k = 0; k < script.size(); ++k) {
+        if (script[k].mark == ' ') continue;
+        const std::size_t last = std::min(script.size() - 1, k + context);
+        for (std::size_t l = k >= context ? k - context : 0; l <= last; ++l) shown[l] = true;
+    }
     std::string out;
     for (std::size_t k = 0; k < script.size(); ++k) {
         if (!shown[k]) continue;
@@ -124,6 +123,23 @@ std::string LineDiff(const std::string& expected, const std::string& actual, std
         out += script[k].mark + script[k].text + "\n";
     }
     return out;
+}
+
+}  // namespace
+
+std::string LineDiff(const std::string& expected, const std::string& actual, std::size_t context) {
+    const auto e = LfLines(expected), a = LfLines(actual);
+    // The common head and tail stay out of the costly comparison.
+    std::size_t head = 0;
+    while (head < e.size() && head < a.size() && e[head] == a[head]) ++head;
+    std::size_t tail = 0;
+    while (tail < e.size() - head && tail < a.size() - head && e[e.size() - 1 - tail] == a[a.size() - 1 - tail]) ++tail;
+    const std::size_t n = e.size() - head - tail, m = a.size() - head - tail;
+    std::vector<ScriptLine> script;
+    for (std::size_t k = 0; k < head; ++k) script.push_back({' ', k + 1, e[k]});
+    MiddleScript(e, a, head, n, m, script);
+    for (std::size_t k = head + n; k < e.size(); ++k) script.push_back({' ', k + 1, e[k]});
+    return Hunks(script, context);
 }
 
 std::filesystem::path ActualFileFor(const std::filesystem::path& expectedFile) {
