@@ -202,6 +202,12 @@ void FeedbackLines::feedBack(std::string_view top, std::string_view detail, int 
     }
 }
 
+void FeedbackLines::progress(std::string_view detail) {
+    if (!display_) return;
+    display_->showLines(top_, std::string(detail));
+    display_->processEvents();
+}
+
 // ---- offset from GMT ---------------------------------------------------------
 
 double GMTOffsetHours = 0.0;

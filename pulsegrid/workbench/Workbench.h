@@ -131,6 +131,10 @@ public:
     void viewDump(int table);          // open the dump in the editor
     void saveAndViewDump(int table);   // double-click on a result box
     void viewOutput();                 // double-click on txt_PRT_Compil
+    // The window is closing during a run: transfers in flight are given up,
+    // the step in progress ends, and SUPER and HYPER start no further step.
+    void abandon() { abandoned_ = true; }
+    bool abandoned() const { return abandoned_; }
 
     // --- for the procedures
     std::filesystem::path dataPath(const std::string& name) const { return env_.dataFolder / name; }
@@ -178,6 +182,7 @@ private:
     std::array<Table, 3> tables_;
     std::vector<std::pair<std::string, std::string>> boxes_;
     RunReport report_;
+    bool abandoned_ = false;
 };
 
 // A comparer's procedures bound to the workbench. Procedures provides
