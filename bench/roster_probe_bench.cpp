@@ -12,11 +12,11 @@
 #include <string>
 #include <thread>
 
-#include "HeaderProbe.h"
-#include "LoopbackServer.h"
-#include "TestSupport.h"
-#include "Rosters.h"
-#include "core/Common.h"
+#include "rosters/HeaderProbe.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/TestSupport.h"
+#include "rosters/Rosters.h"
+#include "common/core/Sinks.h"
 
 namespace parlux {
 namespace {

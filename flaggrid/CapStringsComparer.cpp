@@ -1,4 +1,4 @@
-#include "CapStringsComparer.h"
+#include "flaggrid/CapStringsComparer.h"
 
 #include <chrono>
 #include <ctime>
@@ -6,13 +6,16 @@
 #include <unordered_map>
 #include <utility>
 
-#include "core/Common.h"
-#include "core/PingersList.h"
-#include "core/QuickSort.h"
-#include "core/TextReplace.h"
-#include "workbench/BlockPage.h"
-#include "workbench/GridSteps.h"
-#include "workbench/TextLines.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "common/core/GmtOffset.h"
+#include "common/core/DateTime.h"
+#include "common/core/PingersList.h"
+#include "common/core/QuickSort.h"
+#include "common/core/TextReplace.h"
+#include "pulsegrid/workbench/BlockPage.h"
+#include "pulsegrid/workbench/GridSteps.h"
+#include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux {
 

@@ -1,4 +1,4 @@
-#include "GridhubWindow.h"
+#include "gridhub/GridhubWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,8 +17,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "core/FileCopy.h"
-#include "core/Process.h"
+#include "common/core/Files.h"
+#include "common/core/Process.h"
+#include "common/desktop/ProgramStart.h"
 
 namespace parlux {
 

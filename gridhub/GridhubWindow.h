@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "GridhubCore.h"
-#include "core/Sinks.h"
-#include "desktop/SuiteWindow.h"
+#include "gridhub/GridhubCore.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/SuiteWindow.h"
 
 class QAction;
 class QCheckBox;

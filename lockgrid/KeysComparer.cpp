@@ -1,4 +1,4 @@
-#include "KeysComparer.h"
+#include "lockgrid/KeysComparer.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,14 +7,16 @@
 #include <cctype>
 #include <cstdio>
 
-#include "KeyLister.h"
-#include "core/Common.h"
-#include "core/QuickSort.h"
-#include "core/TextReplace.h"
-#include "workbench/BlockPage.h"
-#include "workbench/GridSteps.h"
-#include "workbench/PingerSteps.h"
-#include "workbench/TextLines.h"
+#include "lockgrid/KeyLister.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "common/core/GmtOffset.h"
+#include "common/core/QuickSort.h"
+#include "common/core/TextReplace.h"
+#include "pulsegrid/workbench/BlockPage.h"
+#include "pulsegrid/workbench/GridSteps.h"
+#include "pulsegrid/workbench/PingerSteps.h"
+#include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux {
 

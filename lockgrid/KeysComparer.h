@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "workbench/Grid.h"
-#include "workbench/Workbench.h"
+#include "pulsegrid/workbench/Grid.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 namespace parlux {
 

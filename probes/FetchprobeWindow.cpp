@@ -1,4 +1,4 @@
-#include "FetchprobeWindow.h"
+#include "probes/FetchprobeWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,10 +15,10 @@
 #include <cstring>
 #include <system_error>
 
-#include "core/Common.h"
-#include "core/UrlToFile.h"
-#include "desktop/Desktop.h"
-#include "desktop/SuiteWindow.h"
+#include "common/core/UrlToFile.h"
+#include "common/core/LfToCrLf.h"
+#include "common/desktop/ProgramStart.h"
+#include "common/desktop/SuiteWindow.h"
 
 namespace parlux {
 

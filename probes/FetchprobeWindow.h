@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "desktop/SuiteWindow.h"
+#include "common/desktop/SuiteWindow.h"
 
 class QLineEdit;
 

@@ -7,8 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "workbench/Grid.h"
-#include "workbench/Workbench.h"
+#include "pulsegrid/workbench/Grid.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 namespace parlux {
 
@@ -61,21 +61,5 @@ private:
 };
 
 using StatsWorkbench = Workbench<StatsProcedures>;
-
-// The pages, from the finished grid (cells found by pinger and remailer).
-struct StatsPageInput {
-    const Table& pingers;
-    const Table& pingeds;
-    const Table& stats;
-    std::string type;   // "PGP-1" ...
-    std::string stamp;  // "YYYY/MM/DD HH:NN:SS" (GMT)
-};
-std::string DirectTextPage(const StatsPageInput& in);
-std::string ReverseTextPage(const StatsPageInput& in);
-std::string ReverseCapsPage(const StatsPageInput& in);  // version 2 only
-std::string DirectWebPage(const StatsPageInput& in);
-
-// &, <, >, " as entities.
-std::string HtmlEscape(std::string_view text);
 
 }  // namespace parlux

@@ -1,6 +1,6 @@
-#include "HeaderProbe.h"
+#include "rosters/HeaderProbe.h"
 
-#include "core/Transfers.h"
+#include "common/core/Transfers.h"
 
 namespace parlux::rosters {
 

@@ -1,9 +1,7 @@
-// The line-end repair of downloaded pinger files (declared with the downloads
-// in UrlToFile.h).
 #include <limits>
 
-#include "UrlToFile.h"
-#include "WholeFile.h"
+#include "common/core/LfToCrLf.h"
+#include "common/core/WholeFile.h"
 
 namespace parlux {
 

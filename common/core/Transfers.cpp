@@ -1,7 +1,7 @@
 // Concurrent HTTP transfers with libcurl's multi interface. Every transfer,
 // whatever it is for, gets its handle from ConfigureHandle: the same
 // protocols, redirect rules, address check, limits and request headers.
-#include "Transfers.h"
+#include "common/core/Transfers.h"
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
@@ -22,8 +22,8 @@
 #include <thread>
 #include <unordered_set>
 
-#include "Common.h"
-#include "WholeFile.h"
+#include "common/core/DataFolder.h"
+#include "common/core/WholeFile.h"
 
 namespace parlux {
 

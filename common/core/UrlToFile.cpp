@@ -1,5 +1,5 @@
 // Single downloads, as one-request runs of the concurrent transfers.
-#include "UrlToFile.h"
+#include "common/core/UrlToFile.h"
 
 #include <algorithm>
 #include <limits>

@@ -2,7 +2,7 @@
 // Cypherpunk and the two version-2 lists already in the data folder.
 #include <algorithm>
 
-#include "FlaggridFixture.h"
+#include "flaggrid/tests/FlaggridFixture.h"
 
 namespace parlux::test {
 namespace {

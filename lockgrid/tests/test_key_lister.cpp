@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "KeyLister.h"
-#include "LockgridFixture.h"
+#include "lockgrid/KeyLister.h"
+#include "lockgrid/tests/LockgridFixture.h"
 
 namespace parlux::test {
 namespace {

@@ -8,9 +8,9 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "Pingers.h"
-#include "StatsComparer.h"
-#include "WorkbenchWindowTestSupport.h"
+#include "pulsegrid/gui_tests/Pingers.h"
+#include "pulsegrid/StatsComparer.h"
+#include "pulsegrid/workbench/testing/WorkbenchWindowTestSupport.h"
 
 namespace parlux::test {
 namespace {

@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "LoopbackServer.h"
-#include "StatsComparer.h"
-#include "TestSupport.h"
-#include "WorkbenchTestSupport.h"
-#include "core/Common.h"
+#include "testsupport/LoopbackServer.h"
+#include "pulsegrid/StatsComparer.h"
+#include "testsupport/TestSupport.h"
+#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
 
 namespace parlux::test {
 

@@ -8,8 +8,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "PipelineFixture.h"
-#include "core/Transfers.h"
+#include "pulsegrid/tests/PipelineFixture.h"
+#include "common/core/Transfers.h"
 
 namespace parlux::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "workbench/PingerSteps.h"
+#include "pulsegrid/workbench/PingerSteps.h"
 
 #include <sys/stat.h>
 
@@ -10,11 +10,14 @@
 #include <optional>
 #include <unordered_set>
 
-#include "core/Common.h"
-#include "core/PingersList.h"
-#include "core/Transfers.h"
-#include "core/UrlToFile.h"
-#include "core/WholeFile.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "common/core/DateTime.h"
+#include "common/core/PingersList.h"
+#include "common/core/Transfers.h"
+#include "common/core/UrlToFile.h"
+#include "common/core/LfToCrLf.h"
+#include "common/core/WholeFile.h"
 
 namespace parlux {
 

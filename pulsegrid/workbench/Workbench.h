@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Sinks.h"
-#include "core/Table.h"
+#include "common/core/Sinks.h"
+#include "common/core/Table.h"
 
 namespace parlux {
 

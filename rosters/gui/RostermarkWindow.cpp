@@ -1,4 +1,4 @@
-#include "RostermarkWindow.h"
+#include "rosters/gui/RostermarkWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,8 +14,8 @@
 #include <iostream>
 #include <thread>
 
-#include "core/Common.h"
-#include "desktop/SuiteWindow.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/SuiteWindow.h"
 
 namespace parlux::rosters {
 

@@ -7,9 +7,9 @@
 #include <regex>
 #include <sstream>
 
-#include "Rosters.h"
-#include "TestSupport.h"
-#include "core/Common.h"
+#include "rosters/Rosters.h"
+#include "testsupport/TestSupport.h"
+#include "common/core/Table.h"
 
 namespace parlux::test {
 namespace {

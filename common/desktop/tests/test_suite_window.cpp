@@ -14,8 +14,9 @@
 #include <cstdlib>
 #include <QVBoxLayout>
 
-#include "TestSupport.h"
-#include "desktop/SuiteWindow.h"
+#include "testsupport/TestSupport.h"
+#include "common/desktop/SuiteWindow.h"
+#include "common/desktop/ProgramStart.h"
 
 namespace parlux::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "WorkbenchWindow.h"
+#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -22,8 +22,9 @@
 #include <exception>
 #include <system_error>
 
-#include "desktop/Desktop.h"
-#include "core/FileCopy.h"
+#include "common/desktop/ProgramStart.h"
+#include "common/desktop/Opener.h"
+#include "common/core/Files.h"
 
 namespace parlux {
 

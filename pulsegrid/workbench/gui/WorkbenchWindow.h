@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "core/Sinks.h"
-#include "core/Transfers.h"
-#include "desktop/SuiteWindow.h"
-#include "workbench/Workbench.h"
+#include "common/core/Sinks.h"
+#include "common/core/Transfers.h"
+#include "common/desktop/SuiteWindow.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 class QAction;
 class QGroupBox;

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "QtTestSupport.h"
-#include "WorkbenchTestSupport.h"
-#include "workbench/gui/WorkbenchWindow.h"
+#include "testsupport/QtTestSupport.h"
+#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
+#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
 
 namespace parlux::test {
 

@@ -4,11 +4,15 @@
 #include <vector>
 #include <string>
 
-#include "StatsComparer.h"
-#include "core/Common.h"
-#include "core/SiteConfig.h"
-#include "core/SitePage.h"
-#include "workbench/TextLines.h"
+#include "pulsegrid/StatsPageWriter.h"
+
+#include "pulsegrid/StatsComparer.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/TextFields.h"
+#include "common/core/Table.h"
+#include "common/core/SiteConfig.h"
+#include "common/core/SitePage.h"
+#include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux {
 
@@ -16,7 +20,6 @@ namespace {
 
 const std::string kCrLf = "\r\n";
 
-bool IsVersion1(const std::string& type) { return !type.empty() && type.back() == '1'; }
 
 // Cells are found by pinger and remailer, so a grid changed out of order can
 // never put a figure under the wrong pinger. In a finished grid the cell of
