@@ -3,14 +3,11 @@
 namespace parlux {
 
 void FeedbackLines::feedBack(std::string_view top, std::string_view detail, int pauseMs) {
-    if (!top.empty())
-        top_.assign(top);
-    if (!detail.empty())
-        detail_.assign(detail);
+    if (!top.empty()) top_.assign(top);
+    if (!detail.empty()) detail_.assign(detail);
     if (display_) {
         display_->showLines(top_, detail_);
-        if (pauseMs != 0)
-            display_->pause(pauseMs);
+        if (pauseMs != 0) display_->pause(pauseMs);
         display_->processEvents();
     }
     // Events may have changed the lines: the record takes them as they stand now.

@@ -34,8 +34,7 @@ DownloadLimits& CurrentDownloadLimits() {
 
 std::optional<std::string> TransferResult::header(std::string_view name) const {
     for (const auto& [key, value] : headers) {
-        if (key.size() == name.size() &&
-            std::equal(key.begin(), key.end(), name.begin(), [](char a, char b) {
+        if (key.size() == name.size() && std::equal(key.begin(), key.end(), name.begin(), [](char a, char b) {
                 return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
             }))
             return value;
@@ -54,7 +53,7 @@ bool IsInternalAddress(std::string_view ip) {
             if (zeroUpTo15 && (v6[15] == 0 || v6[15] == 1)) return true;  // :: and ::1
             if (v6[0] == 0xfe && (v6[1] & 0xc0) == 0x80) return true;     // fe80::/10 link-local
             if ((v6[0] & 0xfe) == 0xfc) return true;                      // fc00::/7 unique local
-            if (v6[0] == 0xff) return true;                                // multicast
+            if (v6[0] == 0xff) return true;                               // multicast
             return false;
         }
         std::memcpy(v4, v6 + 12, 4);
@@ -63,8 +62,8 @@ bool IsInternalAddress(std::string_view ip) {
     }
     const unsigned a = v4[0], b = v4[1];
     return a == 0 || a == 10 || a == 127 || a >= 224 ||  // unspecified, private, loopback, multicast/reserved
-           (a == 100 && (b & 0xc0) == 64) ||              // 100.64/10 shared
-           (a == 169 && b == 254) ||                      // link-local, cloud metadata
+           (a == 100 && (b & 0xc0) == 64) ||             // 100.64/10 shared
+           (a == 169 && b == 254) ||                     // link-local, cloud metadata
            (a == 172 && (b & 0xf0) == 16) || (a == 192 && b == 168);
 }
 
@@ -424,8 +423,7 @@ void DriveJobs(CURLM* multi, std::vector<std::unique_ptr<Job>>& jobs, std::size_
         drive.failure = std::current_exception();
         try {
             EndRemaining(multi, jobs, next, drive, "cannot go on with the transfers");
-        } catch (...) {
-        }
+        } catch (...) {}
     }
 }
 

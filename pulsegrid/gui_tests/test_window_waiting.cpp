@@ -8,8 +8,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "pulsegrid/gui_tests/Pingers.h"
 #include "pulsegrid/StatsComparer.h"
+#include "pulsegrid/gui_tests/Pingers.h"
 #include "pulsegrid/workbench/testing/WorkbenchWindowTestSupport.h"
 
 namespace parlux::test {

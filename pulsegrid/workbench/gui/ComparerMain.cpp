@@ -4,13 +4,13 @@
 #include <QTimer>
 #include <cstdio>
 #include <exception>
-#include "common/desktop/Headless.h"
 #include "common/core/GmtOffset.h"
+#include "common/desktop/Headless.h"
 
 namespace parlux {
 
-int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSink& messages,
-                       SingleInstance& instance, const std::string& commandLine) {
+int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSink& messages, SingleInstance& instance,
+                       const std::string& commandLine) {
     WorkbenchWindow window(core);
     messages.setParent(&window);
     feedback.setDisplay(&window);

@@ -22,9 +22,9 @@
 #include <exception>
 #include <system_error>
 
-#include "common/desktop/ProgramStart.h"
-#include "common/desktop/Opener.h"
 #include "common/core/Files.h"
+#include "common/desktop/Opener.h"
+#include "common/desktop/ProgramStart.h"
 
 namespace parlux {
 
@@ -35,7 +35,8 @@ namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return text;
 }
 
@@ -216,9 +217,13 @@ QGroupBox* WorkbenchWindow::buildDebug() {
 }
 
 QGroupBox* WorkbenchWindow::buildView() {
-    return BuildViewFrame({{"Pingers.lst", 0, 0}, {"index.html", 1, 0}, {"Pingers.lst", 0, 2},
-                           {"index.html", 1, 2}, {"Pingers.html", 2, 2}},
-                          links_, [this] { act([this] { copyToDataFolder(); }); }, viewButtons_);
+    return BuildViewFrame(
+        {{"Pingers.lst", 0, 0},
+         {"index.html", 1, 0},
+         {"Pingers.lst", 0, 2},
+         {"index.html", 1, 2},
+         {"Pingers.html", 2, 2}},
+        links_, [this] { act([this] { copyToDataFolder(); }); }, viewButtons_);
 }
 
 QGroupBox* WorkbenchWindow::buildChoice() {
@@ -244,8 +249,8 @@ QGroupBox* WorkbenchWindow::buildChoice() {
     hyper->setFont(bold);
     buttons->addWidget(hyper, 1);
     if (!d_.followUpProgram.empty()) {
-        auto* followUp = button(Q("cmd_" + Upper(d_.followUpProgram)), "+", d_.followUpTooltip,
-                                [this] { core_.startFollowUp(); });
+        auto* followUp =
+            button(Q("cmd_" + Upper(d_.followUpProgram)), "+", d_.followUpTooltip, [this] { core_.startFollowUp(); });
         followUp->setFixedWidth(40);
         buttons->addWidget(followUp);
     }
@@ -255,9 +260,9 @@ QGroupBox* WorkbenchWindow::buildChoice() {
 
 void WorkbenchWindow::buildMenus() {
     QMenuBar* bar = menuBar();
-    viewEntries_ = AddOpenMenu(bar, "View", "MnuView", "MnusView_",
-                               {"Pingers.lst", "index.html", "Work/Pingers.lst", "Work/index.html", "Work/Pingers.html"},
-                               1, links_);
+    viewEntries_ = AddOpenMenu(
+        bar, "View", "MnuView", "MnusView_",
+        {"Pingers.lst", "index.html", "Work/Pingers.lst", "Work/index.html", "Work/Pingers.html"}, 1, links_);
     AddInternetMenu(bar, links_);
     AddExplorerMenus(bar, links_);
     AddAppsMenu(bar, d_.program, links_);
