@@ -12,9 +12,9 @@
 #include <fcntl.h>
 #include <httplib.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,9 +30,9 @@
 #include <vector>
 
 #include "bench/BenchPages.h"
-#include "common/core/StatsTypes.h"
 #include "common/core/DataFolder.h"
 #include "common/core/Sinks.h"
+#include "common/core/StatsTypes.h"
 
 extern char** environ;
 
@@ -59,7 +59,10 @@ int RefusingPort() {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return 9;  // discard: nothing listens there either
+    }
     socklen_t len = sizeof addr;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
     ::close(fd);
@@ -115,7 +118,7 @@ public:
 
     // The data folder of the next run, emptied.
     fs::path data() {
-        const fs::path folder = root_ / "data";
+        fs::path folder = root_ / "data";
         fs::remove_all(folder);
         fs::create_directories(folder);
         return folder;
@@ -154,6 +157,7 @@ private:
         env.push_back("no_proxy=127.0.0.1");
         env.push_back("NO_PROXY=127.0.0.1");
         std::vector<char*> envp;
+        envp.reserve(env.size() + 1);
         for (auto& entry : env) envp.push_back(entry.data());
         envp.push_back(nullptr);
 
@@ -199,9 +203,10 @@ void Downloads(Bench& bench) {
     };
     const Times small = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list(1, 1, 0)); });
     const Times large = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list(20, 4, 2)); });
-    std::printf("downloads: 20 pingers x 4 types at 0.3 s latency + 2 refusing hosts per type: %.2f s above one "
-                "pinger of one type (%.2f s against %.2f s)\n",
-                large.wall - small.wall, large.wall, small.wall);
+    std::printf(
+        "downloads: 20 pingers x 4 types at 0.3 s latency + 2 refusing hosts per type: %.2f s above one "
+        "pinger of one type (%.2f s against %.2f s)\n",
+        large.wall - small.wall, large.wall, small.wall);
 }
 
 void Feedback(Bench& bench) {
@@ -215,9 +220,10 @@ void Feedback(Bench& bench) {
     };
     const Times quiet = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list("PGP-9")); });
     const Times lines = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list("PGP-1")); });
-    std::printf("feedback: 100,000 feedback lines headless (run log and stdout): %.3f s above the same list "
-                "giving none (%.2f s against %.2f s; processor time %.3f s above)\n",
-                lines.wall - quiet.wall, lines.wall, quiet.wall, lines.cpu - quiet.cpu);
+    std::printf(
+        "feedback: 100,000 feedback lines headless (run log and stdout): %.3f s above the same list "
+        "giving none (%.2f s against %.2f s; processor time %.3f s above)\n",
+        lines.wall - quiet.wall, lines.wall, quiet.wall, lines.cpu - quiet.cpu);
 }
 
 void Grid(Bench& bench) {
@@ -238,9 +244,10 @@ void Grid(Bench& bench) {
     for (const int pingers : {60, 120, 240}) {
         const Times t = bench.run(cached(pingers, 500));
         const Times above{t.wall - base.wall, t.cpu - base.cpu};
-        std::printf("grid: %d pingers x 500 remailers (%d grid rows) of one type from cached pages: %.3f s above "
-                    "1 x 1 (processor time %.3f s)",
-                    pingers, pingers * 500, above.wall, above.cpu);
+        std::printf(
+            "grid: %d pingers x 500 remailers (%d grid rows) of one type from cached pages: %.3f s above "
+            "1 x 1 (processor time %.3f s)",
+            pingers, pingers * 500, above.wall, above.cpu);
         if (previous.wall > 0)
             std::printf(", %.2fx the half size (processor time %.2fx)", above.wall / previous.wall,
                         above.cpu / previous.cpu);
@@ -258,10 +265,14 @@ int main(int argc, char** argv) {
     if (which.empty()) which = {"downloads", "feedback", "grid"};
     Bench bench;
     for (const auto& name : which) {
-        if (name == "downloads") Downloads(bench);
-        else if (name == "feedback") Feedback(bench);
-        else if (name == "grid") Grid(bench);
-        else std::fprintf(stderr, "unknown: %s\n", name.c_str());
+        if (name == "downloads")
+            Downloads(bench);
+        else if (name == "feedback")
+            Feedback(bench);
+        else if (name == "grid")
+            Grid(bench);
+        else
+            std::fprintf(stderr, "unknown: %s\n", name.c_str());
         std::fflush(stdout);
     }
 }

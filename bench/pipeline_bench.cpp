@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "bench/BenchPages.h"
-#include "pulsegrid/StatsComparer.h"
-#include "common/core/StatsTypes.h"
-#include "common/core/Table.h"
 #include "common/core/GmtOffset.h"
 #include "common/core/Sinks.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "pulsegrid/StatsComparer.h"
 
 namespace parlux {
 namespace {
@@ -46,7 +46,7 @@ public:
 };
 
 std::filesystem::path PrepareFolder(int pingers) {
-    const auto folder = std::filesystem::temp_directory_path() / ("parlux-bench-" + std::to_string(pingers));
+    auto folder = std::filesystem::temp_directory_path() / ("parlux-bench-" + std::to_string(pingers));
     std::filesystem::create_directories(folder);
     std::mt19937 random(pingers);
     for (int p = 0; p < pingers; ++p) {
@@ -73,7 +73,7 @@ void Pipeline(benchmark::State& state) {
         list.setText(kPingerUrl, p, "http://" + bench::Nick(p) + ".example.org/mlist.html");
     }
     static const std::vector<std::string> steps = {"LOA_Stats", "LOA_Pingeds", "SRT_Pingeds", "EXP_Stats",
-                                                   "REV_Stats", "SRT_Stats", "PRT_Compil"};
+                                                   "REV_Stats", "SRT_Stats",   "PRT_Compil"};
     std::vector<double> seconds(steps.size());
     for (auto _ : state) {
         for (std::size_t i = 0; i < steps.size(); ++i) {

@@ -12,11 +12,11 @@
 #include <string>
 #include <thread>
 
+#include "common/core/Sinks.h"
 #include "rosters/HeaderProbe.h"
+#include "rosters/Rosters.h"
 #include "testsupport/LoopbackServer.h"
 #include "testsupport/TestSupport.h"
-#include "rosters/Rosters.h"
-#include "common/core/Sinks.h"
 
 namespace parlux {
 namespace {
@@ -52,7 +52,8 @@ void BM_RostermarkRun(benchmark::State& state) {
     std::string list;
     for (const char* nick : {"alpha", "bravo", "charlie"})
         for (std::string_view type : rosters::kColumnTypes)
-            list += "\"" + std::string(type) + "\",\"" + nick + "\",\"" + server.url("/" + std::string(nick) + "/" + std::string(type)) + "\"\r\n";
+            list += "\"" + std::string(type) + "\",\"" + nick + "\",\"" +
+                    server.url("/" + std::string(nick) + "/" + std::string(type)) + "\"\r\n";
     test::WriteFile(data / "Pingers.lst", list);
     NoMessages messages;
     std::ostringstream notes;

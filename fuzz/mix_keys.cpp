@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/FuzzSupport.h"
-#include "lockgrid/KeysComparer.h"
 #include "common/core/StatsTypes.h"
 #include "common/core/Table.h"
+#include "fuzz/FuzzSupport.h"
+#include "lockgrid/KeysComparer.h"
 #include "pulsegrid/workbench/PingerSteps.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

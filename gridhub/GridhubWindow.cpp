@@ -20,6 +20,7 @@
 #include "common/core/Files.h"
 #include "common/core/Process.h"
 #include "common/desktop/ProgramStart.h"
+#include "common/desktop/QtText.h"
 
 namespace parlux {
 
@@ -27,8 +28,6 @@ namespace fs = std::filesystem;
 using gridhub::Area;
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 constexpr int kBoxSize = 44;  // the picture boxes
 
@@ -39,16 +38,17 @@ public:
     using QCheckBox::QCheckBox;
 
 protected:
-    void nextCheckState() override {
-        setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-    }
+    void nextCheckState() override { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
 };
 
 gridhub::CheckValue ValueOf(const QCheckBox* box) {
     switch (box->checkState()) {
-        case Qt::Checked: return gridhub::kTicked;
-        case Qt::PartiallyChecked: return gridhub::kGrey;
-        case Qt::Unchecked: break;
+        case Qt::Checked:
+            return gridhub::kTicked;
+        case Qt::PartiallyChecked:
+            return gridhub::kGrey;
+        case Qt::Unchecked:
+            break;
     }
     return gridhub::kClear;
 }
@@ -100,21 +100,19 @@ GridhubWindow::GridhubWindow(SuiteLinks links, QWidget* parent) : QMainWindow(pa
 
     auto* top = new QHBoxLayout;
     top->addWidget(buildProggies(), 1);
-    QGroupBox* view = BuildViewFrame({{"PingersBad.lst", 0, 0},
-                                      {"Pingers.lst", 1, 0},
-                                      {"index.html", 2, 0},
-                                      {"PingersBad.lst", 0, 2},
-                                      {"Pingers.lst", 1, 2},
-                                      {"index.html", 2, 2},
-                                      {"Pingers.html", 3, 2},
-                                      {"index.html", 2, 3},
-                                      {"Pingers.html", 3, 3}},
-                                     links_,
-                                     [this] {
-                                         CopyFilesOver(links_.programFolder, links_.dataFolder, gridhub::kCopiedFiles,
-                                                       links_.messages());
-                                     },
-                                     viewButtons_);
+    QGroupBox* view = BuildViewFrame(
+        {{"PingersBad.lst", 0, 0},
+         {"Pingers.lst", 1, 0},
+         {"index.html", 2, 0},
+         {"PingersBad.lst", 0, 2},
+         {"Pingers.lst", 1, 2},
+         {"index.html", 2, 2},
+         {"Pingers.html", 3, 2},
+         {"index.html", 2, 3},
+         {"Pingers.html", 3, 3}},
+        links_,
+        [this] { CopyFilesOver(links_.programFolder, links_.dataFolder, gridhub::kCopiedFiles, links_.messages()); },
+        viewButtons_);
     auto* right = new QVBoxLayout;
     right->addWidget(view);
     auto* pictures = new QHBoxLayout;
@@ -145,8 +143,7 @@ QWidget* GridhubWindow::buildProggies() {
     for (int i = 0; i < static_cast<int>(gridhub::kLaunchTable.size()); ++i) {
         const gridhub::LaunchEntry& entry = gridhub::kLaunchTable[i];
         QLabel* box = PictureBox(QString("Picture1_%1").arg(i), "Double_Click to Shell Proggy");
-        box->installEventFilter(this);
-        doubleClicks_[box] = [this, i] { launch(i); };
+        doubleClicks_.on(box, [this, i] { launch(i); });
         programBoxes_.push_back(box);
 
         auto* check = new LaunchCheckBox("Check1");
@@ -185,8 +182,7 @@ QWidget* GridhubWindow::buildChoose() {
     row->addWidget(hyper);
 
     image_ = PictureBox("Image1", "Double-Click for HYPER FULL_AUTO");
-    image_->installEventFilter(this);
-    doubleClicks_[image_] = [this] { hyperAndClose(); };
+    doubleClicks_.on(image_, [this] { hyperAndClose(); });
     row->addWidget(image_);
     return frame;
 }
@@ -203,8 +199,7 @@ QWidget* GridhubWindow::buildData() {
         QLabel* box = PictureBox(QString("Picture2_%1").arg(i), boxes[i].second);
         const QString tag = boxes[i].first;
         box->setProperty("Tag", tag);
-        box->installEventFilter(this);
-        doubleClicks_[box] = [this, tag] { links_.open(tag + ".fnd"); };
+        doubleClicks_.on(box, [this, tag] { links_.open(tag + ".fnd"); });
         searchBoxes_.push_back(box);
         row->addWidget(box);
     }
@@ -306,9 +301,9 @@ void GridhubWindow::drawProgramIcons() {
 // ---------------------------------------------------------------- programs
 
 bool GridhubWindow::launch(int index) {
-    const bool ok = StartSuiteProgram(links_, gridhub::kLaunchTable[index].file,
-                                      gridhub::LaunchArguments(ValueOf(checks_[index])),
-                                      fullAuto_ ? kShowMinimized : kShowNormal);
+    const bool ok =
+        StartSuiteProgram(links_, gridhub::kLaunchTable[index].file, gridhub::LaunchArguments(ValueOf(checks_[index])),
+                          fullAuto_ ? kShowMinimized : kShowNormal);
     if (!ok) failed_ = true;
     return ok;
 }
@@ -376,26 +371,17 @@ void GridhubWindow::chooseFile() {
             if (!links_.start("EditPad.exe \"" + path.string() + "\"", kShowMaximized))
                 links_.messages().critical(path.string() + " cannot be opened: no program to open it was found");
             break;
-        case 2: links_.open(Q(path.string())); break;
-        default: break;
+        case 2:
+            links_.open(Q(path.string()));
+            break;
+        default:
+            break;
     }
 }
 
 void GridhubWindow::chooseOutputStyle(int style) {
     styles_[style]->setChecked(true);
     chooseFile();
-}
-
-bool GridhubWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        auto it = doubleClicks_.find(watched);
-        if (it != doubleClicks_.end()) {
-            const auto action = it->second;  // the action may close the window
-            action();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace parlux

@@ -155,8 +155,9 @@ std::vector<std::string> ListPgpKeys(std::string_view bytes, std::string* error)
         const rnp_result_t r = rnp_import_keys(ffi.handle, input.handle, flags, &imported.text);
         if (r == RNP_ERROR_EOF) break;
         if (r != RNP_SUCCESS) {
-            const std::string where = lines.empty() ? "no key could be read" : "the file cannot be read after key " +
-                                                                                   std::to_string(lines.size());
+            const std::string where = lines.empty()
+                                          ? "no key could be read"
+                                          : "the file cannot be read after key " + std::to_string(lines.size());
             return fail(Failure(where.c_str(), r));
         }
         for (std::string_view fingerprint : JsonStrings(imported.view(), "fingerprint")) {

@@ -15,8 +15,8 @@
 #include <cstring>
 #include <system_error>
 
-#include "common/core/UrlToFile.h"
 #include "common/core/LfToCrLf.h"
+#include "common/core/UrlToFile.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/SuiteWindow.h"
 
@@ -60,9 +60,8 @@ FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWin
     workLabel->setObjectName("lbl_WorkFile");
     workFile_ = new QLineEdit(kInitialWorkFile);
     workFile_->setObjectName("txt_WorkFile");
-    for (QLineEdit* box : {url_, workFile_}) box->installEventFilter(this);
-    doubleClicks_[url_] = [this] { links_.open(url_->text()); };
-    doubleClicks_[workFile_] = [this] { editWork(); };
+    doubleClicks_.on(url_, [this] { links_.open(url_->text()); });
+    doubleClicks_.on(workFile_, [this] { editWork(); });
 
     grid->addWidget(urlLabel, 0, 0);
     grid->addWidget(url_, 0, 1);
@@ -81,13 +80,20 @@ FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWin
         connect(b, &QPushButton::clicked, this, std::move(onClick));
         buttons->addWidget(b);
     };
-    add("cmd_GO_S", "GO_S", "Using the \"String\" routine", [this] { guarded(true, [this] { goString(); }); }, 0);
-    add("cmd_GO_F", "GO_F", "Using the \"File\" routine", [this] { guarded(true, [this] { goFile(); }); }, 0);
-    add("cmd_GO_Plim", "GO_Plim", "Using the \"LfToCrLf\" routine", [this] { guarded(false, [this] { goPlim(); }); }, 0);
-    add("cmd_DEL", "DEL", "Delete the Work File", [this] { deleteWork(); }, 0);
+    add(
+        "cmd_GO_S", "GO_S", "Using the \"String\" routine", [this] { guarded(true, [this] { goString(); }); }, 0);
+    add(
+        "cmd_GO_F", "GO_F", "Using the \"File\" routine", [this] { guarded(true, [this] { goFile(); }); }, 0);
+    add(
+        "cmd_GO_Plim", "GO_Plim", "Using the \"LfToCrLf\" routine", [this] { guarded(false, [this] { goPlim(); }); },
+        0);
+    add(
+        "cmd_DEL", "DEL", "Delete the Work File", [this] { deleteWork(); }, 0);
     buttons->addSpacing(16);
-    add("cmd_NotePad", "N", "View (Using Notepad)", [this] { editWork(); }, 32);
-    add("cmd_HEdit", "H", "View (Using HEdit)", [this] { hexEditWork(); }, 32);
+    add(
+        "cmd_NotePad", "N", "View (Using Notepad)", [this] { editWork(); }, 32);
+    add(
+        "cmd_HEdit", "H", "View (Using HEdit)", [this] { hexEditWork(); }, 32);
     buttons->addStretch(1);
     grid->addLayout(buttons, 2, 1);
     grid->setRowStretch(3, 1);
@@ -122,7 +128,7 @@ void FetchprobeWindow::guarded(bool busy, const std::function<void()>& action) {
         if (busy) QApplication::restoreOverrideCursor();
         busy = false;
         links_.messages().critical("Error " + std::to_string(e.code().value()) + ": " + e.code().message() + "\n" +
-                                e.path1().string());
+                                   e.path1().string());
     }
     if (busy) QApplication::restoreOverrideCursor();
 }
@@ -159,16 +165,5 @@ void FetchprobeWindow::deleteWork() {
 void FetchprobeWindow::editWork() { links_.start("EditPad.exe " + workFile().string(), kShowNormal); }
 
 void FetchprobeWindow::hexEditWork() { links_.start("HEdit.exe " + workFile().string(), kShowNormal); }
-
-bool FetchprobeWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        auto it = doubleClicks_.find(watched);
-        if (it != doubleClicks_.end()) {
-            it->second();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
 
 }  // namespace parlux

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <unordered_set>
 
-#include "common/core/StatsTypes.h"
 #include "common/core/GmtOffset.h"
 #include "common/core/QuickSort.h"
 #include "common/core/SiteConfig.h"
 #include "common/core/StampDate.h"
+#include "common/core/StatsTypes.h"
 #include "pulsegrid/workbench/GridSteps.h"
 #include "pulsegrid/workbench/PingerSteps.h"
 #include "pulsegrid/workbench/TextLines.h"
@@ -26,20 +26,6 @@ WorkbenchDescription StatsProcedures::Describe() {
     for (int i = 0; i < 4; ++i)
         d.types.push_back({std::string(kStatsTypes[i].code), std::string(kStatsTypes[i].caption)});
     d.choiceCaption = "Choose Stats";
-    using R = ResultKind;
-    d.actions = {
-        {"LOA_Pingers", "Download Stats+Load PingersArray", R::Count, -1, true, kPingersTable, true},
-        {"FIX_LfToCrLf", "Fixes the Downloaded File if necessary", R::None},
-        {"SRT_Pingers", "Sorts PingersArray", R::None, kPingersTable, false},
-        {"LOA_Stats", "Loads StatsArray", R::Count, -1, true, kMainTable},
-        {"LOA_Pingeds", "Load PingedsArray", R::Count, -1, true, kPingedsTable},
-        {"SRT_Pingeds", "Sort PingedsArray", R::None, kPingedsTable},
-        {"EXP_Stats", "Expand StatsArray (Creates missing blank cells)", R::Count, -1, true, kMainTable},
-        {"REV_Stats", "Reverse Stats (Fills the column of data used by final Sort of StatsArray)", R::Count, -1,
-         true, kMainTable},
-        {"SRT_Stats", "Sorts StatsArray", R::None, kMainTable},
-        {"PRT_Compil", "Prints Compiled info to Disk", R::Bool},
-    };
     d.superTooltip = "All Actions";
     d.resetTooltip = "Reinitializes Arrays + Counters + Erases Dumps if any";
     d.hyperTooltip = "All Stats";
@@ -51,14 +37,48 @@ WorkbenchDescription StatsProcedures::Describe() {
     return d;
 }
 
-const std::vector<long (StatsProcedures::*)()>& StatsProcedures::Steps() {
-    static const std::vector<long (StatsProcedures::*)()> steps = {
-        &StatsProcedures::LOA_Pingers, &StatsProcedures::FIX_LfToCrLf, &StatsProcedures::SRT_Pingers,
-        &StatsProcedures::LOA_Stats,   &StatsProcedures::LOA_Pingeds,  &StatsProcedures::SRT_Pingeds,
-        &StatsProcedures::EXP_Stats,   &StatsProcedures::REV_Stats,    &StatsProcedures::SRT_Stats,
-        &StatsProcedures::PRT_Compil,
+const std::vector<ComparerAction<StatsProcedures>>& StatsProcedures::Actions() {
+    using P = StatsProcedures;
+    using R = ResultKind;
+    static const std::vector<ComparerAction<P>> actions = {
+        {.step = &P::LOA_Pingers,
+         .def = {.name = "LOA_Pingers",
+                 .tooltip = "Download Stats+Load PingersArray",
+                 .result = R::Count,
+                 .dumpTable = kPingersTable,
+                 .locksChoice = true}},
+        {.step = &P::FIX_LfToCrLf,
+         .def = {.name = "FIX_LfToCrLf", .tooltip = "Fixes the Downloaded File if necessary", .result = R::None}},
+        {.step = &P::SRT_Pingers,
+         .def = {.name = "SRT_Pingers",
+                 .tooltip = "Sorts PingersArray",
+                 .result = R::None,
+                 .sortsTable = kPingersTable,
+                 .blankDetail = false}},
+        {.step = &P::LOA_Stats,
+         .def = {.name = "LOA_Stats", .tooltip = "Loads StatsArray", .result = R::Count, .dumpTable = kMainTable}},
+        {.step = &P::LOA_Pingeds,
+         .def =
+             {.name = "LOA_Pingeds", .tooltip = "Load PingedsArray", .result = R::Count, .dumpTable = kPingedsTable}},
+        {.step = &P::SRT_Pingeds,
+         .def =
+             {.name = "SRT_Pingeds", .tooltip = "Sort PingedsArray", .result = R::None, .sortsTable = kPingedsTable}},
+        {.step = &P::EXP_Stats,
+         .def = {.name = "EXP_Stats",
+                 .tooltip = "Expand StatsArray (Creates missing blank cells)",
+                 .result = R::Count,
+                 .dumpTable = kMainTable}},
+        {.step = &P::REV_Stats,
+         .def = {.name = "REV_Stats",
+                 .tooltip = "Reverse Stats (Fills the column of data used by final Sort of StatsArray)",
+                 .result = R::Count,
+                 .dumpTable = kMainTable}},
+        {.step = &P::SRT_Stats,
+         .def = {.name = "SRT_Stats", .tooltip = "Sorts StatsArray", .result = R::None, .sortsTable = kMainTable}},
+        {.step = &P::PRT_Compil,
+         .def = {.name = "PRT_Compil", .tooltip = "Prints Compiled info to Disk", .result = R::Bool}},
     };
-    return steps;
+    return actions;
 }
 
 std::vector<std::string> StatsProcedures::OutputPages() const {

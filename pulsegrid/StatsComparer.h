@@ -22,7 +22,8 @@ public:
     explicit StatsProcedures(WorkbenchCore& workbench) : wb_(workbench) {}
 
     static WorkbenchDescription Describe();
-    static const std::vector<long (StatsProcedures::*)()>& Steps();
+    // The actions in SUPER's order, each with the procedure behind its button.
+    static const std::vector<ComparerAction<StatsProcedures>>& Actions();
     std::vector<std::string> OutputPages() const;
 
     long LOA_Pingers();

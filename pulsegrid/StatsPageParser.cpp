@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <unordered_set>
 
-#include "common/core/StatsTypes.h"
 #include "common/core/QuickSort.h"
 #include "common/core/SiteConfig.h"
 #include "common/core/StampDate.h"
+#include "common/core/StatsTypes.h"
 #include "pulsegrid/workbench/GridSteps.h"
 #include "pulsegrid/workbench/PingerSteps.h"
 #include "pulsegrid/workbench/TextLines.h"

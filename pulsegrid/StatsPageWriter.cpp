@@ -1,17 +1,17 @@
 // The comparison pages of one stats type: the direct and reverse text pages,
 // the short capability-strings page and the direct web page.
+#include <string>
 #include <string_view>
 #include <vector>
-#include <string>
 
 #include "pulsegrid/StatsPageWriter.h"
 
-#include "pulsegrid/StatsComparer.h"
-#include "common/core/StatsTypes.h"
-#include "common/core/TextFields.h"
-#include "common/core/Table.h"
 #include "common/core/SiteConfig.h"
 #include "common/core/SitePage.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "common/core/TextFields.h"
+#include "pulsegrid/StatsComparer.h"
 #include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux {
@@ -19,7 +19,6 @@ namespace parlux {
 namespace {
 
 const std::string kCrLf = "\r\n";
-
 
 // Cells are found by pinger and remailer, so a grid changed out of order can
 // never put a figure under the wrong pinger. In a finished grid the cell of
@@ -48,7 +47,8 @@ public:
         static const std::string empty;
         for (std::size_t row = 0; row < size; ++row) {
             if (texts_[row]) continue;
-            const int found = index.find(nick(static_cast<int>(row % pingers)), remailer(static_cast<int>(row / pingers)));
+            const int found =
+                index.find(nick(static_cast<int>(row % pingers)), remailer(static_cast<int>(row / pingers)));
             texts_[row] = found < 0 ? &empty : &stats.text(kStatsText, found);
         }
     }
@@ -60,7 +60,8 @@ public:
     const std::string& remailer(int j) const { return in_.pingeds.text(0, j); }
     // The stats text of pinger i for remailer j; "" when not reported.
     const std::string& text(int i, int j) const {
-        return *texts_[static_cast<std::size_t>(j) * static_cast<std::size_t>(pingerCount()) + static_cast<std::size_t>(i)];
+        return *texts_[static_cast<std::size_t>(j) * static_cast<std::size_t>(pingerCount()) +
+                       static_cast<std::size_t>(i)];
     }
 
 private:
@@ -129,11 +130,20 @@ void AppendHtml(std::string& out, std::string_view text, char blank) {
         out.append(text.data() + done, k - done);
         done = k + 1;
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += blank;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += blank;
         }
     }
     out.append(text.data() + done, text.size() - done);
@@ -163,7 +173,8 @@ std::string DirectTextPage(const StatsPageInput& in) {
     const bool v1 = IsVersion1(in.type);
     const int w = v1 ? 16 : 12;
     const std::string margin = std::string(9, ' ') + "|";
-    std::string page = "Direct Comparison (Pinger-Pinged) (Stats) " + in.type + "  " + in.stamp + " GMT" + kCrLf + kCrLf;
+    std::string page =
+        "Direct Comparison (Pinger-Pinged) (Stats) " + in.type + "  " + in.stamp + " GMT" + kCrLf + kCrLf;
     std::string nicks = margin, dates = margin, times = margin, rule = margin;
     for (int i = 0; i < cells.pingerCount(); ++i) {
         nicks += PadField(cells.nick(i), w) + "|";
@@ -184,7 +195,8 @@ std::string DirectTextPage(const StatsPageInput& in) {
 }
 
 std::string ReverseTextPage(const StatsPageInput& in) {
-    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (Stats) ", IsVersion1(in.type) ? 29 : 42, AppendReverseCell);
+    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (Stats) ", IsVersion1(in.type) ? 29 : 42,
+                       AppendReverseCell);
 }
 
 std::string ReverseCapsPage(const StatsPageInput& in) {
@@ -199,8 +211,9 @@ std::string DirectWebPage(const StatsPageInput& in) {
     std::string p;
     p.reserve(static_cast<std::size_t>(cells.pingerCount()) * cells.remailerCount() * 80 + 4096);
     auto line = [&p](const std::string& text) { p.append(text).append(kCrLf); };
-    p += site::PageHead("Comparison between Statistics from different Remailer pingers",
-                        "stats, statistics, remailer, ,comparison, pingers, reliability, anonymous, nym, mixmaster, PGP");
+    p += site::PageHead(
+        "Comparison between Statistics from different Remailer pingers",
+        "stats, statistics, remailer, ,comparison, pingers, reliability, anonymous, nym, mixmaster, PGP");
     line("<h3 align=\"left\"><font color=\"#008000\">Direct Comparison (Pinger-Pinged) (Stats) " + in.type + " __ __ " +
          in.stamp + " GMT" + ".</font></h3>");
     line("<font color=\"#FF00FF\">Cached Data only available at <a href=\"" + site + "/Parlux/index.html" + "\"> " +

@@ -3,9 +3,9 @@
 // The command line is ignored.
 #include <QApplication>
 
-#include "rosters/HeaderProbe.h"
 #include "common/core/DataFolder.h"
 #include "common/desktop/Headless.h"
+#include "rosters/HeaderProbe.h"
 #include "rosters/gui/Report.h"
 #include "rosters/gui/RostermarkWindow.h"
 

@@ -37,8 +37,7 @@ void SkipPastTerminator(std::string_view text, std::size_t& pos) {
 void SkipToField(std::string_view text, std::size_t& pos, bool skipEmptyLines) {
     const bool lineStart = pos == 0 || IsLineEnd(text[pos - 1]);  // pos <= size here
     for (;;) {
-        while (pos < text.size() && IsBlank(text[pos]))
-            ++pos;
+        while (pos < text.size() && IsBlank(text[pos])) ++pos;
         if (lineStart && skipEmptyLines && pos < text.size() && IsLineEnd(text[pos])) {
             SkipLineEnd(text, pos);
             continue;
@@ -50,8 +49,7 @@ void SkipToField(std::string_view text, std::size_t& pos, bool skipEmptyLines) {
 }  // namespace
 
 bool NoFieldLeft(std::string_view text, std::size_t pos, bool skipEmptyLines) {
-    if (pos > text.size())
-        return true;
+    if (pos > text.size()) return true;
     const bool afterComma = pos > 0 && text[pos - 1] == ',';
     SkipToField(text, pos, skipEmptyLines);
     return pos >= text.size() && !afterComma;
@@ -59,22 +57,18 @@ bool NoFieldLeft(std::string_view text, std::size_t pos, bool skipEmptyLines) {
 
 bool ScanField(std::string_view text, std::size_t& pos, bool skipEmptyLines, std::string& field, bool* quoted) {
     field.clear();
-    if (quoted)
-        *quoted = false;
-    if (pos > text.size())
-        return false;  // the last, empty field has been read
+    if (quoted) *quoted = false;
+    if (pos > text.size()) return false;  // the last, empty field has been read
     const bool afterComma = pos > 0 && text[pos - 1] == ',';
     SkipToField(text, pos, skipEmptyLines);
     if (pos >= text.size()) {
-        if (!afterComma)
-            return false;
+        if (!afterComma) return false;
         pos = text.size() + 1;  // a comma at the very end opens one last, empty field
         return true;
     }
 
     if (text[pos] == '"') {
-        if (quoted)
-            *quoted = true;
+        if (quoted) *quoted = true;
         const std::size_t close = text.find('"', pos + 1);
         if (close == std::string_view::npos) {
             field.assign(text.substr(pos + 1));  // an unclosed quote runs to the end
@@ -88,11 +82,9 @@ bool ScanField(std::string_view text, std::size_t& pos, bool skipEmptyLines, std
     }
 
     const std::size_t begin = pos;
-    while (pos < text.size() && text[pos] != ',' && !IsLineEnd(text[pos]))
-        ++pos;
+    while (pos < text.size() && text[pos] != ',' && !IsLineEnd(text[pos])) ++pos;
     std::size_t end = pos;
-    while (end > begin && IsBlank(text[end - 1]))
-        --end;
+    while (end > begin && IsBlank(text[end - 1])) --end;
     field.assign(text.substr(begin, end - begin));
     if (pos < text.size()) {
         if (text[pos] == ',')

@@ -23,8 +23,7 @@ int CopyFilesOver(const fs::path& from, const fs::path& to, const std::vector<st
             detail::ReplaceWholeFile(target, detail::ReadWholeFile(source));
             ++copied;
         } catch (const fs::filesystem_error& e) {
-            messages.critical(source.string() + " cannot be copied to " + target.string() + ": " +
-                              e.code().message());
+            messages.critical(source.string() + " cannot be copied to " + target.string() + ": " + e.code().message());
         }
     }
     return copied;
@@ -33,8 +32,7 @@ int CopyFilesOver(const fs::path& from, const fs::path& to, const std::vector<st
 void DeleteIfExists(const fs::path& path) {
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(path, ec);
-    if (ec || !fs::exists(status) || fs::is_directory(status))
-        return;
+    if (ec || !fs::exists(status) || fs::is_directory(status)) return;
     fs::remove(path, ec);
 }
 

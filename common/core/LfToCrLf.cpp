@@ -1,6 +1,7 @@
 #include <limits>
 
 #include "common/core/LfToCrLf.h"
+#include "common/core/TextFields.h"
 #include "common/core/WholeFile.h"
 
 namespace parlux {
@@ -8,11 +9,6 @@ namespace parlux {
 namespace {
 
 constexpr std::size_t kLongFirstLine = 200;
-
-std::int32_t ClampToInt32(std::size_t value) {
-    constexpr auto kMax = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-    return static_cast<std::int32_t>(value > kMax ? kMax : value);
-}
 
 }  // namespace
 
@@ -30,11 +26,9 @@ void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::
     const std::size_t firstLine = firstCr == std::string::npos ? content.size() : firstCr;
     fileLength = ClampToInt32(content.size());
     firstLineLength = ClampToInt32(firstLine);
-    if (firstLine <= kLongFirstLine)
-        return;
+    if (firstLine <= kLongFirstLine) return;
     // A NUL byte marks a binary file (a binary keyring): its LF bytes are data.
-    if (content.find('\0') != std::string::npos)
-        return;
+    if (content.find('\0') != std::string::npos) return;
 
     // Every LF not already preceded by CR gets one, throughout the file, so
     // that a long first line followed by CR LF lines keeps all its lines.
@@ -48,8 +42,7 @@ void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::
         }
         repaired += content[k];
     }
-    if (!changed)
-        return;
+    if (!changed) return;
     try {
         detail::ReplaceWholeFile(path, repaired);
     } catch (const std::filesystem::filesystem_error& e) {

@@ -9,9 +9,7 @@ namespace parlux {
 
 bool FieldReader::atEnd() const { return detail::NoFieldLeft(text_, pos_, true); }
 
-bool FieldReader::next(std::string& field, bool* quoted) {
-    return detail::ScanField(text_, pos_, true, field, quoted);
-}
+bool FieldReader::next(std::string& field, bool* quoted) { return detail::ScanField(text_, pos_, true, field, quoted); }
 
 PingersList ParsePingersList(const std::string& content) {
     PingersList list;
@@ -19,8 +17,7 @@ PingersList ParsePingersList(const std::string& content) {
     std::string fields[3];
     for (;;) {
         int got = 0;
-        while (got < 3 && reader.next(fields[got]))
-            ++got;
+        while (got < 3 && reader.next(fields[got])) ++got;
         if (got == 3) {
             list.records.push_back(PingerRecord{fields[0], fields[1], fields[2]});
             continue;
@@ -28,8 +25,7 @@ PingersList ParsePingersList(const std::string& content) {
         if (got > 0) {
             std::string dropped;
             for (int k = 0; k < got; ++k) {
-                if (k > 0)
-                    dropped += ',';
+                if (k > 0) dropped += ',';
                 dropped += '"' + fields[k] + '"';
             }
             list.warning = "Pingers.lst ends inside a record: " + dropped + " dropped";
@@ -43,8 +39,7 @@ std::optional<PingersList> ReadPingersList(const std::filesystem::path& path, st
     try {
         content = detail::ReadWholeFile(path);
     } catch (const std::filesystem::filesystem_error& e) {
-        if (failure)
-            *failure = detail::ReadFailureText(path, e.code());
+        if (failure) *failure = detail::ReadFailureText(path, e.code());
         return std::nullopt;
     }
     return ParsePingersList(content);

@@ -51,8 +51,7 @@ RunLog::RunLog(fs::path path) : path_(std::move(path)), file_(std::make_shared<F
 
 void RunLog::reset() const {
     const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        LogFailure("cannot empty the run log", path_, errno);
+    if (fd < 0) LogFailure("cannot empty the run log", path_, errno);
     ::close(fd);  // an open descriptor appends and so goes on at the new end
 }
 
@@ -80,14 +79,12 @@ std::string RunLog::append(DateTime localTime, const std::string& top, const std
 
     if (file_->fd < 0) {
         file_->fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-        if (file_->fd < 0)
-            LogFailure("cannot open the run log", path_, errno);
+        if (file_->fd < 0) LogFailure("cannot open the run log", path_, errno);
     }
     const std::string line = record + "\r\n";
     for (std::size_t done = 0; done < line.size();) {
         const ssize_t n = ::write(file_->fd, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             const int error = n < 0 ? errno : EIO;
             file_->shut();
@@ -99,6 +96,5 @@ std::string RunLog::append(DateTime localTime, const std::string& top, const std
 }
 
 void ResetLog() { RunLog(RunLogPath()).reset(); }
-
 
 }  // namespace parlux

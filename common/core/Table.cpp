@@ -11,16 +11,14 @@ void Table::reset() {
 }
 
 void Table::create(int columns) {
-    if (columns < 1)
-        throw std::invalid_argument("Table::create: a table needs at least one column");
+    if (columns < 1) throw std::invalid_argument("Table::create: a table needs at least one column");
     columns_ = columns;
     rows_ = 1;
     cells_.assign(static_cast<std::size_t>(columns), Cell{});
 }
 
 void Table::growRow() {
-    if (!loaded())
-        throw std::logic_error("Table::growRow: the table is not loaded");
+    if (!loaded()) throw std::logic_error("Table::growRow: the table is not loaded");
     cells_.resize(cells_.size() + static_cast<std::size_t>(columns_));
     ++rows_;
 }
@@ -71,8 +69,7 @@ void Table::reorderRows(int first, const std::vector<int>& from) {
 }
 
 bool ArrayNotInitialized(const Table& table, MessageSink& messages) {
-    if (table.loaded())
-        return false;
+    if (table.loaded()) return false;
     messages.critical("9\r\nSubscript out of range\r\nArray not Initialized");
     return true;
 }

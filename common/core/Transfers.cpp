@@ -3,6 +3,8 @@
 // protocols, redirect rules, address check, limits and request headers.
 #include "common/core/Transfers.h"
 
+#include "common/core/TextFields.h"
+
 #include <arpa/inet.h>
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -161,13 +163,6 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
     return bytes;
 }
 
-std::string Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(first, last - first + 1));
-}
-
 // Collects each response's header block; at the end of the final one a probe
 // stops the transfer before any body is read.
 std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
@@ -196,7 +191,7 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     }
     const auto colon = line.find(':');
     if (colon != std::string_view::npos)
-        job->current.emplace_back(Trim(line.substr(0, colon)), Trim(line.substr(colon + 1)));
+        job->current.emplace_back(Trim(line.substr(0, colon), " \t\r\n"), Trim(line.substr(colon + 1), " \t\r\n"));
     return bytes;
 }
 
@@ -508,7 +503,7 @@ std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& req
         job->limits = limits;
         jobs.push_back(std::move(job));
     }
-    RunJobs(jobs, maxInFlight, done);
+    RunJobs(jobs, maxInFlight > 0 ? maxInFlight : CurrentDownloadLimits().maxInFlight, done);
     for (auto& job : jobs) {
         if (job->sink == Sink::File && !job->result->ok) LeaveEmptyFileIfMissing(job->target);
     }

@@ -67,7 +67,8 @@ WaitPump SetWaitPump(WaitPump pump);
 // the calling thread as each one ends.
 using TransferDone = std::function<void(std::size_t index, const TransferResult& result)>;
 
-// Runs all requests at once, at most maxInFlight at a time; results in request order.
+// Runs all requests at once, at most maxInFlight at a time (0: the limits'
+// maxInFlight); results in request order.
 // The transfers run on a thread of their own; the calling thread waits,
 // telling done of each transfer that ends and running the wait pump between.
 // Abandoned transfers end with the error "abandoned" (old copies kept).
@@ -82,7 +83,7 @@ using TransferDone = std::function<void(std::size_t index, const TransferResult&
 // Both modes: GET over http or https only, redirects followed (at most 10) but
 // never from a public address to an internal one (checked on the address
 // actually connected), compressed bodies asked for and decoded.
-std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& requests, int maxInFlight = 16,
+std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& requests, int maxInFlight = 0,
                                          const TransferDone& done = {});
 
 // The start of this program's scratch file names: "." + program name + ".part-".

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "common/core/Process.h"
+#include "common/core/TextFields.h"
 
 namespace parlux {
 
@@ -23,13 +24,6 @@ std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
-}
-
-std::string Trim(std::string_view text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return std::string(text.substr(begin, end - begin));
 }
 
 // The file name of a program as written on a command line, where either slash

@@ -41,7 +41,7 @@ std::string SystemDirectory() {
     constexpr const char* kTriplet = "";
 #endif
     std::error_code ec;
-    const std::string multiarch = std::string("/usr/lib/") + kTriplet;
+    std::string multiarch = std::string("/usr/lib/") + kTriplet;
     if (*kTriplet && fs::is_directory(multiarch, ec)) return multiarch;
     if (sizeof(void*) == 8 && fs::is_directory("/usr/lib64", ec)) return "/usr/lib64";
     return "/usr/lib";
@@ -62,8 +62,8 @@ bool PrivateFolder(const std::string& folder, std::string& problem) {
     } else if (!S_ISDIR(info.st_mode)) {
         problem = folder + " is not a folder";
     } else if (info.st_uid != ::geteuid()) {
-        problem = folder + " belongs to user " + std::to_string(info.st_uid) + ", not to user " +
-                  std::to_string(::geteuid());
+        problem =
+            folder + " belongs to user " + std::to_string(info.st_uid) + ", not to user " + std::to_string(::geteuid());
     } else if ((info.st_mode & 077) != 0) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
@@ -91,12 +91,10 @@ bool XdgRuntimeFolderIsPrivate(std::string* problem) {
     return ok;
 }
 
-
-
 std::string PrivateRuntimeFolder(std::string* problem) {
     std::string xdgProblem;
     if (XdgRuntimeFolderIsPrivate(&xdgProblem)) return std::getenv("XDG_RUNTIME_DIR");
-    const std::string folder = TempPrivateFolder();
+    std::string folder = TempPrivateFolder();
     std::string why;
     if (folder.empty()) {
         why = "there is no temp folder";

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "flaggrid/CapStringsComparer.h"
-#include "testsupport/TestSupport.h"
-#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
-#include "common/core/StatsTypes.h"
 #include "common/core/DateTime.h"
+#include "common/core/StatsTypes.h"
+#include "flaggrid/CapStringsComparer.h"
+#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 

@@ -2,8 +2,8 @@
 // compared whole against the expected reports kept beside these tests.
 #include <algorithm>
 
-#include "flaggrid/tests/FlaggridFixture.h"
 #include "common/core/TextFields.h"
+#include "flaggrid/tests/FlaggridFixture.h"
 
 namespace parlux::test {
 namespace {
@@ -80,10 +80,10 @@ TEST_F(ReportGoldenTest, LongFieldsAreCutAndNamesAlikeInNineCharactersStayApart)
         "klen2048 extra-flag-one extra-flag-two";
     writePage("PGP-2", "pingerlong1",
               HtmlPage("Cypherpunk list", Version2List("Cypherpunk", {{"remailer1b", "one-b@x.org", "cpunk one-b"},
-                                                                       {longName, longAddress, longFlags}})));
+                                                                      {longName, longAddress, longFlags}})));
     writePage("PGP-2", "pingerlong2",
               HtmlPage("Cypherpunk list", Version2List("Cypherpunk", {{"remailer1a", "two-a@x.org", "cpunk two-a"},
-                                                                       {"remailer1b", "two-b@x.org", "cpunk two-b"}})));
+                                                                      {"remailer1b", "two-b@x.org", "cpunk two-b"}})));
     workbench().SUPER();
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(workbench().box("txt_EXP_CapStrings"), "6");

@@ -78,8 +78,8 @@ std::vector<ExpectedKey> ExpectedKeys(const std::vector<Packet>& packets) {
         if (packets[p].tag != 6) continue;
         const std::string& key = packets[p].body;
         const int version = static_cast<int>(Byte(key, 0));
-        const std::time_t created = static_cast<std::time_t>(
-            (Byte(key, 1) << 24) | (Byte(key, 2) << 16) | (Byte(key, 3) << 8) | Byte(key, 4));
+        const std::time_t created =
+            static_cast<std::time_t>((Byte(key, 1) << 24) | (Byte(key, 2) << 16) | (Byte(key, 3) << 8) | Byte(key, 4));
         const std::size_t mpi = version == 3 ? 8 : 6;  // after the validity days of version 3 and the algorithm
         const unsigned bits = (Byte(key, mpi) << 8) | Byte(key, mpi + 1);
         unsigned id = 0;
@@ -105,8 +105,8 @@ std::vector<ExpectedKey> ExpectedKeys(const std::vector<Packet>& packets) {
         std::tm utc{};
         ::gmtime_r(&created, &utc);
         char head[64];
-        std::snprintf(head, sizeof head, "pub  %4u/%08X %04d/%02d/%02d  ", bits, id, utc.tm_year + 1900,
-                      utc.tm_mon + 1, utc.tm_mday);
+        std::snprintf(head, sizeof head, "pub  %4u/%08X %04d/%02d/%02d  ", bits, id, utc.tm_year + 1900, utc.tm_mon + 1,
+                      utc.tm_mday);
         keys.push_back({version, head + userId, bits});
     }
     return keys;
@@ -158,8 +158,8 @@ TEST(KeyLister, FormsOfKeyFiles) {
     const std::string firstDate = all[0].substr(0, 29);  // "pub  1024/09754B59 2008/05/14"
     const std::vector<Case> cases = {
         {"binary keyring", binary, all, false},
-        {"two armored blocks with text between, the same keys again", armored + "\r\nMore keys:\r\n" + secondBlock,
-         all, false},
+        {"two armored blocks with text between, the same keys again", armored + "\r\nMore keys:\r\n" + secondBlock, all,
+         false},
         {"no user ID", bare, {firstDate + "  "}, false},
         {"control characters in the user ID", hostile, {firstDate + "  Evil??Remailer?<evil@example.org>"}, false},
         {"empty file", "", {}, true},

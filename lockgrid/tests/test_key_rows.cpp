@@ -107,8 +107,7 @@ TEST_F(KeyRows, KeyFilesThatCannotBeOpenedOrReadGiveNoRowsAndTheLoopGoesOn) {
     workbench().chooseType(3);  // K-MIX
     workbench().press("LOA_Keys");
     EXPECT_EQ(workbench().box("txt_LOA_Keys"), "0");
-    EXPECT_NE(log().find("\"LOA_KeysArray gamma K-MIX <data>/gamma_pubring.mix cannot be opened\""),
-              std::string::npos);
+    EXPECT_NE(log().find("\"LOA_KeysArray gamma K-MIX <data>/gamma_pubring.mix cannot be opened\""), std::string::npos);
 }
 
 TEST_F(KeyRows, WithoutPingersTheKeysStayAsTheyWere) {

@@ -7,12 +7,12 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "probes/FetchprobeWindow.h"
-#include "testsupport/LoopbackServer.h"
-#include "testsupport/QtTestSupport.h"
-#include "probes/SandtestWindow.h"
 #include "common/desktop/CommandLine.h"
 #include "common/desktop/ProgramStart.h"
+#include "probes/FetchprobeWindow.h"
+#include "probes/SandtestWindow.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 namespace {
@@ -29,7 +29,9 @@ protected:
                                  EXPECT_EQ(style, kShowNormal);
                                  return true;
                              },
-                             [this]() -> MessageSink& { return messages_; }, program_.path(), {}}) {
+                             [this]() -> MessageSink& { return messages_; },
+                             program_.path(),
+                             {}}) {
         server_.serve("/stats/type2.list", "remailer key list\n", 200, "text/plain");
         server_.serve("/empty", "");
         server_.start();
@@ -95,7 +97,8 @@ TEST_F(FetchprobeTest, AWorkFileThatCannotBeWrittenIsReportedAndTheWindowGoesOn)
         messages_.texts.clear();
         click(action);
         ASSERT_EQ(messages_.texts.size(), 1u) << action;
-        EXPECT_NE(messages_.texts[0].find("Error 2: No such file or directory"), std::string::npos) << messages_.texts[0];
+        EXPECT_NE(messages_.texts[0].find("Error 2: No such file or directory"), std::string::npos)
+            << messages_.texts[0];
         EXPECT_NE(messages_.texts[0].find(nowhere.string()), std::string::npos) << messages_.texts[0];
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << action;
     }
@@ -113,8 +116,8 @@ TEST_F(FetchprobeTest, EditorsGetTheWorkFileAsItStandsAndTheMenusOpenTheFolder) 
     window_.findChild<QAction*>("MnusView_1")->trigger();
     window_.findChild<QAction*>("MnusView_2")->trigger();
     DoubleClick(window_, "txt_WorkFile");
-    EXPECT_EQ(started_, (Strings{"EditPad.exe " + work, "HEdit.exe " + work, "EditPad.exe " + work,
-                                 "HEdit.exe " + work, "EditPad.exe " + work}));
+    EXPECT_EQ(started_, (Strings{"EditPad.exe " + work, "HEdit.exe " + work, "EditPad.exe " + work, "HEdit.exe " + work,
+                                 "EditPad.exe " + work}));
     // Both reach the desktop's opener with the path as one argument.
     for (const auto& command : started_) EXPECT_EQ(MapCommandLine(command), (Strings{"xdg-open", work}));
 
@@ -133,7 +136,7 @@ TEST(Sandtest, RunsBothRoutinesSideBySide) {
     } cases[] = {
         {"a-b-c", "-", "+", "a+b+c", "a+b+c"},
         {"line1\nline2\n", "\n", "\r\n", "line1\r\nline2\r\n", "line1\r\nline2\r\n"},
-        {"aaa", "a", "aa", "aaaaaa", "aaaaaa"},  // what a replacement brings is not searched again
+        {"aaa", "a", "aa", "aaaaaa", "aaaaaa"},          // what a replacement brings is not searched again
         {"Case case", "case", "X", "Case X", "Case X"},  // matched exactly
         {"abcabc", "bc", "", "aa", "aa"},
         {"no match", "zz", "y", "no match", "no match"},

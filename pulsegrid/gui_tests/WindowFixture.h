@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "pulsegrid/gui_tests/Pingers.h"
-#include "pulsegrid/StatsComparer.h"
-#include "pulsegrid/workbench/testing/WorkbenchWindowTestSupport.h"
 #include "common/core/Sinks.h"
+#include "pulsegrid/StatsComparer.h"
+#include "pulsegrid/gui_tests/Pingers.h"
 #include "pulsegrid/workbench/gui/WorkbenchWindow.h"
+#include "pulsegrid/workbench/testing/WorkbenchWindowTestSupport.h"
 
 namespace parlux::test {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "testsupport/LoopbackServer.h"
 #include "pulsegrid/StatsComparer.h"
-#include "testsupport/TestSupport.h"
 #include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 

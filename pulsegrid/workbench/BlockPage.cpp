@@ -1,7 +1,7 @@
 #include "pulsegrid/workbench/BlockPage.h"
 
-#include "common/core/TextFields.h"
 #include "common/core/Table.h"
+#include "common/core/TextFields.h"
 
 namespace parlux {
 

@@ -5,9 +5,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "common/core/TextFields.h"
-#include "common/core/Table.h"
 #include "common/core/Sinks.h"
+#include "common/core/Table.h"
+#include "common/core/TextFields.h"
 
 namespace parlux {
 

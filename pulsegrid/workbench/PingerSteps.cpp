@@ -1,5 +1,7 @@
 #include "pulsegrid/workbench/PingerSteps.h"
 
+#include "common/core/TextFields.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -34,9 +36,7 @@ std::optional<DateTime> EarlierCopy(const std::filesystem::path& path) {
                         parts.tm_sec);
 }
 
-std::int32_t ClampBytes(std::int64_t bytes) {
-    return static_cast<std::int32_t>(std::min<std::int64_t>(bytes, std::numeric_limits<std::int32_t>::max()));
-}
+std::int32_t ClampBytes(std::int64_t bytes) { return ClampToInt32(bytes); }
 
 // The lines after "Downloading ": the bytes that came, or why none did and
 // what is used instead.
@@ -144,8 +144,7 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
             }
         }
     }
-    const auto results =
-        RunTransfers(requests, CurrentDownloadLimits().maxInFlight, WaitingLine(wb, std::move(fetched)));
+    const auto results = RunTransfers(requests, 0, WaitingLine(wb, std::move(fetched)));
 
     // The lines and rows, in the order of the list, as one download after
     // another gives them.

@@ -8,18 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "testsupport/TestSupport.h"
-#include "common/core/StatsTypes.h"
-#include "common/core/TextFields.h"
-#include "common/core/Table.h"
-#include "common/core/Files.h"
 #include "common/core/DataFolder.h"
-#include "common/core/RunLog.h"
-#include "common/core/Feedback.h"
-#include "common/core/GmtOffset.h"
 #include "common/core/DateTime.h"
-#include "common/core/Sinks.h"
+#include "common/core/Feedback.h"
+#include "common/core/Files.h"
+#include "common/core/GmtOffset.h"
 #include "common/core/Process.h"
+#include "common/core/RunLog.h"
+#include "common/core/Sinks.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "common/core/TextFields.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {
@@ -193,8 +193,7 @@ TEST(CommonRunLog, RecordsAreAppendedAsWritten) {
     ASSERT_TRUE(fs::exists(log.path()));
     EXPECT_EQ(ReadFile(log.path()), "");
 
-    const std::string first =
-        log.append(MakeDateTime(2003, 4, 12, 13, 45, 2), "LOA_Pingers in Progress: MIX-2", " ");
+    const std::string first = log.append(MakeDateTime(2003, 4, 12, 13, 45, 2), "LOA_Pingers in Progress: MIX-2", " ");
     EXPECT_EQ(first, "#2003-04-12 13:45:02#,\"LOA_Pingers in Progress: MIX-2\",\" \"");
     // Midnight is written as the date alone; quotes go in as they are.
     const std::string second = log.append(MakeDateTime(2003, 4, 13), "say \"hi\"", "");
@@ -248,11 +247,10 @@ TEST(CommonRunLog, FeedBackSteps) {
     lines.feedBack("", "", 0);
     EXPECT_EQ(lines.top(), "LOA_Pingers in Progress: PGP-1");
     const std::string record2 = "#2003-04-12 13:45:02#,\"LOA_Pingers in Progress: PGP-1\",\"alpha PGP-1 Downloading \"";
-    EXPECT_EQ(display.calls,
-              (std::vector<std::string>{"show LOA_Pingers in Progress: PGP-1|alpha PGP-1 Downloading ", "events",
-                                        "logged " + record2, "events",
-                                        "show LOA_Pingers in Progress: PGP-1|alpha PGP-1 Downloading ", "events",
-                                        "logged " + record2, "events"}));
+    EXPECT_EQ(display.calls, (std::vector<std::string>{"show LOA_Pingers in Progress: PGP-1|alpha PGP-1 Downloading ",
+                                                       "events", "logged " + record2, "events",
+                                                       "show LOA_Pingers in Progress: PGP-1|alpha PGP-1 Downloading ",
+                                                       "events", "logged " + record2, "events"}));
     EXPECT_EQ(ReadFile(dir / "p.log"), record1 + "\r\n" + record2 + "\r\n" + record2 + "\r\n");
 
     // Page text reaches the lines: in the log and its echo a lone LF forges no
@@ -324,9 +322,9 @@ TEST_F(CommonGmtOffset, RoundsToTenthsHalfToEven) {
     EXPECT_EQ(Offset(-5 * 3600), -5.0);
     EXPECT_EQ(Offset(3600 + 1), 1.0);  // a second ticked between the readings
     EXPECT_EQ(Offset(3600 - 1), 1.0);
-    EXPECT_EQ(Offset(180), 0.0);   // 0.05 h: half, to the even 0
-    EXPECT_EQ(Offset(540), 0.2);   // 0.15 h: half, to the even 2
-    EXPECT_EQ(Offset(900), 0.2);   // 0.25 h: half, to the even 2
+    EXPECT_EQ(Offset(180), 0.0);  // 0.05 h: half, to the even 0
+    EXPECT_EQ(Offset(540), 0.2);  // 0.15 h: half, to the even 2
+    EXPECT_EQ(Offset(900), 0.2);  // 0.25 h: half, to the even 2
     EXPECT_EQ(Offset(-540), -0.2);
 }
 
@@ -372,10 +370,9 @@ TEST(CommonDates, ParseLogDateReadsBackWhatWasWritten) {
     EXPECT_EQ(out, MakeDateTime(2003, 4, 12));
 
     const DateTime before = out;
-    for (const char* bad : {"", "#", "##", "#2003-04-12", "2003-04-12#", "#2003-02-29#", "#2003-04-31#",
-                            "#2003-13-01#", "#2003-4-12#", "#2003-04-12 24:00:00#", "#2003-04-12 13:60:00#",
-                            "#2003-04-12 13:45#", "#2003-04-12T13:45:02#", "#2003-04-12 13:45:02 #", "alpha",
-                            "#abcd-ef-gh#"}) {
+    for (const char* bad : {"", "#", "##", "#2003-04-12", "2003-04-12#", "#2003-02-29#", "#2003-04-31#", "#2003-13-01#",
+                            "#2003-4-12#", "#2003-04-12 24:00:00#", "#2003-04-12 13:60:00#", "#2003-04-12 13:45#",
+                            "#2003-04-12T13:45:02#", "#2003-04-12 13:45:02 #", "alpha", "#abcd-ef-gh#"}) {
         EXPECT_FALSE(ParseLogDate(bad, out)) << bad;
     }
     EXPECT_EQ(out, before);  // untouched on failure

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string>
 
-#include "testsupport/TestSupport.h"
-#include "common/core/UrlToFile.h"
 #include "common/core/LfToCrLf.h"
+#include "common/core/UrlToFile.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {
@@ -32,8 +32,7 @@ std::string LfOnlyList() {
 std::string WithCrLf(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c == '\n')
-            out += '\r';
+        if (c == '\n') out += '\r';
         out += c;
     }
     return out;
@@ -125,8 +124,9 @@ TEST(LfToCrLf, LongFirstLineBeforeCrLfLinesLosesNothing) {
     WriteFile(file, head + body);
     const Repair r = RunRepair(file);
     EXPECT_EQ(r.firstLine, static_cast<std::int32_t>(head.size() + body.find('\r')));
-    EXPECT_EQ(ReadFile(file), WithCrLf(head) + "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nline two\r\nlf line\r\n"
-                                              "lone cr\rend\r\n");
+    EXPECT_EQ(ReadFile(file), WithCrLf(head) +
+                                  "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nline two\r\nlf line\r\n"
+                                  "lone cr\rend\r\n");
 
     // A short first line: the rest is left as it is, LFs and all.
     const std::string shortFirst = "short\r\n" + std::string(500, 'x') + "\n";
@@ -173,8 +173,7 @@ TEST(LfToCrLf, RepairReplacesTheFileWhole) {
     // Same permissions, and no work file left beside it.
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     int entries = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path()))
-        ++entries;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++entries;
     EXPECT_EQ(entries, 1);
 }
 

@@ -5,8 +5,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "testsupport/TestSupport.h"
 #include "common/core/PingersList.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {
@@ -22,8 +22,7 @@ std::vector<std::string> Fields(const std::string& content, std::vector<bool>* q
     bool quoted = false;
     while (reader.next(field, &quoted)) {
         fields.push_back(field);
-        if (quotedFlags)
-            quotedFlags->push_back(quoted);
+        if (quotedFlags) quotedFlags->push_back(quoted);
     }
     EXPECT_TRUE(reader.atEnd());
     return fields;
@@ -45,7 +44,8 @@ TEST(PingersFieldReader, QuotedAndUnquotedFields) {
     EXPECT_EQ(quoted, (std::vector<bool>{true, true, true}));
 
     quoted.clear();
-    EXPECT_EQ(Fields("  PGP-1 ,\talpha\t, http://a.example/x  \n", &quoted), (V{"PGP-1", "alpha", "http://a.example/x"}));
+    EXPECT_EQ(Fields("  PGP-1 ,\talpha\t, http://a.example/x  \n", &quoted),
+              (V{"PGP-1", "alpha", "http://a.example/x"}));
     EXPECT_EQ(quoted, (std::vector<bool>{false, false, false}));
 
     // Quotes keep commas, blanks and line ends; what follows the closing quote

@@ -7,12 +7,12 @@
 #include <functional>
 #include <string>
 
-#include "testsupport/TestSupport.h"
 #include "common/core/DumpFile.h"
+#include "common/core/LfToCrLf.h"
 #include "common/core/PingersList.h"
 #include "common/core/UrlToFile.h"
-#include "common/core/LfToCrLf.h"
 #include "common/core/WholeFile.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {

@@ -11,12 +11,12 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <cstdlib>
 #include <QVBoxLayout>
+#include <cstdlib>
 
-#include "testsupport/TestSupport.h"
-#include "common/desktop/SuiteWindow.h"
 #include "common/desktop/ProgramStart.h"
+#include "common/desktop/SuiteWindow.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 namespace {

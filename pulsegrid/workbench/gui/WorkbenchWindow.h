@@ -15,6 +15,7 @@
 
 #include "common/core/Sinks.h"
 #include "common/core/Transfers.h"
+#include "common/desktop/DoubleClicks.h"
 #include "common/desktop/SuiteWindow.h"
 #include "pulsegrid/workbench/Workbench.h"
 
@@ -81,7 +82,6 @@ public:
     void logged(const std::string& record) override;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     // During a run: the run is given up after its step in progress, then the
     // window closes.
     void closeEvent(QCloseEvent* event) override;
@@ -119,7 +119,7 @@ private:
     std::vector<QWidget*> actionControls_;  // disabled while an action runs
 
     std::map<std::string, QLineEdit*> boxes_;
-    std::map<QObject*, std::function<void()>> doubleClicks_;
+    DoubleClicks doubleClicks_{this};
     std::vector<QRadioButton*> options_;
     std::vector<QPushButton*> viewButtons_;
     std::vector<QAction*> viewEntries_;

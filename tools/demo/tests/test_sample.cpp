@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "tools/demo/DemoSetup.h"
-#include "tools/demo/SampleServer.h"
-#include "common/core/StatsTypes.h"
 #include "common/core/PingersList.h"
 #include "common/core/StampDate.h"
+#include "common/core/StatsTypes.h"
 #include "common/core/UrlToFile.h"
+#include "tools/demo/DemoSetup.h"
+#include "tools/demo/SampleServer.h"
 
 namespace fs = std::filesystem;
 
