@@ -29,7 +29,7 @@ protected:
 };
 
 TEST_F(RosterProbe, EachAnswerGivesItsUploadText) {
-    const auto withHeader = [](std::string name, std::string value, int status = 200) {
+    const auto withHeader = [](const std::string& name, const std::string& value, int status = 200) {
         return [=](const httplib::Request&, httplib::Response& res) {
             res.status = status;
             res.set_header(name.c_str(), value);
@@ -69,6 +69,7 @@ TEST_F(RosterProbe, EachAnswerGivesItsUploadText) {
     server_.start();
 
     std::vector<std::string> urls;
+    urls.reserve(cases.size());
     for (const Case& c : cases)
         urls.push_back(c.path.empty() ? "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/x"
                                       : server_.url(c.path));
