@@ -95,20 +95,25 @@ WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     top->addLayout(right, 1);
     outer->addLayout(top, 1);
 
-    feedbackTop_ = new QLineEdit(central);
+    // The feedback lines stay in sight below what scrolls.
+    auto* footer = new QWidget;
+    auto* lines = new QVBoxLayout(footer);
+    lines->setContentsMargins(8, 0, 8, 8);
+    lines->setSpacing(6);
+    feedbackTop_ = new QLineEdit(footer);
     feedbackTop_->setObjectName("txt_FeedBackT");
-    feedbackDetail_ = new QLineEdit(central);
+    feedbackDetail_ = new QLineEdit(footer);
     feedbackDetail_->setObjectName("txt_FeedBackD");
     for (QLineEdit* line : {feedbackTop_, feedbackDetail_}) {
         line->setReadOnly(true);
         line->setFocusPolicy(Qt::NoFocus);
-        outer->addWidget(line);
+        lines->addWidget(line);
     }
     QFont topFont = feedbackTop_->font();
     topFont.setBold(true);
     feedbackTop_->setFont(topFont);
 
-    SetScrollableCentralWidget(this, central);
+    SetScrollableCentralWidget(this, central, footer);
     buildMenus();
     if (auto* transfer = findChild<QPushButton*>("cmd_TFR")) actionControls_.push_back(transfer);
 
