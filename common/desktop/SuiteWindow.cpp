@@ -302,7 +302,10 @@ void PlaceOnScreen(QWidget* window) {
     const QSize frame = window->size() + decoration;
     window->move(area.x() + std::max(0, (area.width() - frame.width()) / 2),
                  area.y() + std::max(0, (area.height() - frame.height()) / 2));
-    if (!window->findChild<FrameKeeper*>(QString(), Qt::FindDirectChildrenOnly)) new FrameKeeper(window);
+    if (!window->property("parluxFrameKept").toBool()) {
+        window->setProperty("parluxFrameKept", true);
+        new FrameKeeper(window);
+    }
 }
 
 void KeepFrameOnScreen(QWidget* window) {
