@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <exception>
 #include <iostream>
+#include <map>
 
 #include "common/core/Sinks.h"
 #include "common/core/Transfers.h"
@@ -126,9 +127,12 @@ int RunRostermarkWindow(RostermarkWindow& window, const std::filesystem::path& d
         if (window.closeRequested_) throw RunAbandoned{};
         return answers;
     };
-    const ProgressShow show = [&window, headless](const RecordProgress& progress) {
+    // Headless, the lines go to stdout in the order of the list once all are
+    // taken, so that two runs' outputs compare line by line.
+    std::map<const PingerRecord*, std::string> lines;
+    const ProgressShow show = [&window, &lines, headless](const RecordProgress& progress) {
         window.showRecord(progress);
-        if (headless) std::cout << ProgressLine(progress) << std::endl;
+        if (headless) lines[progress.record] = ProgressLine(progress);
     };
     int status = 1;
     try {
@@ -138,6 +142,8 @@ int RunRostermarkWindow(RostermarkWindow& window, const std::filesystem::path& d
     } catch (const std::exception& e) {
         messages.critical(e.what());
     }
+    for (const auto& [record, line] : lines) std::cout << line << '\n';
+    std::cout.flush();
     SetWaitPump(previous);
     QApplication::restoreOverrideCursor();
     window.running_ = false;
