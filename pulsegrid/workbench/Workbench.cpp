@@ -117,7 +117,11 @@ void WorkbenchCore::SUPER() {
     } busy(view_);
     FeedBack(feedback(), "SUPER in Progress: " + statsType_, " ", 0);
     RESET();
-    for (const auto& action : description_.actions) press(action.name);
+    for (const auto& action : description_.actions) {
+        if (abandoned_) return;
+        press(action.name);
+    }
+    if (abandoned_) return;
     FeedBack(feedback(), "SUPER Completed: " + statsType_, " ", 500);
     feedback().endOfStep();
 }
@@ -143,11 +147,12 @@ void WorkbenchCore::HYPER() {
     if (description_.types.empty()) {
         SUPER();
     } else {
-        for (int i = 0; i < static_cast<int>(description_.types.size()); ++i) {
+        for (int i = 0; i < static_cast<int>(description_.types.size()) && !abandoned_; ++i) {
             chooseType(i);
             SUPER();
         }
     }
+    if (abandoned_) return;
     RESET();
     if (!description_.followUpProgram.empty()) startFollowUp();
     FeedBack(feedback(), "HYPER Completed: ", " ", 1000);

@@ -29,7 +29,7 @@ TEST(RostermarkWindow, ShowsEachRecordAndClosesWhenThePageIsWritten) {
               "\"NEWS\",\"charlie\",\"http://c/n\"\r\n");
     RecordingMessages messages;
     int probes = 0;
-    const auto prober = [&probes](const std::vector<std::string>& urls) {
+    const auto prober = [&probes](const std::vector<std::string>& urls, const rosters::AnswerTaken&) {
         ++probes;
         return std::vector<rosters::HeaderAnswer>(urls.size(), {true, "Sat, 12 Apr 2003 13:45:02 GMT"});
     };
@@ -51,11 +51,12 @@ TEST(RostermarkWindow, ShowsEachRecordAndClosesWhenThePageIsWritten) {
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
-    // The last record is still shown, and the bar is full.
-    EXPECT_EQ(BoxText(window, "txt_Nr"), "2");
-    EXPECT_EQ(BoxText(window, "txt_QryType"), "NEWS");
-    EXPECT_EQ(BoxText(window, "txt_PingerNick"), "charlie");
-    EXPECT_EQ(BoxText(window, "txt_Url"), "http://c/n");
+    // The last record answered is still shown (the one that asks nothing was
+    // shown first), and the bar is full.
+    EXPECT_EQ(BoxText(window, "txt_Nr"), "1");
+    EXPECT_EQ(BoxText(window, "txt_QryType"), "MIX-1");
+    EXPECT_EQ(BoxText(window, "txt_PingerNick"), "alpha");
+    EXPECT_EQ(BoxText(window, "txt_Url"), "http://a/m");
     EXPECT_EQ(BoxText(window, "txt_TimeBeg").size(), 8u);
     auto* bar = FindWidget<QProgressBar>(window, "ProgressBar1");
     ASSERT_NE(bar, nullptr);

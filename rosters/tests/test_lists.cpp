@@ -90,7 +90,7 @@ TEST(RosterRuns, FailuresLeaveTheOldPageAndMakeNoRequest) {
             RecordingMessages messages;
             std::ostringstream notes;
             int requests = 0;
-            const auto prober = [&](const std::vector<std::string>& urls) {
+            const auto prober = [&](const std::vector<std::string>& urls, const rosters::AnswerTaken&) {
                 requests += static_cast<int>(urls.size());
                 return std::vector<rosters::HeaderAnswer>(urls.size());
             };
