@@ -103,7 +103,9 @@ void StderrLine(std::string_view text) {
 int StderrLines::overflow(int c) {
     if (c == traits_type::eof()) return traits_type::not_eof(c);
     if (c == '\n') {
-        StderrLine(line_);
+        // A line that names the program already is passed on as it is.
+        const std::string head = StderrProgram() + ": ";
+        StderrLine(line_.starts_with(head) ? std::string_view(line_).substr(head.size()) : std::string_view(line_));
         line_.clear();
     } else {
         line_ += static_cast<char>(c);
