@@ -33,7 +33,7 @@ bool FindInColumn(const Table& table, int column, std::string_view value) {
 int PingersBad::LoadPingersBad(std::string_view content) {
     array_.reset();
     std::unordered_set<std::string> seen;
-    FieldReader reader(content);
+    FieldReader reader(WithoutByteOrderMark(content));
     std::string nick;
     while (reader.next(nick)) {
         if (!seen.insert(nick).second) continue;

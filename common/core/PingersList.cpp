@@ -116,9 +116,14 @@ bool FieldReader::next(std::string& field, bool* quoted) {
     return detail::ScanField(text_, pos_, true, field, quoted);
 }
 
+std::string_view WithoutByteOrderMark(std::string_view text) {
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    return text.starts_with(kUtf8Mark) ? text.substr(kUtf8Mark.size()) : text;
+}
+
 PingersList ParsePingersList(const std::string& content) {
     PingersList list;
-    FieldReader reader(content);
+    FieldReader reader(WithoutByteOrderMark(content));
     std::string fields[3];
     for (;;) {
         int got = 0;

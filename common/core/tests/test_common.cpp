@@ -308,17 +308,31 @@ private:
     double saved_ = GMTOffsetHours;
 };
 
-TEST_F(CommonGmtOffset, RoundsToTenthsHalfToEven) {
-    EXPECT_EQ(Offset(0), 0.0);
-    EXPECT_EQ(Offset(-(3 * 3600 + 1800)), -3.5);
-    EXPECT_EQ(Offset(5 * 3600 + 1800), 5.5);
-    EXPECT_EQ(Offset(-5 * 3600), -5.0);
-    EXPECT_EQ(Offset(3600 + 1), 1.0);  // a second ticked between the readings
-    EXPECT_EQ(Offset(3600 - 1), 1.0);
-    EXPECT_EQ(Offset(180), 0.0);   // 0.05 h: half, to the even 0
-    EXPECT_EQ(Offset(540), 0.2);   // 0.15 h: half, to the even 2
-    EXPECT_EQ(Offset(900), 0.2);   // 0.25 h: half, to the even 2
-    EXPECT_EQ(Offset(-540), -0.2);
+TEST_F(CommonGmtOffset, IsTheExactOffsetToTheMinute) {
+    struct Case {
+        int seconds;     // local minus GMT as read
+        double hours;    // GMTOffsetHours
+        const char* gmt; // GmtNow when the local time is 2003/04/12 12:00:00
+    };
+    const std::vector<Case> cases = {
+        {0, 0.0, "2003/04/12 12:00:00"},
+        {-(3 * 3600 + 1800), -3.5, "2003/04/12 15:30:00"},
+        {5 * 3600 + 1800, 5.5, "2003/04/12 06:30:00"},
+        {5 * 3600 + 45 * 60, 5.75, "2003/04/12 06:15:00"},     // Nepal
+        {13 * 3600 + 45 * 60, 13.75, "2003/04/11 22:15:00"},   // Chatham, summer
+        {-(9 * 3600 + 30 * 60), -9.5, "2003/04/12 21:30:00"},  // Marquesas
+        {-5 * 3600, -5.0, "2003/04/12 17:00:00"},
+        {3600 + 1, 1.0, "2003/04/12 11:00:00"},  // a second ticked between the readings
+        {3600 - 1, 1.0, "2003/04/12 11:00:00"},
+        {5 * 3600 + 45 * 60 + 1, 5.75, "2003/04/12 06:15:00"},
+        {180, 0.05, "2003/04/12 11:57:00"},  // three minutes stay three minutes
+        {-540, -0.15, "2003/04/12 12:09:00"},
+    };
+    const DateTime local = MakeDateTime(2003, 4, 12, 12, 0, 0);
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(Offset(c.seconds), c.hours) << c.seconds;
+        EXPECT_EQ(FormatStamp(GmtNow(FixedClock(local, local))), c.gmt) << c.seconds;
+    }
 }
 
 TEST_F(CommonGmtOffset, GmtNowSubtractsTheOffset) {
