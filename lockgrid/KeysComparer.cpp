@@ -50,10 +50,14 @@ private:
     int saved_ = -1;
 };
 
-std::vector<std::string> ListQuietly(const std::string& bytes, std::string& error) {
+std::vector<std::string> ListQuietly(const std::string& bytes, std::string_view algorithm, std::string& error,
+                                     std::vector<std::string>& notes) {
     const QuietStandardError quiet;
-    return ListPgpKeys(bytes, &error);
+    return ListPgpKeys(bytes, &error, algorithm, &notes);
 }
+
+// librnp's name of the algorithm a keyring of the type holds.
+std::string_view KeyringAlgorithm(const std::string& type) { return type == "K-DSS" ? "DSA" : "RSA"; }
 
 }  // namespace
 
@@ -192,8 +196,10 @@ long KeysProcedures::LoadPgpKeys() {
     return loadKeys([this](const std::string& nick, const std::string& file, const std::string& bytes) {
         long added = 0;
         std::string error;
-        for (const std::string& line : ListQuietly(bytes, error))
+        std::vector<std::string> notes;
+        for (const std::string& line : ListQuietly(bytes, KeyringAlgorithm(type()), error, notes))
             if (AddPgpKeyRow(nick, line)) ++added;
+        for (const std::string& note : notes) wb_.detail(file + " " + note);
         if (!error.empty()) wb_.detail(file + " not read as PGP keys: " + error);
         return added;
     });
