@@ -10,6 +10,7 @@
 #include "core/PingersList.h"
 #include "core/QuickSort.h"
 #include "core/TextReplace.h"
+#include "core/Transfers.h"
 #include "workbench/BlockPage.h"
 #include "workbench/GridSteps.h"
 #include "workbench/TextLines.h"
@@ -112,6 +113,8 @@ bool ParseCapabilityLine(const std::string& pageLine, CapabilityLine& out) {
 
 long CapStringsProcedures::LOA_Pingers() {
     pingers().reset();
+    // What a killed run left behind: the scratch files of its report.
+    RemoveStaleScratchFiles(wb_.dataFolder());
     const auto listPath = wb_.dataPath("Pingers.lst");
     std::string failure;
     const auto list = ReadPingersList(listPath, &failure);
@@ -132,7 +135,9 @@ long CapStringsProcedures::LOA_Pingers() {
         }
         const auto path = wb_.dataPath(StatsFileName(record.type, record.nick));
         std::error_code ec;
-        if (!fs::is_regular_file(path, ec)) continue;
+        // An empty file is what a failed first download leaves: no page, so
+        // never a pinger's newest.
+        if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) == 0 || ec) continue;
         const fs::file_time_type time = fs::last_write_time(path, ec);
         if (ec) continue;
 

@@ -11,6 +11,7 @@
 #include "core/SiteConfig.h"
 #include "core/SitePage.h"
 #include "core/StampDate.h"
+#include "core/Transfers.h"
 #include "core/WholeFile.h"
 
 namespace parlux::rosters {
@@ -264,6 +265,8 @@ public:
     // Reads PingersBad.lst, then Pingers.lst. False (after a message) when
     // either cannot be read.
     bool readLists(PingersBad& bad, std::vector<PingerRecord>& records) {
+        // What a killed run of this program left behind, before anything else.
+        RemoveStaleScratchFiles(folder_);
         std::string badText, listText;
         if (!read("PingersBad.lst", badText) || !read("Pingers.lst", listText)) return false;
         bad.LoadPingersBad(badText);

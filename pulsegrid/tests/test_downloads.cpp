@@ -2,7 +2,9 @@
 // repaired, and what an unattended run reports at its end.
 #include <httplib.h>
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -88,6 +90,44 @@ TEST_F(Downloads, StalledHostsCostOneTimeOutAndUnsavableFilesSayWhy) {
     EXPECT_EQ(details(), expected);
     EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "5");
     server_.stop();
+}
+
+// A pinger that truncates its file while regenerating it answers with an
+// empty or partial body: the cached copy stays and is compared, and the log
+// says why it was kept.
+TEST_F(Downloads, AnswersThatAreNoPageKeepTheCachedCopy) {
+    const ScopedTimeZone utc("UTC0");
+    const std::string page = "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nh\r\n-----\r\nalpha   1\r\n";
+    server_.serve("/empty", "");
+    server_.serve("/none", "", 204);
+    server_.serve("/part", "Last upd", 206);
+    startServer();
+    writeList("PGP-1,e," + url("/empty") + "\r\nPGP-1,n," + url("/none") + "\r\nPGP-1,p," + url("/part") +
+              "\r\nPGP-1,fresh," + url("/empty") + "\r\n");
+    for (const char* nick : {"e", "n", "p"}) {
+        const auto path = data_ / StatsFileName("PGP-1", nick);
+        WriteFile(path, page);
+        std::tm when{};
+        when.tm_year = 2026 - 1900, when.tm_mon = 11, when.tm_mday = 6, when.tm_hour = 23, when.tm_min = 15;
+        const timespec times[2] = {{::timegm(&when), 0}, {::timegm(&when), 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
+    workbench().press("LOA_Pingers");
+    const std::vector<std::string> expected = {
+        " ",
+        "e PGP-1 Downloading ",
+        "e PGP-1 not downloaded: an empty answer; the copy of 2026/12/06 23:15:00 is used",
+        "n PGP-1 Downloading ",
+        "n PGP-1 not downloaded: HTTP status 204, no content; the copy of 2026/12/06 23:15:00 is used",
+        "p PGP-1 Downloading ",
+        "p PGP-1 not downloaded: HTTP status 206, a partial body; the copy of 2026/12/06 23:15:00 is used",
+        "fresh PGP-1 Downloading ",
+        "fresh PGP-1 not downloaded: an empty answer; no earlier copy",
+        " ",
+    };
+    EXPECT_EQ(details(), expected);
+    for (const char* nick : {"e", "n", "p"}) EXPECT_EQ(ReadFile(data_ / StatsFileName("PGP-1", nick)), page) << nick;
+    EXPECT_EQ(workbench().report().notDownloaded.size(), 4u);
 }
 
 // A repair that cannot be written (here: a file-size limit, as a full disk

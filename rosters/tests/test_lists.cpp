@@ -10,6 +10,7 @@
 #include "Rosters.h"
 #include "TestSupport.h"
 #include "core/Common.h"
+#include "core/Transfers.h"
 
 namespace parlux::test {
 namespace {
@@ -107,6 +108,32 @@ TEST(RosterRuns, FailuresLeaveTheOldPageAndMakeNoRequest) {
             for (const auto& entry : fs::directory_iterator(data.path()))  // no scratch file left behind
                 EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
         }
+    }
+}
+
+// A killed run leaves its scratch file beside the page: the next run of the
+// program clears it, but not one another copy may still be writing.
+TEST(RosterRuns, StaleScratchFilesOfAKilledRunGo) {
+    for (const bool marked : {false, true}) {
+        SCOPED_TRACE(marked ? "Rostermark" : "Rosterbase");
+        TempDir data;
+        WriteFile(data / "Pingers.lst", "\"PGP-1\",\"alpha\",\"http://a/r\"\r\n");
+        WriteFile(data / "PingersBad.lst", "");
+        const fs::path stale = data / (ScratchPrefix() + "k1lled"), busy = data / (ScratchPrefix() + "w0rk1n");
+        WriteFile(stale, "half a page");
+        WriteFile(busy, "half a page");
+        fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(2));
+        FixedClock clock(MakeDateTime(2026, 12, 7, 9, 0, 0), MakeDateTime(2026, 12, 7, 8, 0, 0));
+        RecordingMessages messages;
+        std::ostringstream notes;
+        const auto prober = [](const std::vector<std::string>& urls) {
+            return std::vector<rosters::HeaderAnswer>(urls.size());
+        };
+        const int status = marked ? rosters::RunRostermark(data.path(), clock, messages, notes, prober, nullptr)
+                                  : rosters::RunRosterbase(data.path(), clock, messages, notes);
+        EXPECT_EQ(status, 0);
+        EXPECT_FALSE(fs::exists(stale));
+        EXPECT_TRUE(fs::exists(busy));
     }
 }
 
