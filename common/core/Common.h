@@ -25,7 +25,16 @@ extern const std::array<StatsTypeInfo, 8> kStatsTypes;
 std::string StatsFileName(std::string_view code, std::string_view nick);
 
 // The text followed by blanks, cut to width characters; width <= 0 gives "".
+// A text that is valid UTF-8 counts and keeps whole characters; any other
+// text counts bytes.
 std::string PadField(std::string_view text, int width);
+
+// The longest start of the text of at most width characters (as PadField
+// counts them): its bytes and its characters.
+struct WidthCut {
+    std::size_t bytes = 0, characters = 0;
+};
+WidthCut CutToWidth(std::string_view text, std::size_t width);
 
 // Shows "9" CR LF "Subscript out of range" CR LF "Array not Initialized" and
 // returns true when the table is not loaded; false (and no box) otherwise.
