@@ -122,7 +122,25 @@ PgpKeyCells CutPgpKeyLine(std::string_view line) {
     return cells;
 }
 
-MixKeyCells CutMixKeyLine(std::string_view line) {
+namespace {
+
+// Control characters of a hostile key list (an escape sequence that retitles
+// a terminal, say) reach no page: they are written as "?", as those of a PGP
+// user ID are.
+std::string Printable(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) c = '?';
+    }
+    return out;
+}
+
+}  // namespace
+
+MixKeyCells CutMixKeyLine(std::string_view raw) {
+    const std::string printable = Printable(raw);
+    const std::string_view line = printable;
     MixKeyCells cells;
     const auto npos = std::string_view::npos;
     const std::size_t b1 = line.find(' ');
