@@ -18,8 +18,9 @@ inline std::string Page(int pinger, int remailers, std::mt19937& random) {
     std::vector<int> order(remailers);
     for (int i = 0; i < remailers; ++i) order[i] = i;
     std::shuffle(order.begin(), order.end(), random);
-    std::string page = "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nmixmaster           history  latency  uptime\r\n"
-                       "--------------------------------------------\r\n";
+    std::string page =
+        "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nmixmaster           history  latency  uptime\r\n"
+        "--------------------------------------------\r\n";
     char line[80];
     for (int r : order) {
         if (remailers > 1 && (r + pinger) % 17 == 0) continue;  // not every pinger sees every remailer

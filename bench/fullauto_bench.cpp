@@ -12,9 +12,9 @@
 #include <fcntl.h>
 #include <httplib.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -197,9 +197,10 @@ void Downloads(Bench& bench) {
     };
     const Times small = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list(1, 1, 0)); });
     const Times large = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list(20, 4, 2)); });
-    std::printf("downloads: 20 pingers x 4 types at 0.3 s latency + 2 refusing hosts per type: %.2f s above one "
-                "pinger of one type (%.2f s against %.2f s)\n",
-                large.wall - small.wall, large.wall, small.wall);
+    std::printf(
+        "downloads: 20 pingers x 4 types at 0.3 s latency + 2 refusing hosts per type: %.2f s above one "
+        "pinger of one type (%.2f s against %.2f s)\n",
+        large.wall - small.wall, large.wall, small.wall);
 }
 
 void Feedback(Bench& bench) {
@@ -213,9 +214,10 @@ void Feedback(Bench& bench) {
     };
     const Times quiet = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list("PGP-9")); });
     const Times lines = bench.run([&](const fs::path& data) { Write(data / "Pingers.lst", list("PGP-1")); });
-    std::printf("feedback: 100,000 feedback lines headless (run log and stdout): %.3f s above the same list "
-                "giving none (%.2f s against %.2f s; processor time %.3f s above)\n",
-                lines.wall - quiet.wall, lines.wall, quiet.wall, lines.cpu - quiet.cpu);
+    std::printf(
+        "feedback: 100,000 feedback lines headless (run log and stdout): %.3f s above the same list "
+        "giving none (%.2f s against %.2f s; processor time %.3f s above)\n",
+        lines.wall - quiet.wall, lines.wall, quiet.wall, lines.cpu - quiet.cpu);
 }
 
 void Grid(Bench& bench) {
@@ -236,9 +238,10 @@ void Grid(Bench& bench) {
     for (const int pingers : {60, 120, 240}) {
         const Times t = bench.run(cached(pingers, 500));
         const Times above{t.wall - base.wall, t.cpu - base.cpu};
-        std::printf("grid: %d pingers x 500 remailers (%d grid rows) of one type from cached pages: %.3f s above "
-                    "1 x 1 (processor time %.3f s)",
-                    pingers, pingers * 500, above.wall, above.cpu);
+        std::printf(
+            "grid: %d pingers x 500 remailers (%d grid rows) of one type from cached pages: %.3f s above "
+            "1 x 1 (processor time %.3f s)",
+            pingers, pingers * 500, above.wall, above.cpu);
         if (previous.wall > 0)
             std::printf(", %.2fx the half size (processor time %.2fx)", above.wall / previous.wall,
                         above.cpu / previous.cpu);
@@ -256,10 +259,14 @@ int main(int argc, char** argv) {
     if (which.empty()) which = {"downloads", "feedback", "grid"};
     Bench bench;
     for (const auto& name : which) {
-        if (name == "downloads") Downloads(bench);
-        else if (name == "feedback") Feedback(bench);
-        else if (name == "grid") Grid(bench);
-        else std::fprintf(stderr, "unknown: %s\n", name.c_str());
+        if (name == "downloads")
+            Downloads(bench);
+        else if (name == "feedback")
+            Feedback(bench);
+        else if (name == "grid")
+            Grid(bench);
+        else
+            std::fprintf(stderr, "unknown: %s\n", name.c_str());
         std::fflush(stdout);
     }
 }

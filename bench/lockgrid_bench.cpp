@@ -51,8 +51,12 @@ std::string TinyKeys(int count) {
     std::string ring;
     for (int i = 0; i < count; ++i) {
         const std::uint32_t created = 1000000000u + static_cast<std::uint32_t>(i);
-        std::string body = {4, static_cast<char>(created >> 24), static_cast<char>(created >> 16),
-                            static_cast<char>(created >> 8), static_cast<char>(created), 1};
+        std::string body = {4,
+                            static_cast<char>(created >> 24),
+                            static_cast<char>(created >> 16),
+                            static_cast<char>(created >> 8),
+                            static_cast<char>(created),
+                            1};
         body += std::string("\x00\x10", 2);  // n: 16 bits
         body += static_cast<char>(0x80 | ((i >> 8) & 0x7f));
         body += static_cast<char>(i | 1);
@@ -92,8 +96,8 @@ Run Once(const fs::path& root, int keys) {
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         bool keep = true;
-        for (const char* drop : {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "PARLUX_DATA=", "TMPDIR=",
-                                 "XDG_RUNTIME_DIR="})
+        for (const char* drop :
+             {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "PARLUX_DATA=", "TMPDIR=", "XDG_RUNTIME_DIR="})
             keep = keep && entry.rfind(drop, 0) != 0;
         if (keep) env.push_back(entry);
     }

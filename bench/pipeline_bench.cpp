@@ -70,7 +70,7 @@ void Pipeline(benchmark::State& state) {
         list.setText(kPingerUrl, p, "http://" + bench::Nick(p) + ".example.org/mlist.html");
     }
     static const std::vector<std::string> steps = {"LOA_Stats", "LOA_Pingeds", "SRT_Pingeds", "EXP_Stats",
-                                                   "REV_Stats", "SRT_Stats", "PRT_Compil"};
+                                                   "REV_Stats", "SRT_Stats",   "PRT_Compil"};
     std::vector<double> seconds(steps.size());
     for (auto _ : state) {
         for (std::size_t i = 0; i < steps.size(); ++i) {

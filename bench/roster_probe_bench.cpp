@@ -14,8 +14,8 @@
 
 #include "HeaderProbe.h"
 #include "LoopbackServer.h"
-#include "TestSupport.h"
 #include "Rosters.h"
+#include "TestSupport.h"
 #include "core/Common.h"
 
 namespace parlux {
@@ -52,7 +52,8 @@ void BM_RostermarkRun(benchmark::State& state) {
     std::string list;
     for (const char* nick : {"alpha", "bravo", "charlie"})
         for (std::string_view type : rosters::kColumnTypes)
-            list += "\"" + std::string(type) + "\",\"" + nick + "\",\"" + server.url("/" + std::string(nick) + "/" + std::string(type)) + "\"\r\n";
+            list += "\"" + std::string(type) + "\",\"" + nick + "\",\"" +
+                    server.url("/" + std::string(nick) + "/" + std::string(type)) + "\"\r\n";
     test::WriteFile(data / "Pingers.lst", list);
     NoMessages messages;
     std::ostringstream notes;

@@ -36,8 +36,8 @@ WorkbenchDescription CapStringsProcedures::Describe() {
         {"LOA_Pingeds", "Load PingedsArray", R::Count, -1, true, kPingedsTable},
         {"SRT_Pingeds", "Sort PingedsArray", R::None, kPingedsTable},
         {"EXP_CapStrings", "Expand CapStringsArray (Creates Missing blank cells)", R::Count, -1, true, kMainTable},
-        {"REV_CapStrings", "Reverse CapStringsArray (Fills the column data used for ulterior sort)", R::Count, -1,
-         true, kMainTable},
+        {"REV_CapStrings", "Reverse CapStringsArray (Fills the column data used for ulterior sort)", R::Count, -1, true,
+         kMainTable},
         {"SRT_CapStrings", "Sort CapStrings Array", R::None, kMainTable},
         {"PRT_Compil", "Print Compiled Data to disk", R::Bool},
     };
@@ -54,7 +54,7 @@ WorkbenchDescription CapStringsProcedures::Describe() {
 const std::vector<long (CapStringsProcedures::*)()>& CapStringsProcedures::Steps() {
     using P = CapStringsProcedures;
     static const std::vector<long (P::*)()> steps = {
-        &P::LOA_Pingers, &P::SRT_Pingers,    &P::LOA_CapStrings, &P::LOA_Pingeds, &P::SRT_Pingeds,
+        &P::LOA_Pingers,    &P::SRT_Pingers,    &P::LOA_CapStrings, &P::LOA_Pingeds, &P::SRT_Pingeds,
         &P::EXP_CapStrings, &P::REV_CapStrings, &P::SRT_CapStrings, &P::PRT_Compil,
     };
     return steps;
@@ -222,8 +222,7 @@ std::string CapStringsReport(const Table& pingers, const Table& pingeds, const T
 
 long CapStringsProcedures::PRT_Compil() {
     if (GridNotReady(wb_)) return 0;
-    const std::string report =
-        CapStringsReport(pingers(), pingeds(), capStrings(), FormatStamp(GmtNow(wb_.clock())));
+    const std::string report = CapStringsReport(pingers(), pingeds(), capStrings(), FormatStamp(GmtNow(wb_.clock())));
     return WritePage(wb_, kReportName, report) ? 1 : 0;
 }
 

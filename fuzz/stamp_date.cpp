@@ -15,7 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string stamp = FormatStamp(ParseStampDate(text));
         // A year has four digits: "YYYY/MM/DD HH:NN:SS".
         fuzz::Require(stamp.size() == 19, "a stamp read is written in another width");
-    } catch (const StampDateError&) {
-    }
+    } catch (const StampDateError&) {}
     return 0;
 }

@@ -26,9 +26,12 @@ std::string LaunchArguments(CheckValue check) { return check == kTicked ? " FULL
 
 std::vector<std::string> TypeChoices(Area area) {
     switch (area) {
-        case Area::DownLoads: return {"PGP-1", "PGP-2", "MIX-1", "MIX-2", "K-RSA", "K-DSS", "K-TY2", "K-MIX"};
-        case Area::Results: return {"Results"};
-        case Area::None: break;
+        case Area::DownLoads:
+            return {"PGP-1", "PGP-2", "MIX-1", "MIX-2", "K-RSA", "K-DSS", "K-TY2", "K-MIX"};
+        case Area::Results:
+            return {"Results"};
+        case Area::None:
+            break;
     }
     return {};
 }
@@ -81,8 +84,9 @@ std::vector<std::string> ViewCaptions(const fs::path& dataFolder) {
 
 std::vector<std::string> MyStatsCaptions(const fs::path& dataFolder) {
     // The folder that holds the data folder ("Y:\" beside "Y:\Parlux").
-    const fs::path y = dataFolder.lexically_normal().has_filename() ? dataFolder.lexically_normal().parent_path()
-                                                                     : dataFolder.lexically_normal().parent_path().parent_path();
+    const fs::path y = dataFolder.lexically_normal().has_filename()
+                           ? dataFolder.lexically_normal().parent_path()
+                           : dataFolder.lexically_normal().parent_path().parent_path();
     std::vector<std::string> captions;
     for (const char* name : {"MyCypSta1.txt", "MyMixSta1.txt", "MyCypSta1.html", "MyMixSta1.html", "MyCypSta2.txt",
                              "MyMixSta2.txt", "MyCypSta2.html", "MyMixSta2.html", "MyRChain.txt", "MyRChain.html"})

@@ -12,8 +12,8 @@ namespace parlux::gridhub {
 enum CheckValue { kClear = 0, kTicked = 1, kGrey = 2 };
 
 struct LaunchEntry {
-    const char* label;  // Label1 i
-    const char* file;   // the program file started (Label1 i's tooltip)
+    const char* label;   // Label1 i
+    const char* file;    // the program file started (Label1 i's tooltip)
     CheckValue initial;  // Check1 i at start
 };
 extern const std::array<LaunchEntry, 5> kLaunchTable;

@@ -38,16 +38,17 @@ public:
     using QCheckBox::QCheckBox;
 
 protected:
-    void nextCheckState() override {
-        setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-    }
+    void nextCheckState() override { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
 };
 
 gridhub::CheckValue ValueOf(const QCheckBox* box) {
     switch (box->checkState()) {
-        case Qt::Checked: return gridhub::kTicked;
-        case Qt::PartiallyChecked: return gridhub::kGrey;
-        case Qt::Unchecked: break;
+        case Qt::Checked:
+            return gridhub::kTicked;
+        case Qt::PartiallyChecked:
+            return gridhub::kGrey;
+        case Qt::Unchecked:
+            break;
     }
     return gridhub::kClear;
 }
@@ -99,21 +100,19 @@ GridhubWindow::GridhubWindow(SuiteLinks links, QWidget* parent) : QMainWindow(pa
 
     auto* top = new QHBoxLayout;
     top->addWidget(buildProggies(), 1);
-    QGroupBox* view = BuildViewFrame({{"PingersBad.lst", 0, 0},
-                                      {"Pingers.lst", 1, 0},
-                                      {"index.html", 2, 0},
-                                      {"PingersBad.lst", 0, 2},
-                                      {"Pingers.lst", 1, 2},
-                                      {"index.html", 2, 2},
-                                      {"Pingers.html", 3, 2},
-                                      {"index.html", 2, 3},
-                                      {"Pingers.html", 3, 3}},
-                                     links_,
-                                     [this] {
-                                         CopyFilesOver(links_.programFolder, links_.dataFolder, gridhub::kCopiedFiles,
-                                                       links_.messages());
-                                     },
-                                     viewButtons_);
+    QGroupBox* view = BuildViewFrame(
+        {{"PingersBad.lst", 0, 0},
+         {"Pingers.lst", 1, 0},
+         {"index.html", 2, 0},
+         {"PingersBad.lst", 0, 2},
+         {"Pingers.lst", 1, 2},
+         {"index.html", 2, 2},
+         {"Pingers.html", 3, 2},
+         {"index.html", 2, 3},
+         {"Pingers.html", 3, 3}},
+        links_,
+        [this] { CopyFilesOver(links_.programFolder, links_.dataFolder, gridhub::kCopiedFiles, links_.messages()); },
+        viewButtons_);
     auto* right = new QVBoxLayout;
     right->addWidget(view);
     auto* pictures = new QHBoxLayout;
@@ -305,9 +304,9 @@ void GridhubWindow::drawProgramIcons() {
 // ---------------------------------------------------------------- programs
 
 bool GridhubWindow::launch(int index) {
-    const bool ok = StartSuiteProgram(links_, gridhub::kLaunchTable[index].file,
-                                      gridhub::LaunchArguments(ValueOf(checks_[index])),
-                                      fullAuto_ ? kShowMinimized : kShowNormal);
+    const bool ok =
+        StartSuiteProgram(links_, gridhub::kLaunchTable[index].file, gridhub::LaunchArguments(ValueOf(checks_[index])),
+                          fullAuto_ ? kShowMinimized : kShowNormal);
     if (!ok) failed_ = true;
     return ok;
 }
@@ -375,8 +374,11 @@ void GridhubWindow::chooseFile() {
             if (!links_.start("EditPad.exe \"" + path.string() + "\"", kShowMaximized))
                 links_.messages().critical(path.string() + " cannot be opened: no program to open it was found");
             break;
-        case 2: links_.open(Q(path.string())); break;
-        default: break;
+        case 2:
+            links_.open(Q(path.string()));
+            break;
+        default:
+            break;
     }
 }
 

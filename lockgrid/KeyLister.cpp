@@ -109,8 +109,10 @@ std::string KeyLineOf(rnp_key_handle_t key, std::string_view keyringAlgorithm) {
     bool revoked = false, expired = false;
     if (rnp_key_is_revoked(key, &revoked) != RNP_SUCCESS) revoked = false;
     if (!revoked && rnp_key_is_expired(key, &expired) != RNP_SUCCESS) expired = false;
-    if (revoked) line += " [revoked]";
-    else if (expired) line += " [expired]";
+    if (revoked)
+        line += " [revoked]";
+    else if (expired)
+        line += " [expired]";
     if (!keyringAlgorithm.empty() && alg != keyringAlgorithm) {
         line += " [";
         for (const char c : alg) line += std::isprint(static_cast<unsigned char>(c)) ? c : '?';
@@ -183,7 +185,7 @@ private:
 struct PacketAt {
     int tag = -1;
     std::size_t bodyStart = 0, end = 0;  // end: just past the packet, at most the file's end
-    bool cut = false;                     // the file ends inside it
+    bool cut = false;                    // the file ends inside it
 };
 
 // The packet starting at `at`; nullopt when no packet starts there.
@@ -201,11 +203,15 @@ std::optional<PacketAt> PacketStarting(std::string_view bytes, std::size_t at) {
         } else if (byte(at + 1) < 192) {
             header = 2, length = byte(at + 1);
         } else if (byte(at + 1) < 224) {
-            if (need(3)) header = 3, length = ((byte(at + 1) - 192) << 8) + byte(at + 2) + 192;
-            else packet.cut = true;
+            if (need(3))
+                header = 3, length = ((byte(at + 1) - 192) << 8) + byte(at + 2) + 192;
+            else
+                packet.cut = true;
         } else if (byte(at + 1) == 255) {
-            if (need(6)) header = 6, length = (byte(at + 2) << 24) | (byte(at + 3) << 16) | (byte(at + 4) << 8) | byte(at + 5);
-            else packet.cut = true;
+            if (need(6))
+                header = 6, length = (byte(at + 2) << 24) | (byte(at + 3) << 16) | (byte(at + 4) << 8) | byte(at + 5);
+            else
+                packet.cut = true;
         } else {
             toTheEnd = true;  // partial lengths: no key packet uses them
         }

@@ -25,8 +25,8 @@ namespace parlux {
 // " [expired]" there. notes, when given, receives a text for every key that
 // could not be read while the keys after it could (a key of an unknown
 // algorithm, say).
-std::vector<std::string> ListPgpKeys(std::string_view bytes, std::string* error,
-                                     std::string_view keyringAlgorithm = {}, std::vector<std::string>* notes = nullptr);
+std::vector<std::string> ListPgpKeys(std::string_view bytes, std::string* error, std::string_view keyringAlgorithm = {},
+                                     std::vector<std::string>* notes = nullptr);
 
 // Keys imported into one librnp handle before a fresh one is taken: the
 // library's cost per key grows with the keys it holds, so a hostile file of

@@ -244,8 +244,8 @@ long KeysProcedures::SRT_Keys() { return SortMainStep(wb_, kGrid); }
 std::string KeysPage(const Table& pingers, const Table& pingeds, const Table& keys, const std::string& type,
                      const std::string& stamp) {
     const int detailWidth = IsPgpType(type) ? 120 : 32;
-    return BlockPage("Reverse Comparison (Pinged-Pinger) (Keys " + type + ") " + stamp + " GMT", pingers, pingeds,
-                     keys, KeysProcedures::kGrid, BlockFields{kKeyAddress, kKeyDetail, 40, detailWidth});
+    return BlockPage("Reverse Comparison (Pinged-Pinger) (Keys " + type + ") " + stamp + " GMT", pingers, pingeds, keys,
+                     KeysProcedures::kGrid, BlockFields{kKeyAddress, kKeyDetail, 40, detailWidth});
 }
 
 long KeysProcedures::PRT_Compil() {

@@ -81,13 +81,20 @@ FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWin
         connect(b, &QPushButton::clicked, this, std::move(onClick));
         buttons->addWidget(b);
     };
-    add("cmd_GO_S", "GO_S", "Using the \"String\" routine", [this] { guarded(true, [this] { goString(); }); }, 0);
-    add("cmd_GO_F", "GO_F", "Using the \"File\" routine", [this] { guarded(true, [this] { goFile(); }); }, 0);
-    add("cmd_GO_Plim", "GO_Plim", "Using the \"LfToCrLf\" routine", [this] { guarded(false, [this] { goPlim(); }); }, 0);
-    add("cmd_DEL", "DEL", "Delete the Work File", [this] { deleteWork(); }, 0);
+    add(
+        "cmd_GO_S", "GO_S", "Using the \"String\" routine", [this] { guarded(true, [this] { goString(); }); }, 0);
+    add(
+        "cmd_GO_F", "GO_F", "Using the \"File\" routine", [this] { guarded(true, [this] { goFile(); }); }, 0);
+    add(
+        "cmd_GO_Plim", "GO_Plim", "Using the \"LfToCrLf\" routine", [this] { guarded(false, [this] { goPlim(); }); },
+        0);
+    add(
+        "cmd_DEL", "DEL", "Delete the Work File", [this] { deleteWork(); }, 0);
     buttons->addSpacing(16);
-    add("cmd_NotePad", "N", "View (Using Notepad)", [this] { editWork(); }, 32);
-    add("cmd_HEdit", "H", "View (Using HEdit)", [this] { hexEditWork(); }, 32);
+    add(
+        "cmd_NotePad", "N", "View (Using Notepad)", [this] { editWork(); }, 32);
+    add(
+        "cmd_HEdit", "H", "View (Using HEdit)", [this] { hexEditWork(); }, 32);
     buttons->addStretch(1);
     grid->addLayout(buttons, 2, 1);
     grid->setRowStretch(3, 1);
@@ -122,7 +129,7 @@ void FetchprobeWindow::guarded(bool busy, const std::function<void()>& action) {
         if (busy) QApplication::restoreOverrideCursor();
         busy = false;
         links_.messages().critical("Error " + std::to_string(e.code().value()) + ": " + e.code().message() + "\n" +
-                                e.path1().string());
+                                   e.path1().string());
     }
     if (busy) QApplication::restoreOverrideCursor();
 }

@@ -12,9 +12,7 @@ namespace parlux {
 
 namespace {
 
-QString Text(const QMainWindow& window, const char* name) {
-    return window.findChild<QLineEdit*>(name)->text();
-}
+QString Text(const QMainWindow& window, const char* name) { return window.findChild<QLineEdit*>(name)->text(); }
 
 }  // namespace
 

@@ -33,8 +33,8 @@ WorkbenchDescription StatsProcedures::Describe() {
         {"LOA_Pingeds", "Load PingedsArray", R::Count, -1, true, kPingedsTable},
         {"SRT_Pingeds", "Sort PingedsArray", R::None, kPingedsTable},
         {"EXP_Stats", "Expand StatsArray (Creates missing blank cells)", R::Count, -1, true, kMainTable},
-        {"REV_Stats", "Reverse Stats (Fills the column of data used by final Sort of StatsArray)", R::Count, -1,
-         true, kMainTable},
+        {"REV_Stats", "Reverse Stats (Fills the column of data used by final Sort of StatsArray)", R::Count, -1, true,
+         kMainTable},
         {"SRT_Stats", "Sorts StatsArray", R::None, kMainTable},
         {"PRT_Compil", "Prints Compiled info to Disk", R::Bool},
     };

@@ -1,8 +1,8 @@
 // The comparison pages of one stats type: the direct and reverse text pages,
 // the short capability-strings page and the direct web page.
+#include <string>
 #include <string_view>
 #include <vector>
-#include <string>
 
 #include "StatsComparer.h"
 #include "core/Common.h"
@@ -45,7 +45,8 @@ public:
         static const std::string empty;
         for (std::size_t row = 0; row < size; ++row) {
             if (texts_[row]) continue;
-            const int found = index.find(nick(static_cast<int>(row % pingers)), remailer(static_cast<int>(row / pingers)));
+            const int found =
+                index.find(nick(static_cast<int>(row % pingers)), remailer(static_cast<int>(row / pingers)));
             texts_[row] = found < 0 ? &empty : &stats.text(kStatsText, found);
         }
     }
@@ -57,7 +58,8 @@ public:
     const std::string& remailer(int j) const { return in_.pingeds.text(0, j); }
     // The stats text of pinger i for remailer j; "" when not reported.
     const std::string& text(int i, int j) const {
-        return *texts_[static_cast<std::size_t>(j) * static_cast<std::size_t>(pingerCount()) + static_cast<std::size_t>(i)];
+        return *texts_[static_cast<std::size_t>(j) * static_cast<std::size_t>(pingerCount()) +
+                       static_cast<std::size_t>(i)];
     }
 
 private:
@@ -126,11 +128,20 @@ void AppendHtml(std::string& out, std::string_view text, char blank) {
         out.append(text.data() + done, k - done);
         done = k + 1;
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += blank;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += blank;
         }
     }
     out.append(text.data() + done, text.size() - done);
@@ -160,7 +171,8 @@ std::string DirectTextPage(const StatsPageInput& in) {
     const bool v1 = IsVersion1(in.type);
     const int w = v1 ? 16 : 12;
     const std::string margin = std::string(9, ' ') + "|";
-    std::string page = "Direct Comparison (Pinger-Pinged) (Stats) " + in.type + "  " + in.stamp + " GMT" + kCrLf + kCrLf;
+    std::string page =
+        "Direct Comparison (Pinger-Pinged) (Stats) " + in.type + "  " + in.stamp + " GMT" + kCrLf + kCrLf;
     std::string nicks = margin, dates = margin, times = margin, rule = margin;
     for (int i = 0; i < cells.pingerCount(); ++i) {
         nicks += PadField(cells.nick(i), w) + "|";
@@ -181,7 +193,8 @@ std::string DirectTextPage(const StatsPageInput& in) {
 }
 
 std::string ReverseTextPage(const StatsPageInput& in) {
-    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (Stats) ", IsVersion1(in.type) ? 29 : 42, AppendReverseCell);
+    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (Stats) ", IsVersion1(in.type) ? 29 : 42,
+                       AppendReverseCell);
 }
 
 std::string ReverseCapsPage(const StatsPageInput& in) {
@@ -196,8 +209,9 @@ std::string DirectWebPage(const StatsPageInput& in) {
     std::string p;
     p.reserve(static_cast<std::size_t>(cells.pingerCount()) * cells.remailerCount() * 80 + 4096);
     auto line = [&p](const std::string& text) { p.append(text).append(kCrLf); };
-    p += site::PageHead("Comparison between Statistics from different Remailer pingers",
-                        "stats, statistics, remailer, ,comparison, pingers, reliability, anonymous, nym, mixmaster, PGP");
+    p += site::PageHead(
+        "Comparison between Statistics from different Remailer pingers",
+        "stats, statistics, remailer, ,comparison, pingers, reliability, anonymous, nym, mixmaster, PGP");
     line("<h3 align=\"left\"><font color=\"#008000\">Direct Comparison (Pinger-Pinged) (Stats) " + in.type + " __ __ " +
          in.stamp + " GMT" + ".</font></h3>");
     line("<font color=\"#FF00FF\">Cached Data only available at <a href=\"" + site + "/Parlux/index.html" + "\"> " +

@@ -230,10 +230,12 @@ std::string PingersPage(const Table& links, const Table* uploads, const PingersB
              << "\">List of Referenced Pingers, with LINKS + Date/Time Last_Upload at Pinger's WWW.</a></font><br>";
         page.end();
     } else {
-        page.line("<h3 align=\"left\"><font color=\"#008000\">List of Referenced Pingers, with LINKS + Date/Time "
-                  "Last_Upload at Pinger's WWW.</font></h3>");
-        page.line("<font color=\"#FF00FF\">Information about last Date/Time Last_Upload at Pinger's WWW not always "
-                  "available + not always accurate <br>");
+        page.line(
+            "<h3 align=\"left\"><font color=\"#008000\">List of Referenced Pingers, with LINKS + Date/Time "
+            "Last_Upload at Pinger's WWW.</font></h3>");
+        page.line(
+            "<font color=\"#FF00FF\">Information about last Date/Time Last_Upload at Pinger's WWW not always "
+            "available + not always accurate <br>");
         page.line("(Pinger may upload OLD files...).</font><br>");
         page << "<font color=\"#FF00FF\"><a href=\"" << plainPage
              << "\">List of Referenced Pingers, with LINKS.</a></font><br>";

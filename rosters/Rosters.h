@@ -45,14 +45,17 @@ private:
 
 // The upload text of one probe, from what the server answered.
 struct HeaderAnswer {
-    bool answered = false;                     // a response's header block arrived
-    std::optional<std::string> lastModified;   // its "Last-modified" header
+    bool answered = false;                    // a response's header block arrived
+    std::optional<std::string> lastModified;  // its "Last-modified" header
 };
 // "_YYYY/MM/DD_HH:NN:SS", kUnknownUpload (no answer, no header or an empty
 // one) or "" (a header that is not a date).
 std::string UploadText(const HeaderAnswer& answer);
 // Question marks in place of the digits (split where a trigraph would stand).
-inline constexpr std::string_view kUnknownUpload = "_????" "/??" "/??_??:??:??";
+inline constexpr std::string_view kUnknownUpload =
+    "_????"
+    "/??"
+    "/??_??:??:??";
 
 // Asks every URL at once for its response headers; answers in URL order.
 using HeaderProber = std::function<std::vector<HeaderAnswer>(const std::vector<std::string>& urls)>;
@@ -64,11 +67,11 @@ int LoadPingerLinks(const std::vector<PingerRecord>& records, Table& links);
 
 // What the progress window shows for a record while its result is taken.
 struct RecordProgress {
-    DateTime timeBeg;            // local time
-    int nr = 0;                  // rows before this record
+    DateTime timeBeg;  // local time
+    int nr = 0;        // rows before this record
     const PingerRecord* record = nullptr;
-    int taken = 0;               // records taken so far, this one included
-    int total = 0;               // records in the list
+    int taken = 0;  // records taken so far, this one included
+    int total = 0;  // records in the list
 };
 using ProgressShow = std::function<void(const RecordProgress&)>;
 

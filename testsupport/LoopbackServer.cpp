@@ -26,8 +26,8 @@ LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) 
 LoopbackServer::~LoopbackServer() { stop(); }
 
 void LoopbackServer::serve(const std::string& path, std::string body, int status, std::string contentType) {
-    server_->Get(path, [body = std::move(body), status, contentType = std::move(contentType)](
-                           const httplib::Request&, httplib::Response& res) {
+    server_->Get(path, [body = std::move(body), status, contentType = std::move(contentType)](const httplib::Request&,
+                                                                                              httplib::Response& res) {
         res.status = status;
         res.set_content(body, contentType.c_str());
     });

@@ -25,11 +25,9 @@ public:
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     // Serves body at path with status 200 (or the status given).
-    void serve(const std::string& path, std::string body, int status = 200,
-               std::string contentType = "text/html");
+    void serve(const std::string& path, std::string body, int status = 200, std::string contentType = "text/html");
     // Full control over one path.
-    void handle(const std::string& path,
-                std::function<void(const httplib::Request&, httplib::Response&)> handler);
+    void handle(const std::string& path, std::function<void(const httplib::Request&, httplib::Response&)> handler);
     // Requests answered at the same time (8 unless set before start()).
     void setWorkers(int count);
     // Starts listening; call after the routes are set.

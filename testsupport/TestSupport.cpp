@@ -14,8 +14,8 @@ namespace parlux::test {
 TempDir::TempDir() {
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = std::filesystem::temp_directory_path() /
-                         ("parlux-test-" + std::to_string(rd()) + std::to_string(attempt));
+        auto candidate =
+            std::filesystem::temp_directory_path() / ("parlux-test-" + std::to_string(rd()) + std::to_string(attempt));
         if (std::filesystem::create_directory(candidate)) {
             path_ = candidate;
             return;

@@ -30,7 +30,10 @@ public:
     FixedClock(DateTime local, DateTime utc) : local_(local), utc_(utc) {}
     DateTime localNow() const override { return local_; }
     DateTime utcNow() const override { return utc_; }
-    void set(DateTime local, DateTime utc) { local_ = local; utc_ = utc; }
+    void set(DateTime local, DateTime utc) {
+        local_ = local;
+        utc_ = utc;
+    }
 
 private:
     DateTime local_, utc_;

@@ -87,8 +87,7 @@ WidthCut CutToWidth(std::string_view text, std::size_t width) {
 }
 
 std::string PadField(std::string_view text, int width) {
-    if (width <= 0)
-        return {};
+    if (width <= 0) return {};
     const auto w = static_cast<std::size_t>(width);
     const WidthCut cut = CutToWidth(text, w);
     std::string field(text.substr(0, cut.bytes));
@@ -97,8 +96,7 @@ std::string PadField(std::string_view text, int width) {
 }
 
 bool ArrayNotInitialized(const Table& table, MessageSink& messages) {
-    if (table.loaded())
-        return false;
+    if (table.loaded()) return false;
     messages.critical("9\r\nSubscript out of range\r\nArray not Initialized");
     return true;
 }
@@ -106,28 +104,24 @@ bool ArrayNotInitialized(const Table& table, MessageSink& messages) {
 void DeleteIfExists(const fs::path& path) {
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(path, ec);
-    if (ec || !fs::exists(status) || fs::is_directory(status))
-        return;
+    if (ec || !fs::exists(status) || fs::is_directory(status)) return;
     fs::remove(path, ec);
 }
 
 fs::path DataFolder() {
     const char* configured = std::getenv("PARLUX_DATA");
-    if (configured && *configured)
-        return fs::path(configured);
+    if (configured && *configured) return fs::path(configured);
     return DefaultDataFolder();
 }
 
 fs::path DefaultDataFolder() {
     const char* home = std::getenv("HOME");
-    if (home && *home)
-        return fs::path(home) / "Parlux";
+    if (home && *home) return fs::path(home) / "Parlux";
     // Cron and some service managers start jobs without HOME: the password
     // database still knows the folder. A shared fallback would mix the data
     // of every user, so without a home folder there is no default at all.
     const passwd* entry = ::getpwuid(::getuid());
-    if (entry && entry->pw_dir && *entry->pw_dir)
-        return fs::path(entry->pw_dir) / "Parlux";
+    if (entry && entry->pw_dir && *entry->pw_dir) return fs::path(entry->pw_dir) / "Parlux";
     throw DataFolderError("No data folder: HOME is not set and user " + std::to_string(::getuid()) +
                           " has no home folder in the password database; set HOME or PARLUX_DATA");
 }
@@ -188,8 +182,7 @@ RunLog::RunLog(fs::path path) : path_(std::move(path)), file_(std::make_shared<F
 
 void RunLog::reset() const {
     const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        LogFailure("cannot empty the run log", path_, errno);
+    if (fd < 0) LogFailure("cannot empty the run log", path_, errno);
     ::close(fd);  // an open descriptor appends and so goes on at the new end
 }
 
@@ -217,14 +210,12 @@ std::string RunLog::append(DateTime localTime, const std::string& top, const std
 
     if (file_->fd < 0) {
         file_->fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-        if (file_->fd < 0)
-            LogFailure("cannot open the run log", path_, errno);
+        if (file_->fd < 0) LogFailure("cannot open the run log", path_, errno);
     }
     const std::string line = record + "\r\n";
     for (std::size_t done = 0; done < line.size();) {
         const ssize_t n = ::write(file_->fd, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             const int error = n < 0 ? errno : EIO;
             file_->shut();
@@ -236,14 +227,11 @@ std::string RunLog::append(DateTime localTime, const std::string& top, const std
 }
 
 void FeedbackLines::feedBack(std::string_view top, std::string_view detail, int pauseMs) {
-    if (!top.empty())
-        top_.assign(top);
-    if (!detail.empty())
-        detail_.assign(detail);
+    if (!top.empty()) top_.assign(top);
+    if (!detail.empty()) detail_.assign(detail);
     if (display_) {
         display_->showLines(top_, detail_);
-        if (pauseMs != 0)
-            display_->pause(pauseMs);
+        if (pauseMs != 0) display_->pause(pauseMs);
         display_->processEvents();
     }
     // Events may have changed the lines: the record takes them as they stand now.

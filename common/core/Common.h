@@ -2,9 +2,9 @@
 // Stats types, file names, folders, fixed-width fields, the table check, the
 // run log with its feedback routine, and the offset from GMT.
 #include <array>
-#include <stdexcept>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 

@@ -49,13 +49,11 @@ namespace {
 
 // Reads exactly width digits at text[pos]; false when any of them is not a digit.
 bool ReadDigits(const std::string& text, std::size_t pos, std::size_t width, int& out) {
-    if (pos + width > text.size())
-        return false;
+    if (pos + width > text.size()) return false;
     int value = 0;
     for (std::size_t k = pos; k < pos + width; ++k) {
         const char c = text[k];
-        if (c < '0' || c > '9')
-            return false;
+        if (c < '0' || c > '9') return false;
         value = value * 10 + (c - '0');
     }
     out = value;
@@ -67,15 +65,13 @@ bool ReadDigits(const std::string& text, std::size_t pos, std::size_t width, int
 bool ParseLogDate(const std::string& text, DateTime& out) {
     std::string body = text;
     if (!body.empty() && body.front() == '#') {
-        if (body.size() < 2 || body.back() != '#')
-            return false;
+        if (body.size() < 2 || body.back() != '#') return false;
         body = body.substr(1, body.size() - 2);
     } else if (!body.empty() && body.back() == '#') {
         return false;
     }
     // yyyy-mm-dd (10 characters) or yyyy-mm-dd hh:mm:ss (19 characters).
-    if (body.size() != 10 && body.size() != 19)
-        return false;
+    if (body.size() != 10 && body.size() != 19) return false;
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     if (!ReadDigits(body, 0, 4, y) || body[4] != '-' || !ReadDigits(body, 5, 2, mo) || body[7] != '-' ||
         !ReadDigits(body, 8, 2, d))
@@ -84,12 +80,10 @@ bool ParseLogDate(const std::string& text, DateTime& out) {
         if (body[10] != ' ' || !ReadDigits(body, 11, 2, h) || body[13] != ':' || !ReadDigits(body, 14, 2, mi) ||
             body[16] != ':' || !ReadDigits(body, 17, 2, s))
             return false;
-        if (h > 23 || mi > 59 || s > 59)
-            return false;
+        if (h > 23 || mi > 59 || s > 59) return false;
     }
     const year_month_day ymd{year{y}, month{static_cast<unsigned>(mo)}, day{static_cast<unsigned>(d)}};
-    if (!ymd.ok())
-        return false;
+    if (!ymd.ok()) return false;
     out = sys_days{ymd} + hours{h} + minutes{mi} + seconds{s};
     return true;
 }

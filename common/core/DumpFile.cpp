@@ -12,16 +12,13 @@ std::string DumpFileName(char letter, const std::string& tableName) {
 }
 
 int SaveDump(const Table& table, int columns, const std::filesystem::path& path) {
-    if (!table.loaded())
-        return 0;
-    if (columns < 1 || columns > table.columns())
-        throw std::out_of_range("SaveDump: the table has no such columns");
+    if (!table.loaded()) return 0;
+    if (columns < 1 || columns > table.columns()) throw std::out_of_range("SaveDump: the table has no such columns");
 
     std::string content;
     for (int row = 0; row < table.rowCount(); ++row) {
         for (int column = 0; column < columns; ++column) {
-            if (column > 0)
-                content += ',';
+            if (column > 0) content += ',';
             const Cell& cell = table.cell(column, row);
             switch (cell.kind) {
                 case Cell::Kind::Empty:
@@ -45,14 +42,11 @@ int SaveDump(const Table& table, int columns, const std::filesystem::path& path)
 namespace {
 
 Cell CellFromField(std::string& field, bool quoted) {
-    if (quoted)
-        return Cell::FromText(std::move(field));
-    if (field.empty())
-        return Cell{};
+    if (quoted) return Cell::FromText(std::move(field));
+    if (field.empty()) return Cell{};
     if (field[0] == '#') {
         DateTime date;
-        if (ParseLogDate(field, date))
-            return Cell::FromDate(date);
+        if (ParseLogDate(field, date)) return Cell::FromDate(date);
     }
     return Cell::FromText(std::move(field));
 }
@@ -60,8 +54,7 @@ Cell CellFromField(std::string& field, bool quoted) {
 }  // namespace
 
 int RestoreDump(Table& table, int columns, const std::filesystem::path& path) {
-    if (columns < 1)
-        throw std::invalid_argument("RestoreDump: a table needs at least one column");
+    if (columns < 1) throw std::invalid_argument("RestoreDump: a table needs at least one column");
     table.reset();
     const std::string content = detail::ReadWholeFile(path);
 

@@ -23,8 +23,7 @@ int CopyFilesOver(const fs::path& from, const fs::path& to, const std::vector<st
             detail::ReplaceWholeFile(target, detail::ReadWholeFile(source));
             ++copied;
         } catch (const fs::filesystem_error& e) {
-            messages.critical(source.string() + " cannot be copied to " + target.string() + ": " +
-                              e.code().message());
+            messages.critical(source.string() + " cannot be copied to " + target.string() + ": " + e.code().message());
         }
     }
     return copied;

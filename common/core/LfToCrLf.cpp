@@ -32,12 +32,10 @@ void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::
     const std::size_t firstLine = firstCr == std::string::npos ? content.size() : firstCr;
     fileLength = ClampToInt32(content.size());
     firstLineLength = ClampToInt32(firstLine);
-    if (firstLine <= kLongFirstLine)
-        return;
+    if (firstLine <= kLongFirstLine) return;
     // In a key file a NUL byte marks a binary keyring, whose LF bytes are
     // data. A text page holding one is still a text page.
-    if (keyFile && content.find('\0') != std::string::npos)
-        return;
+    if (keyFile && content.find('\0') != std::string::npos) return;
 
     // Every LF not already preceded by CR gets one, throughout the file, so
     // that a long first line followed by CR LF lines keeps all its lines.
@@ -51,8 +49,7 @@ void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::
         }
         repaired += content[k];
     }
-    if (!changed)
-        return;
+    if (!changed) return;
     try {
         detail::ReplaceWholeFile(path, repaired);
     } catch (const std::filesystem::filesystem_error& e) {

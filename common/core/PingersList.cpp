@@ -42,8 +42,7 @@ void SkipPastTerminator(std::string_view text, std::size_t& pos) {
 void SkipToField(std::string_view text, std::size_t& pos, bool skipEmptyLines) {
     const bool lineStart = pos == 0 || IsLineEnd(text[pos - 1]);  // pos <= size here
     for (;;) {
-        while (pos < text.size() && IsBlank(text[pos]))
-            ++pos;
+        while (pos < text.size() && IsBlank(text[pos])) ++pos;
         if (lineStart && skipEmptyLines && pos < text.size() && IsLineEnd(text[pos])) {
             SkipLineEnd(text, pos);
             continue;
@@ -55,8 +54,7 @@ void SkipToField(std::string_view text, std::size_t& pos, bool skipEmptyLines) {
 }  // namespace
 
 bool NoFieldLeft(std::string_view text, std::size_t pos, bool skipEmptyLines) {
-    if (pos > text.size())
-        return true;
+    if (pos > text.size()) return true;
     const bool afterComma = pos > 0 && text[pos - 1] == ',';
     SkipToField(text, pos, skipEmptyLines);
     return pos >= text.size() && !afterComma;
@@ -64,22 +62,18 @@ bool NoFieldLeft(std::string_view text, std::size_t pos, bool skipEmptyLines) {
 
 bool ScanField(std::string_view text, std::size_t& pos, bool skipEmptyLines, std::string& field, bool* quoted) {
     field.clear();
-    if (quoted)
-        *quoted = false;
-    if (pos > text.size())
-        return false;  // the last, empty field has been read
+    if (quoted) *quoted = false;
+    if (pos > text.size()) return false;  // the last, empty field has been read
     const bool afterComma = pos > 0 && text[pos - 1] == ',';
     SkipToField(text, pos, skipEmptyLines);
     if (pos >= text.size()) {
-        if (!afterComma)
-            return false;
+        if (!afterComma) return false;
         pos = text.size() + 1;  // a comma at the very end opens one last, empty field
         return true;
     }
 
     if (text[pos] == '"') {
-        if (quoted)
-            *quoted = true;
+        if (quoted) *quoted = true;
         const std::size_t close = text.find('"', pos + 1);
         if (close == std::string_view::npos) {
             field.assign(text.substr(pos + 1));  // an unclosed quote runs to the end
@@ -93,11 +87,9 @@ bool ScanField(std::string_view text, std::size_t& pos, bool skipEmptyLines, std
     }
 
     const std::size_t begin = pos;
-    while (pos < text.size() && text[pos] != ',' && !IsLineEnd(text[pos]))
-        ++pos;
+    while (pos < text.size() && text[pos] != ',' && !IsLineEnd(text[pos])) ++pos;
     std::size_t end = pos;
-    while (end > begin && IsBlank(text[end - 1]))
-        --end;
+    while (end > begin && IsBlank(text[end - 1])) --end;
     field.assign(text.substr(begin, end - begin));
     if (pos < text.size()) {
         if (text[pos] == ',')
@@ -112,9 +104,7 @@ bool ScanField(std::string_view text, std::size_t& pos, bool skipEmptyLines, std
 
 bool FieldReader::atEnd() const { return detail::NoFieldLeft(text_, pos_, true); }
 
-bool FieldReader::next(std::string& field, bool* quoted) {
-    return detail::ScanField(text_, pos_, true, field, quoted);
-}
+bool FieldReader::next(std::string& field, bool* quoted) { return detail::ScanField(text_, pos_, true, field, quoted); }
 
 std::string_view WithoutByteOrderMark(std::string_view text) {
     constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
@@ -127,8 +117,7 @@ PingersList ParsePingersList(const std::string& content) {
     std::string fields[3];
     for (;;) {
         int got = 0;
-        while (got < 3 && reader.next(fields[got]))
-            ++got;
+        while (got < 3 && reader.next(fields[got])) ++got;
         if (got == 3) {
             list.records.push_back(PingerRecord{fields[0], fields[1], fields[2]});
             continue;
@@ -136,8 +125,7 @@ PingersList ParsePingersList(const std::string& content) {
         if (got > 0) {
             std::string dropped;
             for (int k = 0; k < got; ++k) {
-                if (k > 0)
-                    dropped += ',';
+                if (k > 0) dropped += ',';
                 dropped += '"' + fields[k] + '"';
             }
             list.warning = "Pingers.lst ends inside a record: " + dropped + " dropped";
@@ -151,8 +139,7 @@ std::optional<PingersList> ReadPingersList(const std::filesystem::path& path, st
     try {
         content = detail::ReadWholeFile(path);
     } catch (const std::filesystem::filesystem_error& e) {
-        if (failure)
-            *failure = detail::ReadFailureText(path, e.code());
+        if (failure) *failure = detail::ReadFailureText(path, e.code());
         return std::nullopt;
     }
     return ParsePingersList(content);

@@ -39,8 +39,7 @@ bool AlreadyInOrder(const Table& table, int keyColumn, int first, int last, int 
         empty = empty || cell.kind == Cell::Kind::Empty;
         text = text || cell.kind == Cell::Kind::Text;
         date = date || cell.kind == Cell::Kind::Date;
-        if (r > first && sign * CompareCells(table.cell(keyColumn, r - 1), cell) >= 0)
-            return false;
+        if (r > first && sign * CompareCells(table.cell(keyColumn, r - 1), cell) >= 0) return false;
     }
     return !(empty && text && date);
 }
@@ -53,10 +52,8 @@ int CompareCells(const Cell& a, const Cell& b) {
     const bool bText = b.kind == Kind::Text;
     if (aText || bText) {
         // A number (a date) is less than any text; a never-written cell is "".
-        if (a.kind == Kind::Date)
-            return -1;
-        if (b.kind == Kind::Date)
-            return 1;
+        if (a.kind == Kind::Date) return -1;
+        if (b.kind == Kind::Date) return 1;
         static const std::string kEmpty;
         return CompareTexts(aText ? a.text : kEmpty, bText ? b.text : kEmpty);
     }
@@ -66,14 +63,12 @@ int CompareCells(const Cell& a, const Cell& b) {
 }
 
 void QuickSort(Table& table, int keyColumn, int first, int last, bool descending) {
-    if (last <= first)
-        return;
+    if (last <= first) return;
     if (!table.loaded() || keyColumn < 0 || keyColumn >= table.columns() || first < 0 || last > table.upperRow())
         throw std::out_of_range("QuickSort: subscript out of range");
 
     const int sign = descending ? -1 : 1;
-    if (AlreadyInOrder(table, keyColumn, first, last, sign))
-        return;
+    if (AlreadyInOrder(table, keyColumn, first, last, sign)) return;
 
     // The steps run on a list of the rows' keys and places; the rows
     // themselves move once, at the end. Position p of the list stands for row
@@ -119,8 +114,7 @@ void QuickSort(Table& table, int keyColumn, int first, int last, bool descending
     while (!ranges.empty()) {
         const auto [lo, hi] = ranges.back();
         ranges.pop_back();
-        if (hi <= lo)
-            continue;
+        if (hi <= lo) continue;
 
         const Key pivot = key(hi);
         int i = lo - 1;
@@ -133,22 +127,16 @@ void QuickSort(Table& table, int keyColumn, int first, int last, bool descending
             // Right scan: stops without comparing at j < i or at row 0.
             for (;;) {
                 --j;
-                if (j < i || j == 0)
-                    break;
-                if (compare(key(j), pivot) <= 0)
-                    break;
+                if (j < i || j == 0) break;
+                if (compare(key(j), pivot) <= 0) break;
             }
-            if (j <= i)
-                break;  // this exchange would be undone at once
+            if (j <= i) break;  // this exchange would be undone at once
             exchange(i, j);
         }
-        if (i != hi)
-            exchange(i, hi);
+        if (i != hi) exchange(i, hi);
 
-        if (i + 1 < hi)
-            ranges.emplace_back(i + 1, hi);
-        if (lo < j)
-            ranges.emplace_back(lo, j);
+        if (i + 1 < hi) ranges.emplace_back(i + 1, hi);
+        if (lo < j) ranges.emplace_back(lo, j);
     }
 
     std::vector<int> from(static_cast<std::size_t>(count));

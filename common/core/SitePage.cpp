@@ -23,8 +23,9 @@ std::string PageHead(std::string_view description, std::string_view keywords) {
     Line(out, "");
     Line(out, "<body background=\"../bkg_1.jpg\">");
     Line(out, "");
-    Line(out, "<h1 align=\"center\"><img src=\"../Spiro01.gif\" align=\"left\" width=\"25\" height=\"25\">"
-              "<font color=\"#FF0000\">Quill's Parlux</font></h1>");
+    Line(out,
+         "<h1 align=\"center\"><img src=\"../Spiro01.gif\" align=\"left\" width=\"25\" height=\"25\">"
+         "<font color=\"#FF0000\">Quill's Parlux</font></h1>");
     Line(out, "");
     Line(out, "<align=\"left\"><img src=\"../sep_Looker_1.gif\">");
     return out;
@@ -42,7 +43,8 @@ std::string TableStart() {
     std::string out;
     Line(out, "<br>");
     Line(out, "<div align=\"left\">");
-    Line(out, "<table border=\"1\" cellspacing=\"1\" width=\"100%\" height=\"100\" background=\"../bkg_BWCircuit.gif\">");
+    Line(out,
+         "<table border=\"1\" cellspacing=\"1\" width=\"100%\" height=\"100\" background=\"../bkg_BWCircuit.gif\">");
     return out;
 }
 
@@ -50,8 +52,9 @@ std::string PageFoot() {
     std::string out;
     Line(out, "");
     Line(out, "<hr>");
-    Line(out, "<p align=\"center\">Back to <a HREF=\"index.html\">Parlux's Index</a> or <a HREF=\"../index.html\">"
-              "Root Index</a> or <a HREF=\"../Main.html\">Root Main</a> Pages</p>");
+    Line(out,
+         "<p align=\"center\">Back to <a HREF=\"index.html\">Parlux's Index</a> or <a HREF=\"../index.html\">"
+         "Root Index</a> or <a HREF=\"../Main.html\">Root Main</a> Pages</p>");
     Line(out, "</html>");
     return out;
 }

@@ -11,16 +11,14 @@ void Table::reset() {
 }
 
 void Table::create(int columns) {
-    if (columns < 1)
-        throw std::invalid_argument("Table::create: a table needs at least one column");
+    if (columns < 1) throw std::invalid_argument("Table::create: a table needs at least one column");
     columns_ = columns;
     rows_ = 1;
     cells_.assign(static_cast<std::size_t>(columns), Cell{});
 }
 
 void Table::growRow() {
-    if (!loaded())
-        throw std::logic_error("Table::growRow: the table is not loaded");
+    if (!loaded()) throw std::logic_error("Table::growRow: the table is not loaded");
     cells_.resize(cells_.size() + static_cast<std::size_t>(columns_));
     ++rows_;
 }

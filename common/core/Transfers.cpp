@@ -29,8 +29,7 @@ DownloadLimits& CurrentDownloadLimits() {
 
 std::optional<std::string> TransferResult::header(std::string_view name) const {
     for (const auto& [key, value] : headers) {
-        if (key.size() == name.size() &&
-            std::equal(key.begin(), key.end(), name.begin(), [](char a, char b) {
+        if (key.size() == name.size() && std::equal(key.begin(), key.end(), name.begin(), [](char a, char b) {
                 return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
             }))
             return value;
@@ -49,7 +48,7 @@ bool IsInternalAddress(std::string_view ip) {
             if (zeroUpTo15 && (v6[15] == 0 || v6[15] == 1)) return true;  // :: and ::1
             if (v6[0] == 0xfe && (v6[1] & 0xc0) == 0x80) return true;     // fe80::/10 link-local
             if ((v6[0] & 0xfe) == 0xfc) return true;                      // fc00::/7 unique local
-            if (v6[0] == 0xff) return true;                                // multicast
+            if (v6[0] == 0xff) return true;                               // multicast
             return false;
         }
         std::memcpy(v4, v6 + 12, 4);
@@ -58,8 +57,8 @@ bool IsInternalAddress(std::string_view ip) {
     }
     const unsigned a = v4[0], b = v4[1];
     return a == 0 || a == 10 || a == 127 || a >= 224 ||  // unspecified, private, loopback, multicast/reserved
-           (a == 100 && (b & 0xc0) == 64) ||              // 100.64/10 shared
-           (a == 169 && b == 254) ||                      // link-local, cloud metadata
+           (a == 100 && (b & 0xc0) == 64) ||             // 100.64/10 shared
+           (a == 169 && b == 254) ||                     // link-local, cloud metadata
            (a == 172 && (b & 0xf0) == 16) || (a == 192 && b == 168);
 }
 

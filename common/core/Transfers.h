@@ -15,8 +15,8 @@ namespace parlux {
 
 struct DownloadLimits {
     long connectTimeoutSeconds = 30;
-    long lowSpeedTimeSeconds = 60;     // abort when < 1 byte/s arrives for this long
-    long totalTimeoutSeconds = 120;    // a whole file transfer, however slowly it trickles
+    long lowSpeedTimeSeconds = 60;   // abort when < 1 byte/s arrives for this long
+    long totalTimeoutSeconds = 120;  // a whole file transfer, however slowly it trickles
     std::int64_t maxBytes = 64LL << 20;
     long probeConnectTimeoutSeconds = 15;  // a header probe
     long probeTotalTimeoutSeconds = 30;
@@ -45,7 +45,7 @@ struct TransferResult {
     long status = 0;         // final HTTP status, 0 when no response
     std::int64_t bytes = 0;  // File mode: bytes written
     std::string error;       // why it failed, in words; empty when ok
-    std::vector<std::pair<std::string, std::string>> headers;  // the final response's headers (HeadersOnly)
+    std::vector<std::pair<std::string, std::string>> headers;        // the final response's headers (HeadersOnly)
     std::optional<std::string> header(std::string_view name) const;  // case-insensitive, nullopt if absent
     // File mode: the target could not be written (folder, disk, name), as
     // opposed to a server that could not be reached or gave no good answer.

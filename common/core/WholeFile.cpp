@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <system_error>
 
 #include "Transfers.h"
@@ -29,8 +29,7 @@ public:
     int get() const { return fd_; }
     int close() {
         int rc = 0;
-        if (fd_ >= 0)
-            rc = ::close(fd_);
+        if (fd_ >= 0) rc = ::close(fd_);
         fd_ = -1;
         return rc;
     }
@@ -45,11 +44,9 @@ mode_t ProcessUmask() {
         char line[256];
         unsigned mask = 0;
         bool found = false;
-        while (!found && std::fgets(line, sizeof line, status))
-            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        while (!found && std::fgets(line, sizeof line, status)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
         std::fclose(status);
-        if (found)
-            return static_cast<mode_t>(mask);
+        if (found) return static_cast<mode_t>(mask);
     }
     return 022;
 }
@@ -68,15 +65,13 @@ std::error_code NotRegularFileError() {
 }
 
 std::string ReadFailureText(const fs::path& path, const std::error_code& error) {
-    if (error == std::errc::no_such_file_or_directory)
-        return path.string() + " Not found";
+    if (error == std::errc::no_such_file_or_directory) return path.string() + " Not found";
     return path.string() + " cannot be read: " + error.message();
 }
 
 unsigned ReplacementMode(const fs::path& path) {
     struct stat old {};
-    if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        return old.st_mode & 0666;
+    if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) return old.st_mode & 0666;
     return 0644 & ~ProcessUmask();
 }
 
@@ -88,23 +83,18 @@ std::string ReadWholeFile(const fs::path& path) {
     if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
         throw fs::filesystem_error("cannot read file", path, NotRegularFileError());
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0)
-        Fail("cannot open file", path, errno);
-    if (::fstat(fd.get(), &info) != 0)
-        Fail("cannot read file", path, errno);
-    if (!S_ISREG(info.st_mode))
-        throw fs::filesystem_error("cannot read file", path, NotRegularFileError());
+    if (fd.get() < 0) Fail("cannot open file", path, errno);
+    if (::fstat(fd.get(), &info) != 0) Fail("cannot read file", path, errno);
+    if (!S_ISREG(info.st_mode)) throw fs::filesystem_error("cannot read file", path, NotRegularFileError());
     std::string content;
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             Fail("cannot read file", path, errno);
         }
-        if (n == 0)
-            break;
+        if (n == 0) break;
         content.append(buffer, static_cast<std::size_t>(n));
     }
     return content;
@@ -116,8 +106,7 @@ void ReplaceWholeFile(const fs::path& path, const std::string& content) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     std::string name = (folder / (ScratchPrefix() + "XXXXXX")).string();
     const int raw = ::mkostemp(name.data(), O_CLOEXEC);
-    if (raw < 0)
-        Fail("cannot create file", folder, errno);
+    if (raw < 0) Fail("cannot create file", folder, errno);
     const fs::path temp = name;
     FileDescriptor fd(raw);
 
@@ -134,15 +123,13 @@ void ReplaceWholeFile(const fs::path& path, const std::string& content) {
     while (left > 0) {
         const ssize_t n = ::write(fd.get(), data, left);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             abandon("cannot write file", errno);
         }
         data += n;
         left -= static_cast<std::size_t>(n);
     }
-    if (fd.close() != 0)
-        abandon("cannot write file", errno);
+    if (fd.close() != 0) abandon("cannot write file", errno);
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         const int error = errno;
         ::unlink(temp.c_str());

@@ -15,9 +15,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "core/Process.h"
@@ -246,8 +246,8 @@ bool PrivateFolder(const std::string& folder, std::string& problem) {
     } else if (!S_ISDIR(info.st_mode)) {
         problem = folder + " is not a folder";
     } else if (info.st_uid != ::geteuid()) {
-        problem = folder + " belongs to user " + std::to_string(info.st_uid) + ", not to user " +
-                  std::to_string(::geteuid());
+        problem =
+            folder + " belongs to user " + std::to_string(info.st_uid) + ", not to user " + std::to_string(::geteuid());
     } else if ((info.st_mode & 077) != 0) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));

@@ -56,8 +56,8 @@ public:
 }  // namespace
 
 const std::array<const char*, 8> kSuitePrograms = {
-    "Gridhub.exe", "Flaggrid.exe", "Lockgrid.exe", "Pulsegrid.exe", "Rosterbase.exe", "Rostermark.exe", "-",
-    "Fetchprobe.exe",
+    "Gridhub.exe", "Flaggrid.exe",   "Lockgrid.exe", "Pulsegrid.exe", "Rosterbase.exe", "Rostermark.exe",
+    "-",           "Fetchprobe.exe",
 };
 
 // ---------------------------------------------------------------- menus
@@ -87,8 +87,7 @@ void AddInternetMenu(QMenuBar* bar, const SuiteLinks& links) {
 }
 
 void AddExplorerMenus(QMenuBar* bar, const SuiteLinks& links) {
-    const std::pair<const char*, const char*> explorers[] = {{"MnuExplore", "Explorer1"},
-                                                             {"MnuExplorer", "Explorer2"}};
+    const std::pair<const char*, const char*> explorers[] = {{"MnuExplore", "Explorer1"}, {"MnuExplorer", "Explorer2"}};
     const QString me = Q(links.programFolder.string());
     const QString work = Q(links.dataFolder.string());
     for (int m = 0; m < 2; ++m) {
@@ -155,7 +154,8 @@ QGroupBox* BuildViewFrame(const std::vector<ViewButtonPlace>& places, const Suit
     }
     // The program folder's copies on the left, the data folder's on the
     // right, the copy button between them.
-    for (const auto& [column, span, title] : {std::tuple{0, 1, "Me"}, std::tuple{2, std::max(1, columns - 2), "Work"}}) {
+    for (const auto& [column, span, title] :
+         {std::tuple{0, 1, "Me"}, std::tuple{2, std::max(1, columns - 2), "Work"}}) {
         auto* heading = new QLabel(title);
         heading->setAlignment(Qt::AlignCenter);
         heading->setEnabled(false);  // drawn greyed: a heading, not a control

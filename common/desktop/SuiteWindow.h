@@ -32,7 +32,7 @@ extern const std::array<const char*, 8> kSuitePrograms;
 // How a window reaches outside itself. Each function is looked up when an
 // entry is used, so a window may swap them (tests record instead).
 struct SuiteLinks {
-    std::function<void(const QString&)> open;                               // the desktop's opener
+    std::function<void(const QString&)> open;                                    // the desktop's opener
     std::function<bool(const std::string& commandLine, short showStyle)> start;  // without waiting
     std::function<MessageSink&()> messages;
     std::filesystem::path programFolder;
@@ -108,8 +108,8 @@ void IgnoreBrokenPipes();
 // single instance), the message sink and the command line; its result is the
 // exit code. A body that finds no data folder (DataFolderError) ends the
 // program with its message and 1.
-int RunSuiteProgram(int argc, char** argv, const std::string& program, bool singleInstance,
-                    const std::function<int(SingleInstance* instance, QtMessageSink& messages,
-                                            const std::string& commandLine)>& body);
+int RunSuiteProgram(
+    int argc, char** argv, const std::string& program, bool singleInstance,
+    const std::function<int(SingleInstance* instance, QtMessageSink& messages, const std::string& commandLine)>& body);
 
 }  // namespace parlux

@@ -47,9 +47,10 @@ TEST_F(FlaggridProgram, FullAutoWritesTheReportHeadlessAndEnds) {
     ASSERT_FALSE(records.empty());
     EXPECT_NE(records.front().find(",\"HYPER in Progress: \","), std::string::npos) << records.front();
     EXPECT_NE(records.back().find(",\"HYPER Completed: \","), std::string::npos) << records.back();
-    EXPECT_EQ(std::count_if(records.begin(), records.end(),
-                            [](const std::string& r) { return r.find(",\"PRT_Compil Completed:  - True\",") != r.npos; }),
-              1);
+    EXPECT_EQ(
+        std::count_if(records.begin(), records.end(),
+                      [](const std::string& r) { return r.find(",\"PRT_Compil Completed:  - True\",") != r.npos; }),
+        1);
 
     // HYPER ends with RESET: no dump is left behind.
     for (const auto& e : fs::directory_iterator(data_.path()))

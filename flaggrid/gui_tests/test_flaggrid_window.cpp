@@ -19,7 +19,7 @@ namespace parlux::test {
 namespace {
 
 const std::vector<std::string> kResetBoxes = {
-    "txt_DMP_Pingers", "txt_DMP_Pingeds",    "txt_DMP_CapStrings", "txt_LOA_Pingers", "txt_LOA_Pingeds",
+    "txt_DMP_Pingers",    "txt_DMP_Pingeds",    "txt_DMP_CapStrings", "txt_LOA_Pingers", "txt_LOA_Pingeds",
     "txt_LOA_CapStrings", "txt_EXP_CapStrings", "txt_REV_CapStrings", "txt_PRT_Compil",
 };
 
@@ -64,10 +64,10 @@ TEST_F(FlaggridWindowTest, WindowHasFlaggridsControlsAndNoTypeChoice) {
     ASSERT_NE(actions, nullptr);
     std::vector<std::string> names;
     for (auto* b : actions->findChildren<QAbstractButton*>()) names.push_back(b->objectName().toStdString());
-    EXPECT_EQ(names, (std::vector<std::string>{"cmd_SUPER", "cmd_LOA_Pingers", "cmd_SRT_Pingers",
-                                               "cmd_LOA_CapStrings", "cmd_LOA_Pingeds", "cmd_SRT_Pingeds",
-                                               "cmd_EXP_CapStrings", "cmd_REV_CapStrings", "cmd_SRT_CapStrings",
-                                               "cmd_PRT_Compil", "cmd_RESET"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"cmd_SUPER", "cmd_LOA_Pingers", "cmd_SRT_Pingers", "cmd_LOA_CapStrings",
+                                        "cmd_LOA_Pingeds", "cmd_SRT_Pingeds", "cmd_EXP_CapStrings",
+                                        "cmd_REV_CapStrings", "cmd_SRT_CapStrings", "cmd_PRT_Compil", "cmd_RESET"}));
     EXPECT_EQ(widget<QAbstractButton>("cmd_RESET")->toolTip(),
               "Reinitializes Arrays and Counters + Erases Dump Files if any");
     EXPECT_EQ(widget<QAbstractButton>("cmd_LOA_Pingers")->toolTip(),
@@ -77,8 +77,8 @@ TEST_F(FlaggridWindowTest, WindowHasFlaggridsControlsAndNoTypeChoice) {
     EXPECT_EQ(choice->findChild<QLabel*>("Image1"), widget<QLabel>("Image1"));
     EXPECT_EQ(widget<QAbstractButton>("cmd_SUPER")->toolTip(), "");
     EXPECT_EQ(widget<QLabel>("lbl_DMP_CapStrings")->text(), "CapStrings");
-    for (const char* box : {"txt_LOA_Pingers", "txt_LOA_CapStrings", "txt_LOA_Pingeds", "txt_EXP_CapStrings",
-                            "txt_REV_CapStrings"})
+    for (const char* box :
+         {"txt_LOA_Pingers", "txt_LOA_CapStrings", "txt_LOA_Pingeds", "txt_EXP_CapStrings", "txt_REV_CapStrings"})
         EXPECT_EQ(widget<QLineEdit>(box)->toolTip(), "Double-Click to Create+View Dump") << box;
     EXPECT_EQ(widget<QLineEdit>("txt_PRT_Compil")->toolTip(), "Double-Click to View Compiled Output Files");
     for (const auto& box : kResetBoxes) EXPECT_EQ(text(box), "") << box;
@@ -113,13 +113,27 @@ TEST_F(FlaggridWindowTest, SuperButtonRunsTheWholeChainIntoTheBoxes) {
     EXPECT_TRUE(widget("FrameC")->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     const std::vector<std::string> expected = {
-        "SUPER in Progress: ",           "RESET in Progress: ",           "RESET Completed: ",
-        "LOA_Pingers in Progress: ",     "LOA_Pingers Completed:  - 2",   "SRT_Pingers in Progress: ",
-        "SRT_Pingers Completed: ",       "LOA_CapStrings in Progress: ",  "LOA_CapStrings Completed:  - 4",
-        "LOA_Pingeds in Progress: ",     "LOA_Pingeds Completed:  - 3",   "SRT_Pingeds in Progress: ",
-        "SRT_Pingeds Completed: ",       "EXP_CapStrings in Progress: ",  "EXP_CapStrings Completed:  - 6",
-        "REV_CapStrings in Progress: ",  "REV_CapStrings Completed:  - 6", "SRT_CapStrings in Progress: ",
-        "SRT_CapStrings Completed: ",    "PRT_Compil in Progress: ",      "PRT_Compil Completed:  - True",
+        "SUPER in Progress: ",
+        "RESET in Progress: ",
+        "RESET Completed: ",
+        "LOA_Pingers in Progress: ",
+        "LOA_Pingers Completed:  - 2",
+        "SRT_Pingers in Progress: ",
+        "SRT_Pingers Completed: ",
+        "LOA_CapStrings in Progress: ",
+        "LOA_CapStrings Completed:  - 4",
+        "LOA_Pingeds in Progress: ",
+        "LOA_Pingeds Completed:  - 3",
+        "SRT_Pingeds in Progress: ",
+        "SRT_Pingeds Completed: ",
+        "EXP_CapStrings in Progress: ",
+        "EXP_CapStrings Completed:  - 6",
+        "REV_CapStrings in Progress: ",
+        "REV_CapStrings Completed:  - 6",
+        "SRT_CapStrings in Progress: ",
+        "SRT_CapStrings Completed: ",
+        "PRT_Compil in Progress: ",
+        "PRT_Compil Completed:  - True",
         "SUPER Completed: ",
     };
     EXPECT_EQ(tops(), expected);

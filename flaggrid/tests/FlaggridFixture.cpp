@@ -13,11 +13,20 @@ std::string HtmlEntities(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '"': out += "&quot;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -35,8 +44,12 @@ std::string ToCrLf(const std::string& text) {
 std::string HtmlPage(const std::string& title, const std::string& listText) {
     std::string page =
         "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n"
-        "<html>\n<head>\n<title>" + title + "</title>\n</head>\n<body>\n"
-        "<h1>" + title + "</h1>\n"
+        "<html>\n<head>\n<title>" +
+        title +
+        "</title>\n</head>\n<body>\n"
+        "<h1>" +
+        title +
+        "</h1>\n"
         "<p>What this pinger saw of the remailers: reliability, latency and the\n"
         "capabilities each remailer announces (\"$remailer{...}\" lines).</p>\n"
         "<hr>\n<pre>\n";
@@ -90,9 +103,10 @@ void WriteTwoByThree(const std::filesystem::path& dataFolder) {
     WriteFile(dataFolder / "Pingers.lst",
               "\"MIX-2\",\"zeta\",\"http://zeta.example/mlist2.html\"\r\n"
               "\"PGP-2\",\"frank\",\"http://frank.example/rlist2.html\"\r\n");
-    WriteFile(dataFolder / "zeta_mlist2.shtml",
-              HtmlPage("Mixmaster list", Version2List("Mixmaster", {{"bravo", "mix@bravo.example.net",
-                                                                     "cpunk mix remix2 latent klen2048"}})));
+    WriteFile(
+        dataFolder / "zeta_mlist2.shtml",
+        HtmlPage("Mixmaster list",
+                 Version2List("Mixmaster", {{"bravo", "mix@bravo.example.net", "cpunk mix remix2 latent klen2048"}})));
     WriteFile(dataFolder / "frank_rlist2.shtml",
               HtmlPage("Cypherpunk list",
                        Version2List("Cypherpunk", {{"charlie", "remailer@charlie.example.org", "cpunk pgp hash cut"},

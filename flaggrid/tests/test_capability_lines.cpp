@@ -32,8 +32,8 @@ TEST(ParseCapabilityLine, DecodesTheEntitiesThenCutsNameAddressAndFlags) {
         {"the one character after the address is skipped, whatever it is",
          "$remailer{&quot;e&quot;} = &quot;&lt;e@x.org&gt;Xcpunk&quot;;", "e", "e@x.org", "cpunk"},
         {"no flags", "$remailer{&quot;f&quot;} = &quot;&lt;f@x.org&gt; &quot;;", "f", "f@x.org", ""},
-        {"a question mark alone stays", "$remailer{&quot;g&quot;} = &quot;&lt;g@x.org&gt; mix?&quot;;", "g",
-         "g@x.org", "mix?"},
+        {"a question mark alone stays", "$remailer{&quot;g&quot;} = &quot;&lt;g@x.org&gt; mix?&quot;;", "g", "g@x.org",
+         "mix?"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -96,9 +96,10 @@ TEST_F(CapStringsLoadTest, ReadsVersion1LinesBeforeTheStatsAndVersion2LinesAfter
     writePage("PGP-1", "alpha",
               HtmlPage("Remailer list", Version1List({{"austria", "mixmaster@remailer.privacy.at", "cpunk max mix"},
                                                       {"dizum", "remailer@dizum.com", "cpunk pgp"}})));
-    writePage("PGP-2", "bravo",
-              HtmlPage("Cypherpunk list", Version2List("Cypherpunk", {{"frell", "godot@remailer.frell.eu.org",
-                                                                        "cpunk max mix pgp hsub"}})));
+    writePage(
+        "PGP-2", "bravo",
+        HtmlPage("Cypherpunk list",
+                 Version2List("Cypherpunk", {{"frell", "godot@remailer.frell.eu.org", "cpunk max mix pgp hsub"}})));
     writePage("MIX-2", "carol",
               HtmlPage("Mixmaster list", Version2List("Mixmaster", {{"senshi", "senshiremailer@gmx.de", "middle"},
                                                                     {"austria", "mix@privacy.at", "mix"}})));
@@ -132,8 +133,8 @@ TEST_F(CapStringsLoadTest, ReadsEveryCapabilityLineOfARealList) {
 TEST_F(CapStringsLoadTest, MarkerMustOpenTheLineInItsExactCase) {
     writeList("\"PGP-2\",\"alpha\",\"u\"\r\n");
     const std::string good = HtmlEntities(CapabilityText({"kept", "kept@x.org", "cpunk"}));
-    std::string page = "<html><body>\r\n<pre>" + HtmlEntities(CapabilityText({"onpre", "p@x.org", "mix"})) +
-                       "\r\n" + "  " + HtmlEntities(CapabilityText({"blanks", "b@x.org", "mix"})) + "\r\n" + "\t" +
+    std::string page = "<html><body>\r\n<pre>" + HtmlEntities(CapabilityText({"onpre", "p@x.org", "mix"})) + "\r\n" +
+                       "  " + HtmlEntities(CapabilityText({"blanks", "b@x.org", "mix"})) + "\r\n" + "\t" +
                        HtmlEntities(CapabilityText({"tab", "t@x.org", "mix"})) + "\r\n" +
                        "$Remailer{&quot;upper&quot;} = &quot;&lt;u@x.org&gt; mix&quot;;\r\n" +
                        "$REMAILER{&quot;caps&quot;} = &quot;&lt;c@x.org&gt; mix&quot;;\r\n" + good + "\r\n" +
@@ -150,9 +151,9 @@ TEST_F(CapStringsLoadTest, LinesThatCannotBeCutAreSkippedUncountedAndNamed) {
     const std::string noClose = "$remailer{&quot;broken2&quot;} = &quot;&lt;b2@x.org cpunk&quot;;";
     const std::string noEnd = "$remailer{&quot;broken3&quot;} = &quot;&lt;b3@x.org&gt; cpunk";
     writePage("PGP-2", "alpha",
-              ToCrLf("<pre>\n" + HtmlEntities(CapabilityText({"one", "one@x.org", "cpunk"})) + "\n" + noQuote +
-                     "\n" + noClose + "\n" + HtmlEntities(CapabilityText({"two", "two@x.org", "mix"})) + "\n" +
-                     noEnd + "\n</pre>\n"));
+              ToCrLf("<pre>\n" + HtmlEntities(CapabilityText({"one", "one@x.org", "cpunk"})) + "\n" + noQuote + "\n" +
+                     noClose + "\n" + HtmlEntities(CapabilityText({"two", "two@x.org", "mix"})) + "\n" + noEnd +
+                     "\n</pre>\n"));
     writePage("MIX-2", "bravo", HtmlPage("Mixmaster list", Version2List("Mixmaster", {{"one", "o@y.org", "mix"}})));
     loadAll();
     EXPECT_EQ(workbench().box("txt_LOA_CapStrings"), "3");
@@ -167,8 +168,8 @@ TEST_F(CapStringsLoadTest, RemailerListedTwiceOnAPageKeepsItsFirstLine) {
     writeList("\"PGP-2\",\"alpha\",\"u\"\r\n\"PGP-1\",\"bravo\",\"u\"\r\n");
     writePage("PGP-2", "alpha",
               HtmlPage("Cypherpunk list", Version2List("Cypherpunk", {{"dup", "first@x.org", "cpunk first"},
-                                                                       {"other", "o@x.org", "mix"},
-                                                                       {"dup", "second@x.org", "cpunk second"}})));
+                                                                      {"other", "o@x.org", "mix"},
+                                                                      {"dup", "second@x.org", "cpunk second"}})));
     writePage("PGP-1", "bravo", HtmlPage("Remailer list", Version1List({{"dup", "b@x.org", "cpunk bravo"}})));
     loadAll();
     EXPECT_EQ(workbench().box("txt_LOA_CapStrings"), "3");
@@ -177,17 +178,17 @@ TEST_F(CapStringsLoadTest, RemailerListedTwiceOnAPageKeepsItsFirstLine) {
     EXPECT_TRUE(logged("alpha dup listed again: the first line kept"));
 
     // The report keeps one line per pinger and remailer.
-    for (const char* action : {"LOA_Pingeds", "SRT_Pingeds", "EXP_CapStrings", "REV_CapStrings", "SRT_CapStrings",
-                               "PRT_Compil"})
+    for (const char* action :
+         {"LOA_Pingeds", "SRT_Pingeds", "EXP_CapStrings", "REV_CapStrings", "SRT_CapStrings", "PRT_Compil"})
         workbench().press(action);
     ASSERT_EQ(workbench().box("txt_PRT_Compil"), "True");
     const auto lines = CrLfLines(report());
-    const auto alphaLines = std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
-        return l.starts_with("alpha    |");
-    });
+    const auto alphaLines =
+        std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("alpha    |"); });
     EXPECT_EQ(alphaLines, 2);
-    EXPECT_NE(std::find(lines.begin(), lines.end(), PadField("alpha", 9) + "|" + PadField("<first@x.org>", 50) +
-                                                        "-" + PadField("cpunk first", 130) + "|"),
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        PadField("alpha", 9) + "|" + PadField("<first@x.org>", 50) + "-" +
+                            PadField("cpunk first", 130) + "|"),
               lines.end());
 }
 

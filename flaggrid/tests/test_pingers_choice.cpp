@@ -14,8 +14,7 @@ class PingersChoiceTest : public FlaggridTest {
 protected:
     ScopedTimeZone utc_{"UTC0"};
 
-    void expectRow(int row, const std::string& type, const std::string& nick, const std::string& url,
-                   DateTime date) {
+    void expectRow(int row, const std::string& type, const std::string& nick, const std::string& url, DateTime date) {
         SCOPED_TRACE(nick);
         const Table& t = workbench().table(kPingersTable);
         ASSERT_LT(row, t.rowCount());
@@ -81,7 +80,8 @@ TEST_F(PingersChoiceTest, NewestPageWinsAtFullTimeResolutionEqualTimesKeepTheFir
 
 TEST_F(PingersChoiceTest, SortOrdersThePingersByNick) {
     writeList(
-        "\"PGP-2\",\"zulu\",\"u1\"\r\n\"PGP-1\",\"Mike\",\"u2\"\r\n\"MIX-2\",\"alpha\",\"u3\"\r\n\"PGP-2\",\"kilo\",\"u4\"\r\n");
+        "\"PGP-2\",\"zulu\",\"u1\"\r\n\"PGP-1\",\"Mike\",\"u2\"\r\n\"MIX-2\",\"alpha\",\"u3\"\r\n\"PGP-2\",\"kilo\","
+        "\"u4\"\r\n");
     const std::string page = HtmlPage("Remailer list", Version2List("Cypherpunk", kSome));
     const DateTime when = MakeDateTime(2024, 1, 2, 3, 4, 5);
     SetFileTime(writePage("PGP-2", "zulu", page), when);

@@ -79,10 +79,10 @@ TEST_F(ReportGoldenTest, LongFieldsAreCutAndNamesAlikeInNineCharactersStayApart)
         "klen2048 extra-flag-one extra-flag-two";
     writePage("PGP-2", "pingerlong1",
               HtmlPage("Cypherpunk list", Version2List("Cypherpunk", {{"remailer1b", "one-b@x.org", "cpunk one-b"},
-                                                                       {longName, longAddress, longFlags}})));
+                                                                      {longName, longAddress, longFlags}})));
     writePage("PGP-2", "pingerlong2",
               HtmlPage("Cypherpunk list", Version2List("Cypherpunk", {{"remailer1a", "two-a@x.org", "cpunk two-a"},
-                                                                       {"remailer1b", "two-b@x.org", "cpunk two-b"}})));
+                                                                      {"remailer1b", "two-b@x.org", "cpunk two-b"}})));
     workbench().SUPER();
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(workbench().box("txt_EXP_CapStrings"), "6");

@@ -22,15 +22,16 @@ class WorkbenchRunTest : public FlaggridTest {
 protected:
     // Two pingers, three remailers; zeta's page holds one line that cannot be cut.
     void writeTwoPingers() {
-        writeList("\"MIX-2\",\"zeta\",\"http://zeta.example/mlist2.html\"\r\n"
-                  "\"PGP-2\",\"frank\",\"http://frank.example/rlist2.html\"\r\n");
+        writeList(
+            "\"MIX-2\",\"zeta\",\"http://zeta.example/mlist2.html\"\r\n"
+            "\"PGP-2\",\"frank\",\"http://frank.example/rlist2.html\"\r\n");
         std::string zeta = Version2List("Mixmaster", {{"bravo", "mix@bravo.example.net", "cpunk mix"}});
         zeta += "$remailer{\"broken\"} = \"<broken@example.net cpunk\";\n";
         writePage("MIX-2", "zeta", HtmlPage("Mixmaster list", zeta));
         writePage("PGP-2", "frank",
                   HtmlPage("Cypherpunk list", Version2List("Cypherpunk", {{"charlie", "c@example.org", "cpunk"},
-                                                                           {"alpha", "a@example.com", "mix"},
-                                                                           {"bravo", "b@example.net", "latent"}})));
+                                                                          {"alpha", "a@example.com", "mix"},
+                                                                          {"bravo", "b@example.net", "latent"}})));
     }
     static std::string record(const std::string& top, const std::string& detail = " ") {
         return "#2024-03-05 10:00:00#,\"" + top + "\",\"" + detail + "\"";
@@ -127,8 +128,7 @@ TEST_F(WorkbenchRunTest, ResetEmptiesTheNineBoxesAndErasesTheDumps) {
     workbench().setView(nullptr);
     EXPECT_EQ(view.boxes, (std::vector<std::string>{"txt_DMP_Pingers=", "txt_DMP_Pingeds=", "txt_DMP_CapStrings=",
                                                     "txt_LOA_Pingers=", "txt_LOA_Pingeds=", "txt_LOA_CapStrings=",
-                                                    "txt_EXP_CapStrings=", "txt_REV_CapStrings=",
-                                                    "txt_PRT_Compil="}));
+                                                    "txt_EXP_CapStrings=", "txt_REV_CapStrings=", "txt_PRT_Compil="}));
     for (const char* dump : {"DMP-C_PingersArray.tmp", "DMP-C_PingedsArray.tmp", "DMP-C_CapStringsArray.tmp"})
         EXPECT_FALSE(std::filesystem::exists(data_ / dump)) << dump;
     for (int t = 0; t < 3; ++t) EXPECT_FALSE(workbench().table(t).loaded()) << t;
@@ -159,8 +159,8 @@ TEST_F(WorkbenchRunTest, DumpsRoundTripWithThePageDateAsADate) {
     writeTwoPingers();
     SetFileTime(data_ / "zeta_mlist2.shtml", MakeDateTime(2024, 3, 1, 12, 30, 15), 250);
     SetFileTime(data_ / "frank_rlist2.shtml", MakeDateTime(2024, 3, 1, 0, 0, 0));
-    for (const char* action : {"LOA_Pingers", "SRT_Pingers", "LOA_CapStrings", "LOA_Pingeds", "SRT_Pingeds",
-                               "EXP_CapStrings"})
+    for (const char* action :
+         {"LOA_Pingers", "SRT_Pingers", "LOA_CapStrings", "LOA_Pingeds", "SRT_Pingeds", "EXP_CapStrings"})
         workbench().press(action);
 
     const auto pingersDump = data_ / "DMP-C_PingersArray.tmp";
@@ -183,8 +183,8 @@ TEST_F(WorkbenchRunTest, DumpsRoundTripWithThePageDateAsADate) {
 
 TEST_F(WorkbenchRunTest, ExpandedRowsDumpTheirNeverWrittenCellsAsNothing) {
     writeTwoPingers();
-    for (const char* action : {"LOA_Pingers", "SRT_Pingers", "LOA_CapStrings", "LOA_Pingeds", "SRT_Pingeds",
-                               "EXP_CapStrings"})
+    for (const char* action :
+         {"LOA_Pingers", "SRT_Pingers", "LOA_CapStrings", "LOA_Pingeds", "SRT_Pingeds", "EXP_CapStrings"})
         workbench().press(action);
     const Table before = workbench().table(kMainTable);
     workbench().saveAndViewDump(kMainTable);

@@ -15,8 +15,8 @@ namespace parlux::test {
 
 inline void WriteStubProgram(const std::filesystem::path& folder, const std::string& name) {
     const auto path = folder / name;
-    WriteFile(path, "#!/bin/sh\nprintf '%s:%s\\n' \"${0##*/}\" \"$*\" >> \"" + (folder / "started.log").string() +
-                        "\"\n");
+    WriteFile(path,
+              "#!/bin/sh\nprintf '%s:%s\\n' \"${0##*/}\" \"$*\" >> \"" + (folder / "started.log").string() + "\"\n");
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 }
 

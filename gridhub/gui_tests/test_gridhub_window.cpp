@@ -37,14 +37,14 @@ protected:
     // The window as the program builds it; editors are recorded, the suite's
     // programs really started.
     std::unique_ptr<GridhubWindow> makeWindow() {
-        return std::make_unique<GridhubWindow>(SuiteLinks{
-            [this](const QString& target) { opened_.push_back(target.toStdString()); },
-            [this](const std::string& commandLine, short style) {
-                started_.push_back(commandLine);
-                styles_.push_back(style);
-                return commandLine.starts_with("EditPad.exe") || StartDetached(commandLine, style);
-            },
-            [this]() -> MessageSink& { return messages_; }, program_.path(), data_.path()});
+        return std::make_unique<GridhubWindow>(
+            SuiteLinks{[this](const QString& target) { opened_.push_back(target.toStdString()); },
+                       [this](const std::string& commandLine, short style) {
+                           started_.push_back(commandLine);
+                           styles_.push_back(style);
+                           return commandLine.starts_with("EditPad.exe") || StartDetached(commandLine, style);
+                       },
+                       [this]() -> MessageSink& { return messages_; }, program_.path(), data_.path()});
     }
     void openWindow() {
         window_ = makeWindow();
@@ -84,8 +84,7 @@ protected:
 TEST_F(GridhubTest, StartsAsTheLaunchTableSaysWithNothingChosen) {
     openWindow();
     const char* files[] = {"Pulsegrid.exe", "Flaggrid.exe", "Lockgrid.exe", "Rosterbase.exe", "Rostermark.exe"};
-    const Qt::CheckState checks[] = {Qt::Checked, Qt::Checked, Qt::Checked, Qt::PartiallyChecked,
-                                     Qt::PartiallyChecked};
+    const Qt::CheckState checks[] = {Qt::Checked, Qt::Checked, Qt::Checked, Qt::PartiallyChecked, Qt::PartiallyChecked};
     for (int i = 0; i < 5; ++i) {
         const std::string n = std::to_string(i);
         EXPECT_EQ(tooltip("Label1_" + n), files[i]);
@@ -120,8 +119,8 @@ TEST_F(GridhubTest, EachProgramGetsFullAutoOnlyWhenItsBoxIsTicked) {
     EXPECT_EQ(started_, (Strings{Quoted(program_ / "Pulsegrid.exe") + " FULL_AUTO", Quoted(program_ / "Rosterbase.exe"),
                                  Quoted(program_ / "Rosterbase.exe") + " FULL_AUTO", Quoted(program_ / "Flaggrid.exe"),
                                  Quoted(program_ / "Flaggrid.exe") + " FULL_AUTO"}));
-    EXPECT_EQ(started(5), (Strings{"Flaggrid:", "Flaggrid:FULL_AUTO", "Pulsegrid:FULL_AUTO", "Rosterbase:",
-                                  "Rosterbase:FULL_AUTO"}));
+    EXPECT_EQ(started(5), (Strings{"Flaggrid:", "Flaggrid:FULL_AUTO", "Pulsegrid:FULL_AUTO",
+                                   "Rosterbase:", "Rosterbase:FULL_AUTO"}));
     for (short style : styles_) EXPECT_EQ(style, kShowNormal);
     EXPECT_TRUE(messages_.texts.empty());
 
@@ -264,7 +263,8 @@ protected:
 };
 
 TEST_F(GridhubProgram, FullAutoStartsTheRelevantProgramsAndEnds) {
-    for (const char* name : {"Pulsegrid", "Lockgrid", "Rosterbase", "Flaggrid"}) WriteStubProgram(program_.path(), name);
+    for (const char* name : {"Pulsegrid", "Lockgrid", "Rosterbase", "Flaggrid"})
+        WriteStubProgram(program_.path(), name);
     auto process = start({"FULL_AUTO"});
     ASSERT_TRUE(process->waitForFinished(30000));
     EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);

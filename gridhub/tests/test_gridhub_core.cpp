@@ -49,8 +49,7 @@ TEST_F(GridhubFiles, EachTypeListsItsDownloadsAndResultsTheComparisonPagesInName
         {Area::Results, "Results", {"Comp_DS_PGP-1.html", "Comp_RC_0000.txt", "Comp_RS_PGP-1.txt"}},
         {Area::None, "", {}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(gridhub::ListFiles(data_.path(), c.area, c.choice), c.expected) << c.choice;
+    for (const auto& c : cases) EXPECT_EQ(gridhub::ListFiles(data_.path(), c.area, c.choice), c.expected) << c.choice;
     EXPECT_EQ(gridhub::ListFiles(data_ / "missing", Area::Results, "Results"), Names{});
 }
 

@@ -38,8 +38,8 @@ TEST_F(LockgridWindowTest, WindowHasLockgridsControls) {
         auto* option = widget<QRadioButton>("Option1_" + std::to_string(i));
         options.push_back(option->text().toStdString() + "=" + option->toolTip().toStdString());
     }
-    EXPECT_EQ(options, (std::vector<std::string>{"PGP RSA=K-RSA", "PGP DSS=K-DSS", "MIX Type2=K-TY2",
-                                                 "MIX Pubring=K-MIX"}));
+    EXPECT_EQ(options,
+              (std::vector<std::string>{"PGP RSA=K-RSA", "PGP DSS=K-DSS", "MIX Type2=K-TY2", "MIX Pubring=K-MIX"}));
     // H Y P and no button that starts another program.
     std::vector<std::string> buttons;
     for (auto* b : choice->findChildren<QPushButton*>()) buttons.push_back(b->objectName().toStdString());

@@ -22,7 +22,9 @@ namespace parlux::test {
 // A file of lockgrid/tests/data.
 inline std::string KeyData(const std::string& name) { return ReadFile(SourceDir() / "lockgrid/tests/data" / name); }
 // An expected file of lockgrid/tests/golden.
-inline std::filesystem::path KeysGolden(const std::string& name) { return SourceDir() / "lockgrid/tests/golden" / name; }
+inline std::filesystem::path KeysGolden(const std::string& name) {
+    return SourceDir() / "lockgrid/tests/golden" / name;
+}
 
 // A pinger's key file: its record in Pingers.lst and where it is served.
 struct KeyFileRecord {

@@ -27,9 +27,9 @@ TEST_F(HyperGolden, EveryKeyTypeGivesItsPageByteForByte) {
         ExpectGolden(text, KeysGolden("Comp_RK_" + type + ".txt"));
         const auto lines = CrLfLines(text);
         const std::size_t width = type == "K-RSA" || type == "K-DSS" ? 172 : 84;
-        EXPECT_TRUE(std::all_of(lines.begin() + 2, lines.end(),
-                                [width](const std::string& l) { return l.empty() || l.size() == width; }))
-            << type;
+        EXPECT_TRUE(std::all_of(lines.begin() + 2, lines.end(), [width](const std::string& l) {
+            return l.empty() || l.size() == width;
+        })) << type;
     }
     // The real keyring's 23 keys, the 2047-bit one among them, each in its own block.
     const auto rsa = CrLfLines(page("K-RSA"));

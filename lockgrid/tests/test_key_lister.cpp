@@ -83,8 +83,8 @@ std::vector<ExpectedKey> ExpectedKeys(const std::vector<Packet>& packets) {
         if (packets[p].tag != 6) continue;
         const std::string& key = packets[p].body;
         const int version = static_cast<int>(Byte(key, 0));
-        const std::time_t created = static_cast<std::time_t>(
-            (Byte(key, 1) << 24) | (Byte(key, 2) << 16) | (Byte(key, 3) << 8) | Byte(key, 4));
+        const std::time_t created =
+            static_cast<std::time_t>((Byte(key, 1) << 24) | (Byte(key, 2) << 16) | (Byte(key, 3) << 8) | Byte(key, 4));
         const std::size_t mpi = version == 3 ? 8 : 6;  // after the validity days of version 3 and the algorithm
         const unsigned bits = (Byte(key, mpi) << 8) | Byte(key, mpi + 1);
         unsigned id = 0;
@@ -110,8 +110,8 @@ std::vector<ExpectedKey> ExpectedKeys(const std::vector<Packet>& packets) {
         std::tm utc{};
         ::gmtime_r(&created, &utc);
         char head[64];
-        std::snprintf(head, sizeof head, "pub  %4u/%08X %04d/%02d/%02d  ", bits, id, utc.tm_year + 1900,
-                      utc.tm_mon + 1, utc.tm_mday);
+        std::snprintf(head, sizeof head, "pub  %4u/%08X %04d/%02d/%02d  ", bits, id, utc.tm_year + 1900, utc.tm_mon + 1,
+                      utc.tm_mday);
         keys.push_back({version, head + userId, bits});
     }
     return keys;
@@ -163,8 +163,8 @@ TEST(KeyLister, FormsOfKeyFiles) {
     const std::string firstDate = all[0].substr(0, 29);  // "pub  1024/09754B59 2008/05/14"
     const std::vector<Case> cases = {
         {"binary keyring", binary, all, false},
-        {"two armored blocks with text between, the same keys again", armored + "\r\nMore keys:\r\n" + secondBlock,
-         all, false},
+        {"two armored blocks with text between, the same keys again", armored + "\r\nMore keys:\r\n" + secondBlock, all,
+         false},
         {"no user ID", bare, {firstDate + "  "}, false},
         {"control characters in the user ID", hostile, {firstDate + "  Evil??Remailer?<evil@example.org>"}, false},
         {"empty file", "", {}, true},
@@ -188,8 +188,8 @@ struct MadeKey {
     std::string bytes;
     std::string keyId;  // 16 hex digits
 };
-MadeKey MakeKey(const std::string& type, unsigned bits, const std::string& userId, int ageDays = 0,
-                int validDays = 0, bool revoked = false) {
+MadeKey MakeKey(const std::string& type, unsigned bits, const std::string& userId, int ageDays = 0, int validDays = 0,
+                bool revoked = false) {
     MadeKey made;
     rnp_ffi_t ffi = nullptr;
     EXPECT_EQ(rnp_ffi_create(&ffi, "GPG", "GPG"), RNP_SUCCESS);
@@ -267,32 +267,70 @@ TEST(KeyLister, StatesKindsSizesAndDamagedRings) {
     struct Case {
         const char* name;
         std::string bytes;
-        std::string algorithm;                // the keyring's
-        std::vector<std::string> tails;       // each line ends so (empty: the whole line is in `lines`)
+        std::string algorithm;           // the keyring's
+        std::vector<std::string> tails;  // each line ends so (empty: the whole line is in `lines`)
         std::vector<std::string> lines;
         std::string error;
         std::vector<std::string> notes;
     };
     const std::vector<Case> cases = {
-        {"keys of the ring's kind", rsa.bytes + expiring.bytes, "RSA",
-         {ends("  rsa <rsa@example.org>"), ends("  later <later@example.org>")}, {}, "", {}},
-        {"revoked and expired keys", revoked.bytes + expired.bytes, "RSA",
-         {"  revoked <revoked@example.org> [revoked]", "  expired <expired@example.org> [expired]"}, {}, "", {}},
-        {"other algorithms in the RSA ring", eddsa.bytes + dsa.bytes + rsa.bytes, "RSA",
-         {"  ed <ed@example.org> [EDDSA]", "  dsa <dsa@example.org> [DSA]", "  rsa <rsa@example.org>"}, {}, "", {}},
-        {"the DSS ring: RSA is the other kind, a state comes first", dsa.bytes + rsa.bytes + deadDsa.bytes, "DSA",
+        {"keys of the ring's kind",
+         rsa.bytes + expiring.bytes,
+         "RSA",
+         {ends("  rsa <rsa@example.org>"), ends("  later <later@example.org>")},
+         {},
+         "",
+         {}},
+        {"revoked and expired keys",
+         revoked.bytes + expired.bytes,
+         "RSA",
+         {"  revoked <revoked@example.org> [revoked]", "  expired <expired@example.org> [expired]"},
+         {},
+         "",
+         {}},
+        {"other algorithms in the RSA ring",
+         eddsa.bytes + dsa.bytes + rsa.bytes,
+         "RSA",
+         {"  ed <ed@example.org> [EDDSA]", "  dsa <dsa@example.org> [DSA]", "  rsa <rsa@example.org>"},
+         {},
+         "",
+         {}},
+        {"the DSS ring: RSA is the other kind, a state comes first",
+         dsa.bytes + rsa.bytes + deadDsa.bytes,
+         "DSA",
          {"  dsa <dsa@example.org>", "  rsa <rsa@example.org> [RSA]", "  dead <dead@example.org> [revoked]"},
-         {}, "", {}},
+         {},
+         "",
+         {}},
         {"no kind given, no kind shown", eddsa.bytes, "", {"  ed <ed@example.org>"}, {}, "", {}},
-        {"a size of five digits keeps the key ID in place", big, "RSA", {},
-         {"pub " + bigExpected[0].line.substr(5)}, "", {}},
+        {"a size of five digits keeps the key ID in place",
+         big,
+         "RSA",
+         {},
+         {"pub " + bigExpected[0].line.substr(5)},
+         "",
+         {}},
         {"a key of an unknown algorithm between good keys",
-         binary.substr(0, thirdStart) + HandKey(1024, "odd <odd@example.org>", 99) + binary.substr(thirdStart), "",
-         {}, all, "", {"key 3 of the file cannot be read (unknown algorithm 99): not listed"}},
-        {"a binary ring cut inside the last signature of a key", binary.substr(0, thirdEnd - 5), "", {},
-         {all[0], all[1], all[2]}, "the file cannot be read after key 3", {}},
-        {"a binary ring cut inside a key packet", binary.substr(0, thirdStart + 20), "", {}, {all[0], all[1]},
-         "the file cannot be read after key 2", {}},
+         binary.substr(0, thirdStart) + HandKey(1024, "odd <odd@example.org>", 99) + binary.substr(thirdStart),
+         "",
+         {},
+         all,
+         "",
+         {"key 3 of the file cannot be read (unknown algorithm 99): not listed"}},
+        {"a binary ring cut inside the last signature of a key",
+         binary.substr(0, thirdEnd - 5),
+         "",
+         {},
+         {all[0], all[1], all[2]},
+         "the file cannot be read after key 3",
+         {}},
+        {"a binary ring cut inside a key packet",
+         binary.substr(0, thirdStart + 20),
+         "",
+         {},
+         {all[0], all[1]},
+         "the file cannot be read after key 2",
+         {}},
         {"a binary ring cut inside its first key", binary.substr(0, 40), "", {}, {}, "no key could be read", {}},
         {"a binary ring cut after a whole key", binary.substr(0, thirdEnd), "", {}, {all[0], all[1], all[2]}, "", {}},
     };
@@ -333,8 +371,9 @@ TEST(KeyLister, EveryCutOfABinaryRingIsReported) {
         const auto lines = ListPgpKeys(binary.substr(0, cut), &error);
         ASSERT_LE(lines.size(), all.size());
         EXPECT_TRUE(std::equal(lines.begin(), lines.end(), all.begin())) << cut;
-        const std::string expected =
-            lines.empty() ? "no key could be read" : "the file cannot be read after key " + std::to_string(lines.size());
+        const std::string expected = lines.empty()
+                                         ? "no key could be read"
+                                         : "the file cannot be read after key " + std::to_string(lines.size());
         EXPECT_EQ(error, expected) << "cut at " << cut;
     }
     EXPECT_GT(cuts, 100);

@@ -101,7 +101,7 @@ TEST_F(KeyRows, MixListsOfAnyLineEndGiveEveryRemailer) {
         setPingers({"alpha"});
         WriteFile(data_ / "alpha_type2.lis", lines[0] + end + lines[1] + end);
         workbench().chooseType(2);  // K-TY2
-                workbench().press("FIX_LfToCrLf");
+        workbench().press("FIX_LfToCrLf");
         workbench().press("LOA_Keys");
         EXPECT_EQ(workbench().box("txt_LOA_Keys"), "2") << (end == "\n" ? "LF" : end == "\r" ? "CR" : "CR LF");
     }
@@ -127,8 +127,7 @@ TEST_F(KeyRows, KeyFilesThatCannotBeOpenedOrReadGiveNoRowsAndTheLoopGoesOn) {
     workbench().chooseType(3);  // K-MIX
     workbench().press("LOA_Keys");
     EXPECT_EQ(workbench().box("txt_LOA_Keys"), "0");
-    EXPECT_NE(log().find("\"LOA_KeysArray gamma K-MIX <data>/gamma_pubring.mix cannot be opened\""),
-              std::string::npos);
+    EXPECT_NE(log().find("\"LOA_KeysArray gamma K-MIX <data>/gamma_pubring.mix cannot be opened\""), std::string::npos);
 }
 
 TEST_F(KeyRows, WithoutPingersTheKeysStayAsTheyWere) {

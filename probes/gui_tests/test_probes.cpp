@@ -28,7 +28,9 @@ protected:
                                  EXPECT_EQ(style, kShowNormal);
                                  return true;
                              },
-                             [this]() -> MessageSink& { return messages_; }, program_.path(), {}}) {
+                             [this]() -> MessageSink& { return messages_; },
+                             program_.path(),
+                             {}}) {
         server_.serve("/stats/type2.list", "remailer key list\n", 200, "text/plain");
         server_.serve("/empty", "");
         server_.start();
@@ -94,7 +96,8 @@ TEST_F(FetchprobeTest, AWorkFileThatCannotBeWrittenIsReportedAndTheWindowGoesOn)
         messages_.texts.clear();
         click(action);
         ASSERT_EQ(messages_.texts.size(), 1u) << action;
-        EXPECT_NE(messages_.texts[0].find("Error 2: No such file or directory"), std::string::npos) << messages_.texts[0];
+        EXPECT_NE(messages_.texts[0].find("Error 2: No such file or directory"), std::string::npos)
+            << messages_.texts[0];
         EXPECT_NE(messages_.texts[0].find(nowhere.string()), std::string::npos) << messages_.texts[0];
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << action;
     }
@@ -112,8 +115,8 @@ TEST_F(FetchprobeTest, EditorsGetTheWorkFileAsItStandsAndTheMenusOpenTheFolder) 
     window_.findChild<QAction*>("MnusView_1")->trigger();
     window_.findChild<QAction*>("MnusView_2")->trigger();
     DoubleClick(window_, "txt_WorkFile");
-    EXPECT_EQ(started_, (Strings{"EditPad.exe " + work, "HEdit.exe " + work, "EditPad.exe " + work,
-                                 "HEdit.exe " + work, "EditPad.exe " + work}));
+    EXPECT_EQ(started_, (Strings{"EditPad.exe " + work, "HEdit.exe " + work, "EditPad.exe " + work, "HEdit.exe " + work,
+                                 "EditPad.exe " + work}));
     // Both reach the desktop's opener with the path as one argument.
     for (const auto& command : started_) EXPECT_EQ(MapCommandLine(command), (Strings{"xdg-open", work}));
 
@@ -132,7 +135,7 @@ TEST(Sandtest, RunsBothRoutinesSideBySide) {
     } cases[] = {
         {"a-b-c", "-", "+", "a+b+c", "a+b+c"},
         {"line1\nline2\n", "\n", "\r\n", "line1\r\nline2\r\n", "line1\r\nline2\r\n"},
-        {"aaa", "a", "aa", "aaaaaa", "aaaaaa"},  // what a replacement brings is not searched again
+        {"aaa", "a", "aa", "aaaaaa", "aaaaaa"},          // what a replacement brings is not searched again
         {"Case case", "case", "X", "Case X", "Case X"},  // matched exactly
         {"abcabc", "bc", "", "aa", "aa"},
         {"no match", "zz", "y", "no match", "no match"},

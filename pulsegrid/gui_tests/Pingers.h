@@ -32,17 +32,20 @@ inline std::string StatsList(const std::string& type, const std::vector<std::str
     }
     if (v2) {
         page += "Stats-Version: 2.0\r\nGenerated: Fri 30 Nov 2012 10:20:00 GMT\r\n";
-        page += std::string(mix ? "Mixmaster   " : "Cypherpunk  ") + " Latent-Hist   Latent  Uptime-Hist   Uptime  Options\r\n";
+        page += std::string(mix ? "Mixmaster   " : "Cypherpunk  ") +
+                " Latent-Hist   Latent  Uptime-Hist   Uptime  Options\r\n";
         page += std::string(72, '-') + "\r\n";
         for (const auto& name : remailers)
-            page += name + std::string(13 - name.size(), ' ') + "000000000000    :28   ++++++++++++  100.0%  D  MHG XATLEUIN9\r\n";
+            page += name + std::string(13 - name.size(), ' ') +
+                    "000000000000    :28   ++++++++++++  100.0%  D  MHG XATLEUIN9\r\n";
     } else {
         page += "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\n";
-        page += mix ? "mixmaster           history  latency  uptime\r\n" :
-                      "remailer  email address                        history  latency  uptime\r\n";
+        page += mix ? "mixmaster           history  latency  uptime\r\n"
+                    : "remailer  email address                        history  latency  uptime\r\n";
         page += std::string(mix ? 44 : 71, '-') + "\r\n";
         for (const auto& name : remailers)
-            page += name + std::string(9 - name.size(), ' ') + "remailer@" + name + ".example   +++++++++-++  1:47:01 100.00%\r\n";
+            page += name + std::string(9 - name.size(), ' ') + "remailer@" + name +
+                    ".example   +++++++++-++  1:47:01 100.00%\r\n";
     }
     page += "\r\n";
     if (v2) {

@@ -60,34 +60,39 @@ TEST_F(WindowTest, PulsegridWindowHasEveryControlWithItsCaptionAndTooltip) {
     EXPECT_EQ(Frame(*window_, "FrameC"), "Choose Stats");
 
     ExpectButtons(*window_, {
-        {"cmd_SUPER", "S U P E R", "All Actions"},
-        {"cmd_LOA_Pingers", "LOA_Pingers", "Download Stats+Load PingersArray"},
-        {"cmd_FIX_LfToCrLf", "FIX_LfToCrLf", "Fixes the Downloaded File if necessary"},
-        {"cmd_SRT_Pingers", "SRT_Pingers", "Sorts PingersArray"},
-        {"cmd_LOA_Stats", "LOA_Stats", "Loads StatsArray"},
-        {"cmd_LOA_Pingeds", "LOA_Pingeds", "Load PingedsArray"},
-        {"cmd_SRT_Pingeds", "SRT_Pingeds", "Sort PingedsArray"},
-        {"cmd_EXP_Stats", "EXP_Stats", "Expand StatsArray (Creates missing blank cells)"},
-        {"cmd_REV_Stats", "REV_Stats", "Reverse Stats (Fills the column of data used by final Sort of StatsArray)"},
-        {"cmd_SRT_Stats", "SRT_Stats", "Sorts StatsArray"},
-        {"cmd_PRT_Compil", "PRT_Compil", "Prints Compiled info to Disk"},
-        {"cmd_RESET", "RESET", "Reinitializes Arrays + Counters + Erases Dumps if any"},
-        {"cmd_SAV_Pingers", "SAV", ""}, {"cmd_SAV_Pingeds", "SAV", ""}, {"cmd_SAV_Stats", "SAV", ""},
-        {"cmd_RST_Pingers", "RST", ""}, {"cmd_RST_Pingeds", "RST", ""}, {"cmd_RST_Stats", "RST", ""},
-        // The view buttons name what they open: the View menu's entries of the same index.
-        {"cmd_VIEW_1", "Pingers.lst", "Pingers.lst"},
-        {"cmd_VIEW_2", "index.html", "index.html"},
-        {"cmd_VIEW_3", "Pingers.lst", (data_ / "Pingers.lst").string()},
-        {"cmd_VIEW_4", "index.html", (data_ / "index.html").string()},
-        {"cmd_VIEW_5", "Pingers.html", (data_ / "Pingers.html").string()},
-        {"cmd_TFR", ">>", "Copy from App to Work"},
-        {"Option1_1", "V1 Cpunk", "PGP-1"},
-        {"Option1_2", "V1 Mix", "MIX-1"},
-        {"Option1_3", "V2 Cpunk", "PGP-2"},
-        {"Option1_4", "V2 Mix", "MIX-2"},
-        {"cmd_HYPER", "H Y P", "All Stats"},
-        {"cmd_FLAGGRID", "+", "Shell Flaggrid FULL_AUTO"},
-    });
+                                {"cmd_SUPER", "S U P E R", "All Actions"},
+                                {"cmd_LOA_Pingers", "LOA_Pingers", "Download Stats+Load PingersArray"},
+                                {"cmd_FIX_LfToCrLf", "FIX_LfToCrLf", "Fixes the Downloaded File if necessary"},
+                                {"cmd_SRT_Pingers", "SRT_Pingers", "Sorts PingersArray"},
+                                {"cmd_LOA_Stats", "LOA_Stats", "Loads StatsArray"},
+                                {"cmd_LOA_Pingeds", "LOA_Pingeds", "Load PingedsArray"},
+                                {"cmd_SRT_Pingeds", "SRT_Pingeds", "Sort PingedsArray"},
+                                {"cmd_EXP_Stats", "EXP_Stats", "Expand StatsArray (Creates missing blank cells)"},
+                                {"cmd_REV_Stats", "REV_Stats",
+                                 "Reverse Stats (Fills the column of data used by final Sort of StatsArray)"},
+                                {"cmd_SRT_Stats", "SRT_Stats", "Sorts StatsArray"},
+                                {"cmd_PRT_Compil", "PRT_Compil", "Prints Compiled info to Disk"},
+                                {"cmd_RESET", "RESET", "Reinitializes Arrays + Counters + Erases Dumps if any"},
+                                {"cmd_SAV_Pingers", "SAV", ""},
+                                {"cmd_SAV_Pingeds", "SAV", ""},
+                                {"cmd_SAV_Stats", "SAV", ""},
+                                {"cmd_RST_Pingers", "RST", ""},
+                                {"cmd_RST_Pingeds", "RST", ""},
+                                {"cmd_RST_Stats", "RST", ""},
+                                // The view buttons name what they open: the View menu's entries of the same index.
+                                {"cmd_VIEW_1", "Pingers.lst", "Pingers.lst"},
+                                {"cmd_VIEW_2", "index.html", "index.html"},
+                                {"cmd_VIEW_3", "Pingers.lst", (data_ / "Pingers.lst").string()},
+                                {"cmd_VIEW_4", "index.html", (data_ / "index.html").string()},
+                                {"cmd_VIEW_5", "Pingers.html", (data_ / "Pingers.html").string()},
+                                {"cmd_TFR", ">>", "Copy from App to Work"},
+                                {"Option1_1", "V1 Cpunk", "PGP-1"},
+                                {"Option1_2", "V1 Mix", "MIX-1"},
+                                {"Option1_3", "V2 Cpunk", "PGP-2"},
+                                {"Option1_4", "V2 Mix", "MIX-2"},
+                                {"cmd_HYPER", "H Y P", "All Stats"},
+                                {"cmd_FLAGGRID", "+", "Shell Flaggrid FULL_AUTO"},
+                            });
     EXPECT_EQ(window_->findChildren<QRadioButton*>().size(), 4);
 
     ExpectBoxes(*window_, {"txt_LOA_Pingers", "txt_LOA_Stats", "txt_LOA_Pingeds", "txt_EXP_Stats", "txt_REV_Stats"},
@@ -126,11 +131,11 @@ TEST_F(WindowTest, MenusHaveTheirEntriesAndTheProgramsOwnAppIsTickedAndDisabled)
     }();
     EXPECT_EQ(menuBarTitles, (std::vector<std::string>{"View", "Internet", "Explorer1", "Explorer2", "Apps"}));
 
-    EXPECT_EQ(MenuEntries(*window_, "MnuView"),
-              (std::vector<std::string>{"View", "MnusView_1=Pingers.lst", "MnusView_2=index.html",
-                                        "MnusView_3=" + (data_ / "Pingers.lst").string(),
-                                        "MnusView_4=" + (data_ / "index.html").string(),
-                                        "MnusView_5=" + (data_ / "Pingers.html").string()}));
+    EXPECT_EQ(
+        MenuEntries(*window_, "MnuView"),
+        (std::vector<std::string>{
+            "View", "MnusView_1=Pingers.lst", "MnusView_2=index.html", "MnusView_3=" + (data_ / "Pingers.lst").string(),
+            "MnusView_4=" + (data_ / "index.html").string(), "MnusView_5=" + (data_ / "Pingers.html").string()}));
     std::vector<std::string> internet = {"Internet"};
     for (std::size_t i = 0; i < site::kMirrors.size(); ++i) {
         internet.push_back("MnusInternet_" + std::to_string(i + 1) + "=" + std::string(site::kMirrors[i]));
@@ -141,11 +146,11 @@ TEST_F(WindowTest, MenusHaveTheirEntriesAndTheProgramsOwnAppIsTickedAndDisabled)
               (std::vector<std::string>{"Explorer1", "MnusExplorer1_1=Me", "MnusExplorer1_2=Work"}));
     EXPECT_EQ(MenuEntries(*window_, "MnuExplorer"),
               (std::vector<std::string>{"Explorer2", "MnusExplorer2_1=Me", "MnusExplorer2_2=Work"}));
-    EXPECT_EQ(MenuEntries(*window_, "MnuApps"),
-              (std::vector<std::string>{"Apps", "MnusApps_0=Gridhub.exe", "MnusApps_1=Flaggrid.exe",
-                                        "MnusApps_2=Lockgrid.exe", "MnusApps_3=Pulsegrid.exe",
-                                        "MnusApps_4=Rosterbase.exe", "MnusApps_5=Rostermark.exe", "MnusApps_6=-",
-                                        "MnusApps_7=Fetchprobe.exe"}));
+    EXPECT_EQ(
+        MenuEntries(*window_, "MnuApps"),
+        (std::vector<std::string>{"Apps", "MnusApps_0=Gridhub.exe", "MnusApps_1=Flaggrid.exe",
+                                  "MnusApps_2=Lockgrid.exe", "MnusApps_3=Pulsegrid.exe", "MnusApps_4=Rosterbase.exe",
+                                  "MnusApps_5=Rostermark.exe", "MnusApps_6=-", "MnusApps_7=Fetchprobe.exe"}));
     for (QAction* a : window_->findChild<QMenu*>("MnuApps")->actions()) {
         const bool self = a->objectName() == "MnusApps_3";
         EXPECT_EQ(a->isChecked(), self) << a->objectName().toStdString();
@@ -208,16 +213,16 @@ TEST(OtherComparerWindow, IsBuiltFromItsDescriptionAlone) {
     EXPECT_EQ(window.windowTitle(), "Quill's Compare CapStrings");
     EXPECT_EQ(Frame(window, "FrameC"), "Choose");
     ExpectButtons(window, {
-        {"cmd_SUPER", "S U P E R", ""},
-        {"cmd_LOA_Pingers", "LOA_Pingers", "Load PingersArray from Preexisting Downloaded Files"},
-        {"cmd_LOA_CapStrings", "LOA_CapStrings", "Load CapStringsArray"},
-        {"cmd_SRT_CapStrings", "SRT_CapStrings", "Sort CapStrings Array"},
-        {"cmd_PRT_Compil", "PRT_Compil", "Print Compiled Data to disk"},
-        {"cmd_RESET", "RESET", "Reinitializes Arrays and Counters + Erases Dump Files if any"},
-        {"cmd_SAV_CapStrings", "SAV", ""},
-        {"cmd_RST_CapStrings", "RST", ""},
-        {"cmd_HYPER", "H Y P", "All ?? (just here for symmetric programming purpose)"},
-    });
+                              {"cmd_SUPER", "S U P E R", ""},
+                              {"cmd_LOA_Pingers", "LOA_Pingers", "Load PingersArray from Preexisting Downloaded Files"},
+                              {"cmd_LOA_CapStrings", "LOA_CapStrings", "Load CapStringsArray"},
+                              {"cmd_SRT_CapStrings", "SRT_CapStrings", "Sort CapStrings Array"},
+                              {"cmd_PRT_Compil", "PRT_Compil", "Print Compiled Data to disk"},
+                              {"cmd_RESET", "RESET", "Reinitializes Arrays and Counters + Erases Dump Files if any"},
+                              {"cmd_SAV_CapStrings", "SAV", ""},
+                              {"cmd_RST_CapStrings", "RST", ""},
+                              {"cmd_HYPER", "H Y P", "All ?? (just here for symmetric programming purpose)"},
+                          });
     ExpectBoxes(window, {"txt_LOA_Pingers", "txt_LOA_CapStrings"}, "Double-Click to Create+View Dump");
     ExpectBoxes(window, {"txt_PRT_Compil"}, "Double-Click to View Compiled Output Files");
     ExpectBoxes(window, {"txt_DMP_Pingers", "txt_DMP_Pingeds", "txt_DMP_CapStrings"}, "Double-Click to View Dump");

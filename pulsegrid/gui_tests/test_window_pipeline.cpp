@@ -11,38 +11,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> kResultBoxes = {"txt_LOA_Pingers", "txt_LOA_Stats",  "txt_LOA_Pingeds",
-                                               "txt_EXP_Stats",   "txt_REV_Stats",  "txt_PRT_Compil"};
+const std::vector<std::string> kResultBoxes = {"txt_LOA_Pingers", "txt_LOA_Stats", "txt_LOA_Pingeds",
+                                               "txt_EXP_Stats",   "txt_REV_Stats", "txt_PRT_Compil"};
 const std::vector<std::string> kDumpBoxes = {"txt_DMP_Pingers", "txt_DMP_Pingeds", "txt_DMP_Stats"};
 
 TEST_F(WindowTest, SuperRunsEveryStepInOrderAndFillsTheBoxes) {
     click("cmd_SUPER");
 
     const std::vector<std::string> expected = {
-        "SUPER in Progress: PGP-1",
-        "RESET in Progress: PGP-1",
-        "RESET Completed: PGP-1",
-        "LOA_Pingers in Progress: PGP-1",
-        "LOA_Pingers Completed: PGP-1 - 2",
-        "FIX_LfToCrLf in Progress: PGP-1",
-        "FIX_LfToCrLf Completed: PGP-1",
-        "SRT_Pingers in Progress: PGP-1",
-        "SRT_Pingers Completed: PGP-1",
-        "LOA_Stats in Progress: PGP-1",
-        "LOA_Stats Completed: PGP-1 - 5",
-        "LOA_Pingeds in Progress: PGP-1",
-        "LOA_Pingeds Completed: PGP-1 - 4",
-        "SRT_Pingeds in Progress: PGP-1",
-        "SRT_Pingeds Completed: PGP-1",
-        "EXP_Stats in Progress: PGP-1",
-        "EXP_Stats Completed: PGP-1 - 8",
-        "REV_Stats in Progress: PGP-1",
-        "REV_Stats Completed: PGP-1 - 8",
-        "SRT_Stats in Progress: PGP-1",
-        "SRT_Stats Completed: PGP-1",
-        "PRT_Compil in Progress: PGP-1",
-        "PRT_Compil Completed: PGP-1 - True",
-        "SUPER Completed: PGP-1",
+        "SUPER in Progress: PGP-1",         "RESET in Progress: PGP-1",           "RESET Completed: PGP-1",
+        "LOA_Pingers in Progress: PGP-1",   "LOA_Pingers Completed: PGP-1 - 2",   "FIX_LfToCrLf in Progress: PGP-1",
+        "FIX_LfToCrLf Completed: PGP-1",    "SRT_Pingers in Progress: PGP-1",     "SRT_Pingers Completed: PGP-1",
+        "LOA_Stats in Progress: PGP-1",     "LOA_Stats Completed: PGP-1 - 5",     "LOA_Pingeds in Progress: PGP-1",
+        "LOA_Pingeds Completed: PGP-1 - 4", "SRT_Pingeds in Progress: PGP-1",     "SRT_Pingeds Completed: PGP-1",
+        "EXP_Stats in Progress: PGP-1",     "EXP_Stats Completed: PGP-1 - 8",     "REV_Stats in Progress: PGP-1",
+        "REV_Stats Completed: PGP-1 - 8",   "SRT_Stats in Progress: PGP-1",       "SRT_Stats Completed: PGP-1",
+        "PRT_Compil in Progress: PGP-1",    "PRT_Compil Completed: PGP-1 - True", "SUPER Completed: PGP-1",
     };
     const auto records = log();
     EXPECT_EQ(TopLines(records), expected);
@@ -275,11 +259,8 @@ TEST_F(WindowTest, TransferCopiesTheProgramFoldersFilesOverTheDataFolders) {
 
 TEST_F(WindowTest, ViewButtonsAndMenusOpenTheirTargets) {
     for (int i = 1; i <= 5; ++i) click("cmd_VIEW_" + std::to_string(i));
-    const std::vector<std::string> files = {"Pingers.lst",
-                                            "index.html",
-                                            (data_ / "Pingers.lst").string(),
-                                            (data_ / "index.html").string(),
-                                            (data_ / "Pingers.html").string()};
+    const std::vector<std::string> files = {"Pingers.lst", "index.html", (data_ / "Pingers.lst").string(),
+                                            (data_ / "index.html").string(), (data_ / "Pingers.html").string()};
     EXPECT_EQ(opened_, files);
 
     opened_.clear();
@@ -290,11 +271,10 @@ TEST_F(WindowTest, ViewButtonsAndMenusOpenTheirTargets) {
     for (int i = 1; i <= 4; ++i) entry("MnusInternet_" + std::to_string(i))->trigger();
     for (const std::string name : {"MnusExplorer1_1", "MnusExplorer1_2", "MnusExplorer2_1", "MnusExplorer2_2"})
         entry(name)->trigger();
-    EXPECT_EQ(opened_, (std::vector<std::string>{
-                           std::string(site::kMirrors[0]), std::string(site::kMirrors[1]),
-                           std::string(site::kMirrors[2]), std::string(site::kMirrors[3]),
-                           program_.path().string(), data_.path().string(), program_.path().string(),
-                           data_.path().string()}));
+    EXPECT_EQ(opened_, (std::vector<std::string>{std::string(site::kMirrors[0]), std::string(site::kMirrors[1]),
+                                                 std::string(site::kMirrors[2]), std::string(site::kMirrors[3]),
+                                                 program_.path().string(), data_.path().string(),
+                                                 program_.path().string(), data_.path().string()}));
     EXPECT_TRUE(launcher_.started.empty());
 }
 
@@ -302,8 +282,8 @@ TEST_F(WindowTest, AppsMenuStartsTheSiblingsButNotItself) {
     entry("MnusApps_0")->trigger();
     entry("MnusApps_7")->trigger();
     entry("MnusApps_3")->trigger();  // disabled: nothing
-    EXPECT_EQ(launcher_.started, (std::vector<std::string>{quoted(program_ / "Gridhub.exe"),
-                                                           quoted(program_ / "Fetchprobe.exe")}));
+    EXPECT_EQ(launcher_.started,
+              (std::vector<std::string>{quoted(program_ / "Gridhub.exe"), quoted(program_ / "Fetchprobe.exe")}));
     EXPECT_EQ(launcher_.styles, (std::vector<short>{kShowNormal, kShowNormal}));
 }
 

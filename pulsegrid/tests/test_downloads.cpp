@@ -1,8 +1,8 @@
 // LOA_Pingers and FIX_LfToCrLf when hosts stall, files cannot be saved or
 // repaired, and what an unattended run reports at its end.
+#include <fcntl.h>
 #include <httplib.h>
 #include <signal.h>
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -84,7 +84,8 @@ TEST_F(Downloads, StalledHostsCostOneTimeOutAndUnsavableFilesSayWhy) {
         longNick + " PGP-1 Downloading ",
         longNick + " PGP-1 Downloaded, 43 Bytes",
         tooLong + " PGP-1 Downloading ",
-        tooLong + " PGP-1 not downloaded: cannot save <data>/" + tooLong + "_rlist.shtml: File name too long; no earlier copy",
+        tooLong + " PGP-1 not downloaded: cannot save <data>/" + tooLong +
+            "_rlist.shtml: File name too long; no earlier copy",
         " ",
     };
     EXPECT_EQ(details(), expected);
@@ -133,8 +134,8 @@ TEST_F(Downloads, AnswersThatAreNoPageKeepTheCachedCopy) {
 // A repair that cannot be written (here: a file-size limit, as a full disk
 // would) says so, keeps the file and writes no success line for it.
 TEST_F(Downloads, ARepairThatCannotBeWrittenSaysSoAndKeepsTheFile) {
-    const std::string longLf = "Last update: Fri 30 Nov 2012 10:20:00 GMT" + std::string(200, '-') + "\n" +
-                               std::string(1500, 'x') + "\nend\n";
+    const std::string longLf =
+        "Last update: Fri 30 Nov 2012 10:20:00 GMT" + std::string(200, '-') + "\n" + std::string(1500, 'x') + "\nend\n";
     server_.serve("/lf", longLf);
     server_.serve("/crlf", "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\n");
     startServer();

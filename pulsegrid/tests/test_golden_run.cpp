@@ -41,21 +41,16 @@ protected:
         // epsilon is down; its cached version-2 list from an earlier run is used.
         writeCachedCopy();
         const std::string down = "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort());
-        writeList("\"PGP-1\",\"beta\",\"" + url("/beta/rlist.html") + "\"\r\n" +
-                  "\"PGP-1\",\"alpha\",\"" + url("/alpha/rlist.txt") + "\"\r\n" +
-                  "\"PGP-1\",\"gamma\",\"" + url("/gamma/empty") + "\"\r\n" +
-                  "\"PGP-1\",\"delta\",\"" + url("/delta/rlist.html") + "\"\r\n" +
-                  "\"PGP-1\",\"beta\",\"" + url("/beta/rlist-mirror.html") + "\"\r\n" +
-                  "\"PGP-1\",\"../evil\",\"" + url("/gamma/empty") + "\"\r\n" +
-                  "\"MIX-1\",\"alpha\",\"" + url("/alpha/mlist.txt") + "\"\r\n" +
-                  "\"MIX-1\",\"beta\",\"" + url("/beta/mlist.html") + "\"\r\n" +
-                  "\"MIX-1\",\"delta\",\"" + url("/delta/missing") + "\"\r\n" +
-                  "\"PGP-2\",\"epsilon\",\"" + down + "/rlist2.html\"\r\n" +
-                  "\"PGP-2\",\"beta\",\"" + url("/beta/rlist2.html") + "\"\r\n" +
-                  "\"PGP-2\",\"alpha\",\"" + url("/alpha/rlist2.html") + "\"\r\n" +
-                  "\"MIX-2\",\"alpha\",\"" + url("/alpha/mlist2.html") + "\"\r\n" +
-                  "MIX-2,  beta, " + url("/beta/mlist2.html") + "\r\n" +
-                  "\"MIX-2\",\"gamma\",\"" + url("/gamma/empty") + "\"\r\n");
+        writeList("\"PGP-1\",\"beta\",\"" + url("/beta/rlist.html") + "\"\r\n" + "\"PGP-1\",\"alpha\",\"" +
+                  url("/alpha/rlist.txt") + "\"\r\n" + "\"PGP-1\",\"gamma\",\"" + url("/gamma/empty") + "\"\r\n" +
+                  "\"PGP-1\",\"delta\",\"" + url("/delta/rlist.html") + "\"\r\n" + "\"PGP-1\",\"beta\",\"" +
+                  url("/beta/rlist-mirror.html") + "\"\r\n" + "\"PGP-1\",\"../evil\",\"" + url("/gamma/empty") +
+                  "\"\r\n" + "\"MIX-1\",\"alpha\",\"" + url("/alpha/mlist.txt") + "\"\r\n" + "\"MIX-1\",\"beta\",\"" +
+                  url("/beta/mlist.html") + "\"\r\n" + "\"MIX-1\",\"delta\",\"" + url("/delta/missing") + "\"\r\n" +
+                  "\"PGP-2\",\"epsilon\",\"" + down + "/rlist2.html\"\r\n" + "\"PGP-2\",\"beta\",\"" +
+                  url("/beta/rlist2.html") + "\"\r\n" + "\"PGP-2\",\"alpha\",\"" + url("/alpha/rlist2.html") +
+                  "\"\r\n" + "\"MIX-2\",\"alpha\",\"" + url("/alpha/mlist2.html") + "\"\r\n" + "MIX-2,  beta, " +
+                  url("/beta/mlist2.html") + "\r\n" + "\"MIX-2\",\"gamma\",\"" + url("/gamma/empty") + "\"\r\n");
     }
 
     // epsilon's copy from an earlier run; the log names its date, 2026/12/06
@@ -99,8 +94,7 @@ TEST_F(GoldenRun, HyperWritesEveryPageOfEveryTypeByteForByte) {
                      golden("hyper/Comp_DS_" + type + ".html"));
         const bool v2 = type.back() == '2';
         EXPECT_EQ(std::filesystem::exists(data_ / ("Comp_RC_" + type + ".txt")), v2) << type;
-        if (v2)
-            ExpectGolden(ReadFile(data_ / ("Comp_RC_" + type + ".txt")), golden("hyper/Comp_RC_" + type + ".txt"));
+        if (v2) ExpectGolden(ReadFile(data_ / ("Comp_RC_" + type + ".txt")), golden("hyper/Comp_RC_" + type + ".txt"));
     }
     ExpectGolden(log(), golden("hyper/Pulsegrid.log"));
 }
@@ -131,8 +125,7 @@ TEST_F(GoldenRun, OneAtATimeAndAllAtOnceLeaveTheSameFilesAndLog) {
 TEST_F(GoldenRun, DumpsOfAFinishedGridAreWrittenReadBackAndWrittenAgainAlike) {
     workbench().chooseType(2);  // PGP-2: alpha, beta and the cached epsilon
     for (const auto& action : workbench().description().actions) workbench().press(action.name);
-    const std::vector<std::string> names = {"DMP-S_PingersArray.tmp", "DMP-S_PingedsArray.tmp",
-                                            "DMP-S_StatsArray.tmp"};
+    const std::vector<std::string> names = {"DMP-S_PingersArray.tmp", "DMP-S_PingedsArray.tmp", "DMP-S_StatsArray.tmp"};
     for (int t = 0; t < 3; ++t) {
         workbench().save(t);
         ExpectGolden(withoutPort(ReadFile(data_ / names[t])), golden("dumps/" + names[t]));
@@ -159,7 +152,7 @@ TEST_F(GoldenRun, HyperEndsIdleOnTheLastTypeAndStartsFlaggrid) {
     EXPECT_EQ(launcher_.styles[0], 2);  // minimised
     // Each empty page (served empty, or a 404 with no earlier copy) is reported by the repair.
     EXPECT_EQ(messages(), (std::vector<std::string>{"<data>/gamma_rlist.shtml", "<data>/delta_mlist.shtml",
-                                                   "<data>/gamma_mlist2.shtml"}));
+                                                    "<data>/gamma_mlist2.shtml"}));
 }
 
 TEST_F(GoldenRun, UnreachablePingersKeepTheirCachedCopyAndBadNicksMakeNoFile) {

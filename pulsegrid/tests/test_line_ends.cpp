@@ -21,7 +21,7 @@ TEST(TextLines, EveryLineEndEndsALine) {
         {"a\nb\n", {"a", "b"}},
         {"a\rb\r", {"a", "b"}},
         {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
-        {"a\n\r\nb", {"a", "", "b"}},   // LF, then CR LF: an empty line between
+        {"a\n\r\nb", {"a", "", "b"}},  // LF, then CR LF: an empty line between
         {"a\r\rb", {"a", "", "b"}},
         {"a\n\nb\n", {"a", "", "b"}},
         {"\n", {""}},
@@ -50,8 +50,8 @@ TEST_F(LineEnds, MixedPagesGiveEveryRowAndThePagesNoLoneLf) {
         {"LF only, under 200 bytes", head + "\nremailer  history\n--------\n" + rows + "\n"},
         {"LF only after a long first line, a NUL byte in it",
          longLine + std::string(1, '\0') + "\n" + head + "\nremailer  history\n--------\n" + rows},
-        {"lone CR ends", head + "\rremailer  history\r--------\r" + std::string(rows).replace(
-                                                                             rows.find('\n'), 1, "\r") + "\r"},
+        {"lone CR ends",
+         head + "\rremailer  history\r--------\r" + std::string(rows).replace(rows.find('\n'), 1, "\r") + "\r"},
     };
     for (std::size_t k = 0; k < cases.size(); ++k) server_.serve("/page" + std::to_string(k), cases[k].page);
     startServer();

@@ -16,7 +16,8 @@ constexpr const char* kNotInitialized = "9\r\nSubscript out of range\r\nArray no
 class Steps : public PipelineTest {
 protected:
     // A tiny version-1 page of the given rows under an update line.
-    static std::string Page(const std::vector<std::string>& rows, const std::string& update = "Fri 30 Nov 2012 10:20:00 GMT") {
+    static std::string Page(const std::vector<std::string>& rows,
+                            const std::string& update = "Fri 30 Nov 2012 10:20:00 GMT") {
         std::string page = "Last update: " + update + "\r\nremailer  history\r\n---------\r\n";
         for (const auto& row : rows) page += row + "\r\n";
         return page;
@@ -98,8 +99,12 @@ TEST_F(Steps, GridsOverTheBoundAreRefusedNamingBothCounts) {
         bool accepted;
     };
     const Case cases[] = {
-        {0, 0, true},          {1, 100'000'000, true}, {100'000'000, 1, true},
-        {10'000, 10'000, true}, {10'000, 10'001, false}, {46'341, 46'341, false},  // just over 2^31
+        {0, 0, true},
+        {1, 100'000'000, true},
+        {100'000'000, 1, true},
+        {10'000, 10'000, true},
+        {10'000, 10'001, false},
+        {46'341, 46'341, false},  // just over 2^31
         {65'537, 65'537, false},  // wraps to 131,073 in 32 bits
         {std::size_t(1) << 40, std::size_t(1) << 40, false},
     };
@@ -125,7 +130,8 @@ TEST_F(Steps, GridsOverTheBoundAreRefusedNamingBothCounts) {
     }
     stats.setText(kStatsNick, stats.addRow(4), "p0");
     stats.setText(kStatsName, 0, "r0");
-    const std::string refused = "65537 pingers by 65537 remailers make a grid larger than 100000000 cells: it is not built";
+    const std::string refused =
+        "65537 pingers by 65537 remailers make a grid larger than 100000000 cells: it is not built";
     workbench().press("EXP_Stats");
     EXPECT_EQ(workbench().box("txt_EXP_Stats"), "0");
     EXPECT_EQ(stats.rowCount(), 1);
@@ -136,8 +142,8 @@ TEST_F(Steps, GridsOverTheBoundAreRefusedNamingBothCounts) {
 }
 
 TEST_F(Steps, ParsingKeepsTheFirstLinePerRemailerAndCutsAtTheVersionsColumn) {
-    loadPingers({{"p1", Page({"abcdefghijklm rest", "abcdefghiZZZ second", "bramble  x", "Bramble  kept", "short",
-                              "", "after the end"})}});
+    loadPingers({{"p1", Page({"abcdefghijklm rest", "abcdefghiZZZ second", "bramble  x", "Bramble  kept", "short", "",
+                              "after the end"})}});
     workbench().press("LOA_Pingers");
     workbench().press("LOA_Stats");
     const Table& stats = workbench().table(kMainTable);
@@ -189,7 +195,7 @@ TEST_F(Steps, APingerListedTwiceInARestoredTableStillGivesOneRowPerRemailer) {
     EXPECT_EQ(workbench().box("txt_LOA_Stats"), "3");
     workbench().press("LOA_Pingeds");
     workbench().press("EXP_Stats");
-    EXPECT_EQ(workbench().box("txt_EXP_Stats"), "6");  // the grid size counts p1 twice...
+    EXPECT_EQ(workbench().box("txt_EXP_Stats"), "6");        // the grid size counts p1 twice...
     EXPECT_EQ(workbench().table(kMainTable).rowCount(), 4);  // ...but only p2 × beta was missing
 }
 
@@ -318,7 +324,9 @@ TEST(StatsPages, WebCellsEscapeRemoteTextAndTurnBlanksIntoUnderscores) {
     };
     const std::size_t row = at("    <td width=\"40\" height=\"34\"><strong><font color=\"#0000FF\">");
     ASSERT_LT(row + 2, lines.size());
-    EXPECT_EQ(lines[row], "    <td width=\"40\" height=\"34\"><strong><font color=\"#0000FF\">&lt;i&gt;x&quot;</font></strong></td>");
+    EXPECT_EQ(
+        lines[row],
+        "    <td width=\"40\" height=\"34\"><strong><font color=\"#0000FF\">&lt;i&gt;x&quot;</font></strong></td>");
     // The last 16 characters are "  <b>:00  9&.00%": the first 8 and the last 7 of them.
     EXPECT_EQ(lines[row + 1], "    <td width=\"40\" height=\"34\">__&lt;b&gt;:00</td>");
     EXPECT_EQ(lines[row + 2], "    <td width=\"40\" height=\"34\">_9&amp;.00%</td>");

@@ -12,8 +12,8 @@ namespace parlux {
 
 // Which main-table columns a pinger's line shows, and how wide.
 struct BlockFields {
-    int address;       // shown as "<address>", made addressWidth wide
-    int detail;        // made detailWidth wide, after a "-"
+    int address;  // shown as "<address>", made addressWidth wide
+    int detail;   // made detailWidth wide, after a "-"
     int addressWidth;
     int detailWidth;
 };

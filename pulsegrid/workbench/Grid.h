@@ -15,10 +15,10 @@ namespace parlux {
 
 // Where the main table keeps what the grid needs.
 struct GridColumns {
-    int nick;     // pinger nick in the main table
-    int name;     // remailer name in the main table
-    int key;      // sort key in the main table
-    int columns;  // columns of a new main-table row
+    int nick;        // pinger nick in the main table
+    int name;        // remailer name in the main table
+    int key;         // sort key in the main table
+    int columns;     // columns of a new main-table row
     int pingerNick;  // pinger nick in the pingers table
 };
 

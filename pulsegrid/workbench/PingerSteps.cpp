@@ -36,8 +36,8 @@ std::int32_t ClampBytes(std::int64_t bytes) {
 
 // The lines after "Downloading ": the bytes that came, or why none did and
 // what is used instead.
-void ReportDownload(WorkbenchCore& wb, const std::string& type, const std::string& nick,
-                    const TransferResult& result, const std::optional<DateTime>& earlier) {
+void ReportDownload(WorkbenchCore& wb, const std::string& type, const std::string& nick, const TransferResult& result,
+                    const std::optional<DateTime>& earlier) {
     const std::int32_t bytes = result.ok ? ClampBytes(result.bytes) : 0;
     if (bytes != 0) wb.detail(nick + " " + type + " Downloaded, " + std::to_string(bytes) + " Bytes");
     if (result.ok) return;
@@ -121,21 +121,21 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
         }
         const auto path = wb.dataPath(StatsFileName(type, record.nick));
         switch (plans[i]) {
-        case Plan::Skip:
-        case Plan::Unusable:
-            continue;
-        case Plan::Later:
-            if (loaded.count(record.nick)) {
-                wb.detail(record.nick + " " + type + " listed again: the first record kept");
+            case Plan::Skip:
+            case Plan::Unusable:
                 continue;
-            }
-            // The first record left no file at all: this one may still give one.
-            DownloadPinger(wb, type, record.nick, record.url, path);
-            break;
-        case Plan::Fetch:
-            wb.detail(record.nick + " " + type + " Downloading ");
-            ReportDownload(wb, type, record.nick, results[requestOf[i]], earlier[requestOf[i]]);
-            break;
+            case Plan::Later:
+                if (loaded.count(record.nick)) {
+                    wb.detail(record.nick + " " + type + " listed again: the first record kept");
+                    continue;
+                }
+                // The first record left no file at all: this one may still give one.
+                DownloadPinger(wb, type, record.nick, record.url, path);
+                break;
+            case Plan::Fetch:
+                wb.detail(record.nick + " " + type + " Downloading ");
+                ReportDownload(wb, type, record.nick, results[requestOf[i]], earlier[requestOf[i]]);
+                break;
         }
         std::error_code ec;
         if (!std::filesystem::exists(path, ec)) continue;

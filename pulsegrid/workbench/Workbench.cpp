@@ -71,8 +71,8 @@ void WorkbenchCore::press(const std::string& actionName) {
     const long result = runProcedure(static_cast<std::size_t>(it - actions.begin()));
     std::string completed = action.name + " Completed: " + statsType_;
     if (action.result != ResultKind::None) {
-        const std::string text = action.result == ResultKind::Bool ? (result ? "True" : "False")
-                                                                   : std::to_string(result);
+        const std::string text =
+            action.result == ResultKind::Bool ? (result ? "True" : "False") : std::to_string(result);
         setBox("txt_" + action.name, text);
         completed += " - " + text;
     }
@@ -103,8 +103,9 @@ std::string RunReport::summary(const std::string& program) const {
     auto count = [](std::size_t n, const char* one, const char* many) {
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };
-    std::string out = program + " FULL_AUTO: " + count(notDownloaded.size(), "pinger not reached", "pingers not reached") +
-                      ", " + count(pagesNotWritten.size(), "page not written", "pages not written") + "\n";
+    std::string out = program +
+                      " FULL_AUTO: " + count(notDownloaded.size(), "pinger not reached", "pingers not reached") + ", " +
+                      count(pagesNotWritten.size(), "page not written", "pages not written") + "\n";
     if (!listMissing.empty()) out += "  list missing: " + listMissing + "\n";
     for (const auto& [what, why] : notDownloaded) out += "  not reached: " + what + " (" + why + ")\n";
     for (const auto& page : pagesNotWritten) out += "  not written: " + page + "\n";

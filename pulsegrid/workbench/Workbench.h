@@ -24,7 +24,7 @@ struct TableDef {
 };
 
 struct ActionDef {
-    std::string name;     // "LOA_Stats": button cmd_LOA_Stats, result box txt_LOA_Stats
+    std::string name;  // "LOA_Stats": button cmd_LOA_Stats, result box txt_LOA_Stats
     std::string tooltip;
     ResultKind result = ResultKind::None;
     int sortsTable = -1;       // a sort: runs, with its lines, only when this table is loaded
@@ -43,11 +43,10 @@ struct WorkbenchDescription {
     std::string caption;  // "Quill's Compare Stats"
     char dumpLetter = 'S';
     std::array<TableDef, 3> tables;
-    std::vector<TypeChoice> types;  // none: no type choice
-    std::string choiceCaption;      // "Choose Stats"
-    std::vector<ActionDef> actions; // SUPER's order, after RESET
-    std::string superTooltip, resetTooltip, hyperTooltip, imageTooltip, resultBoxTooltip,
-        prtBoxTooltip;
+    std::vector<TypeChoice> types;   // none: no type choice
+    std::string choiceCaption;       // "Choose Stats"
+    std::vector<ActionDef> actions;  // SUPER's order, after RESET
+    std::string superTooltip, resetTooltip, hyperTooltip, imageTooltip, resultBoxTooltip, prtBoxTooltip;
     // Started with " FULL_AUTO" at the end of HYPER, e.g. "Flaggrid"; "" for none.
     std::string followUpProgram;
     std::string followUpTooltip;
@@ -125,12 +124,12 @@ public:
     void SUPER();
     void HYPER();
     void RESET();
-    void startFollowUp();    // the "+" button: start the follow-up program unattended
-    int save(int table);     // SAV: rows written, shown in txt_DMP_
-    int restore(int table);  // RST: rows read, shown in txt_DMP_
-    void viewDump(int table);          // open the dump in the editor
-    void saveAndViewDump(int table);   // double-click on a result box
-    void viewOutput();                 // double-click on txt_PRT_Compil
+    void startFollowUp();             // the "+" button: start the follow-up program unattended
+    int save(int table);              // SAV: rows written, shown in txt_DMP_
+    int restore(int table);           // RST: rows read, shown in txt_DMP_
+    void viewDump(int table);         // open the dump in the editor
+    void saveAndViewDump(int table);  // double-click on a result box
+    void viewOutput();                // double-click on txt_PRT_Compil
 
     // --- for the procedures
     std::filesystem::path dataPath(const std::string& name) const { return env_.dataFolder / name; }

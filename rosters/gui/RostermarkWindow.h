@@ -27,8 +27,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    friend int RunRostermarkWindow(RostermarkWindow&, const std::filesystem::path&, MessageSink&,
-                                   const HeaderProber&, bool);
+    friend int RunRostermarkWindow(RostermarkWindow&, const std::filesystem::path&, MessageSink&, const HeaderProber&,
+                                   bool);
     QLineEdit* timeBeg_;
     QLineEdit* nr_;
     QLineEdit* qryType_;

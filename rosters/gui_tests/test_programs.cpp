@@ -90,9 +90,9 @@ TEST_F(RostermarkProgram, ProbesTheServersAndPrintsOneLinePerRecord) {
     });
     server.start();
     WriteFile(data_ / "PingersBad.lst", "");
-    WriteFile(data_ / "Pingers.lst", "\"PGP-1\",\"alpha\",\"" + server.url("/r") + "\"\r\n\"NEWS\",\"alpha\",\"\"\r\n" +
-                                         "\"MIX-1\",\"bravo\",\"http://127.0.0.1:" +
-                                         std::to_string(ClosedLoopbackPort()) + "/m\"\r\n");
+    WriteFile(data_ / "Pingers.lst",
+              "\"PGP-1\",\"alpha\",\"" + server.url("/r") + "\"\r\n\"NEWS\",\"alpha\",\"\"\r\n" +
+                  "\"MIX-1\",\"bravo\",\"http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/m\"\r\n");
     auto process = start({"FULL_AUTO"});
     const Finished f = Await(*process);
     EXPECT_EQ(f.status, 0);

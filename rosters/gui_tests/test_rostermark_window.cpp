@@ -29,7 +29,8 @@ TEST(RostermarkWindow, ShowsEachRecordAndClosesWhenThePageIsWritten) {
         auto* edit = FindWidget<QLineEdit>(window, box);
         ASSERT_NE(edit, nullptr);
         bool labelled = false;
-        for (auto* label : window.findChildren<QLabel*>()) labelled = labelled || (label->buddy() == edit && label->text() == caption);
+        for (auto* label : window.findChildren<QLabel*>())
+            labelled = labelled || (label->buddy() == edit && label->text() == caption);
         EXPECT_TRUE(labelled) << box;
     }
 

@@ -29,7 +29,12 @@ TEST(PingersBad, FieldsQuotesAndCase) {
         {"\"a,b\",c\r\n\r\n  d  ,e", {"a,b", "c", "d", "e"}, {"a,b", "d"}, {"a", "b", " d", "d  "}},
         {"", {}, {}, {"", "alpha"}},
         {"\r\n  \r\n", {}, {}, {""}},
-        {"\xEF\xBB\xBF" "alpha\r\nbeta\r\n", {"alpha", "beta"}, {"alpha", "beta"}, {"\xEF\xBB\xBF" "alpha"}},
+        {"\xEF\xBB\xBF"
+         "alpha\r\nbeta\r\n",
+         {"alpha", "beta"},
+         {"alpha", "beta"},
+         {"\xEF\xBB\xBF"
+          "alpha"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.content);

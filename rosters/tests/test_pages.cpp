@@ -70,29 +70,29 @@ TEST_F(RosterPages, PingersXPageIsTheGoldenOneAndEveryKnownRecordIsAskedOnce) {
         shown.push_back(std::to_string(p.taken) + "/" + std::to_string(p.total) + " " + rosters::ClockTime(p.timeBeg) +
                         " " + std::to_string(p.nr) + " " + p.record->type + " " + p.record->nick);
     };
-    ASSERT_EQ(rosters::RunRostermark(data_.path(), clock_, messages_, notes_,
-                                     [this](const auto& urls) { return answer(urls); }, show),
+    ASSERT_EQ(rosters::RunRostermark(
+                  data_.path(), clock_, messages_, notes_, [this](const auto& urls) { return answer(urls); }, show),
               0);
     ExpectGolden(ReadFile(data_ / "PingersX.html"), SourceDir() / "rosters/tests/golden/PingersX.html");
     EXPECT_TRUE(messages_.texts.empty());
 
     // Known types only, duplicates too, in file order; the empty URL is not asked.
     const std::vector<std::string> asked = {
-        "http://zulu.example.net/rlist.html",      "http://alpha.example.net/mlist.html",
-        "http://alpha2.example.net/rsa.asc",       "http://alpha.example.net/old-rlist.html",
-        "http://alpha.example.net/rlist.html",     "http://beta.example.net/pubring.mix",
-        "http://10x.example.net/rlist2.html",      "http://9lives.example.net/mlist2.html",
-        "http://zulu.example.net/dss,keys.asc",    "http://beta.example.net/rlist2.html",
-        "http://zulu.example.net/mlist2.html",     "http://zulu.example.net/type2.lis"};
+        "http://zulu.example.net/rlist.html",   "http://alpha.example.net/mlist.html",
+        "http://alpha2.example.net/rsa.asc",    "http://alpha.example.net/old-rlist.html",
+        "http://alpha.example.net/rlist.html",  "http://beta.example.net/pubring.mix",
+        "http://10x.example.net/rlist2.html",   "http://9lives.example.net/mlist2.html",
+        "http://zulu.example.net/dss,keys.asc", "http://beta.example.net/rlist2.html",
+        "http://zulu.example.net/mlist2.html",  "http://zulu.example.net/type2.lis"};
     EXPECT_EQ(asked_, asked);
 
     // Every record is shown, in file order, with the row count before it.
     const std::vector<std::string> expectedShown = {
-        "1/15 09:15:30 0 PGP-1 zulu",    "2/15 09:15:30 1 MIX-1 alpha",  "3/15 09:15:30 2 K-RSA Alpha",
-        "4/15 09:15:30 3 PGP-1 alpha",   "5/15 09:15:30 3 PGP-1 alpha",  "6/15 09:15:30 3 STATS mike",
-        "7/15 09:15:30 4 K-MIX beta",    "8/15 09:15:30 5 K-TY2 beta",   "9/15 09:15:30 5 pgp-1 beta",
-        "10/15 09:15:30 5 PGP-2 10x",    "11/15 09:15:30 6 MIX-2 9lives", "12/15 09:15:30 7 K-DSS zulu",
-        "13/15 09:15:30 7 PGP-2 beta",   "14/15 09:15:30 7 MIX-2 zulu",  "15/15 09:15:30 7 K-TY2 zulu"};
+        "1/15 09:15:30 0 PGP-1 zulu",  "2/15 09:15:30 1 MIX-1 alpha",   "3/15 09:15:30 2 K-RSA Alpha",
+        "4/15 09:15:30 3 PGP-1 alpha", "5/15 09:15:30 3 PGP-1 alpha",   "6/15 09:15:30 3 STATS mike",
+        "7/15 09:15:30 4 K-MIX beta",  "8/15 09:15:30 5 K-TY2 beta",    "9/15 09:15:30 5 pgp-1 beta",
+        "10/15 09:15:30 5 PGP-2 10x",  "11/15 09:15:30 6 MIX-2 9lives", "12/15 09:15:30 7 K-DSS zulu",
+        "13/15 09:15:30 7 PGP-2 beta", "14/15 09:15:30 7 MIX-2 zulu",   "15/15 09:15:30 7 K-TY2 zulu"};
     EXPECT_EQ(shown, expectedShown);
 }
 

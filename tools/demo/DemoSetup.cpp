@@ -23,8 +23,7 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw fs::filesystem_error("cannot read", path, std::make_error_code(std::errc::io_error));
+    if (!in) throw fs::filesystem_error("cannot read", path, std::make_error_code(std::errc::io_error));
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -32,8 +31,7 @@ void WriteFile(const fs::path& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
     out.close();
-    if (!out)
-        throw fs::filesystem_error("cannot write", path, std::make_error_code(std::errc::io_error));
+    if (!out) throw fs::filesystem_error("cannot write", path, std::make_error_code(std::errc::io_error));
 }
 
 bool EndsWith(const std::string& text, const std::string& tail) {
@@ -54,14 +52,12 @@ void PrepareDataFolder(const fs::path& sampleData, const fs::path& folder, int p
     fs::create_directories(folder);
     fs::copy(sampleData, folder, fs::copy_options::recursive);
     const fs::path list = folder / "Pingers.lst";
-    if (fs::exists(list))
-        WriteFile(list, FillPlaceholders(ReadFile(list), port, downPort));
+    if (fs::exists(list)) WriteFile(list, FillPlaceholders(ReadFile(list), port, downPort));
 }
 
 int ClosedLoopbackPort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return 0;
+    if (fd < 0) return 0;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -80,10 +76,8 @@ std::vector<PageFile> ListPages(const fs::path& folder) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
         const std::string name = entry.path().filename().string();
-        if (!entry.is_regular_file(ec) || name.rfind("Comp_", 0) != 0)
-            continue;
-        if (!EndsWith(name, ".txt") && !EndsWith(name, ".html"))
-            continue;
+        if (!entry.is_regular_file(ec) || name.rfind("Comp_", 0) != 0) continue;
+        if (!EndsWith(name, ".txt") && !EndsWith(name, ".html")) continue;
         pages.push_back({name, entry.file_size(ec)});
     }
     std::sort(pages.begin(), pages.end(), [](const PageFile& a, const PageFile& b) { return a.name < b.name; });
@@ -97,11 +91,9 @@ std::vector<std::string> ExpectedPages(bool withFlaggrid, bool withLockgrid) {
         names.push_back("Comp_DS_" + t + ".txt");
         names.push_back("Comp_DS_" + t + ".html");
         names.push_back("Comp_RS_" + t + ".txt");
-        if (t.back() == '2')
-            names.push_back("Comp_RC_" + t + ".txt");
+        if (t.back() == '2') names.push_back("Comp_RC_" + t + ".txt");
     }
-    if (withFlaggrid)
-        names.push_back("Comp_RC_0000.txt");
+    if (withFlaggrid) names.push_back("Comp_RC_0000.txt");
     if (withLockgrid)
         for (const char* type : {"K-RSA", "K-DSS", "K-TY2", "K-MIX"})
             names.push_back(std::string("Comp_RK_") + type + ".txt");

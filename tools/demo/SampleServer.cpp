@@ -25,8 +25,7 @@ std::string LastModifiedOf(const std::string& path, std::filesystem::file_time_t
     // As most web servers send it, from the file's time; echo's version-1 list
     // comes from a server that writes its clock with the word "EST", and
     // charlie's version-2 Mixmaster list from one that sends none.
-    if (path == "/charlie/mlist2.html")
-        return "";
+    if (path == "/charlie/mlist2.html") return "";
     const bool est = path == "/echo/rlist.html";
     const std::time_t t = std::chrono::system_clock::to_time_t(
         std::chrono::time_point_cast<std::chrono::system_clock::duration>(std::chrono::file_clock::to_sys(written)));
@@ -42,17 +41,14 @@ void SampleServer::start() {
         std::error_code ec;
         const auto written = std::filesystem::last_write_time(root_ / req.path.substr(1), ec);
         const std::string stamp = ec ? "" : LastModifiedOf(req.path, written);
-        if (!stamp.empty())
-            res.set_header("Last-Modified", stamp);
+        if (!stamp.empty()) res.set_header("Last-Modified", stamp);
     });
     if (!server_->set_mount_point("/", root_.string()))
         throw std::runtime_error("no folder to serve: " + root_.string());
     port_ = server_->bind_to_any_port("127.0.0.1");
-    if (port_ <= 0)
-        throw std::runtime_error("cannot bind a port on 127.0.0.1");
+    if (port_ <= 0) throw std::runtime_error("cannot bind a port on 127.0.0.1");
     thread_ = std::thread([this] { server_->listen_after_bind(); });
-    for (int i = 0; i < 5000 && !server_->is_running(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 5000 && !server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (!server_->is_running()) {
         stop();
         throw std::runtime_error("the sample server did not start");

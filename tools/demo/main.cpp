@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -57,10 +57,8 @@ std::vector<std::string> HeadlessEnvironment(const fs::path& dataFolder) {
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;
         bool drop = false;
-        for (const char* prefix : kDropped)
-            drop = drop || text.rfind(prefix, 0) == 0;
-        if (!drop)
-            env.push_back(text);
+        for (const char* prefix : kDropped) drop = drop || text.rfind(prefix, 0) == 0;
+        if (!drop) env.push_back(text);
     }
     env.push_back("PARLUX_DATA=" + dataFolder.string());
     return env;
@@ -72,12 +70,10 @@ pid_t Start(const fs::path& program, const std::vector<std::string>& args, const
     std::vector<std::string> argStrings{program.string()};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv, envp;
-    for (auto& a : argStrings)
-        argv.push_back(a.data());
+    for (auto& a : argStrings) argv.push_back(a.data());
     argv.push_back(nullptr);
     std::vector<std::string> envCopy = env;
-    for (auto& e : envCopy)
-        envp.push_back(e.data());
+    for (auto& e : envCopy) envp.push_back(e.data());
     envp.push_back(nullptr);
     std::cout.flush();
     std::cerr.flush();
@@ -96,12 +92,9 @@ std::optional<int> WaitFor(pid_t pid, Clock::time_point deadline) {
     for (;;) {
         int status = 0;
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            return status;
-        if (done < 0 && errno != EINTR)
-            return std::nullopt;
-        if (Clock::now() >= deadline)
-            return std::nullopt;
+        if (done == pid) return status;
+        if (done < 0 && errno != EINTR) return std::nullopt;
+        if (Clock::now() >= deadline) return std::nullopt;
         std::this_thread::sleep_for(100ms);
     }
 }
@@ -117,10 +110,8 @@ void Stop(pid_t pid) {
 }
 
 std::string Describe(int status) {
-    if (WIFEXITED(status))
-        return "exit code " + std::to_string(WEXITSTATUS(status));
-    if (WIFSIGNALED(status))
-        return std::string("killed by signal ") + std::to_string(WTERMSIG(status));
+    if (WIFEXITED(status)) return "exit code " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return std::string("killed by signal ") + std::to_string(WTERMSIG(status));
     return "status " + std::to_string(status);
 }
 
@@ -134,8 +125,7 @@ Outcome RunUnattended(const fs::path& program, const fs::path& dataFolder, Clock
     const std::string name = program.filename().string();
     const pid_t pid = Start(program, fullAuto ? std::vector<std::string>{"FULL_AUTO"} : std::vector<std::string>{},
                             HeadlessEnvironment(dataFolder));
-    if (pid < 0)
-        return Outcome::NotStarted;
+    if (pid < 0) return Outcome::NotStarted;
     const auto status = WaitFor(pid, Clock::now() + limit);
     if (!status) {
         Complain(name + " did not finish within " +
@@ -156,24 +146,19 @@ std::map<pid_t, std::string> OurChildren() {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator("/proc", ec)) {
         const std::string name = entry.path().filename().string();
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
         std::ifstream stat(entry.path() / "stat");
         std::string line;
-        if (!std::getline(stat, line))
-            continue;
+        if (!std::getline(stat, line)) continue;
         // "pid (comm) state ppid ...": comm may hold blanks, so read after the last ')'.
         const std::size_t close = line.rfind(')');
-        if (close == std::string::npos)
-            continue;
+        if (close == std::string::npos) continue;
         char state = 0;
         long ppid = 0;
-        if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &ppid) != 2 || ppid != self)
-            continue;
+        if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &ppid) != 2 || ppid != self) continue;
         std::ifstream cmdline(entry.path() / "cmdline", std::ios::binary);
         std::string command{std::istreambuf_iterator<char>(cmdline), std::istreambuf_iterator<char>()};
-        while (!command.empty() && command.back() == '\0')
-            command.pop_back();
+        while (!command.empty() && command.back() == '\0') command.pop_back();
         std::replace(command.begin(), command.end(), '\0', ' ');
         children[static_cast<pid_t>(std::stol(name))] = command.empty() ? "process " + name : command;
     }
@@ -193,10 +178,8 @@ void WaitForFollowers() {
                 Describe(status));
             continue;
         }
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done < 0)
-            return;  // no child left
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0) return;  // no child left
         for (const auto& [pid, command] : OurChildren()) {
             if (known.emplace(pid, command).second)
                 Say("waiting for \"" + command + "\" (pid " + std::to_string(pid) + "), started by Pulsegrid");
@@ -284,13 +267,11 @@ int main(int argc, char** argv) {
     Say("the pinger that is down points at port " + std::to_string(downPort) +
         "; its cached copies are in the data folder");
     Say("data folder " + dataFolder.string() + " (a fresh copy of " + (sample / "data").string() + ")");
-    if (!fs::exists(flaggrid))
-        Say("note: " + flaggrid.string() + " is not built; there will be no Comp_RC_0000.txt");
+    if (!fs::exists(flaggrid)) Say("note: " + flaggrid.string() + " is not built; there will be no Comp_RC_0000.txt");
     Say("running " + pulsegrid.string() + " FULL_AUTO without a display");
 
     const Outcome pulse = RunUnattended(pulsegrid, dataFolder, kPulsegridLimit);
-    if (pulse == Outcome::NotStarted)
-        return 1;
+    if (pulse == Outcome::NotStarted) return 1;
     bool failed = pulse != Outcome::Done;
 
     WaitForFollowers();
@@ -306,8 +287,7 @@ int main(int argc, char** argv) {
     failed = !WriteListPages(binDir, dataFolder) || failed;
     server.stop();
     Say("the sample server answered " + std::to_string(server.requests()) + " requests");
-    for (const auto& failure : server.failures())
-        Say("  not served: " + failure);
+    for (const auto& failure : server.failures()) Say("  not served: " + failure);
 
     auto pages = parlux::demo::ListPages(dataFolder);
     std::string missing;
@@ -331,23 +311,19 @@ int main(int argc, char** argv) {
         present.insert(page.name);
     }
     for (const auto& name : parlux::demo::ExpectedPages(fs::exists(flaggrid), withLockgrid))
-        if (!present.count(name))
-            missing += " " + name;
+        if (!present.count(name)) missing += " " + name;
     std::cout << pages.size() << (pages.size() == 1 ? " page." : " pages.");
     // Point at one web page, the first type's when there is one.
     std::string webPage = present.count("Comp_DS_PGP-1.html") ? "Comp_DS_PGP-1.html" : "";
     for (const auto& page : pages)
         if (webPage.empty() && page.name.size() > 5 && page.name.compare(page.name.size() - 5, 5, ".html") == 0)
             webPage = page.name;
-    if (!webPage.empty())
-        std::cout << " Open " << (dataFolder / webPage).string() << " in a web browser to see one.";
+    if (!webPage.empty()) std::cout << " Open " << (dataFolder / webPage).string() << " in a web browser to see one.";
     std::cout << "\nRun log: " << (binDir / "Pulsegrid.log").string();
     for (const char* log : {"Flaggrid.log", "Lockgrid.log"})
-        if (fs::exists(binDir / log))
-            std::cout << ", " << (binDir / log).string();
+        if (fs::exists(binDir / log)) std::cout << ", " << (binDir / log).string();
     std::cout << "\n";
-    if (!missing.empty())
-        std::cout << "Not produced:" << missing << "\n";
+    if (!missing.empty()) std::cout << "Not produced:" << missing << "\n";
     std::cout.flush();
     return failed ? 1 : 0;
 }

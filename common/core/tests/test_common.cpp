@@ -54,18 +54,22 @@ TEST(Common, PadFieldCountsCharactersOfUtf8) {
         std::string field;
     };
     const std::vector<Case> cases = {
-        {"abcdefgh\xC3\xA9", 9, "abcdefgh\xC3\xA9"},            // é is one character
+        {"abcdefgh\xC3\xA9", 9, "abcdefgh\xC3\xA9"},  // é is one character
         {"abcdefgh\xC3\xA9z", 9, "abcdefgh\xC3\xA9"},
-        {"abcdefghi\xC3\xA9", 9, "abcdefghi"},                   // never half of it
-        {"\xC3\xA9t\xC3\xA9", 5, "\xC3\xA9t\xC3\xA9  "},            // padded to five characters
+        {"abcdefghi\xC3\xA9", 9, "abcdefghi"},                                 // never half of it
+        {"\xC3\xA9t\xC3\xA9", 5, "\xC3\xA9t\xC3\xA9  "},                       // padded to five characters
         {"\xE2\x82\xAC\xF0\x9F\x98\x80x", 2, "\xE2\x82\xAC\xF0\x9F\x98\x80"},  // three and four bytes
-        {"caf\xE9 latin-1", 4, "caf\xE9"},                      // not UTF-8: bytes
+        {"caf\xE9 latin-1", 4, "caf\xE9"},                                     // not UTF-8: bytes
         {"caf\xE9", 6, "caf\xE9  "},
-        {"ab\xC3", 3, "ab\xC3"},                                // a sequence cut short: bytes
+        {"ab\xC3", 3, "ab\xC3"},  // a sequence cut short: bytes
         {"\xC3\xA9\xC3", 2, "\xC3\xA9"},
-        {"\xC0\xAF" "ab", 2, "\xC0\xAF"},                          // an overlong form is no UTF-8
-        {"\xED\xA0\x80" "a", 2, "\xED\xA0"},                      // nor is a surrogate
-        {"\xF4\x90\x80\x80", 2, "\xF4\x90"},                    // nor a value above U+10FFFF
+        {"\xC0\xAF"
+         "ab",
+         2, "\xC0\xAF"},  // an overlong form is no UTF-8
+        {"\xED\xA0\x80"
+         "a",
+         2, "\xED\xA0"},                      // nor is a surrogate
+        {"\xF4\x90\x80\x80", 2, "\xF4\x90"},  // nor a value above U+10FFFF
     };
     for (const auto& c : cases) EXPECT_EQ(PadField(c.text, c.width), c.field) << c.text << " " << c.width;
 }
@@ -208,8 +212,7 @@ TEST(CommonRunLog, RecordsAreAppendedAsWritten) {
     ASSERT_TRUE(fs::exists(log.path()));
     EXPECT_EQ(ReadFile(log.path()), "");
 
-    const std::string first =
-        log.append(MakeDateTime(2003, 4, 12, 13, 45, 2), "LOA_Pingers in Progress: MIX-2", " ");
+    const std::string first = log.append(MakeDateTime(2003, 4, 12, 13, 45, 2), "LOA_Pingers in Progress: MIX-2", " ");
     EXPECT_EQ(first, "#2003-04-12 13:45:02#,\"LOA_Pingers in Progress: MIX-2\",\" \"");
     // Midnight is written as the date alone; quotes go in as they are.
     const std::string second = log.append(MakeDateTime(2003, 4, 13), "say \"hi\"", "");
@@ -263,11 +266,10 @@ TEST(CommonRunLog, FeedBackSteps) {
     lines.feedBack("", "", 0);
     EXPECT_EQ(lines.top(), "LOA_Pingers in Progress: PGP-1");
     const std::string record2 = "#2003-04-12 13:45:02#,\"LOA_Pingers in Progress: PGP-1\",\"alpha PGP-1 Downloading \"";
-    EXPECT_EQ(display.calls,
-              (std::vector<std::string>{"show LOA_Pingers in Progress: PGP-1|alpha PGP-1 Downloading ", "events",
-                                        "logged " + record2, "events",
-                                        "show LOA_Pingers in Progress: PGP-1|alpha PGP-1 Downloading ", "events",
-                                        "logged " + record2, "events"}));
+    EXPECT_EQ(display.calls, (std::vector<std::string>{"show LOA_Pingers in Progress: PGP-1|alpha PGP-1 Downloading ",
+                                                       "events", "logged " + record2, "events",
+                                                       "show LOA_Pingers in Progress: PGP-1|alpha PGP-1 Downloading ",
+                                                       "events", "logged " + record2, "events"}));
     EXPECT_EQ(ReadFile(dir / "p.log"), record1 + "\r\n" + record2 + "\r\n" + record2 + "\r\n");
 
     // Page text reaches the lines: in the log and its echo a lone LF forges no
@@ -334,9 +336,9 @@ private:
 
 TEST_F(CommonGmtOffset, IsTheExactOffsetToTheMinute) {
     struct Case {
-        int seconds;     // local minus GMT as read
-        double hours;    // GMTOffsetHours
-        const char* gmt; // GmtNow when the local time is 2003/04/12 12:00:00
+        int seconds;      // local minus GMT as read
+        double hours;     // GMTOffsetHours
+        const char* gmt;  // GmtNow when the local time is 2003/04/12 12:00:00
     };
     const std::vector<Case> cases = {
         {0, 0.0, "2003/04/12 12:00:00"},
@@ -401,10 +403,9 @@ TEST(CommonDates, ParseLogDateReadsBackWhatWasWritten) {
     EXPECT_EQ(out, MakeDateTime(2003, 4, 12));
 
     const DateTime before = out;
-    for (const char* bad : {"", "#", "##", "#2003-04-12", "2003-04-12#", "#2003-02-29#", "#2003-04-31#",
-                            "#2003-13-01#", "#2003-4-12#", "#2003-04-12 24:00:00#", "#2003-04-12 13:60:00#",
-                            "#2003-04-12 13:45#", "#2003-04-12T13:45:02#", "#2003-04-12 13:45:02 #", "alpha",
-                            "#abcd-ef-gh#"}) {
+    for (const char* bad : {"", "#", "##", "#2003-04-12", "2003-04-12#", "#2003-02-29#", "#2003-04-31#", "#2003-13-01#",
+                            "#2003-4-12#", "#2003-04-12 24:00:00#", "#2003-04-12 13:60:00#", "#2003-04-12 13:45#",
+                            "#2003-04-12T13:45:02#", "#2003-04-12 13:45:02 #", "alpha", "#abcd-ef-gh#"}) {
         EXPECT_FALSE(ParseLogDate(bad, out)) << bad;
     }
     EXPECT_EQ(out, before);  // untouched on failure

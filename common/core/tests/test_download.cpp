@@ -174,13 +174,13 @@ TEST_F(DownloadTest, StalledServerIsAbandoned) {
     auto release = std::make_shared<std::atomic<bool>>(false);
     const std::string body = "late body";
     server.handle("/stall", [release, body](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(
-            body.size(), "text/plain", [release, body](std::size_t, std::size_t, httplib::DataSink& sink) {
-                const auto deadline = SteadyClock::now() + std::chrono::seconds(3);
-                while (!*release && SteadyClock::now() < deadline)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                return sink.write(body.data(), body.size());
-            });
+        res.set_content_provider(body.size(), "text/plain",
+                                 [release, body](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                     const auto deadline = SteadyClock::now() + std::chrono::seconds(3);
+                                     while (!*release && SteadyClock::now() < deadline)
+                                         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                                     return sink.write(body.data(), body.size());
+                                 });
     });
     server.start();
 

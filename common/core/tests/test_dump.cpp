@@ -132,7 +132,7 @@ TEST(DumpFile, SaveRestoreSaveKeepsEveryByte) {
                 switch (std::uniform_int_distribution<int>(0, 3)(rng)) {
                     case 0:
                         break;  // never written
-                    case 1: {  // every other row at midnight, written without a time
+                    case 1: {   // every other row at midnight, written without a time
                         const int second = r % 2 ? std::uniform_int_distribution<int>(0, 86399)(rng) : 0;
                         t.setDate(c, r, MakeDateTime(2003, 4, 12, 0, 0, second));
                         break;

@@ -31,8 +31,7 @@ std::string LfOnlyList() {
 std::string WithCrLf(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c == '\n')
-            out += '\r';
+        if (c == '\n') out += '\r';
         out += c;
     }
     return out;
@@ -105,7 +104,6 @@ TEST(LfToCrLf, ThresholdIsTwoHundredCharacters) {
     EXPECT_EQ(ReadFile(file), std::string(200, 'a') + "\r\n");
     EXPECT_EQ(r.firstLine, 201);
     EXPECT_EQ(r.fileLength, 201);
-
 }
 
 // The NUL-byte rule is for key files: a binary keyring (a NUL byte anywhere)
@@ -147,8 +145,9 @@ TEST(LfToCrLf, LongFirstLineBeforeCrLfLinesLosesNothing) {
     WriteFile(file, head + body);
     const Repair r = RunRepair(file);
     EXPECT_EQ(r.firstLine, static_cast<std::int32_t>(head.size() + body.find('\r')));
-    EXPECT_EQ(ReadFile(file), WithCrLf(head) + "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nline two\r\nlf line\r\n"
-                                              "lone cr\rend\r\n");
+    EXPECT_EQ(ReadFile(file), WithCrLf(head) +
+                                  "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nline two\r\nlf line\r\n"
+                                  "lone cr\rend\r\n");
 
     // A short first line: the rest is left as it is, LFs and all.
     const std::string shortFirst = "short\r\n" + std::string(500, 'x') + "\n";
@@ -195,8 +194,7 @@ TEST(LfToCrLf, RepairReplacesTheFileWhole) {
     // Same permissions, and no work file left beside it.
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     int entries = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path()))
-        ++entries;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++entries;
     EXPECT_EQ(entries, 1);
 }
 

@@ -22,8 +22,7 @@ std::vector<std::string> Fields(const std::string& content, std::vector<bool>* q
     bool quoted = false;
     while (reader.next(field, &quoted)) {
         fields.push_back(field);
-        if (quotedFlags)
-            quotedFlags->push_back(quoted);
+        if (quotedFlags) quotedFlags->push_back(quoted);
     }
     EXPECT_TRUE(reader.atEnd());
     return fields;
@@ -45,7 +44,8 @@ TEST(PingersFieldReader, QuotedAndUnquotedFields) {
     EXPECT_EQ(quoted, (std::vector<bool>{true, true, true}));
 
     quoted.clear();
-    EXPECT_EQ(Fields("  PGP-1 ,\talpha\t, http://a.example/x  \n", &quoted), (V{"PGP-1", "alpha", "http://a.example/x"}));
+    EXPECT_EQ(Fields("  PGP-1 ,\talpha\t, http://a.example/x  \n", &quoted),
+              (V{"PGP-1", "alpha", "http://a.example/x"}));
     EXPECT_EQ(quoted, (std::vector<bool>{false, false, false}));
 
     // Quotes keep commas, blanks and line ends; what follows the closing quote
@@ -128,14 +128,21 @@ TEST(PingersList, AByteOrderMarkFirstIsSkipped) {
         std::vector<PingerRecord> records;
     };
     const std::vector<Case> cases = {
-        {"quoted", bom + "\"PGP-1\",\"alpha\",\"http://a.example/\"\r\n\"MIX-1\",\"beta\",\"http://b.example/\"\r\n",
+        {"quoted",
+         bom + "\"PGP-1\",\"alpha\",\"http://a.example/\"\r\n\"MIX-1\",\"beta\",\"http://b.example/\"\r\n",
          {{"PGP-1", "alpha", "http://a.example/"}, {"MIX-1", "beta", "http://b.example/"}}},
         {"unquoted", bom + "PGP-1,alpha,http://a.example/\n", {{"PGP-1", "alpha", "http://a.example/"}}},
         {"blank lines after the mark", bom + "\r\n\r\n\"PGP-2\",\"c\",\"u\"\r\n", {{"PGP-2", "c", "u"}}},
         {"only the mark", bom, {}},
-        {"a mark further on is text", "PGP-1,a,u\r\n" + bom + "PGP-1,b,v\r\n",
+        {"a mark further on is text",
+         "PGP-1,a,u\r\n" + bom + "PGP-1,b,v\r\n",
          {{"PGP-1", "a", "u"}, {bom + "PGP-1", "b", "v"}}},
-        {"half a mark is text", "\xEF\xBB" "PGP-1,a,u\r\n", {{"\xEF\xBB" "PGP-1", "a", "u"}}},
+        {"half a mark is text",
+         "\xEF\xBB"
+         "PGP-1,a,u\r\n",
+         {{"\xEF\xBB"
+           "PGP-1",
+           "a", "u"}}},
     };
     for (const auto& c : cases) {
         const PingersList list = ParsePingersList(c.content);

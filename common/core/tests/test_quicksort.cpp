@@ -16,8 +16,7 @@ namespace {
 // buffer per call, the exchange of step 5 undone in step 7. The library runs
 // the same steps from an explicit stack; both must leave rows in one order.
 void ReferenceSort(Table& t, int col, int lo, int hi, bool descending) {
-    if (!(hi > lo))
-        return;
+    if (!(hi > lo)) return;
     std::vector<Cell> buffer;
     const Cell pivot = t.cell(col, hi);
     int i = lo - 1;
@@ -28,16 +27,13 @@ void ReferenceSort(Table& t, int col, int lo, int hi, bool descending) {
         } while (descending ? CompareCells(t.cell(col, i), pivot) > 0 : CompareCells(t.cell(col, i), pivot) < 0);
         for (;;) {
             j = j - 1;
-            if (j < i || j == 0)
-                break;
-            if (descending ? CompareCells(t.cell(col, j), pivot) >= 0 : CompareCells(t.cell(col, j), pivot) <= 0)
-                break;
+            if (j < i || j == 0) break;
+            if (descending ? CompareCells(t.cell(col, j), pivot) >= 0 : CompareCells(t.cell(col, j), pivot) <= 0) break;
         }
         buffer = t.copyRow(i);
         t.setRow(i, t.copyRow(j));
         t.setRow(j, buffer);
-        if (!(j > i))
-            break;
+        if (!(j > i)) break;
     }
     t.setRow(j, t.copyRow(i));
     t.setRow(i, t.copyRow(hi));
@@ -62,15 +58,13 @@ Table KeyTable(const std::vector<Cell>& keys) {
 
 Table TextKeys(const std::vector<std::string>& keys) {
     std::vector<Cell> cells;
-    for (const auto& k : keys)
-        cells.push_back(Cell::FromText(k));
+    for (const auto& k : keys) cells.push_back(Cell::FromText(k));
     return KeyTable(cells);
 }
 
 std::vector<std::string> Column(const Table& t, int col) {
     std::vector<std::string> out;
-    for (int r = 0; r < t.rowCount(); ++r)
-        out.push_back(t.text(col, r));
+    for (int r = 0; r < t.rowCount(); ++r) out.push_back(t.text(col, r));
     return out;
 }
 
@@ -84,18 +78,18 @@ TEST(QuickSortCompare, CellOrder) {
     const Cell early = Cell::FromDate(MakeDateTime(2003, 4, 12));
     const Cell late = Cell::FromDate(MakeDateTime(2003, 4, 12, 0, 0, 1));
 
-    EXPECT_LT(CompareCells(upperA, a), 0);      // by character code
-    EXPECT_LT(CompareCells(ten, nine), 0);      // texts, not numbers
+    EXPECT_LT(CompareCells(upperA, a), 0);                      // by character code
+    EXPECT_LT(CompareCells(ten, nine), 0);                      // texts, not numbers
     EXPECT_LT(CompareCells(Cell::FromText("z"), accented), 0);  // unsigned bytes
     EXPECT_LT(CompareCells(Cell::FromText("ab"), Cell::FromText("abc")), 0);
     EXPECT_EQ(CompareCells(a, Cell::FromText("a")), 0);
-    EXPECT_LT(CompareCells(early, late), 0);    // dates as numbers
+    EXPECT_LT(CompareCells(early, late), 0);  // dates as numbers
     EXPECT_GT(CompareCells(late, early), 0);
     EXPECT_LT(CompareCells(late, Cell::FromText("")), 0);  // a number is below any text
     EXPECT_GT(CompareCells(Cell::FromText(""), early), 0);
     EXPECT_EQ(CompareCells(empty, Cell::FromText("")), 0);  // never-written is "" against a text
     EXPECT_LT(CompareCells(empty, a), 0);
-    EXPECT_LT(CompareCells(empty, early), 0);    // and 0 against a number
+    EXPECT_LT(CompareCells(empty, early), 0);  // and 0 against a number
     EXPECT_EQ(CompareCells(empty, Cell::FromDate(DateTime{})), 0);
     EXPECT_EQ(CompareCells(empty, empty), 0);
 }
@@ -240,7 +234,9 @@ TEST(QuickSortRows, SameOrderAsRecursiveStepsOnOrderedInput) {
         if (round % 6 == 1)  // dates and never-written cells, in order
             for (int r = 0; r < rows; ++r)
                 keys[static_cast<std::size_t>(r)] =
-                    r == (descending ? rows - 1 : 0) ? Cell{} : Cell::FromDate(MakeDateTime(2003, 1, 1, 0, 0, descending ? rows - r : r));
+                    r == (descending ? rows - 1 : 0)
+                        ? Cell{}
+                        : Cell::FromDate(MakeDateTime(2003, 1, 1, 0, 0, descending ? rows - r : r));
         std::shuffle(keys.begin(), keys.begin() + (round == 11 ? 3 : 0), rng);
         Table mine = KeyTable(keys);
         Table ref = mine;
@@ -294,8 +290,7 @@ TEST(QuickSortRows, DeepRangesNeedNoCallStack) {
     ASSERT_EQ(pthread_join(thread, nullptr), 0);
     pthread_attr_destroy(&attr);
     ASSERT_TRUE(job.done);
-    for (int r = 0; r + 1 < kRows; ++r)
-        ASSERT_LE(CompareCells(t.cell(0, r), t.cell(0, r + 1)), 0) << r;
+    for (int r = 0; r + 1 < kRows; ++r) ASSERT_LE(CompareCells(t.cell(0, r), t.cell(0, r + 1)), 0) << r;
 }
 
 TEST(QuickSortRows, SortedHundredThousandRowsDoNotExhaustTheStack) {
@@ -304,8 +299,7 @@ TEST(QuickSortRows, SortedHundredThousandRowsDoNotExhaustTheStack) {
     Table t;
     t.create(2);
     for (int r = 0; r < kRows; ++r) {
-        if (r > 0)
-            t.growRow();
+        if (r > 0) t.growRow();
         char key[16];
         std::snprintf(key, sizeof key, "%07d", r);
         t.setText(0, r, key);
@@ -314,15 +308,13 @@ TEST(QuickSortRows, SortedHundredThousandRowsDoNotExhaustTheStack) {
     QuickSort(t, 0, 0, t.upperRow());
     ASSERT_EQ(t.rowCount(), kRows);
     EXPECT_EQ(t.text(1, 0), "first");
-    for (int r = 0; r + 1 < kRows; ++r)
-        ASSERT_LT(CompareCells(t.cell(0, r), t.cell(0, r + 1)), 0) << r;
+    for (int r = 0; r + 1 < kRows; ++r) ASSERT_LT(CompareCells(t.cell(0, r), t.cell(0, r + 1)), 0) << r;
 
     // In descending order, sorted descending.
     Table d;
     d.create(1);
     for (int r = 0; r < kRows; ++r) {
-        if (r > 0)
-            d.growRow();
+        if (r > 0) d.growRow();
         d.setDate(0, r, MakeDateTime(2003, 1, 1, 0, 0, kRows - r));
     }
     const Table before = d;

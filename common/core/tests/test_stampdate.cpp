@@ -28,7 +28,7 @@ TEST(StampDate, ShortYearsCountFrom1900FourDigitYearsStand) {
     EXPECT_EQ(Parsed("Sat 12 Apr 103 08:45:02 GMT"), "2003/04/12 08:45:02");
     EXPECT_EQ(Parsed("Fri 31 Dec 99 23:00:00 GMT"), "1999/12/31 23:00:00");
     EXPECT_EQ(Parsed("Sat 01 Jan 0 00:00:00 GMT"), "1900/01/01 00:00:00");
-    EXPECT_EQ(Parsed("Mon 31 Dec 999 12:00:00 GMT"), "2899/12/31 12:00:00");  // the last short year
+    EXPECT_EQ(Parsed("Mon 31 Dec 999 12:00:00 GMT"), "2899/12/31 12:00:00");   // the last short year
     EXPECT_EQ(Parsed("Wed 01 Jan 1000 12:00:00 GMT"), "1000/01/01 12:00:00");  // the first one that stands
     EXPECT_EQ(Parsed("Fri 31 Dec 1999 23:00:00 GMT"), "1999/12/31 23:00:00");
     EXPECT_EQ(Parsed("Sat 01 Jan 2000 00:00:00 GMT"), "2000/01/01 00:00:00");
@@ -46,10 +46,10 @@ TEST(StampDate, EstSubtractsFiveHours) {
 
 TEST(StampDate, UnreadableStampsThrow) {
     const char* bad[] = {
-        "Sat 12 apr 2003 13:45:02 GMT",   // month names are case-sensitive
+        "Sat 12 apr 2003 13:45:02 GMT",  // month names are case-sensitive
         "Sat 12 April 2003 13:45:02 GMT",
-        "Sat  5 Apr 2003 10:00:00 GMT",   // two blanks: the day word is empty
-        "Sat 12 Apr 2003 13:45:02",       // four blanks only
+        "Sat  5 Apr 2003 10:00:00 GMT",  // two blanks: the day word is empty
+        "Sat 12 Apr 2003 13:45:02",      // four blanks only
         "",
         "Sat 1x Apr 2003 13:45:02 GMT",
         "Sat -1 Apr 2003 13:45:02 GMT",
@@ -62,14 +62,13 @@ TEST(StampDate, UnreadableStampsThrow) {
         "Sat 12 Apr 2003 113:45:02 GMT",
         "Sat 12 Apr 2003 13-45-02 GMT",
         "Sat 00 Apr 2003 13:45:02 GMT",
-        "Sat 31 Apr 2003 13:45:02 GMT",   // no such day
-        "Sat 29 Feb 2003 13:45:02 GMT",   // not a leap year
+        "Sat 31 Apr 2003 13:45:02 GMT",  // no such day
+        "Sat 29 Feb 2003 13:45:02 GMT",  // not a leap year
         "Sat 12 Apr 99999 13:45:02 GMT",
         "Sat 99999999999 Apr 2003 13:45:02 GMT",
         "Sat\t12 Apr 2003 13:45:02 GMT",  // a tab is not a blank
     };
-    for (const char* text : bad)
-        EXPECT_THROW(ParseStampDate(text), StampDateError) << text;
+    for (const char* text : bad) EXPECT_THROW(ParseStampDate(text), StampDateError) << text;
 }
 
 }  // namespace

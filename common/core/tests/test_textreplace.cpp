@@ -91,7 +91,8 @@ TEST(TextReplaceCounted, WithoutLimitAgreesWithReplaceText) {
             for (const char* replacement : replacements)
                 for (int first = 1; first <= 4; ++first) {
                     int start = first;
-                    EXPECT_EQ(ReplaceTextCounted(text, find, replacement, start), ReplaceText(text, find, replacement, first))
+                    EXPECT_EQ(ReplaceTextCounted(text, find, replacement, start),
+                              ReplaceText(text, find, replacement, first))
                         << text << " / " << find << " / " << replacement << " / " << first;
                 }
 }

@@ -36,9 +36,7 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    std::string ClosedUrl() const {
-        return "http://127.0.0.1:" + std::to_string(test::ClosedLoopbackPort()) + "/x";
-    }
+    std::string ClosedUrl() const { return "http://127.0.0.1:" + std::to_string(test::ClosedLoopbackPort()) + "/x"; }
 
     test::ScopedEnv noProxy_{"no_proxy", "127.0.0.1"};
     test::ScopedEnv noProxyUpper_{"NO_PROXY", "127.0.0.1"};
@@ -70,7 +68,8 @@ TEST_F(TransfersTest, RunsTogetherAndReportsInRequestOrder) {
     WriteFile(dir / "kept", "cached copy");
     std::vector<TransferRequest> requests;
     for (int i = 0; i < kWaiting; ++i)
-        requests.push_back({server.url("/wait/" + std::to_string(i)), TransferMode::File, dir / ("f" + std::to_string(i))});
+        requests.push_back(
+            {server.url("/wait/" + std::to_string(i)), TransferMode::File, dir / ("f" + std::to_string(i))});
     requests.push_back({server.url("/missing"), TransferMode::File, dir / "kept"});
     requests.push_back({ClosedUrl(), TransferMode::File, dir / "fresh"});
     requests.push_back({"ftp://127.0.0.1/x", TransferMode::File, dir / "ftp"});
@@ -194,9 +193,11 @@ TEST_F(TransfersTest, RedirectFromPublicToInternalIsRefused) {
     internal.serve("/secret", "internal service");
     internal.start();
     const std::string secret = internal.url("/secret");
-    server.handle("/to-internal", [secret](const httplib::Request&, httplib::Response& res) { res.set_redirect(secret, 302); });
+    server.handle("/to-internal",
+                  [secret](const httplib::Request&, httplib::Response& res) { res.set_redirect(secret, 302); });
     server.serve("/page", "public page");
-    server.handle("/to-public", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/page", 302); });
+    server.handle("/to-public",
+                  [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/page", 302); });
     server.start();
     publicPort = server.port();
     CurrentDownloadLimits().internalAddress = [](const std::string& ip, int port) {
@@ -222,12 +223,29 @@ TEST_F(TransfersTest, RedirectFromPublicToInternalIsRefused) {
 
 TEST(AddressClass, InternalAddresses) {
     const std::pair<const char*, bool> cases[] = {
-        {"127.0.0.1", true},        {"127.8.9.10", true},      {"10.1.2.3", true},      {"172.16.0.1", true},
-        {"172.31.255.255", true},   {"172.32.0.1", false},     {"192.168.1.1", true},   {"169.254.169.254", true},
-        {"0.0.0.0", true},          {"100.64.0.1", true},      {"100.128.0.1", false},  {"224.0.0.1", true},
-        {"8.8.8.8", false},         {"93.184.216.34", false},  {"::1", true},           {"::", true},
-        {"fe80::1", true},          {"fd00:ec2::254", true},   {"2001:db8::1", false},  {"::ffff:127.0.0.1", true},
-        {"::ffff:8.8.8.8", false},  {"", true},                {"not an address", true},
+        {"127.0.0.1", true},
+        {"127.8.9.10", true},
+        {"10.1.2.3", true},
+        {"172.16.0.1", true},
+        {"172.31.255.255", true},
+        {"172.32.0.1", false},
+        {"192.168.1.1", true},
+        {"169.254.169.254", true},
+        {"0.0.0.0", true},
+        {"100.64.0.1", true},
+        {"100.128.0.1", false},
+        {"224.0.0.1", true},
+        {"8.8.8.8", false},
+        {"93.184.216.34", false},
+        {"::1", true},
+        {"::", true},
+        {"fe80::1", true},
+        {"fd00:ec2::254", true},
+        {"2001:db8::1", false},
+        {"::ffff:127.0.0.1", true},
+        {"::ffff:8.8.8.8", false},
+        {"", true},
+        {"not an address", true},
     };
     for (const auto& [ip, internal] : cases) EXPECT_EQ(IsInternalAddress(ip), internal) << ip;
 }
@@ -283,8 +301,8 @@ TEST_F(TransfersTest, SavedFilesAreDecodedShortNamedAndPlain) {
         return info.st_mode;
     };
     const std::pair<std::string, mode_t> modes[] = {
-        {"setuid", S_IFREG | 0644},      {"private", S_IFREG | 0600}, {"link", S_IFREG | 0644},
-        {"new", S_IFREG | 0644},         {"page-setuid", S_IFREG | 0664}, {"page-link", S_IFREG | 0644},
+        {"setuid", S_IFREG | 0644},   {"private", S_IFREG | 0600},     {"link", S_IFREG | 0644},
+        {"new", S_IFREG | 0644},      {"page-setuid", S_IFREG | 0664}, {"page-link", S_IFREG | 0644},
         {"page-new", S_IFREG | 0644},
     };
     for (const auto& [name, expected] : modes) EXPECT_EQ(mode(dir / name), expected) << name;
@@ -305,7 +323,7 @@ TEST_F(TransfersTest, StaleScratchFilesAreRemoved) {
     };
     struct Case {
         std::string name;
-        int age;    // seconds since it was last written
+        int age;  // seconds since it was last written
         bool goes;
     };
     const std::vector<Case> cases = {

@@ -46,11 +46,12 @@ void MakeExecutable(const fs::path& path, const std::string& script) {
 // A script that appends one line per run to log: its own name and its
 // arguments, separated by '|'.
 void MakeRecorder(const fs::path& path, const fs::path& log) {
-    MakeExecutable(path, "#!/bin/sh\n"
-                         "line=$(basename \"$0\")\n"
-                         "for a in \"$@\"; do line=\"$line|$a\"; done\n"
-                         "printf '%s\\n' \"$line\" >> '" +
-                             log.string() + "'\n");
+    MakeExecutable(path,
+                   "#!/bin/sh\n"
+                   "line=$(basename \"$0\")\n"
+                   "for a in \"$@\"; do line=\"$line|$a\"; done\n"
+                   "printf '%s\\n' \"$line\" >> '" +
+                       log.string() + "'\n");
 }
 
 // The lines of log once it has at least count of them (5 s at most).
@@ -93,7 +94,8 @@ TEST(MapCommandLine, EditorAndExplorerGoToTheOpener) {
     // The data folder may hold blanks; the rest of the line is the one file.
     EXPECT_EQ(MapCommandLine("EditPad.exe /home/u/My Parlux/Comp_RS_MIX-2.txt"),
               (Strings{"xdg-open", "/home/u/My Parlux/Comp_RS_MIX-2.txt"}));
-    EXPECT_EQ(MapCommandLine("EditPad.exe \"/home/u/My Parlux/a.txt\""), (Strings{"xdg-open", "/home/u/My Parlux/a.txt"}));
+    EXPECT_EQ(MapCommandLine("EditPad.exe \"/home/u/My Parlux/a.txt\""),
+              (Strings{"xdg-open", "/home/u/My Parlux/a.txt"}));
     // The hex editor too; a work file with blanks stays one argument.
     EXPECT_EQ(MapCommandLine("HEdit.exe Work/my www.tmp"), (Strings{"xdg-open", "Work/my www.tmp"}));
 
@@ -411,10 +413,15 @@ TEST_F(PrivateFolderTest, OnlyThisUsersClosedFolderIsTaken) {
     };
     const std::vector<Case> cases = {
         {"nothing: created", [] {}, own, ""},
-        {"a link to a folder", [&] { fs::create_directory_symlink(target, own); }, "", own + " is a link, not a folder"},
+        {"a link to a folder", [&] { fs::create_directory_symlink(target, own); }, "",
+         own + " is a link, not a folder"},
         {"a plain file", [&] { WriteFile(own, "x"); }, "", own + " is not a folder"},
-        {"a folder open to others", [&] { fs::create_directory(own); ::chmod(own.c_str(), 0777); }, "",
-         own + " is open to other users (mode 0777)"},
+        {"a folder open to others",
+         [&] {
+             fs::create_directory(own);
+             ::chmod(own.c_str(), 0777);
+         },
+         "", own + " is open to other users (mode 0777)"},
         {"another user's folder",
          [&] {
              fs::create_directory(own);
@@ -471,7 +478,7 @@ TEST_F(PrivateFolderTest, WithoutAPrivateFolderTheCopyRunsUnguardedAndSaysSo) {
         EXPECT_FALSE(first.anotherIsRunning());
     }
     EXPECT_EQ(ReadFile(out / "stderr.txt"), "Pulsegrid: no private folder for the one-copy check (" + own().string() +
-                                                 " is a link, not a folder): running without it\n");
+                                                " is a link, not a folder): running without it\n");
     EXPECT_TRUE(fs::is_symlink(own()));
 }
 
@@ -493,8 +500,8 @@ TEST_F(PrivateFolderTest, ASocketOfAnotherUserIsTakenOver) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::setgid(65534) != 0 || ::setuid(65534) != 0 || ::listen(fd, 4) != 0)
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::setgid(65534) != 0 ||
+            ::setuid(65534) != 0 || ::listen(fd, 4) != 0)
             ::_exit(1);
         if (::write(ready[1], "r", 1) != 1) ::_exit(1);
         ::pause();

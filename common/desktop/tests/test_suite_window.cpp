@@ -11,8 +11,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <cstdlib>
 #include <QVBoxLayout>
+#include <cstdlib>
 
 #include "TestSupport.h"
 #include "desktop/SuiteWindow.h"

@@ -7,8 +7,8 @@
 
 namespace parlux {
 
-int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSink& messages,
-                       SingleInstance& instance, const std::string& commandLine) {
+int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSink& messages, SingleInstance& instance,
+                       const std::string& commandLine) {
     WorkbenchWindow window(core);
     messages.setParent(&window);
     feedback.setDisplay(&window);

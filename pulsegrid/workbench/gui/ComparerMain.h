@@ -18,8 +18,8 @@ namespace parlux {
 // shows the icon, chooses the first type, shows the window and, 1000 ms
 // later, runs the unattended job when the command line is exactly FULL_AUTO.
 // Returns the exit code of the event loop.
-int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSink& messages,
-                       SingleInstance& instance, const std::string& commandLine);
+int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSink& messages, SingleInstance& instance,
+                       const std::string& commandLine);
 
 template <class Procedures>
 int RunComparer(int argc, char** argv) {

@@ -21,8 +21,8 @@
 #include <exception>
 #include <system_error>
 
-#include "desktop/Desktop.h"
 #include "core/FileCopy.h"
+#include "desktop/Desktop.h"
 
 namespace parlux {
 
@@ -33,7 +33,8 @@ namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return text;
 }
 
@@ -205,9 +206,13 @@ QGroupBox* WorkbenchWindow::buildDebug() {
 }
 
 QGroupBox* WorkbenchWindow::buildView() {
-    return BuildViewFrame({{"Pingers.lst", 0, 0}, {"index.html", 1, 0}, {"Pingers.lst", 0, 2},
-                           {"index.html", 1, 2}, {"Pingers.html", 2, 2}},
-                          links_, [this] { guarded([this] { copyToDataFolder(); }); }, viewButtons_);
+    return BuildViewFrame(
+        {{"Pingers.lst", 0, 0},
+         {"index.html", 1, 0},
+         {"Pingers.lst", 0, 2},
+         {"index.html", 1, 2},
+         {"Pingers.html", 2, 2}},
+        links_, [this] { guarded([this] { copyToDataFolder(); }); }, viewButtons_);
 }
 
 QGroupBox* WorkbenchWindow::buildChoice() {
@@ -233,8 +238,8 @@ QGroupBox* WorkbenchWindow::buildChoice() {
     hyper->setFont(bold);
     buttons->addWidget(hyper, 1);
     if (!d_.followUpProgram.empty()) {
-        auto* followUp = button(Q("cmd_" + Upper(d_.followUpProgram)), "+", d_.followUpTooltip,
-                                [this] { core_.startFollowUp(); });
+        auto* followUp =
+            button(Q("cmd_" + Upper(d_.followUpProgram)), "+", d_.followUpTooltip, [this] { core_.startFollowUp(); });
         followUp->setFixedWidth(40);
         buttons->addWidget(followUp);
     }
@@ -244,9 +249,9 @@ QGroupBox* WorkbenchWindow::buildChoice() {
 
 void WorkbenchWindow::buildMenus() {
     QMenuBar* bar = menuBar();
-    viewEntries_ = AddOpenMenu(bar, "View", "MnuView", "MnusView_",
-                               {"Pingers.lst", "index.html", "Work/Pingers.lst", "Work/index.html", "Work/Pingers.html"},
-                               1, links_);
+    viewEntries_ = AddOpenMenu(
+        bar, "View", "MnuView", "MnusView_",
+        {"Pingers.lst", "index.html", "Work/Pingers.lst", "Work/index.html", "Work/Pingers.html"}, 1, links_);
     AddInternetMenu(bar, links_);
     AddExplorerMenus(bar, links_);
     AddAppsMenu(bar, d_.program, links_);
