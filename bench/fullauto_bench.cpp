@@ -29,8 +29,10 @@
 #include <thread>
 #include <vector>
 
-#include "BenchPages.h"
-#include "core/Common.h"
+#include "bench/BenchPages.h"
+#include "common/core/DataFolder.h"
+#include "common/core/Sinks.h"
+#include "common/core/StatsTypes.h"
 
 extern char** environ;
 

@@ -22,7 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Common.h"
+#include "common/core/DataFolder.h"
+#include "common/core/StatsTypes.h"
 
 extern char** environ;
 

@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "BenchPages.h"
-#include "StatsComparer.h"
-#include "core/Common.h"
+#include "bench/BenchPages.h"
+#include "common/core/GmtOffset.h"
+#include "common/core/Sinks.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "pulsegrid/StatsComparer.h"
 
 namespace parlux {
 namespace {

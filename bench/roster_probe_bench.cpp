@@ -12,11 +12,11 @@
 #include <string>
 #include <thread>
 
-#include "HeaderProbe.h"
-#include "LoopbackServer.h"
-#include "Rosters.h"
-#include "TestSupport.h"
-#include "core/Common.h"
+#include "common/core/Sinks.h"
+#include "rosters/HeaderProbe.h"
+#include "rosters/Rosters.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {

@@ -1,4 +1,4 @@
-#include "CapStringsComparer.h"
+#include "flaggrid/CapStringsComparer.h"
 
 #include <chrono>
 #include <ctime>
@@ -6,14 +6,17 @@
 #include <unordered_map>
 #include <utility>
 
-#include "core/Common.h"
-#include "core/PingersList.h"
-#include "core/QuickSort.h"
-#include "core/TextReplace.h"
-#include "core/Transfers.h"
-#include "workbench/BlockPage.h"
-#include "workbench/GridSteps.h"
-#include "workbench/TextLines.h"
+#include "common/core/DateTime.h"
+#include "common/core/GmtOffset.h"
+#include "common/core/PingersList.h"
+#include "common/core/QuickSort.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "common/core/TextReplace.h"
+#include "common/core/Transfers.h"
+#include "pulsegrid/workbench/BlockPage.h"
+#include "pulsegrid/workbench/GridSteps.h"
+#include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux {
 
@@ -28,19 +31,6 @@ WorkbenchDescription CapStringsProcedures::Describe() {
     d.dumpLetter = 'C';
     d.tables = {TableDef{"Pingers", 5}, TableDef{"Pingeds", 1}, TableDef{"CapStrings", 5}};
     d.choiceCaption = "Choose";
-    using R = ResultKind;
-    d.actions = {
-        {"LOA_Pingers", "Load PingersArray from Preexisting Downloaded Files", R::Count, -1, true, kPingersTable},
-        {"SRT_Pingers", "Sort Pingers Array", R::None, kPingersTable, false},
-        {"LOA_CapStrings", "Load CapStringsArray", R::Count, -1, true, kMainTable},
-        {"LOA_Pingeds", "Load PingedsArray", R::Count, -1, true, kPingedsTable},
-        {"SRT_Pingeds", "Sort PingedsArray", R::None, kPingedsTable},
-        {"EXP_CapStrings", "Expand CapStringsArray (Creates Missing blank cells)", R::Count, -1, true, kMainTable},
-        {"REV_CapStrings", "Reverse CapStringsArray (Fills the column data used for ulterior sort)", R::Count, -1, true,
-         kMainTable},
-        {"SRT_CapStrings", "Sort CapStrings Array", R::None, kMainTable},
-        {"PRT_Compil", "Print Compiled Data to disk", R::Bool},
-    };
     d.resetTooltip = "Reinitializes Arrays and Counters + Erases Dump Files if any";
     d.hyperTooltip = "All ?? (just here for symmetric programming purpose)";
     d.imageTooltip = "Double-Click for HYPER FULL_AUTO";
@@ -51,13 +41,51 @@ WorkbenchDescription CapStringsProcedures::Describe() {
     return d;
 }
 
-const std::vector<long (CapStringsProcedures::*)()>& CapStringsProcedures::Steps() {
+const std::vector<ComparerAction<CapStringsProcedures>>& CapStringsProcedures::Actions() {
     using P = CapStringsProcedures;
-    static const std::vector<long (P::*)()> steps = {
-        &P::LOA_Pingers,    &P::SRT_Pingers,    &P::LOA_CapStrings, &P::LOA_Pingeds, &P::SRT_Pingeds,
-        &P::EXP_CapStrings, &P::REV_CapStrings, &P::SRT_CapStrings, &P::PRT_Compil,
+    using R = ResultKind;
+    static const std::vector<ComparerAction<P>> actions = {
+        {.step = &P::LOA_Pingers,
+         .def = {.name = "LOA_Pingers",
+                 .tooltip = "Load PingersArray from Preexisting Downloaded Files",
+                 .result = R::Count,
+                 .dumpTable = kPingersTable}},
+        {.step = &P::SRT_Pingers,
+         .def = {.name = "SRT_Pingers",
+                 .tooltip = "Sort Pingers Array",
+                 .result = R::None,
+                 .sortsTable = kPingersTable,
+                 .blankDetail = false}},
+        {.step = &P::LOA_CapStrings,
+         .def = {.name = "LOA_CapStrings",
+                 .tooltip = "Load CapStringsArray",
+                 .result = R::Count,
+                 .dumpTable = kMainTable}},
+        {.step = &P::LOA_Pingeds,
+         .def =
+             {.name = "LOA_Pingeds", .tooltip = "Load PingedsArray", .result = R::Count, .dumpTable = kPingedsTable}},
+        {.step = &P::SRT_Pingeds,
+         .def =
+             {.name = "SRT_Pingeds", .tooltip = "Sort PingedsArray", .result = R::None, .sortsTable = kPingedsTable}},
+        {.step = &P::EXP_CapStrings,
+         .def = {.name = "EXP_CapStrings",
+                 .tooltip = "Expand CapStringsArray (Creates Missing blank cells)",
+                 .result = R::Count,
+                 .dumpTable = kMainTable}},
+        {.step = &P::REV_CapStrings,
+         .def = {.name = "REV_CapStrings",
+                 .tooltip = "Reverse CapStringsArray (Fills the column data used for ulterior sort)",
+                 .result = R::Count,
+                 .dumpTable = kMainTable}},
+        {.step = &P::SRT_CapStrings,
+         .def = {.name = "SRT_CapStrings",
+                 .tooltip = "Sort CapStrings Array",
+                 .result = R::None,
+                 .sortsTable = kMainTable}},
+        {.step = &P::PRT_Compil,
+         .def = {.name = "PRT_Compil", .tooltip = "Print Compiled Data to disk", .result = R::Bool}},
     };
-    return steps;
+    return actions;
 }
 
 std::vector<std::string> CapStringsProcedures::OutputPages() const { return {kReportName}; }

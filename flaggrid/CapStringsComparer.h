@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "workbench/Grid.h"
-#include "workbench/Workbench.h"
+#include "pulsegrid/workbench/Grid.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 namespace parlux {
 
@@ -44,7 +44,8 @@ public:
     explicit CapStringsProcedures(WorkbenchCore& workbench) : wb_(workbench) {}
 
     static WorkbenchDescription Describe();
-    static const std::vector<long (CapStringsProcedures::*)()>& Steps();
+    // The actions in SUPER's order, each with the procedure behind its button.
+    static const std::vector<ComparerAction<CapStringsProcedures>>& Actions();
     std::vector<std::string> OutputPages() const;
 
     long LOA_Pingers();

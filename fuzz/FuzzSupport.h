@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "core/Sinks.h"
-#include "workbench/Workbench.h"
+#include "common/core/Sinks.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 namespace parlux::fuzz {
 

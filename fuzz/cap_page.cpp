@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "CapStringsComparer.h"
-#include "FuzzSupport.h"
+#include "flaggrid/CapStringsComparer.h"
+#include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace parlux;

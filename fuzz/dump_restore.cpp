@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "core/DumpFile.h"
+#include "common/core/DumpFile.h"
+#include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace parlux;

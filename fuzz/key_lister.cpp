@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzSupport.h"
-#include "KeyLister.h"
-#include "KeysComparer.h"
+#include "fuzz/FuzzSupport.h"
+#include "lockgrid/KeyLister.h"
+#include "lockgrid/KeysComparer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace parlux;

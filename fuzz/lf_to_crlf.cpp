@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "core/UrlToFile.h"
+#include "common/core/LfToCrLf.h"
+#include "common/core/UrlToFile.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

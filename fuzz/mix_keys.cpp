@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "KeysComparer.h"
-#include "core/Common.h"
-#include "workbench/PingerSteps.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "fuzz/FuzzSupport.h"
+#include "lockgrid/KeysComparer.h"
+#include "pulsegrid/workbench/PingerSteps.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace parlux;

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "core/Common.h"
-#include "core/PingersList.h"
+#include "common/core/PingersList.h"
+#include "common/core/StatsTypes.h"
+#include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace parlux;

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzSupport.h"
-#include "core/DateTime.h"
-#include "core/StampDate.h"
+#include "common/core/DateTime.h"
+#include "common/core/StampDate.h"
+#include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace parlux;

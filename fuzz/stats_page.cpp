@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "StatsComparer.h"
-#include "core/Common.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "fuzz/FuzzSupport.h"
+#include "pulsegrid/StatsComparer.h"
+#include "pulsegrid/StatsPageWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace parlux;

@@ -1,4 +1,4 @@
-#include "GridhubCore.h"
+#include "gridhub/GridhubCore.h"
 
 #include <sys/stat.h>
 
@@ -8,7 +8,7 @@
 #include <ctime>
 #include <system_error>
 
-#include "core/Common.h"
+#include "common/core/StatsTypes.h"
 
 namespace parlux::gridhub {
 

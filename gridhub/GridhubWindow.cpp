@@ -1,4 +1,4 @@
-#include "GridhubWindow.h"
+#include "gridhub/GridhubWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,8 +17,10 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "core/FileCopy.h"
-#include "core/Process.h"
+#include "common/core/Files.h"
+#include "common/core/Process.h"
+#include "common/desktop/ProgramStart.h"
+#include "common/desktop/QtText.h"
 
 namespace parlux {
 
@@ -26,8 +28,6 @@ namespace fs = std::filesystem;
 using gridhub::Area;
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 constexpr int kBoxSize = 44;  // the picture boxes
 
@@ -143,8 +143,7 @@ QWidget* GridhubWindow::buildProggies() {
     for (int i = 0; i < static_cast<int>(gridhub::kLaunchTable.size()); ++i) {
         const gridhub::LaunchEntry& entry = gridhub::kLaunchTable[i];
         QLabel* box = PictureBox(QString("Picture1_%1").arg(i), "Double_Click to Shell Proggy");
-        box->installEventFilter(this);
-        doubleClicks_[box] = [this, i] { launch(i); };
+        doubleClicks_.on(box, [this, i] { launch(i); });
         programBoxes_.push_back(box);
 
         auto* check = new LaunchCheckBox("Check1");
@@ -183,8 +182,7 @@ QWidget* GridhubWindow::buildChoose() {
     row->addWidget(hyper);
 
     image_ = PictureBox("Image1", "Double-Click for HYPER FULL_AUTO");
-    image_->installEventFilter(this);
-    doubleClicks_[image_] = [this] { hyperAndClose(); };
+    doubleClicks_.on(image_, [this] { hyperAndClose(); });
     row->addWidget(image_);
     return frame;
 }
@@ -201,8 +199,7 @@ QWidget* GridhubWindow::buildData() {
         QLabel* box = PictureBox(QString("Picture2_%1").arg(i), boxes[i].second);
         const QString tag = boxes[i].first;
         box->setProperty("Tag", tag);
-        box->installEventFilter(this);
-        doubleClicks_[box] = [this, tag] { links_.open(tag + ".fnd"); };
+        doubleClicks_.on(box, [this, tag] { links_.open(tag + ".fnd"); });
         searchBoxes_.push_back(box);
         row->addWidget(box);
     }
@@ -385,18 +382,6 @@ void GridhubWindow::chooseFile() {
 void GridhubWindow::chooseOutputStyle(int style) {
     styles_[style]->setChecked(true);
     chooseFile();
-}
-
-bool GridhubWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        auto it = doubleClicks_.find(watched);
-        if (it != doubleClicks_.end()) {
-            const auto action = it->second;  // the action may close the window
-            action();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace parlux

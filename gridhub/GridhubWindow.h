@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "GridhubCore.h"
-#include "core/Sinks.h"
-#include "desktop/SuiteWindow.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/DoubleClicks.h"
+#include "common/desktop/SuiteWindow.h"
+#include "gridhub/GridhubCore.h"
 
 class QAction;
 class QCheckBox;
@@ -46,8 +47,6 @@ public:
     bool failed() const { return failed_; }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     QWidget* buildProggies();
     QWidget* buildChoose();
@@ -69,7 +68,7 @@ private:
     SuiteLinks links_;
     bool fullAuto_ = false;
     bool failed_ = false;
-    std::map<QObject*, std::function<void()>> doubleClicks_;
+    DoubleClicks doubleClicks_{this};
     std::vector<QAction*> viewEntries_;
     std::vector<QPushButton*> viewButtons_;
     std::vector<QLabel*> programBoxes_;  // Picture1 i

@@ -1,4 +1,4 @@
-#include "KeyLister.h"
+#include "lockgrid/KeyLister.h"
 
 #include <rnp/rnp.h>
 #include <rnp/rnp_err.h>

@@ -1,4 +1,4 @@
-#include "KeysComparer.h"
+#include "lockgrid/KeysComparer.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,14 +7,16 @@
 #include <cctype>
 #include <cstdio>
 
-#include "KeyLister.h"
-#include "core/Common.h"
-#include "core/QuickSort.h"
-#include "core/TextReplace.h"
-#include "workbench/BlockPage.h"
-#include "workbench/GridSteps.h"
-#include "workbench/PingerSteps.h"
-#include "workbench/TextLines.h"
+#include "common/core/GmtOffset.h"
+#include "common/core/QuickSort.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "common/core/TextReplace.h"
+#include "lockgrid/KeyLister.h"
+#include "pulsegrid/workbench/BlockPage.h"
+#include "pulsegrid/workbench/GridSteps.h"
+#include "pulsegrid/workbench/PingerSteps.h"
+#include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux {
 
@@ -73,20 +75,6 @@ WorkbenchDescription KeysProcedures::Describe() {
         d.types.push_back({std::string(it->code), std::string(it->caption)});
     }
     d.choiceCaption = "Choose KeyRings";
-    using R = ResultKind;
-    d.actions = {
-        {"LOA_Pingers", "Download Keyrings+Load PingersArray", R::Count, -1, true, kPingersTable, true},
-        {"FIX_LfToCrLf", "Fixes the Downloaded File if necessary", R::None},
-        {"SRT_Pingers", "Sorts PingersArray", R::None, kPingersTable, false},
-        {"LOA_Keys", "Loads KeysArray", R::Count, -1, true, kMainTable},
-        {"LOA_Pingeds", "Load PingedsArray", R::Count, -1, true, kPingedsTable},
-        {"SRT_Pingeds", "Sort PingedsArray", R::None, kPingedsTable},
-        {"EXP_Keys", "Expand KeysArray (Creates missing blank cells)", R::Count, -1, true, kMainTable},
-        {"REV_Keys", "Reverse Keys (Fills the column of data used by final Sort of KeysArray)", R::Count, -1, true,
-         kMainTable},
-        {"SRT_Keys", "Sorts KeysArray", R::None, kMainTable},
-        {"PRT_Compil", "Prints Compiled info to Disk", R::Bool},
-    };
     d.superTooltip = "All Actions";
     d.resetTooltip = "Reinitializes Arrays + Counters + Erases Dumps if any";
     d.hyperTooltip = "All Keyrings";
@@ -97,13 +85,48 @@ WorkbenchDescription KeysProcedures::Describe() {
     return d;
 }
 
-const std::vector<long (KeysProcedures::*)()>& KeysProcedures::Steps() {
+const std::vector<ComparerAction<KeysProcedures>>& KeysProcedures::Actions() {
     using P = KeysProcedures;
-    static const std::vector<long (P::*)()> steps = {
-        &P::LOA_Pingers, &P::FIX_LfToCrLf, &P::SRT_Pingers, &P::LOA_Keys, &P::LOA_Pingeds,
-        &P::SRT_Pingeds, &P::EXP_Keys,     &P::REV_Keys,    &P::SRT_Keys, &P::PRT_Compil,
+    using R = ResultKind;
+    static const std::vector<ComparerAction<P>> actions = {
+        {.step = &P::LOA_Pingers,
+         .def = {.name = "LOA_Pingers",
+                 .tooltip = "Download Keyrings+Load PingersArray",
+                 .result = R::Count,
+                 .dumpTable = kPingersTable,
+                 .locksChoice = true}},
+        {.step = &P::FIX_LfToCrLf,
+         .def = {.name = "FIX_LfToCrLf", .tooltip = "Fixes the Downloaded File if necessary", .result = R::None}},
+        {.step = &P::SRT_Pingers,
+         .def = {.name = "SRT_Pingers",
+                 .tooltip = "Sorts PingersArray",
+                 .result = R::None,
+                 .sortsTable = kPingersTable,
+                 .blankDetail = false}},
+        {.step = &P::LOA_Keys,
+         .def = {.name = "LOA_Keys", .tooltip = "Loads KeysArray", .result = R::Count, .dumpTable = kMainTable}},
+        {.step = &P::LOA_Pingeds,
+         .def =
+             {.name = "LOA_Pingeds", .tooltip = "Load PingedsArray", .result = R::Count, .dumpTable = kPingedsTable}},
+        {.step = &P::SRT_Pingeds,
+         .def =
+             {.name = "SRT_Pingeds", .tooltip = "Sort PingedsArray", .result = R::None, .sortsTable = kPingedsTable}},
+        {.step = &P::EXP_Keys,
+         .def = {.name = "EXP_Keys",
+                 .tooltip = "Expand KeysArray (Creates missing blank cells)",
+                 .result = R::Count,
+                 .dumpTable = kMainTable}},
+        {.step = &P::REV_Keys,
+         .def = {.name = "REV_Keys",
+                 .tooltip = "Reverse Keys (Fills the column of data used by final Sort of KeysArray)",
+                 .result = R::Count,
+                 .dumpTable = kMainTable}},
+        {.step = &P::SRT_Keys,
+         .def = {.name = "SRT_Keys", .tooltip = "Sorts KeysArray", .result = R::None, .sortsTable = kMainTable}},
+        {.step = &P::PRT_Compil,
+         .def = {.name = "PRT_Compil", .tooltip = "Prints Compiled info to Disk", .result = R::Bool}},
     };
-    return steps;
+    return actions;
 }
 
 std::vector<std::string> KeysProcedures::OutputPages() const { return {"Comp_RK_" + type() + ".txt"}; }

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "workbench/Grid.h"
-#include "workbench/Workbench.h"
+#include "pulsegrid/workbench/Grid.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 namespace parlux {
 
@@ -42,7 +42,8 @@ public:
     explicit KeysProcedures(WorkbenchCore& workbench) : wb_(workbench) {}
 
     static WorkbenchDescription Describe();
-    static const std::vector<long (KeysProcedures::*)()>& Steps();
+    // The actions in SUPER's order, each with the procedure behind its button.
+    static const std::vector<ComparerAction<KeysProcedures>>& Actions();
     std::vector<std::string> OutputPages() const;
 
     long LOA_Pingers();

@@ -1,4 +1,4 @@
-#include "FetchprobeWindow.h"
+#include "probes/FetchprobeWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,10 +15,10 @@
 #include <cstring>
 #include <system_error>
 
-#include "core/Common.h"
-#include "core/UrlToFile.h"
-#include "desktop/Desktop.h"
-#include "desktop/SuiteWindow.h"
+#include "common/core/LfToCrLf.h"
+#include "common/core/UrlToFile.h"
+#include "common/desktop/ProgramStart.h"
+#include "common/desktop/SuiteWindow.h"
 
 namespace parlux {
 
@@ -60,9 +60,8 @@ FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWin
     workLabel->setObjectName("lbl_WorkFile");
     workFile_ = new QLineEdit(kInitialWorkFile);
     workFile_->setObjectName("txt_WorkFile");
-    for (QLineEdit* box : {url_, workFile_}) box->installEventFilter(this);
-    doubleClicks_[url_] = [this] { links_.open(url_->text()); };
-    doubleClicks_[workFile_] = [this] { editWork(); };
+    doubleClicks_.on(url_, [this] { links_.open(url_->text()); });
+    doubleClicks_.on(workFile_, [this] { editWork(); });
 
     grid->addWidget(urlLabel, 0, 0);
     grid->addWidget(url_, 0, 1);
@@ -166,16 +165,5 @@ void FetchprobeWindow::deleteWork() {
 void FetchprobeWindow::editWork() { links_.start("EditPad.exe " + workFile().string(), kShowNormal); }
 
 void FetchprobeWindow::hexEditWork() { links_.start("HEdit.exe " + workFile().string(), kShowNormal); }
-
-bool FetchprobeWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        auto it = doubleClicks_.find(watched);
-        if (it != doubleClicks_.end()) {
-            it->second();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
 
 }  // namespace parlux

@@ -9,7 +9,8 @@
 #include <map>
 #include <string>
 
-#include "desktop/SuiteWindow.h"
+#include "common/desktop/DoubleClicks.h"
+#include "common/desktop/SuiteWindow.h"
 
 class QLineEdit;
 
@@ -32,8 +33,6 @@ public:
     void hexEditWork();  // cmd_HEdit, menu Hedit
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     std::string url() const;
     std::filesystem::path workFile() const;
@@ -44,7 +43,7 @@ private:
     SuiteLinks links_;
     QLineEdit* url_ = nullptr;
     QLineEdit* workFile_ = nullptr;
-    std::map<QObject*, std::function<void()>> doubleClicks_;
+    DoubleClicks doubleClicks_{this};
 };
 
 }  // namespace parlux

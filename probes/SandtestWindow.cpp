@@ -1,12 +1,12 @@
-#include "SandtestWindow.h"
+#include "probes/SandtestWindow.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "core/TextReplace.h"
-#include "desktop/SuiteWindow.h"
+#include "common/core/TextReplace.h"
+#include "common/desktop/SuiteWindow.h"
 
 namespace parlux {
 

@@ -1,10 +1,14 @@
 // Fetchprobe: tries the download routines by hand.
 #include <QApplication>
 
-#include "FetchprobeWindow.h"
-#include "core/Common.h"
-#include "desktop/Desktop.h"
-#include "desktop/SuiteWindow.h"
+#include "common/core/DataFolder.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/MessageBoxes.h"
+#include "common/desktop/Opener.h"
+#include "common/desktop/ProgramStart.h"
+#include "common/desktop/SingleInstance.h"
+#include "common/desktop/SuiteWindow.h"
+#include "probes/FetchprobeWindow.h"
 
 int main(int argc, char** argv) {
     using namespace parlux;

@@ -1,8 +1,8 @@
 // Sandtest: the two text-replacement routines side by side.
 #include <QApplication>
 
-#include "SandtestWindow.h"
-#include "desktop/SuiteWindow.h"
+#include "common/desktop/SuiteWindow.h"
+#include "probes/SandtestWindow.h"
 
 int main(int argc, char** argv) {
     using namespace parlux;

@@ -1,15 +1,17 @@
-#include "StatsComparer.h"
+#include "pulsegrid/StatsComparer.h"
+#include "pulsegrid/StatsPageWriter.h"
 
 #include <filesystem>
 #include <unordered_set>
 
-#include "core/Common.h"
-#include "core/QuickSort.h"
-#include "core/SiteConfig.h"
-#include "core/StampDate.h"
-#include "workbench/GridSteps.h"
-#include "workbench/PingerSteps.h"
-#include "workbench/TextLines.h"
+#include "common/core/GmtOffset.h"
+#include "common/core/QuickSort.h"
+#include "common/core/SiteConfig.h"
+#include "common/core/StampDate.h"
+#include "common/core/StatsTypes.h"
+#include "pulsegrid/workbench/GridSteps.h"
+#include "pulsegrid/workbench/PingerSteps.h"
+#include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux {
 
@@ -24,20 +26,6 @@ WorkbenchDescription StatsProcedures::Describe() {
     for (int i = 0; i < 4; ++i)
         d.types.push_back({std::string(kStatsTypes[i].code), std::string(kStatsTypes[i].caption)});
     d.choiceCaption = "Choose Stats";
-    using R = ResultKind;
-    d.actions = {
-        {"LOA_Pingers", "Download Stats+Load PingersArray", R::Count, -1, true, kPingersTable, true},
-        {"FIX_LfToCrLf", "Fixes the Downloaded File if necessary", R::None},
-        {"SRT_Pingers", "Sorts PingersArray", R::None, kPingersTable, false},
-        {"LOA_Stats", "Loads StatsArray", R::Count, -1, true, kMainTable},
-        {"LOA_Pingeds", "Load PingedsArray", R::Count, -1, true, kPingedsTable},
-        {"SRT_Pingeds", "Sort PingedsArray", R::None, kPingedsTable},
-        {"EXP_Stats", "Expand StatsArray (Creates missing blank cells)", R::Count, -1, true, kMainTable},
-        {"REV_Stats", "Reverse Stats (Fills the column of data used by final Sort of StatsArray)", R::Count, -1, true,
-         kMainTable},
-        {"SRT_Stats", "Sorts StatsArray", R::None, kMainTable},
-        {"PRT_Compil", "Prints Compiled info to Disk", R::Bool},
-    };
     d.superTooltip = "All Actions";
     d.resetTooltip = "Reinitializes Arrays + Counters + Erases Dumps if any";
     d.hyperTooltip = "All Stats";
@@ -49,27 +37,55 @@ WorkbenchDescription StatsProcedures::Describe() {
     return d;
 }
 
-const std::vector<long (StatsProcedures::*)()>& StatsProcedures::Steps() {
-    static const std::vector<long (StatsProcedures::*)()> steps = {
-        &StatsProcedures::LOA_Pingers, &StatsProcedures::FIX_LfToCrLf, &StatsProcedures::SRT_Pingers,
-        &StatsProcedures::LOA_Stats,   &StatsProcedures::LOA_Pingeds,  &StatsProcedures::SRT_Pingeds,
-        &StatsProcedures::EXP_Stats,   &StatsProcedures::REV_Stats,    &StatsProcedures::SRT_Stats,
-        &StatsProcedures::PRT_Compil,
+const std::vector<ComparerAction<StatsProcedures>>& StatsProcedures::Actions() {
+    using P = StatsProcedures;
+    using R = ResultKind;
+    static const std::vector<ComparerAction<P>> actions = {
+        {.step = &P::LOA_Pingers,
+         .def = {.name = "LOA_Pingers",
+                 .tooltip = "Download Stats+Load PingersArray",
+                 .result = R::Count,
+                 .dumpTable = kPingersTable,
+                 .locksChoice = true}},
+        {.step = &P::FIX_LfToCrLf,
+         .def = {.name = "FIX_LfToCrLf", .tooltip = "Fixes the Downloaded File if necessary", .result = R::None}},
+        {.step = &P::SRT_Pingers,
+         .def = {.name = "SRT_Pingers",
+                 .tooltip = "Sorts PingersArray",
+                 .result = R::None,
+                 .sortsTable = kPingersTable,
+                 .blankDetail = false}},
+        {.step = &P::LOA_Stats,
+         .def = {.name = "LOA_Stats", .tooltip = "Loads StatsArray", .result = R::Count, .dumpTable = kMainTable}},
+        {.step = &P::LOA_Pingeds,
+         .def =
+             {.name = "LOA_Pingeds", .tooltip = "Load PingedsArray", .result = R::Count, .dumpTable = kPingedsTable}},
+        {.step = &P::SRT_Pingeds,
+         .def =
+             {.name = "SRT_Pingeds", .tooltip = "Sort PingedsArray", .result = R::None, .sortsTable = kPingedsTable}},
+        {.step = &P::EXP_Stats,
+         .def = {.name = "EXP_Stats",
+                 .tooltip = "Expand StatsArray (Creates missing blank cells)",
+                 .result = R::Count,
+                 .dumpTable = kMainTable}},
+        {.step = &P::REV_Stats,
+         .def = {.name = "REV_Stats",
+                 .tooltip = "Reverse Stats (Fills the column of data used by final Sort of StatsArray)",
+                 .result = R::Count,
+                 .dumpTable = kMainTable}},
+        {.step = &P::SRT_Stats,
+         .def = {.name = "SRT_Stats", .tooltip = "Sorts StatsArray", .result = R::None, .sortsTable = kMainTable}},
+        {.step = &P::PRT_Compil,
+         .def = {.name = "PRT_Compil", .tooltip = "Prints Compiled info to Disk", .result = R::Bool}},
     };
-    return steps;
+    return actions;
 }
 
 std::vector<std::string> StatsProcedures::OutputPages() const {
     std::vector<std::string> pages = {"Comp_DS_" + type() + ".txt", "Comp_RS_" + type() + ".txt"};
-    if (!type().empty() && type().back() == '2') pages.push_back("Comp_RC_" + type() + ".txt");
+    if (IsVersion2(type())) pages.push_back("Comp_RC_" + type() + ".txt");
     return pages;
 }
-
-namespace {
-
-bool IsVersion2(const std::string& type) { return !type.empty() && type.back() == '2'; }
-
-}  // namespace
 
 // ---------------------------------------------------------------- pingers
 
@@ -80,82 +96,6 @@ long StatsProcedures::FIX_LfToCrLf() { return FixLineEndsStep(wb_); }
 long StatsProcedures::SRT_Pingers() {
     QuickSort(pingers(), kPingerNick, 0, pingers().upperRow());
     return 0;
-}
-
-// ---------------------------------------------------------------- stats
-
-bool StatsProcedures::AddStatsLine(const std::string& nick, std::string_view line) {
-    std::string_view name = line.substr(0, 9);
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    if (name == "nym" || name == "xgnym" || name == "bramble") return false;
-    if (nick != currentNick_) {
-        currentNick_ = nick;
-        currentNames_.clear();
-        // A nick met again (a pingers table restored by hand) brings its rows along.
-        if (!nicksRead_.insert(nick).second)
-            for (int r = 0; r < stats().rowCount(); ++r)
-                if (stats().text(kStatsNick, r) == nick) currentNames_.insert(stats().text(kStatsName, r));
-    }
-    if (currentNames_.find(name) != currentNames_.end()) return false;
-    currentNames_.emplace(name);
-    const int row = stats().addRow(4);
-    const std::size_t from = IsVersion2(type()) ? 13 : 9;
-    stats().setText(kStatsNick, row, nick);
-    stats().setText(kStatsName, row, std::string(name));
-    stats().setText(kStatsText, row, std::string(from < line.size() ? line.substr(from) : std::string_view()));
-    return true;
-}
-
-long StatsProcedures::LOA_Stats() {
-    if (wb_.notLoaded(kPingersTable)) return 0;
-    stats().reset();
-    currentNick_.reset();
-    currentNames_.clear();
-    nicksRead_.clear();
-    long added = 0;
-    for (int r = 0; r < pingers().rowCount(); ++r) {
-        const std::string nick = pingers().text(kPingerNick, r);
-        const std::string progress = "LOA_StatsArray " + nick + " " + type();
-        wb_.detail(progress + " in Progress");
-        const auto path = wb_.dataPath(StatsFileName(type(), nick));
-        std::string failure;
-        const auto content = ReadFileText(path, &failure);
-        if (!content) {
-            wb_.messages().critical(failure);
-            continue;
-        }
-        const auto lines = SplitLineViews(*content);
-        std::size_t i = 0;
-        std::string stamp;
-        bool found = false;
-        for (; i < lines.size() && !found; ++i) {
-            const std::string_view line = lines[i];
-            if (line.starts_with("Last update: ")) {
-                stamp = line.substr(13, 28);
-                found = true;
-            } else if (line.starts_with("Generated: ")) {
-                stamp = line.substr(11, 28);
-                found = true;
-            }
-        }
-        if (found) {
-            try {
-                pingers().setText(kPingerUpdate, r, FormatStamp(ParseStampDate(stamp)));
-            } catch (const StampDateError&) {
-                wb_.detail(progress + " update time not understood: " + stamp);
-            }
-            if (i + 2 > lines.size()) {
-                wb_.messages().critical(path.string() + " ends before its stats table");
-            }
-            for (i += 2; i < lines.size(); ++i) {
-                const std::string_view line = lines[i];
-                if (line.empty() || line == "</PRE>") break;
-                if (AddStatsLine(nick, line)) ++added;
-            }
-        }
-        wb_.detail(progress + " Succesful");
-    }
-    return added;
 }
 
 long StatsProcedures::LOA_Pingeds() { return LoadPingedsStep(wb_, kGrid); }

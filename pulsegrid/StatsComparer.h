@@ -7,8 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "workbench/Grid.h"
-#include "workbench/Workbench.h"
+#include "pulsegrid/workbench/Grid.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 namespace parlux {
 
@@ -22,7 +22,8 @@ public:
     explicit StatsProcedures(WorkbenchCore& workbench) : wb_(workbench) {}
 
     static WorkbenchDescription Describe();
-    static const std::vector<long (StatsProcedures::*)()>& Steps();
+    // The actions in SUPER's order, each with the procedure behind its button.
+    static const std::vector<ComparerAction<StatsProcedures>>& Actions();
     std::vector<std::string> OutputPages() const;
 
     long LOA_Pingers();
@@ -61,21 +62,5 @@ private:
 };
 
 using StatsWorkbench = Workbench<StatsProcedures>;
-
-// The pages, from the finished grid (cells found by pinger and remailer).
-struct StatsPageInput {
-    const Table& pingers;
-    const Table& pingeds;
-    const Table& stats;
-    std::string type;   // "PGP-1" ...
-    std::string stamp;  // "YYYY/MM/DD HH:NN:SS" (GMT)
-};
-std::string DirectTextPage(const StatsPageInput& in);
-std::string ReverseTextPage(const StatsPageInput& in);
-std::string ReverseCapsPage(const StatsPageInput& in);  // version 2 only
-std::string DirectWebPage(const StatsPageInput& in);
-
-// &, <, >, " as entities.
-std::string HtmlEscape(std::string_view text);
 
 }  // namespace parlux

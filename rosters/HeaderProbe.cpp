@@ -1,6 +1,6 @@
-#include "HeaderProbe.h"
+#include "rosters/HeaderProbe.h"
 
-#include "core/Transfers.h"
+#include "common/core/Transfers.h"
 
 namespace parlux::rosters {
 
@@ -13,7 +13,7 @@ std::vector<HeaderAnswer> ProbeHeaders(const std::vector<std::string>& urls) {
         request.mode = TransferMode::HeadersOnly;
         requests.push_back(std::move(request));
     }
-    const std::vector<TransferResult> results = RunTransfers(requests, 16);
+    const std::vector<TransferResult> results = RunTransfers(requests);
     std::vector<HeaderAnswer> answers(urls.size());
     for (std::size_t k = 0; k < results.size() && k < answers.size(); ++k) {
         // Whatever the status: a 404 page may still say when it was uploaded.

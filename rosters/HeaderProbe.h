@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Rosters.h"
+#include "rosters/Rosters.h"
 
 namespace parlux::rosters {
 

@@ -1,4 +1,4 @@
-#include "Rosters.h"
+#include "rosters/Rosters.h"
 
 #include <chrono>
 #include <cstdio>
@@ -6,13 +6,16 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "core/Common.h"
-#include "core/QuickSort.h"
-#include "core/SiteConfig.h"
-#include "core/SitePage.h"
-#include "core/StampDate.h"
-#include "core/Transfers.h"
-#include "core/WholeFile.h"
+#include "common/core/DateTime.h"
+#include "common/core/QuickSort.h"
+#include "common/core/Sinks.h"
+#include "common/core/SiteConfig.h"
+#include "common/core/SitePage.h"
+#include "common/core/StampDate.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "common/core/Transfers.h"
+#include "common/core/WholeFile.h"
 
 namespace parlux::rosters {
 

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/PingersList.h"
-#include "core/Sinks.h"
-#include "core/Table.h"
+#include "common/core/PingersList.h"
+#include "common/core/Sinks.h"
+#include "common/core/Table.h"
 
 namespace parlux::rosters {
 

@@ -1,4 +1,4 @@
-#include "LoopbackServer.h"
+#include "testsupport/LoopbackServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

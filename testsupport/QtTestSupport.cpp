@@ -1,4 +1,4 @@
-#include "QtTestSupport.h"
+#include "testsupport/QtTestSupport.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "TestSupport.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Sinks.h"
+#include "common/core/Sinks.h"
 
 namespace parlux::test {
 

@@ -1,4 +1,4 @@
-#include "DateTime.h"
+#include "common/core/DateTime.h"
 
 #include <cstdio>
 

@@ -1,9 +1,9 @@
-#include "DumpFile.h"
+#include "common/core/DumpFile.h"
 
 #include <stdexcept>
 
-#include "FieldScan.h"
-#include "WholeFile.h"
+#include "common/core/FieldScan.h"
+#include "common/core/WholeFile.h"
 
 namespace parlux {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "Table.h"
+#include "common/core/Table.h"
 
 namespace parlux {
 

@@ -1,20 +1,14 @@
-// The line-end repair of downloaded pinger files (declared with the downloads
-// in UrlToFile.h).
 #include <limits>
 
-#include "UrlToFile.h"
-#include "WholeFile.h"
+#include "common/core/LfToCrLf.h"
+#include "common/core/TextFields.h"
+#include "common/core/WholeFile.h"
 
 namespace parlux {
 
 namespace {
 
 constexpr std::size_t kLongFirstLine = 200;
-
-std::int32_t ClampToInt32(std::size_t value) {
-    constexpr auto kMax = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-    return static_cast<std::int32_t>(value > kMax ? kMax : value);
-}
 
 }  // namespace
 

@@ -1,4 +1,4 @@
-#include "Process.h"
+#include "common/core/Process.h"
 
 #include <unistd.h>
 

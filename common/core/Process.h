@@ -1,10 +1,15 @@
 #pragma once
+// Command lines and the suite's programs: splitting a command line into
+// words, and finding a program of the suite beside this one.
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace parlux {
+
+// Window states for started programs (the platform's show styles).
+enum ShowStyle : short { kShowHidden = 0, kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3 };
 
 // The text before the first NUL; "" when the NUL comes first; without a NUL,
 // the text without its trailing blanks.

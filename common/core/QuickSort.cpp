@@ -1,4 +1,4 @@
-#include "QuickSort.h"
+#include "common/core/QuickSort.h"
 
 #include <algorithm>
 #include <cstdint>

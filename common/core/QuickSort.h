@@ -1,5 +1,5 @@
 #pragma once
-#include "Table.h"
+#include "common/core/Table.h"
 
 namespace parlux {
 

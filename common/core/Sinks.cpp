@@ -1,4 +1,4 @@
-#include "Sinks.h"
+#include "common/core/Sinks.h"
 
 #include <ctime>
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "DateTime.h"
+#include "common/core/DateTime.h"
 
 namespace parlux {
 

@@ -1,6 +1,6 @@
-#include "SitePage.h"
+#include "common/core/SitePage.h"
 
-#include "SiteConfig.h"
+#include "common/core/SiteConfig.h"
 
 namespace parlux::site {
 

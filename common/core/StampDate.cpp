@@ -1,4 +1,4 @@
-#include "StampDate.h"
+#include "common/core/StampDate.h"
 
 #include <array>
 #include <string>

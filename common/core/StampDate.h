@@ -2,7 +2,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "DateTime.h"
+#include "common/core/DateTime.h"
 
 namespace parlux {
 

@@ -1,4 +1,4 @@
-#include "Table.h"
+#include "common/core/Table.h"
 
 #include <stdexcept>
 
@@ -66,6 +66,12 @@ void Table::reorderRows(int first, const std::vector<int>& from) {
             position = source;
         }
     }
+}
+
+bool ArrayNotInitialized(const Table& table, MessageSink& messages) {
+    if (table.loaded()) return false;
+    messages.critical("9\r\nSubscript out of range\r\nArray not Initialized");
+    return true;
 }
 
 }  // namespace parlux

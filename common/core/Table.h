@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "DateTime.h"
+#include "common/core/DateTime.h"
+#include "common/core/Sinks.h"
 
 namespace parlux {
 
@@ -63,5 +64,9 @@ private:
     int rows_ = 0;
     std::vector<Cell> cells_;  // row by row
 };
+
+// Shows "9" CR LF "Subscript out of range" CR LF "Array not Initialized" and
+// returns true when the table is not loaded; false (and no box) otherwise.
+bool ArrayNotInitialized(const Table& table, MessageSink& messages);
 
 }  // namespace parlux

@@ -1,4 +1,4 @@
-#include "TextReplace.h"
+#include "common/core/TextReplace.h"
 
 #include <algorithm>
 #include <stdexcept>

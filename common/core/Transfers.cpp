@@ -1,7 +1,9 @@
 // Concurrent HTTP transfers with libcurl's multi interface. Every transfer,
 // whatever it is for, gets its handle from ConfigureHandle: the same
 // protocols, redirect rules, address check, limits and request headers.
-#include "Transfers.h"
+#include "common/core/Transfers.h"
+
+#include "common/core/TextFields.h"
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
@@ -17,8 +19,8 @@
 #include <memory>
 #include <unordered_set>
 
-#include "Common.h"
-#include "WholeFile.h"
+#include "common/core/DataFolder.h"
+#include "common/core/WholeFile.h"
 
 namespace parlux {
 
@@ -160,13 +162,6 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
     return bytes;
 }
 
-std::string Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(first, last - first + 1));
-}
-
 // Collects each response's header block; at the end of the final one a probe
 // stops the transfer before any body is read.
 std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
@@ -195,7 +190,7 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     }
     const auto colon = line.find(':');
     if (colon != std::string_view::npos)
-        job->current.emplace_back(Trim(line.substr(0, colon)), Trim(line.substr(colon + 1)));
+        job->current.emplace_back(Trim(line.substr(0, colon), " \t\r\n"), Trim(line.substr(colon + 1), " \t\r\n"));
     return bytes;
 }
 
@@ -399,7 +394,7 @@ std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& req
         job->limits = limits;
         jobs.push_back(std::move(job));
     }
-    RunJobs(jobs, maxInFlight);
+    RunJobs(jobs, maxInFlight > 0 ? maxInFlight : CurrentDownloadLimits().maxInFlight);
     for (auto& job : jobs) {
         if (job->sink == Sink::File && !job->result->ok) LeaveEmptyFileIfMissing(job->target);
     }

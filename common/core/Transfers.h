@@ -52,7 +52,8 @@ struct TransferResult {
     bool saveFailed = false;
 };
 
-// Runs all requests at once, at most maxInFlight at a time; results in request order.
+// Runs all requests at once, at most maxInFlight at a time (0: the limits'
+// maxInFlight); results in request order.
 //
 // File mode: the body goes to a scratch file with a short random name in the
 // target's folder (ScratchPrefix() and six random characters), which is
@@ -64,7 +65,7 @@ struct TransferResult {
 // Both modes: GET over http or https only, redirects followed (at most 10) but
 // never from a public address to an internal one (checked on the address
 // actually connected), compressed bodies asked for and decoded.
-std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& requests, int maxInFlight = 16);
+std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& requests, int maxInFlight = 0);
 
 // The start of this program's scratch file names: "." + program name + ".part-".
 std::string ScratchPrefix();

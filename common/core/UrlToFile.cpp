@@ -1,5 +1,7 @@
 // Single downloads, as one-request runs of the concurrent transfers.
-#include "UrlToFile.h"
+#include "common/core/UrlToFile.h"
+
+#include "common/core/TextFields.h"
 
 #include <algorithm>
 #include <limits>
@@ -9,7 +11,7 @@ namespace parlux {
 std::int32_t UrlToFile(const std::string& url, const std::filesystem::path& path) {
     const auto results = RunTransfers({TransferRequest{url, TransferMode::File, path}}, 1);
     const std::int64_t written = results.front().ok ? results.front().bytes : 0;
-    return static_cast<std::int32_t>(std::min<std::int64_t>(written, std::numeric_limits<std::int32_t>::max()));
+    return ClampToInt32(written);
 }
 
 std::string UrlToText(const std::string& url) {

@@ -1,11 +1,11 @@
 #pragma once
-// HTTP download to a file or a text, and the line-end repair.
+// HTTP download to a file or a text.
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
-#include "Sinks.h"
-#include "Transfers.h"
+#include "common/core/Sinks.h"
+#include "common/core/Transfers.h"
 
 namespace parlux {
 
@@ -16,22 +16,5 @@ std::int32_t UrlToFile(const std::string& url, const std::filesystem::path& path
 
 // The body as text, an error page included; "" when the transfer failed.
 std::string UrlToText(const std::string& url);
-
-// LfToCrLf read the file but could not write the repaired one back (disk
-// full, read-only folder); the file is left as it was.
-class LineEndRewriteError : public std::filesystem::filesystem_error {
-public:
-    using std::filesystem::filesystem_error::filesystem_error;
-};
-
-// Repairs a file whose lines end in LF alone: when the first line (up to the
-// first CR) is longer than 200 characters, every lone LF becomes CR LF.
-// fileLength and firstLineLength are those before the repair. A key file
-// (keyFile) holding a NUL byte is a binary keyring and is left alone. An
-// empty file shows its path through messages and is left alone. Throws
-// std::filesystem::filesystem_error when the file cannot be opened, and
-// LineEndRewriteError (one of those) when the repair cannot be written.
-void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::int32_t& firstLineLength,
-              MessageSink& messages, bool keyFile = false);
 
 }  // namespace parlux

@@ -1,4 +1,4 @@
-#include "WholeFile.h"
+#include "common/core/WholeFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "Transfers.h"
+#include "common/core/Transfers.h"
 
 namespace parlux::detail {
 

@@ -1,6 +1,6 @@
-#include "desktop/SuiteWindow.h"
+#include "common/desktop/SuiteWindow.h"
 
-#include "core/Common.h"
+#include "common/core/DataFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,16 +24,17 @@
 #include <system_error>
 #include <tuple>
 
-#include "core/Process.h"
-#include "core/SiteConfig.h"
+#include "common/core/Process.h"
+#include "common/core/SiteConfig.h"
+#include "common/desktop/Headless.h"
+#include "common/desktop/ProgramStart.h"
+#include "common/desktop/QtText.h"
 
 namespace parlux {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QString IconResource(const std::string& program) {
     QString name = Q(program).toLower();

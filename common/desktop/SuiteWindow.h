@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "core/Sinks.h"
-#include "desktop/Desktop.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/MessageBoxes.h"
+#include "common/desktop/SingleInstance.h"
 
 class QAction;
 class QGroupBox;

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "FlaggridFixture.h"
-#include "QtTestSupport.h"
+#include "flaggrid/tests/FlaggridFixture.h"
+#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 namespace {

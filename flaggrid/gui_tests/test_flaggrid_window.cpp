@@ -11,9 +11,9 @@
 #include <QTest>
 #include <memory>
 
-#include "FlaggridFixture.h"
-#include "WorkbenchWindowTestSupport.h"
-#include "workbench/gui/WorkbenchWindow.h"
+#include "flaggrid/tests/FlaggridFixture.h"
+#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
+#include "pulsegrid/workbench/testing/WorkbenchWindowTestSupport.h"
 
 namespace parlux::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "FlaggridFixture.h"
+#include "flaggrid/tests/FlaggridFixture.h"
 
 #include <cstdio>
 #include <ctime>

@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "CapStringsComparer.h"
-#include "TestSupport.h"
-#include "WorkbenchTestSupport.h"
-#include "core/Common.h"
+#include "common/core/DateTime.h"
+#include "common/core/StatsTypes.h"
+#include "flaggrid/CapStringsComparer.h"
+#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 

@@ -2,7 +2,8 @@
 // and cut, and what happens to lines and pages that cannot be used.
 #include <algorithm>
 
-#include "FlaggridFixture.h"
+#include "common/core/TextFields.h"
+#include "flaggrid/tests/FlaggridFixture.h"
 
 namespace parlux::test {
 namespace {

@@ -2,8 +2,8 @@
 // Cypherpunk and the two version-2 lists already in the data folder.
 #include <algorithm>
 
-#include "FlaggridFixture.h"
-#include "core/Transfers.h"
+#include "common/core/Transfers.h"
+#include "flaggrid/tests/FlaggridFixture.h"
 
 namespace parlux::test {
 namespace {

@@ -2,7 +2,8 @@
 // compared whole against the expected reports kept beside these tests.
 #include <algorithm>
 
-#include "FlaggridFixture.h"
+#include "common/core/TextFields.h"
+#include "flaggrid/tests/FlaggridFixture.h"
 
 namespace parlux::test {
 namespace {

@@ -2,7 +2,7 @@
 // dumps with their date column, and the output view.
 #include <algorithm>
 
-#include "FlaggridFixture.h"
+#include "flaggrid/tests/FlaggridFixture.h"
 
 namespace parlux::test {
 namespace {

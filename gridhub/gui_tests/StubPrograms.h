@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 

@@ -14,10 +14,10 @@
 #include <QTest>
 #include <memory>
 
-#include "GridhubWindow.h"
-#include "QtTestSupport.h"
-#include "StubPrograms.h"
-#include "desktop/Desktop.h"
+#include "common/desktop/ProgramStart.h"
+#include "gridhub/GridhubWindow.h"
+#include "gridhub/gui_tests/StubPrograms.h"
+#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 namespace {

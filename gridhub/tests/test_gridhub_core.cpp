@@ -5,8 +5,8 @@
 
 #include <ctime>
 
-#include "GridhubCore.h"
-#include "TestSupport.h"
+#include "gridhub/GridhubCore.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <QProcess>
 
-#include "LockgridFixture.h"
-#include "QtTestSupport.h"
+#include "lockgrid/tests/LockgridFixture.h"
+#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 namespace {

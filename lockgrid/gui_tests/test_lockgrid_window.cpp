@@ -8,8 +8,8 @@
 #include <QRadioButton>
 #include <algorithm>
 
-#include "LockgridFixture.h"
-#include "WorkbenchWindowTestSupport.h"
+#include "lockgrid/tests/LockgridFixture.h"
+#include "pulsegrid/workbench/testing/WorkbenchWindowTestSupport.h"
 
 namespace parlux::test {
 namespace {

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "KeysComparer.h"
-#include "LoopbackServer.h"
-#include "TestSupport.h"
-#include "WorkbenchTestSupport.h"
-#include "core/Common.h"
+#include "common/core/Table.h"
+#include "lockgrid/KeysComparer.h"
+#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 

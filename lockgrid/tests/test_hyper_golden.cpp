@@ -2,7 +2,7 @@
 // the four Comp_RK_ pages compared whole with the expected pages.
 #include <algorithm>
 
-#include "LockgridFixture.h"
+#include "lockgrid/tests/LockgridFixture.h"
 
 namespace parlux::test {
 namespace {

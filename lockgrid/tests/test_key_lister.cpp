@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "KeyLister.h"
-#include "KeysComparer.h"
-#include "LockgridFixture.h"
+#include "lockgrid/KeyLister.h"
+#include "lockgrid/KeysComparer.h"
+#include "lockgrid/tests/LockgridFixture.h"
 
 namespace parlux::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "LockgridFixture.h"
+#include "lockgrid/tests/LockgridFixture.h"
 
 namespace parlux::test {
 namespace {

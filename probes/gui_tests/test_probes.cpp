@@ -7,11 +7,12 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "FetchprobeWindow.h"
-#include "LoopbackServer.h"
-#include "QtTestSupport.h"
-#include "SandtestWindow.h"
-#include "desktop/Desktop.h"
+#include "common/desktop/CommandLine.h"
+#include "common/desktop/ProgramStart.h"
+#include "probes/FetchprobeWindow.h"
+#include "probes/SandtestWindow.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "LoopbackServer.h"
-#include "TestSupport.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 

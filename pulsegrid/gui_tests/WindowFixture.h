@@ -17,12 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "Pingers.h"
-#include "StatsComparer.h"
-#include "WorkbenchWindowTestSupport.h"
-#include "core/Common.h"
-#include "desktop/Desktop.h"
-#include "workbench/gui/WorkbenchWindow.h"
+#include "common/core/Sinks.h"
+#include "pulsegrid/StatsComparer.h"
+#include "pulsegrid/gui_tests/Pingers.h"
+#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
+#include "pulsegrid/workbench/testing/WorkbenchWindowTestSupport.h"
 
 namespace parlux::test {
 

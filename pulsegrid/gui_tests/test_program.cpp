@@ -11,8 +11,8 @@
 #include <memory>
 #include <thread>
 
-#include "Pingers.h"
-#include "QtTestSupport.h"
+#include "pulsegrid/gui_tests/Pingers.h"
+#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 namespace {

@@ -6,8 +6,8 @@
 #include <QMenuBar>
 #include <QRadioButton>
 
-#include "WindowFixture.h"
-#include "core/SiteConfig.h"
+#include "common/core/SiteConfig.h"
+#include "pulsegrid/gui_tests/WindowFixture.h"
 
 namespace parlux::test {
 namespace {

@@ -3,8 +3,9 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include "WindowFixture.h"
-#include "core/SiteConfig.h"
+#include "common/core/SiteConfig.h"
+#include "common/desktop/ProgramStart.h"
+#include "pulsegrid/gui_tests/WindowFixture.h"
 
 namespace parlux::test {
 namespace {

@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "LoopbackServer.h"
-#include "StatsComparer.h"
-#include "TestSupport.h"
-#include "WorkbenchTestSupport.h"
-#include "core/Common.h"
+#include "pulsegrid/StatsComparer.h"
+#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 

@@ -10,8 +10,9 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "PipelineFixture.h"
-#include "core/Transfers.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Transfers.h"
+#include "pulsegrid/tests/PipelineFixture.h"
 
 namespace parlux::test {
 namespace {

@@ -11,8 +11,8 @@
 #include <regex>
 #include <thread>
 
-#include "PipelineFixture.h"
-#include "core/Transfers.h"
+#include "common/core/Transfers.h"
+#include "pulsegrid/tests/PipelineFixture.h"
 
 namespace parlux::test {
 namespace {

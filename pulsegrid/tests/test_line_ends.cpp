@@ -3,8 +3,8 @@
 // ran, and no page written from them holds a lone LF.
 #include <algorithm>
 
-#include "PipelineFixture.h"
-#include "workbench/TextLines.h"
+#include "pulsegrid/tests/PipelineFixture.h"
+#include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux::test {
 namespace {

@@ -4,9 +4,11 @@
 
 #include <functional>
 
-#include "PipelineFixture.h"
-#include "core/DumpFile.h"
-#include "workbench/Grid.h"
+#include "common/core/DumpFile.h"
+#include "common/core/TextFields.h"
+#include "pulsegrid/StatsPageWriter.h"
+#include "pulsegrid/tests/PipelineFixture.h"
+#include "pulsegrid/workbench/Grid.h"
 
 namespace parlux::test {
 namespace {

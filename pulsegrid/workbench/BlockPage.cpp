@@ -1,6 +1,7 @@
-#include "workbench/BlockPage.h"
+#include "pulsegrid/workbench/BlockPage.h"
 
-#include "core/Common.h"
+#include "common/core/Table.h"
+#include "common/core/TextFields.h"
 
 namespace parlux {
 

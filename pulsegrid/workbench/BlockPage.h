@@ -5,8 +5,8 @@
 // and the detail that pinger publishes for it, and an empty line.
 #include <string>
 
-#include "core/Table.h"
-#include "workbench/Grid.h"
+#include "common/core/Table.h"
+#include "pulsegrid/workbench/Grid.h"
 
 namespace parlux {
 

@@ -1,11 +1,13 @@
-#include "Grid.h"
+#include "pulsegrid/workbench/Grid.h"
 
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
-#include "core/Common.h"
+#include "common/core/Sinks.h"
+#include "common/core/Table.h"
+#include "common/core/TextFields.h"
 
 namespace parlux {
 

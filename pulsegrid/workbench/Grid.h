@@ -8,8 +8,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "core/Sinks.h"
-#include "core/Table.h"
+#include "common/core/Sinks.h"
+#include "common/core/Table.h"
 
 namespace parlux {
 

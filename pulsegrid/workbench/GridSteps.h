@@ -5,10 +5,10 @@
 // shared grid step. A comparer's procedures hand over to these.
 #include <string>
 
-#include "core/QuickSort.h"
-#include "workbench/Grid.h"
-#include "workbench/TextLines.h"
-#include "workbench/Workbench.h"
+#include "common/core/QuickSort.h"
+#include "pulsegrid/workbench/Grid.h"
+#include "pulsegrid/workbench/TextLines.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 namespace parlux {
 

@@ -1,4 +1,6 @@
-#include "workbench/PingerSteps.h"
+#include "pulsegrid/workbench/PingerSteps.h"
+
+#include "common/core/TextFields.h"
 
 #include <sys/stat.h>
 
@@ -9,11 +11,14 @@
 #include <optional>
 #include <unordered_set>
 
-#include "core/Common.h"
-#include "core/PingersList.h"
-#include "core/Transfers.h"
-#include "core/UrlToFile.h"
-#include "core/WholeFile.h"
+#include "common/core/DateTime.h"
+#include "common/core/LfToCrLf.h"
+#include "common/core/PingersList.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "common/core/Transfers.h"
+#include "common/core/UrlToFile.h"
+#include "common/core/WholeFile.h"
 
 namespace parlux {
 
@@ -30,9 +35,7 @@ std::optional<DateTime> EarlierCopy(const std::filesystem::path& path) {
                         parts.tm_sec);
 }
 
-std::int32_t ClampBytes(std::int64_t bytes) {
-    return static_cast<std::int32_t>(std::min<std::int64_t>(bytes, std::numeric_limits<std::int32_t>::max()));
-}
+std::int32_t ClampBytes(std::int64_t bytes) { return ClampToInt32(bytes); }
 
 // The lines after "Downloading ": the bytes that came, or why none did and
 // what is used instead.
@@ -107,7 +110,7 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
             }
         }
     }
-    const auto results = RunTransfers(requests, CurrentDownloadLimits().maxInFlight);
+    const auto results = RunTransfers(requests);
 
     // The lines and rows, in the order of the list, as one download after
     // another gives them.

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "workbench/Workbench.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 namespace parlux {
 

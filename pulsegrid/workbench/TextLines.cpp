@@ -1,6 +1,6 @@
-#include "TextLines.h"
+#include "pulsegrid/workbench/TextLines.h"
 
-#include "core/WholeFile.h"
+#include "common/core/WholeFile.h"
 
 namespace parlux {
 

@@ -1,16 +1,14 @@
-#include "Workbench.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 #include <algorithm>
 
-#include "core/Common.h"
-#include "core/DumpFile.h"
+#include "common/core/DumpFile.h"
+#include "common/core/Feedback.h"
+#include "common/core/Files.h"
+#include "common/core/Process.h"
+#include "common/core/Table.h"
 
 namespace parlux {
-
-namespace {
-constexpr short kShowNormal = 1;
-constexpr short kShowMinimized = 2;
-}  // namespace
 
 const ActionDef* WorkbenchDescription::findAction(const std::string& name) const {
     for (const auto& action : actions)

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Sinks.h"
-#include "core/Table.h"
+#include "common/core/Sinks.h"
+#include "common/core/Table.h"
 
 namespace parlux {
 
@@ -179,20 +179,36 @@ private:
     RunReport report_;
 };
 
+// One action of a comparer, written once: the procedure behind its button and
+// what the window and the feedback lines show of it.
+template <class Procedures>
+struct ComparerAction {
+    long (Procedures::*step)();
+    ActionDef def;
+};
+
 // A comparer's procedures bound to the workbench. Procedures provides
-//   static WorkbenchDescription Describe();
-//   static const std::vector<long (Procedures::*)()>& Steps();  // one per action
+//   static WorkbenchDescription Describe();  // everything but the actions
+//   static const std::vector<ComparerAction<Procedures>>& Actions();  // SUPER's order
 //   explicit Procedures(WorkbenchCore&);
 //   std::vector<std::string> OutputPages() const;
 template <class Procedures>
 class Workbench final : public WorkbenchCore {
 public:
-    explicit Workbench(WorkbenchEnv env) : WorkbenchCore(Procedures::Describe(), env), procedures_(*this) {}
+    explicit Workbench(WorkbenchEnv env) : WorkbenchCore(Description(), env), procedures_(*this) {}
     Procedures& procedures() { return procedures_; }
     std::vector<std::string> outputPages() const override { return procedures_.OutputPages(); }
 
+    // The comparer's description with its actions.
+    static WorkbenchDescription Description() {
+        WorkbenchDescription d = Procedures::Describe();
+        d.actions.clear();
+        for (const auto& action : Procedures::Actions()) d.actions.push_back(action.def);
+        return d;
+    }
+
 protected:
-    long runProcedure(std::size_t index) override { return (procedures_.*Procedures::Steps().at(index))(); }
+    long runProcedure(std::size_t index) override { return (procedures_.*Procedures::Actions().at(index).step)(); }
 
 private:
     Procedures procedures_;

@@ -1,10 +1,11 @@
-#include "Report.h"
+#include "rosters/gui/Report.h"
 
 #include <QApplication>
 #include <cstdio>
 #include <memory>
 
-#include "desktop/Desktop.h"
+#include "common/desktop/Headless.h"
+#include "common/desktop/MessageBoxes.h"
 
 namespace parlux::rosters {
 

@@ -4,7 +4,7 @@
 // made only when a box is to be shown.
 #include <string_view>
 
-#include "core/Sinks.h"
+#include "common/core/Sinks.h"
 
 namespace parlux::rosters {
 

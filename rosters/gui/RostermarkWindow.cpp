@@ -1,4 +1,4 @@
-#include "RostermarkWindow.h"
+#include "rosters/gui/RostermarkWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,16 +14,11 @@
 #include <iostream>
 #include <thread>
 
-#include "core/Common.h"
-#include "desktop/SuiteWindow.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/QtText.h"
+#include "common/desktop/SuiteWindow.h"
 
 namespace parlux::rosters {
-
-namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-}  // namespace
 
 RostermarkWindow::RostermarkWindow() {
     setObjectName("frm_Rostermark");

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <iosfwd>
 
-#include "Rosters.h"
+#include "rosters/Rosters.h"
 
 class QLineEdit;
 class QLabel;

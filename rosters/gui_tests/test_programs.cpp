@@ -8,9 +8,9 @@
 #include <QProcess>
 #include <regex>
 
-#include "LoopbackServer.h"
-#include "QtTestSupport.h"
-#include "Rosters.h"
+#include "rosters/Rosters.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 namespace {

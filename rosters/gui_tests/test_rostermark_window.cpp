@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
-#include "QtTestSupport.h"
-#include "gui/RostermarkWindow.h"
+#include "rosters/gui/RostermarkWindow.h"
+#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 namespace {

@@ -7,10 +7,10 @@
 #include <regex>
 #include <sstream>
 
-#include "Rosters.h"
-#include "TestSupport.h"
-#include "core/Common.h"
-#include "core/Transfers.h"
+#include "common/core/Table.h"
+#include "common/core/Transfers.h"
+#include "rosters/Rosters.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 namespace {

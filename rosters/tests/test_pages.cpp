@@ -8,9 +8,8 @@
 #include <map>
 #include <sstream>
 
-#include "Rosters.h"
-#include "TestSupport.h"
-#include "core/Common.h"
+#include "rosters/Rosters.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 namespace {

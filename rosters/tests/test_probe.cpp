@@ -9,9 +9,9 @@
 #include <mutex>
 #include <thread>
 
-#include "HeaderProbe.h"
-#include "LoopbackServer.h"
-#include "TestSupport.h"
+#include "rosters/HeaderProbe.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 namespace {

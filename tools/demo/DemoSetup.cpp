@@ -1,4 +1,4 @@
-#include "DemoSetup.h"
+#include "tools/demo/DemoSetup.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

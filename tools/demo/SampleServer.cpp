@@ -1,4 +1,4 @@
-#include "SampleServer.h"
+#include "tools/demo/SampleServer.h"
 
 #include <httplib.h>
 

@@ -8,9 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "core/Common.h"
-#include "core/Process.h"
+#include "common/core/DataFolder.h"
+#include "common/core/DateTime.h"
+#include "common/core/Feedback.h"
+#include "common/core/Files.h"
+#include "common/core/GmtOffset.h"
+#include "common/core/Process.h"
+#include "common/core/RunLog.h"
+#include "common/core/Sinks.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "common/core/TextFields.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {

@@ -7,9 +7,9 @@
 #include <memory>
 #include <thread>
 
-#include "LoopbackServer.h"
-#include "TestSupport.h"
-#include "core/UrlToFile.h"
+#include "common/core/UrlToFile.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {

@@ -4,8 +4,8 @@
 #include <random>
 #include <string>
 
-#include "TestSupport.h"
-#include "core/DumpFile.h"
+#include "common/core/DumpFile.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {

@@ -5,8 +5,9 @@
 #include <filesystem>
 #include <string>
 
-#include "TestSupport.h"
-#include "core/UrlToFile.h"
+#include "common/core/LfToCrLf.h"
+#include "common/core/UrlToFile.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {

@@ -5,8 +5,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "TestSupport.h"
-#include "core/PingersList.h"
+#include "common/core/PingersList.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {

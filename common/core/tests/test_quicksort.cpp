@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/QuickSort.h"
+#include "common/core/QuickSort.h"
 
 namespace parlux {
 namespace {

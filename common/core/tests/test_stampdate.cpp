@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/StampDate.h"
+#include "common/core/StampDate.h"
 
 namespace parlux {
 namespace {

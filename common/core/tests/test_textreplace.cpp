@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/TextReplace.h"
+#include "common/core/TextReplace.h"
 
 namespace parlux {
 namespace {

@@ -11,10 +11,10 @@
 #include <mutex>
 #include <thread>
 
-#include "LoopbackServer.h"
-#include "TestSupport.h"
-#include "core/Transfers.h"
-#include "core/WholeFile.h"
+#include "common/core/Transfers.h"
+#include "common/core/WholeFile.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {

@@ -7,11 +7,12 @@
 #include <functional>
 #include <string>
 
-#include "TestSupport.h"
-#include "core/DumpFile.h"
-#include "core/PingersList.h"
-#include "core/UrlToFile.h"
-#include "core/WholeFile.h"
+#include "common/core/DumpFile.h"
+#include "common/core/LfToCrLf.h"
+#include "common/core/PingersList.h"
+#include "common/core/UrlToFile.h"
+#include "common/core/WholeFile.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {

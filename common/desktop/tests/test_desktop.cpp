@@ -25,8 +25,14 @@
 #include <random>
 #include <thread>
 
-#include "TestSupport.h"
-#include "desktop/Desktop.h"
+#include "common/desktop/CommandLine.h"
+#include "common/desktop/Headless.h"
+#include "common/desktop/MessageBoxes.h"
+#include "common/desktop/Opener.h"
+#include "common/desktop/ProgramStart.h"
+#include "common/desktop/SingleInstance.h"
+#include "common/desktop/SystemFolders.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux {
 namespace {

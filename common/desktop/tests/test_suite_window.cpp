@@ -14,8 +14,9 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
-#include "TestSupport.h"
-#include "desktop/SuiteWindow.h"
+#include "common/desktop/ProgramStart.h"
+#include "common/desktop/SuiteWindow.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 namespace {

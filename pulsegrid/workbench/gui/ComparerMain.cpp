@@ -1,9 +1,11 @@
-#include "ComparerMain.h"
+#include "pulsegrid/workbench/gui/ComparerMain.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
 #include <exception>
+#include "common/core/GmtOffset.h"
+#include "common/desktop/Headless.h"
 
 namespace parlux {
 

@@ -5,11 +5,15 @@
 #include <QString>
 #include <string>
 
-#include "core/Common.h"
-#include "desktop/Desktop.h"
-#include "desktop/SuiteWindow.h"
-#include "workbench/Workbench.h"
-#include "workbench/gui/WorkbenchWindow.h"
+#include "common/core/DataFolder.h"
+#include "common/core/Feedback.h"
+#include "common/core/RunLog.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/MessageBoxes.h"
+#include "common/desktop/SingleInstance.h"
+#include "common/desktop/SuiteWindow.h"
+#include "pulsegrid/workbench/Workbench.h"
+#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
 
 namespace parlux {
 

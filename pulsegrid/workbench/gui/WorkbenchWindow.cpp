@@ -1,4 +1,4 @@
-#include "WorkbenchWindow.h"
+#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -21,16 +21,16 @@
 #include <exception>
 #include <system_error>
 
-#include "core/FileCopy.h"
-#include "desktop/Desktop.h"
+#include "common/core/Files.h"
+#include "common/desktop/Opener.h"
+#include "common/desktop/ProgramStart.h"
+#include "common/desktop/QtText.h"
 
 namespace parlux {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 std::string Upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -82,8 +82,7 @@ WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     image_->setFixedSize(56, 56);
     image_->setAlignment(Qt::AlignCenter);
     image_->setFrameShape(QFrame::StyledPanel);
-    image_->installEventFilter(this);
-    doubleClicks_[image_] = [this] { hyperAndClose(); };
+    doubleClicks_.on(image_, [this] { hyperAndClose(); });
     QGroupBox* choice = buildChoice();
     choiceRow->addWidget(choice, 1);
     if (d_.imageInChoiceFrame)
@@ -138,8 +137,7 @@ QLineEdit* WorkbenchWindow::resultBox(const std::string& name, const std::string
     box->setToolTip(Q(tooltip));
     box->setAlignment(Qt::AlignRight);
     box->setFixedWidth(64);
-    box->installEventFilter(this);
-    doubleClicks_[box] = std::move(onDoubleClick);
+    doubleClicks_.on(box, [this, onDoubleClick = std::move(onDoubleClick)] { guarded(onDoubleClick); });
     boxes_[name] = box;
     return box;
 }
@@ -292,18 +290,6 @@ void WorkbenchWindow::guarded(const std::function<void()>& action) {
 
 void WorkbenchWindow::copyToDataFolder() {
     CopyFilesOver(core_.programFolder(), core_.dataFolder(), {"Pingers.lst", "index.html"}, core_.messages());
-}
-
-bool WorkbenchWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        auto it = doubleClicks_.find(watched);
-        if (it != doubleClicks_.end()) {
-            const auto action = it->second;  // the action may close the window
-            guarded(action);
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- the core's view

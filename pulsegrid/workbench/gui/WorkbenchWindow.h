@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "core/Sinks.h"
-#include "desktop/SuiteWindow.h"
-#include "workbench/Workbench.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/DoubleClicks.h"
+#include "common/desktop/SuiteWindow.h"
+#include "pulsegrid/workbench/Workbench.h"
 
 class QAction;
 class QGroupBox;
@@ -75,8 +76,6 @@ public:
     void logged(const std::string& record) override;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     QGroupBox* buildActions();
     QGroupBox* buildDebug();
@@ -100,7 +99,7 @@ private:
     int busyDepth_ = 0;
 
     std::map<std::string, QLineEdit*> boxes_;
-    std::map<QObject*, std::function<void()>> doubleClicks_;
+    DoubleClicks doubleClicks_{this};
     std::vector<QRadioButton*> options_;
     std::vector<QPushButton*> viewButtons_;
     std::vector<QAction*> viewEntries_;

@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "DemoSetup.h"
-#include "SampleServer.h"
-#include "core/Common.h"
-#include "core/PingersList.h"
-#include "core/StampDate.h"
-#include "core/UrlToFile.h"
+#include "common/core/PingersList.h"
+#include "common/core/StampDate.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/UrlToFile.h"
+#include "tools/demo/DemoSetup.h"
+#include "tools/demo/SampleServer.h"
 
 namespace fs = std::filesystem;
 

@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <cstdio>
 
-#include "desktop/Desktop.h"
+#include "common/desktop/SingleInstance.h"
 
 namespace {
 

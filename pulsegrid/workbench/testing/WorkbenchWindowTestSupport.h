@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "QtTestSupport.h"
-#include "WorkbenchTestSupport.h"
-#include "workbench/gui/WorkbenchWindow.h"
+#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
+#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
+#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 

@@ -1,10 +1,10 @@
 #pragma once
-// Copying the hand-kept files from one folder to another.
+// Copying the hand-kept files from one folder to another, and deleting work files.
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "Sinks.h"
+#include "common/core/Sinks.h"
 
 namespace parlux {
 
@@ -15,5 +15,8 @@ namespace parlux {
 // of files copied.
 int CopyFilesOver(const std::filesystem::path& from, const std::filesystem::path& to,
                   const std::vector<std::string>& names, MessageSink& messages);
+
+// Deletes the file if there is one; never reports anything.
+void DeleteIfExists(const std::filesystem::path& path);
 
 }  // namespace parlux

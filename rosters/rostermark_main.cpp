@@ -3,11 +3,11 @@
 // The command line is ignored.
 #include <QApplication>
 
-#include "HeaderProbe.h"
-#include "core/Common.h"
-#include "desktop/Desktop.h"
-#include "gui/Report.h"
-#include "gui/RostermarkWindow.h"
+#include "common/core/DataFolder.h"
+#include "common/desktop/Headless.h"
+#include "rosters/HeaderProbe.h"
+#include "rosters/gui/Report.h"
+#include "rosters/gui/RostermarkWindow.h"
 
 int main(int argc, char** argv) {
     parlux::PrepareDisplay();

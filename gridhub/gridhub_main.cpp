@@ -2,8 +2,12 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "GridhubWindow.h"
-#include "core/Common.h"
+#include "common/core/DataFolder.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/Headless.h"
+#include "common/desktop/Opener.h"
+#include "common/desktop/ProgramStart.h"
+#include "gridhub/GridhubWindow.h"
 
 int main(int argc, char** argv) {
     using namespace parlux;

@@ -3,10 +3,11 @@
 // fails. The command line is ignored.
 #include <iostream>
 
-#include "Rosters.h"
-#include "core/Common.h"
-#include "desktop/Desktop.h"
-#include "gui/Report.h"
+#include "common/core/DataFolder.h"
+#include "common/core/Sinks.h"
+#include "common/desktop/Headless.h"
+#include "rosters/Rosters.h"
+#include "rosters/gui/Report.h"
 
 int main(int argc, char** argv) {
     parlux::PrepareDisplay();

@@ -27,8 +27,8 @@
 #include <thread>
 #include <vector>
 
-#include "DemoSetup.h"
-#include "SampleServer.h"
+#include "tools/demo/DemoSetup.h"
+#include "tools/demo/SampleServer.h"
 
 extern char** environ;
 

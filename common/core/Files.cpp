@@ -1,8 +1,8 @@
-#include "FileCopy.h"
+#include "common/core/Files.h"
 
 #include <system_error>
 
-#include "WholeFile.h"
+#include "common/core/WholeFile.h"
 
 namespace parlux {
 
@@ -27,6 +27,13 @@ int CopyFilesOver(const fs::path& from, const fs::path& to, const std::vector<st
         }
     }
     return copied;
+}
+
+void DeleteIfExists(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(path, ec);
+    if (ec || !fs::exists(status) || fs::is_directory(status)) return;
+    fs::remove(path, ec);
 }
 
 }  // namespace parlux

@@ -4,19 +4,21 @@
 #include <string_view>
 #include <vector>
 
-#include "StatsComparer.h"
-#include "core/Common.h"
-#include "core/SiteConfig.h"
-#include "core/SitePage.h"
-#include "workbench/TextLines.h"
+#include "pulsegrid/StatsPageWriter.h"
+
+#include "common/core/SiteConfig.h"
+#include "common/core/SitePage.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/Table.h"
+#include "common/core/TextFields.h"
+#include "pulsegrid/StatsComparer.h"
+#include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux {
 
 namespace {
 
 const std::string kCrLf = "\r\n";
-
-bool IsVersion1(const std::string& type) { return !type.empty() && type.back() == '1'; }
 
 // Cells are found by pinger and remailer, so a grid changed out of order can
 // never put a figure under the wrong pinger. In a finished grid the cell of

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "core/Common.h"
-#include "workbench/Workbench.h"
+#include "common/core/DateTime.h"
+#include "common/core/Feedback.h"
+#include "common/core/GmtOffset.h"
+#include "common/core/RunLog.h"
+#include "pulsegrid/workbench/Workbench.h"
+#include "testsupport/TestSupport.h"
 
 namespace parlux::test {
 

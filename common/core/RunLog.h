@@ -1,0 +1,43 @@
+#pragma once
+// The run log of a comparer: one record per feedback call.
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "common/core/DateTime.h"
+
+namespace parlux {
+
+// ProgramFolder() / (ProgramName() + ".log"); when the program folder cannot
+// be written (an installed program run by a user), the same name in the
+// user's state folder ($XDG_STATE_HOME/parlux, or ~/.local/state/parlux).
+std::filesystem::path RunLogPath();
+// The rule above for a given program folder and name.
+std::filesystem::path RunLogPath(const std::filesystem::path& programFolder, const std::string& programName);
+
+// The run log: one record per FeedBack call. The file is opened at the first
+// record of an action and closed at its end (close()); each record goes to
+// the file in one write, so a kill loses at most the record being written.
+// Copies share the open file.
+class RunLog {
+public:
+    explicit RunLog(std::filesystem::path path);
+    const std::filesystem::path& path() const { return path_; }
+    void reset() const;  // ResetLog: empty it (create it when missing)
+    // Appends #date#,"top","detail" CR LF and returns the record without CR
+    // LF. Control characters of the texts are written as "?", so that no text
+    // can forge a record or reach a terminal as a control sequence.
+    std::string append(DateTime localTime, const std::string& top, const std::string& detail) const;
+    // Closes the file until the next record; nothing stays open between steps.
+    void close() const;
+
+private:
+    struct File;
+    std::filesystem::path path_;
+    std::shared_ptr<File> file_;
+};
+
+// ResetLog: empties this program's run log (RunLogPath()).
+void ResetLog();
+
+}  // namespace parlux
