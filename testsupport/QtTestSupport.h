@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "testsupport/TestSupport.h"
 
@@ -49,7 +51,10 @@ protected:
     // With toFiles the output goes to out.txt and err.txt in tmp_ instead of
     // pipes: a program it starts in turn inherits them and may go on writing
     // after it has ended, when a pipe would be closed.
-    std::unique_ptr<QProcess> start(const QStringList& arguments, bool toFiles = false);
+    // environment: names set for the program after the display ones are
+    // taken out (a platform, a display).
+    std::unique_ptr<QProcess> start(const QStringList& arguments, bool toFiles = false,
+                                    const std::vector<std::pair<QString, QString>>& environment = {});
     // Waits (up to 15 s) for the stderr line of a copy that has nothing to do
     // once its start-up is over; errors collects what stderr said meanwhile.
     static bool waitIdle(QProcess& process, std::string& errors);

@@ -125,8 +125,11 @@ TEST_F(FetchprobeTest, GoFileSaysWhyTheWorkFileWasNotWritten) {
 
 // The window opens with no address to fetch; DEL deletes regular files only.
 TEST_F(FetchprobeTest, StartsWithoutAnAddressAndDeletesFilesOnly) {
-    FetchprobeWindow fresh(SuiteLinks{[](const QString&) {}, [](const std::string&, short) { return true; },
-                                      [this]() -> MessageSink& { return messages_; }, program_.path(), {}});
+    FetchprobeWindow fresh(SuiteLinks{[](const QString&) {},
+                                      [](const std::string&, short) { return true; },
+                                      [this]() -> MessageSink& { return messages_; },
+                                      program_.path(),
+                                      {}});
     EXPECT_EQ(BoxText(fresh, "txt_URL"), "");
     EXPECT_NE(fresh.findChild<QLineEdit*>("txt_URL")->placeholderText().toStdString().find("/stats/type2.list"),
               std::string::npos);
