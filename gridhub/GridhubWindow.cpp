@@ -281,7 +281,7 @@ bool GridhubWindow::start(const std::string& commandLine) {
         hyperAndClose();
         return false;
     }
-    show();
+    ShowAsAsked(this);
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "common/core/Sinks.h"
+#include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"
 #include "common/desktop/SuiteWindow.h"
 
@@ -130,7 +131,7 @@ int RunRostermarkWindow(RostermarkWindow& window, const std::filesystem::path& d
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (!headless) {
         PlaceOnScreen(&window);
-        window.show();
+        ShowAsAsked(&window);
         QCoreApplication::processEvents();
     }
     const HeaderProber painting = [&prober, &window](const std::vector<std::string>& urls) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include "common/core/GmtOffset.h"
+#include "common/desktop/ProgramStart.h"
 #include "common/desktop/Headless.h"
 
 namespace parlux {
@@ -40,7 +41,7 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
     InitGMTOffset();
     window.showIcon();
     core.chooseType(0);
-    window.show();
+    ShowAsAsked(&window);
     QCoreApplication::processEvents();
 
     QTimer::singleShot(1000, &window, [&window, &commandLine, &core] {
