@@ -152,6 +152,7 @@ long CapStringsProcedures::LOA_Pingers() {
         return 0;
     }
     if (!list->warning.empty()) wb_.detail(list->warning);
+    if (list->records.empty()) wb_.noteListEmpty(listPath.string());
 
     // nick -> its row and the full-resolution time of the page now in it.
     std::unordered_map<std::string, std::pair<int, fs::file_time_type>> chosen;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 
 #include "common/core/StatsTypes.h"
 #include "common/core/Transfers.h"
@@ -159,6 +160,49 @@ TEST_F(Downloads, ARepairThatCannotBeWrittenSaysSoAndKeepsTheFile) {
     const std::vector<std::string> fix(lines.end() - 4, lines.end() - 1);
     EXPECT_EQ(fix, (std::vector<std::string>{"lf PGP-1 being LfToCrLf 'ed", "crlf PGP-1 being LfToCrLf 'ed",
                                              "crlf PGP-1 succesfully LfToCrLf 'ed 43 41"}));
+}
+
+// Without a list to go by (missing, or no record in it) HYPER stops at the
+// step that found out, tries no other type, and its summary says why.
+TEST_F(Downloads, HyperWithoutAListStopsAndSaysWhy) {
+    const std::string empty = "Pulsegrid: <data>/Pingers.lst holds no pinger record: no page written\n";
+    struct Case {
+        const char* name;
+        std::optional<std::string> list;  // nullopt: no file
+        std::string summary;
+        std::vector<std::string> messages;
+    };
+    const std::vector<Case> cases = {
+        {"no list",
+         std::nullopt,
+         "Pulsegrid FULL_AUTO: 0 pingers not reached, 0 pages not written\n  list missing: <data>/Pingers.lst\n",
+         {"<data>/Pingers.lst Not found"}},
+        {"an empty file", "", empty, {}},
+        {"blank lines", "\r\n  \r\n\n", empty, {}},
+        {"a byte-order mark alone", "\xEF\xBB\xBF\r\n", empty, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(data_ / "Pingers.lst");
+        if (c.list) writeList(*c.list);
+        messages_.texts.clear();
+        WriteFile(program_.path() / "Pulsegrid.log", "");
+        workbench().HYPER();
+        EXPECT_TRUE(workbench().report().failed());
+        EXPECT_EQ(withoutDataFolder(workbench().report().summary("Pulsegrid")), c.summary);
+        EXPECT_EQ(messages(), c.messages);
+        const std::string records = log();
+        EXPECT_NE(records.find("LOA_Pingers Completed: PGP-1"), std::string::npos);
+        EXPECT_EQ(records.find("FIX_LfToCrLf"), std::string::npos);  // no step after it
+        EXPECT_EQ(records.find("MIX-1"), std::string::npos);         // no other type
+        EXPECT_NE(records.find("HYPER Completed: "), std::string::npos);
+    }
+    // A list of records of other types only is a list: each type runs.
+    writeList("\"K-RSA\",\"alpha\",\"http://127.0.0.1:1/x\"\r\n");
+    messages_.texts.clear();
+    workbench().HYPER();
+    EXPECT_FALSE(workbench().report().failed());
+    EXPECT_NE(log().find("PRT_Compil in Progress: MIX-2"), std::string::npos);
 }
 
 // What an unattended run could not do, summed up at its end.

@@ -83,6 +83,7 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
         return 0;
     }
     if (!list->warning.empty()) wb.detail(list->warning);
+    if (list->records.empty()) wb.noteListEmpty(listPath.string());
 
     // The first record of each usable nick is fetched, all of them at once;
     // a later record of a nick already loaded is not fetched at all.

@@ -91,12 +91,19 @@ void WorkbenchCore::SUPER() {
     } busy(view_);
     FeedBack(feedback(), "SUPER in Progress: " + statsType_, " ", 0);
     RESET();
-    for (const auto& action : description_.actions) press(action.name);
+    for (const auto& action : description_.actions) {
+        press(action.name);
+        // An unattended run without a list (missing, or no record in it)
+        // says so once rather than with a box at every later step.
+        if (inHyper_ && report_.noList()) break;
+    }
     FeedBack(feedback(), "SUPER Completed: " + statsType_, " ", 500);
     feedback().endOfStep();
 }
 
 std::string RunReport::summary(const std::string& program) const {
+    // Without a record nothing was fetched or written: one line says all.
+    if (!listEmpty.empty()) return program + ": " + listEmpty + " holds no pinger record: no page written\n";
     if (notDownloaded.empty() && !failed()) return {};
     auto count = [](std::size_t n, const char* one, const char* many) {
         return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -113,10 +120,16 @@ std::string RunReport::summary(const std::string& program) const {
 void WorkbenchCore::HYPER() {
     report_ = RunReport{};
     FeedBack(feedback(), "HYPER in Progress: ", " ", 0);
+    struct InHyper {
+        bool& flag;
+        explicit InHyper(bool& f) : flag(f) { flag = true; }
+        ~InHyper() { flag = false; }
+    } inHyper(inHyper_);
     if (description_.types.empty()) {
         SUPER();
     } else {
-        for (int i = 0; i < static_cast<int>(description_.types.size()); ++i) {
+        // Every type reads the same list: without one the other types are not tried.
+        for (int i = 0; i < static_cast<int>(description_.types.size()) && !report_.noList(); ++i) {
             chooseType(i);
             SUPER();
         }

@@ -81,8 +81,11 @@ struct RunReport {
     std::vector<std::pair<std::string, std::string>> notDownloaded;  // "nick type", why
     std::vector<std::string> pagesNotWritten;                        // paths
     std::string listMissing;                                         // the list's path, when it was missing
+    std::string listEmpty;                                           // the list's path, when it held no record
     // A page that could not be written, or no list: the run failed.
-    bool failed() const { return !pagesNotWritten.empty() || !listMissing.empty(); }
+    bool failed() const { return !pagesNotWritten.empty() || !listMissing.empty() || !listEmpty.empty(); }
+    // No list to compare by: a run has nothing to do.
+    bool noList() const { return !listMissing.empty() || !listEmpty.empty(); }
     // The summary lines, each ending in LF: counts first, then the items;
     // "" when there is nothing to report.
     std::string summary(const std::string& program) const;
@@ -149,6 +152,7 @@ public:
     }
     void notePageNotWritten(const std::filesystem::path& path) { report_.pagesNotWritten.push_back(path.string()); }
     void noteListMissing(const std::string& path) { report_.listMissing = path; }
+    void noteListEmpty(const std::string& path) { report_.listEmpty = path; }
     const RunReport& report() const { return report_; }
 
     // A detail line, the top line unchanged.
@@ -177,6 +181,7 @@ private:
     std::array<Table, 3> tables_;
     std::vector<std::pair<std::string, std::string>> boxes_;
     RunReport report_;
+    bool inHyper_ = false;  // HYPER ends where a SUPER found no list
 };
 
 // One action of a comparer, written once: the procedure behind its button and
