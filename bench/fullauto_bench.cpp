@@ -6,8 +6,11 @@
 //   feedback   100,000 feedback lines (records the list skips) against a
 //              list as long that gives none;
 //   grid       60, 120 and 240 pingers x 500 remailers of one type from
-//              cached pages, against 1 x 1.
-//   build/bin/fullauto_bench [downloads|feedback|grid ...]   (all by default)
+//              cached pages, against 1 x 1;
+//   bigpage    the peak memory of a run on one cached 63 MiB LF-only page
+//              of 900,000 remailers, against the page's size (bigpage is
+//              run only when asked).
+//   build/bin/fullauto_bench [downloads|feedback|grid|bigpage ...]   (the first three by default)
 // The pages are served by cpp-httplib on 127.0.0.1 only.
 #include <fcntl.h>
 #include <httplib.h>
@@ -46,6 +49,7 @@ constexpr int kRepeats = 5;  // the fastest counts: the machine is shared
 
 struct Times {
     double wall, cpu;
+    double megabytes = 0;  // peak resident memory of the program
 };
 
 void Write(const fs::path& path, const std::string& content) {
@@ -130,7 +134,7 @@ public:
             const fs::path folder = data();
             prepare(folder);
             const Times t = once(folder);
-            best = {std::min(best.wall, t.wall), std::min(best.cpu, t.cpu)};
+            best = {std::min(best.wall, t.wall), std::min(best.cpu, t.cpu), std::max(best.megabytes, t.megabytes)};
         }
         return best;
     }
@@ -178,7 +182,7 @@ private:
         posix_spawn_file_actions_destroy(&actions);
         if (!WIFEXITED(status)) std::fprintf(stderr, "the run did not end normally\n");
         auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-        return {seconds, cpu(usage.ru_utime) + cpu(usage.ru_stime)};
+        return {seconds, cpu(usage.ru_utime) + cpu(usage.ru_stime), static_cast<double>(usage.ru_maxrss) / 1024.0};
     }
 
     fs::path root_;
@@ -252,6 +256,24 @@ void Grid(Bench& bench) {
     }
 }
 
+void BigPage(Bench& bench) {
+    const std::string refused = "http://127.0.0.1:" + std::to_string(RefusingPort());
+    std::string page = "Last update: Fri 30 Nov 2012 10:20:00 GMT\nremailer  email address  history\n---------\n";
+    for (int i = 0; page.size() < (63u << 20); ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "r%07d remailer@x%d.example                ++++++++++++  1:59:00 100.00%%\n",
+                      i % 900000, i);
+        page += line;
+    }
+    const double mebibytes = static_cast<double>(page.size()) / (1 << 20);
+    const Times t = bench.run([&](const fs::path& data) {
+        Write(data / "Pingers.lst", "PGP-1,big," + refused + "/rlist\r\n");
+        Write(data / StatsFileName("PGP-1", "big"), page);
+    });
+    std::printf("bigpage: one cached LF-only page of %.0f MiB: %.0f MB peak (%.1fx the page), %.2f s\n", mebibytes,
+                t.megabytes, t.megabytes / mebibytes, t.wall);
+}
+
 }  // namespace
 }  // namespace parlux::bench
 
@@ -267,6 +289,8 @@ int main(int argc, char** argv) {
             Feedback(bench);
         else if (name == "grid")
             Grid(bench);
+        else if (name == "bigpage")
+            BigPage(bench);
         else
             std::fprintf(stderr, "unknown: %s\n", name.c_str());
         std::fflush(stdout);

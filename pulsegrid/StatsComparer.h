@@ -12,6 +12,10 @@
 
 namespace parlux {
 
+// The remailers read from one stats page at most (real pages list some
+// dozens); the lines after them are not read.
+inline constexpr long kMostRemailersPerPage = 10000;
+
 // StatsArray columns.
 enum StatsColumn : int { kStatsNick = 0, kStatsName = 1, kStatsText = 2, kStatsKey = 3 };
 // PingersArray columns.

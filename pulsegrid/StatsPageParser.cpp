@@ -78,10 +78,17 @@ long StatsProcedures::LOA_Stats() {
             if (i + 2 > lines.size()) {
                 wb_.messages().critical(path.string() + " ends before its stats table");
             }
+            long fromThisPage = 0;
             for (i += 2; i < lines.size(); ++i) {
                 const std::string_view line = lines[i];
                 if (line.empty() || line == "</PRE>") break;
-                if (AddStatsLine(nick, line)) ++added;
+                if (fromThisPage == kMostRemailersPerPage) {
+                    // A hostile page would make the grid as big as it likes.
+                    wb_.detail(progress + " lines after the " + std::to_string(kMostRemailersPerPage) +
+                               "th remailer not read");
+                    break;
+                }
+                if (AddStatsLine(nick, line)) ++added, ++fromThisPage;
             }
         }
         wb_.detail(progress + " Succesful");
