@@ -63,7 +63,10 @@ int RefusingPort() {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return 9;  // discard: nothing listens there either
+    }
     socklen_t len = sizeof addr;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
     ::close(fd);
@@ -119,7 +122,7 @@ public:
 
     // The data folder of the next run, emptied.
     fs::path data() {
-        const fs::path folder = root_ / "data";
+        fs::path folder = root_ / "data";
         fs::remove_all(folder);
         fs::create_directories(folder);
         return folder;
@@ -158,6 +161,7 @@ private:
         env.push_back("no_proxy=127.0.0.1");
         env.push_back("NO_PROXY=127.0.0.1");
         std::vector<char*> envp;
+        envp.reserve(env.size() + 1);
         for (auto& entry : env) envp.push_back(entry.data());
         envp.push_back(nullptr);
 

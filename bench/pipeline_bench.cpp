@@ -46,7 +46,7 @@ public:
 };
 
 std::filesystem::path PrepareFolder(int pingers) {
-    const auto folder = std::filesystem::temp_directory_path() / ("parlux-bench-" + std::to_string(pingers));
+    auto folder = std::filesystem::temp_directory_path() / ("parlux-bench-" + std::to_string(pingers));
     std::filesystem::create_directories(folder);
     std::mt19937 random(pingers);
     for (int p = 0; p < pingers; ++p) {

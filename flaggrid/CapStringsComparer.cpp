@@ -16,6 +16,7 @@
 #include "common/core/Transfers.h"
 #include "pulsegrid/workbench/BlockPage.h"
 #include "pulsegrid/workbench/GridSteps.h"
+#include "pulsegrid/workbench/SharedActions.h"
 #include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux {
@@ -44,46 +45,22 @@ WorkbenchDescription CapStringsProcedures::Describe() {
 const std::vector<ComparerAction<CapStringsProcedures>>& CapStringsProcedures::Actions() {
     using P = CapStringsProcedures;
     using R = ResultKind;
+    namespace a = shared_actions;
     static const std::vector<ComparerAction<P>> actions = {
         {.step = &P::LOA_Pingers,
          .def = {.name = "LOA_Pingers",
                  .tooltip = "Load PingersArray from Preexisting Downloaded Files",
                  .result = R::Count,
                  .dumpTable = kPingersTable}},
-        {.step = &P::SRT_Pingers,
-         .def = {.name = "SRT_Pingers",
-                 .tooltip = "Sort Pingers Array",
-                 .result = R::None,
-                 .sortsTable = kPingersTable,
-                 .blankDetail = false}},
-        {.step = &P::LOA_CapStrings,
-         .def = {.name = "LOA_CapStrings",
-                 .tooltip = "Load CapStringsArray",
-                 .result = R::Count,
-                 .dumpTable = kMainTable}},
-        {.step = &P::LOA_Pingeds,
-         .def =
-             {.name = "LOA_Pingeds", .tooltip = "Load PingedsArray", .result = R::Count, .dumpTable = kPingedsTable}},
-        {.step = &P::SRT_Pingeds,
-         .def =
-             {.name = "SRT_Pingeds", .tooltip = "Sort PingedsArray", .result = R::None, .sortsTable = kPingedsTable}},
-        {.step = &P::EXP_CapStrings,
-         .def = {.name = "EXP_CapStrings",
-                 .tooltip = "Expand CapStringsArray (Creates Missing blank cells)",
-                 .result = R::Count,
-                 .dumpTable = kMainTable}},
-        {.step = &P::REV_CapStrings,
-         .def = {.name = "REV_CapStrings",
-                 .tooltip = "Reverse CapStringsArray (Fills the column data used for ulterior sort)",
-                 .result = R::Count,
-                 .dumpTable = kMainTable}},
-        {.step = &P::SRT_CapStrings,
-         .def = {.name = "SRT_CapStrings",
-                 .tooltip = "Sort CapStrings Array",
-                 .result = R::None,
-                 .sortsTable = kMainTable}},
-        {.step = &P::PRT_Compil,
-         .def = {.name = "PRT_Compil", .tooltip = "Print Compiled Data to disk", .result = R::Bool}},
+        {&P::SRT_Pingers, a::SortPingers("Sort Pingers Array")},
+        {&P::LOA_CapStrings, a::LoadMain("CapStrings", "Load CapStringsArray")},
+        {&P::LOA_Pingeds, a::LoadPingeds()},
+        {&P::SRT_Pingeds, a::SortPingeds()},
+        {&P::EXP_CapStrings, a::ExpandMain("CapStrings", "Expand CapStringsArray (Creates Missing blank cells)")},
+        {&P::REV_CapStrings,
+         a::ReverseMain("CapStrings", "Reverse CapStringsArray (Fills the column data used for ulterior sort)")},
+        {&P::SRT_CapStrings, a::SortMain("CapStrings", "Sort CapStrings Array")},
+        {&P::PRT_Compil, a::PrintCompil("Print Compiled Data to disk")},
     };
     return actions;
 }

@@ -16,6 +16,7 @@
 #include "pulsegrid/workbench/BlockPage.h"
 #include "pulsegrid/workbench/GridSteps.h"
 #include "pulsegrid/workbench/PingerSteps.h"
+#include "pulsegrid/workbench/SharedActions.h"
 #include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux {
@@ -75,56 +76,22 @@ WorkbenchDescription KeysProcedures::Describe() {
         d.types.push_back({std::string(it->code), std::string(it->caption)});
     }
     d.choiceCaption = "Choose KeyRings";
-    d.superTooltip = "All Actions";
-    d.resetTooltip = "Reinitializes Arrays + Counters + Erases Dumps if any";
+    shared_actions::SetCommonTooltips(d);
     d.hyperTooltip = "All Keyrings";
     d.imageTooltip = "Double-Click for HYPER FULL_AUTO";
-    d.resultBoxTooltip = "Double-Click to Create+View Dump";
-    d.prtBoxTooltip = "Double-Click to View OutPutFile";
     d.outputViewMinimized = true;  // the page opens minimized, as a dump does
     return d;
 }
 
 const std::vector<ComparerAction<KeysProcedures>>& KeysProcedures::Actions() {
     using P = KeysProcedures;
-    using R = ResultKind;
+    namespace a = shared_actions;
     static const std::vector<ComparerAction<P>> actions = {
-        {.step = &P::LOA_Pingers,
-         .def = {.name = "LOA_Pingers",
-                 .tooltip = "Download Keyrings+Load PingersArray",
-                 .result = R::Count,
-                 .dumpTable = kPingersTable,
-                 .locksChoice = true}},
-        {.step = &P::FIX_LfToCrLf,
-         .def = {.name = "FIX_LfToCrLf", .tooltip = "Fixes the Downloaded File if necessary", .result = R::None}},
-        {.step = &P::SRT_Pingers,
-         .def = {.name = "SRT_Pingers",
-                 .tooltip = "Sorts PingersArray",
-                 .result = R::None,
-                 .sortsTable = kPingersTable,
-                 .blankDetail = false}},
-        {.step = &P::LOA_Keys,
-         .def = {.name = "LOA_Keys", .tooltip = "Loads KeysArray", .result = R::Count, .dumpTable = kMainTable}},
-        {.step = &P::LOA_Pingeds,
-         .def =
-             {.name = "LOA_Pingeds", .tooltip = "Load PingedsArray", .result = R::Count, .dumpTable = kPingedsTable}},
-        {.step = &P::SRT_Pingeds,
-         .def =
-             {.name = "SRT_Pingeds", .tooltip = "Sort PingedsArray", .result = R::None, .sortsTable = kPingedsTable}},
-        {.step = &P::EXP_Keys,
-         .def = {.name = "EXP_Keys",
-                 .tooltip = "Expand KeysArray (Creates missing blank cells)",
-                 .result = R::Count,
-                 .dumpTable = kMainTable}},
-        {.step = &P::REV_Keys,
-         .def = {.name = "REV_Keys",
-                 .tooltip = "Reverse Keys (Fills the column of data used by final Sort of KeysArray)",
-                 .result = R::Count,
-                 .dumpTable = kMainTable}},
-        {.step = &P::SRT_Keys,
-         .def = {.name = "SRT_Keys", .tooltip = "Sorts KeysArray", .result = R::None, .sortsTable = kMainTable}},
-        {.step = &P::PRT_Compil,
-         .def = {.name = "PRT_Compil", .tooltip = "Prints Compiled info to Disk", .result = R::Bool}},
+        {&P::LOA_Pingers, a::LoadPingers("Keyrings")}, {&P::FIX_LfToCrLf, a::FixLfToCrLf()},
+        {&P::SRT_Pingers, a::SortPingers()},           {&P::LOA_Keys, a::LoadMain("Keys")},
+        {&P::LOA_Pingeds, a::LoadPingeds()},           {&P::SRT_Pingeds, a::SortPingeds()},
+        {&P::EXP_Keys, a::ExpandMain("Keys")},         {&P::REV_Keys, a::ReverseMain("Keys")},
+        {&P::SRT_Keys, a::SortMain("Keys")},           {&P::PRT_Compil, a::PrintCompil()},
     };
     return actions;
 }

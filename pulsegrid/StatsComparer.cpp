@@ -11,6 +11,7 @@
 #include "common/core/StatsTypes.h"
 #include "pulsegrid/workbench/GridSteps.h"
 #include "pulsegrid/workbench/PingerSteps.h"
+#include "pulsegrid/workbench/SharedActions.h"
 #include "pulsegrid/workbench/TextLines.h"
 
 namespace parlux {
@@ -26,12 +27,9 @@ WorkbenchDescription StatsProcedures::Describe() {
     for (int i = 0; i < 4; ++i)
         d.types.push_back({std::string(kStatsTypes[i].code), std::string(kStatsTypes[i].caption)});
     d.choiceCaption = "Choose Stats";
-    d.superTooltip = "All Actions";
-    d.resetTooltip = "Reinitializes Arrays + Counters + Erases Dumps if any";
+    shared_actions::SetCommonTooltips(d);
     d.hyperTooltip = "All Stats";
     d.imageTooltip = "Double-Click for HYPER FULL_AUTO (+shell Flaggrid)";
-    d.resultBoxTooltip = "Double-Click to Create+View Dump";
-    d.prtBoxTooltip = "Double-Click to View OutPutFile";
     d.followUpProgram = "Flaggrid";
     d.followUpTooltip = "Shell Flaggrid FULL_AUTO";
     return d;
@@ -39,44 +37,13 @@ WorkbenchDescription StatsProcedures::Describe() {
 
 const std::vector<ComparerAction<StatsProcedures>>& StatsProcedures::Actions() {
     using P = StatsProcedures;
-    using R = ResultKind;
+    namespace a = shared_actions;
     static const std::vector<ComparerAction<P>> actions = {
-        {.step = &P::LOA_Pingers,
-         .def = {.name = "LOA_Pingers",
-                 .tooltip = "Download Stats+Load PingersArray",
-                 .result = R::Count,
-                 .dumpTable = kPingersTable,
-                 .locksChoice = true}},
-        {.step = &P::FIX_LfToCrLf,
-         .def = {.name = "FIX_LfToCrLf", .tooltip = "Fixes the Downloaded File if necessary", .result = R::None}},
-        {.step = &P::SRT_Pingers,
-         .def = {.name = "SRT_Pingers",
-                 .tooltip = "Sorts PingersArray",
-                 .result = R::None,
-                 .sortsTable = kPingersTable,
-                 .blankDetail = false}},
-        {.step = &P::LOA_Stats,
-         .def = {.name = "LOA_Stats", .tooltip = "Loads StatsArray", .result = R::Count, .dumpTable = kMainTable}},
-        {.step = &P::LOA_Pingeds,
-         .def =
-             {.name = "LOA_Pingeds", .tooltip = "Load PingedsArray", .result = R::Count, .dumpTable = kPingedsTable}},
-        {.step = &P::SRT_Pingeds,
-         .def =
-             {.name = "SRT_Pingeds", .tooltip = "Sort PingedsArray", .result = R::None, .sortsTable = kPingedsTable}},
-        {.step = &P::EXP_Stats,
-         .def = {.name = "EXP_Stats",
-                 .tooltip = "Expand StatsArray (Creates missing blank cells)",
-                 .result = R::Count,
-                 .dumpTable = kMainTable}},
-        {.step = &P::REV_Stats,
-         .def = {.name = "REV_Stats",
-                 .tooltip = "Reverse Stats (Fills the column of data used by final Sort of StatsArray)",
-                 .result = R::Count,
-                 .dumpTable = kMainTable}},
-        {.step = &P::SRT_Stats,
-         .def = {.name = "SRT_Stats", .tooltip = "Sorts StatsArray", .result = R::None, .sortsTable = kMainTable}},
-        {.step = &P::PRT_Compil,
-         .def = {.name = "PRT_Compil", .tooltip = "Prints Compiled info to Disk", .result = R::Bool}},
+        {&P::LOA_Pingers, a::LoadPingers("Stats")}, {&P::FIX_LfToCrLf, a::FixLfToCrLf()},
+        {&P::SRT_Pingers, a::SortPingers()},        {&P::LOA_Stats, a::LoadMain("Stats")},
+        {&P::LOA_Pingeds, a::LoadPingeds()},        {&P::SRT_Pingeds, a::SortPingeds()},
+        {&P::EXP_Stats, a::ExpandMain("Stats")},    {&P::REV_Stats, a::ReverseMain("Stats")},
+        {&P::SRT_Stats, a::SortMain("Stats")},      {&P::PRT_Compil, a::PrintCompil()},
     };
     return actions;
 }

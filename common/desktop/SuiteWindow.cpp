@@ -98,7 +98,7 @@ void AddExplorerMenus(QMenuBar* bar, const SuiteLinks& links) {
         for (const auto& [index, caption, folder] : {std::tuple{1, "Me", me}, std::tuple{2, "Work", work}}) {
             QAction* entry = menu->addAction(caption);
             entry->setObjectName(prefix + QString::number(index));
-            QObject::connect(entry, &QAction::triggered, menu, [open = links.open, folder] { open(folder); });
+            QObject::connect(entry, &QAction::triggered, menu, [open = links.open, target = folder] { open(target); });
         }
     }
 }

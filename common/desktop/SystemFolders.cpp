@@ -41,7 +41,7 @@ std::string SystemDirectory() {
     constexpr const char* kTriplet = "";
 #endif
     std::error_code ec;
-    const std::string multiarch = std::string("/usr/lib/") + kTriplet;
+    std::string multiarch = std::string("/usr/lib/") + kTriplet;
     if (*kTriplet && fs::is_directory(multiarch, ec)) return multiarch;
     if (sizeof(void*) == 8 && fs::is_directory("/usr/lib64", ec)) return "/usr/lib64";
     return "/usr/lib";
@@ -94,7 +94,7 @@ bool XdgRuntimeFolderIsPrivate(std::string* problem) {
 std::string PrivateRuntimeFolder(std::string* problem) {
     std::string xdgProblem;
     if (XdgRuntimeFolderIsPrivate(&xdgProblem)) return std::getenv("XDG_RUNTIME_DIR");
-    const std::string folder = TempPrivateFolder();
+    std::string folder = TempPrivateFolder();
     std::string why;
     if (folder.empty()) {
         why = "there is no temp folder";

@@ -212,6 +212,48 @@ bool WriteListPages(const fs::path& binDir, const fs::path& dataFolder) {
     return ok;
 }
 
+// Lists the pages produced, with their sizes, the web page to open and the run
+// logs, and names the pages expected but missing. False when there is none.
+bool ListProducedPages(const fs::path& binDir, const fs::path& dataFolder, bool withFlaggrid, bool withLockgrid) {
+    auto pages = parlux::demo::ListPages(dataFolder);
+    std::string missing;
+    for (const char* name : kListPages) {
+        std::error_code ec;
+        const auto size = fs::file_size(dataFolder / name, ec);
+        if (!ec)
+            pages.push_back({name, size});
+        else
+            missing += std::string(" ") + name;
+    }
+    if (pages.empty()) {
+        Complain("no comparison page was produced in " + dataFolder.string());
+        return false;
+    }
+    std::cout << "\nPages produced in " << dataFolder.string() << ":\n";
+    std::set<std::string> present;
+    for (const auto& page : pages) {
+        std::cout << "    " << std::left << std::setw(22) << page.name << std::right << std::setw(9) << page.size
+                  << " bytes\n";
+        present.insert(page.name);
+    }
+    for (const auto& name : parlux::demo::ExpectedPages(withFlaggrid, withLockgrid))
+        if (!present.count(name)) missing += " " + name;
+    std::cout << pages.size() << (pages.size() == 1 ? " page." : " pages.");
+    // Point at one web page, the first type's when there is one.
+    std::string webPage = present.count("Comp_DS_PGP-1.html") ? "Comp_DS_PGP-1.html" : "";
+    for (const auto& page : pages)
+        if (webPage.empty() && page.name.size() > 5 && page.name.compare(page.name.size() - 5, 5, ".html") == 0)
+            webPage = page.name;
+    if (!webPage.empty()) std::cout << " Open " << (dataFolder / webPage).string() << " in a web browser to see one.";
+    std::cout << "\nRun log: " << (binDir / "Pulsegrid.log").string();
+    for (const char* log : {"Flaggrid.log", "Lockgrid.log"})
+        if (fs::exists(binDir / log)) std::cout << ", " << (binDir / log).string();
+    std::cout << "\n";
+    if (!missing.empty()) std::cout << "Not produced:" << missing << "\n";
+    std::cout.flush();
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -289,41 +331,6 @@ int main(int argc, char** argv) {
     Say("the sample server answered " + std::to_string(server.requests()) + " requests");
     for (const auto& failure : server.failures()) Say("  not served: " + failure);
 
-    auto pages = parlux::demo::ListPages(dataFolder);
-    std::string missing;
-    for (const char* name : kListPages) {
-        std::error_code ec;
-        const auto size = fs::file_size(dataFolder / name, ec);
-        if (!ec)
-            pages.push_back({name, size});
-        else
-            missing += std::string(" ") + name;
-    }
-    if (pages.empty()) {
-        Complain("no comparison page was produced in " + dataFolder.string());
-        return 1;
-    }
-    std::cout << "\nPages produced in " << dataFolder.string() << ":\n";
-    std::set<std::string> present;
-    for (const auto& page : pages) {
-        std::cout << "    " << std::left << std::setw(22) << page.name << std::right << std::setw(9) << page.size
-                  << " bytes\n";
-        present.insert(page.name);
-    }
-    for (const auto& name : parlux::demo::ExpectedPages(fs::exists(flaggrid), withLockgrid))
-        if (!present.count(name)) missing += " " + name;
-    std::cout << pages.size() << (pages.size() == 1 ? " page." : " pages.");
-    // Point at one web page, the first type's when there is one.
-    std::string webPage = present.count("Comp_DS_PGP-1.html") ? "Comp_DS_PGP-1.html" : "";
-    for (const auto& page : pages)
-        if (webPage.empty() && page.name.size() > 5 && page.name.compare(page.name.size() - 5, 5, ".html") == 0)
-            webPage = page.name;
-    if (!webPage.empty()) std::cout << " Open " << (dataFolder / webPage).string() << " in a web browser to see one.";
-    std::cout << "\nRun log: " << (binDir / "Pulsegrid.log").string();
-    for (const char* log : {"Flaggrid.log", "Lockgrid.log"})
-        if (fs::exists(binDir / log)) std::cout << ", " << (binDir / log).string();
-    std::cout << "\n";
-    if (!missing.empty()) std::cout << "Not produced:" << missing << "\n";
-    std::cout.flush();
+    if (!ListProducedPages(binDir, dataFolder, fs::exists(flaggrid), withLockgrid)) return 1;
     return failed ? 1 : 0;
 }
