@@ -14,11 +14,8 @@
 // The pages are served by cpp-httplib on 127.0.0.1 only.
 #include <fcntl.h>
 #include <httplib.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,17 +30,15 @@
 #include <vector>
 
 #include "bench/BenchPages.h"
+#include "bench/FullAutoRun.h"
 #include "common/core/DataFolder.h"
 #include "common/core/Sinks.h"
 #include "common/core/StatsTypes.h"
-
-extern char** environ;
 
 namespace parlux::bench {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kRepeats = 5;  // the fastest counts: the machine is shared
 
@@ -55,22 +50,6 @@ struct Times {
 void Write(const fs::path& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
-}
-
-// A port on 127.0.0.1 on which nothing listens.
-int RefusingPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return 9;  // discard: nothing listens there either
-    }
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
 }
 
 // Pages on 127.0.0.1, each answered after the given latency.
@@ -144,49 +123,10 @@ public:
 
 private:
     Times once(const fs::path& folder) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            for (const char* drop : {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "PARLUX_DATA=", "TMPDIR=",
-                                     "XDG_RUNTIME_DIR=", "no_proxy=", "NO_PROXY="})
-                if (entry.rfind(drop, 0) == 0) goto next;
-            env.push_back(entry);
-        next:;
-        }
-        // Its own temp and runtime folders: a copy running elsewhere on the
-        // machine is not this one's first instance.
-        env.push_back("PARLUX_DATA=" + folder.string());
-        env.push_back("TMPDIR=" + (root_ / "private").string());
-        env.push_back("XDG_RUNTIME_DIR=" + (root_ / "private").string());
-        env.push_back("no_proxy=127.0.0.1");
-        env.push_back("NO_PROXY=127.0.0.1");
-        std::vector<char*> envp;
-        envp.reserve(env.size() + 1);
-        for (auto& entry : env) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-
-        const std::string program = (root_ / "program" / "Pulsegrid").string();
-        const std::string out = (root_ / "out.txt").string(), err = (root_ / "err.txt").string();
-        std::string word = "FULL_AUTO";
-        char* argv[] = {const_cast<char*>(program.c_str()), word.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const auto start = Clock::now();
-        pid_t pid = 0;
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
-            std::perror("posix_spawn");
-            std::exit(2);
-        }
-        int status = 0;
-        struct rusage usage {};
-        ::wait4(pid, &status, 0, &usage);
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        posix_spawn_file_actions_destroy(&actions);
-        if (!WIFEXITED(status)) std::fprintf(stderr, "the run did not end normally\n");
-        auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-        return {seconds, cpu(usage.ru_utime) + cpu(usage.ru_stime), static_cast<double>(usage.ru_maxrss) / 1024.0};
+        const FullAutoRun run = RunFullAuto(root_ / "program" / "Pulsegrid", folder, root_ / "private",
+                                            root_ / "out.txt", root_ / "err.txt");
+        if (run.status < 0) std::fprintf(stderr, "the run did not end normally\n");
+        return {run.wall, run.cpu, run.megabytes};
     }
 
     fs::path root_;

@@ -5,16 +5,8 @@
 // takes its peak memory; the bar is 12 s and 400 MB for the whole run
 // (its fixed pauses included), against a run on a ring of one key.
 //   build/bin/lockgrid_bench [keys]   (40000 by default)
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,14 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/FullAutoRun.h"
 #include "common/core/DataFolder.h"
 #include "common/core/StatsTypes.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using parlux::bench::FullAutoRun;
+using parlux::bench::RefusingPort;
+using parlux::bench::RunFullAuto;
 
 constexpr double kBarSeconds = 12.0;
 constexpr double kBarMegabytes = 400.0;
@@ -67,18 +61,6 @@ std::string TinyKeys(int count) {
     return ring;
 }
 
-int RefusingPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
-
 struct Run {
     double seconds = 0, megabytes = 0;
     int status = -1;
@@ -93,44 +75,12 @@ Run Once(const fs::path& root, int keys) {
         << "K-RSA,hostile,http://127.0.0.1:" << RefusingPort() << "/rsa.gpg\r\n";
     std::ofstream(data / parlux::StatsFileName("K-RSA", "hostile"), std::ios::binary) << TinyKeys(keys);
 
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        bool keep = true;
-        for (const char* drop :
-             {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "PARLUX_DATA=", "TMPDIR=", "XDG_RUNTIME_DIR="})
-            keep = keep && entry.rfind(drop, 0) != 0;
-        if (keep) env.push_back(entry);
-    }
-    env.push_back("PARLUX_DATA=" + data.string());
-    env.push_back("TMPDIR=" + (root / "private").string());
-    env.push_back("XDG_RUNTIME_DIR=" + (root / "private").string());
-    std::vector<char*> envp;
-    for (auto& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    const std::string program = (root / "program" / "Lockgrid").string();
-    const std::string out = (root / "out.txt").string(), err = (root / "err.txt").string();
-    std::string word = "FULL_AUTO";
-    char* argv[] = {const_cast<char*>(program.c_str()), word.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
-        std::perror("posix_spawn");
-        std::exit(2);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
+    const FullAutoRun done =
+        RunFullAuto(root / "program" / "Lockgrid", data, root / "private", root / "out.txt", root / "err.txt");
     Run run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.megabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    posix_spawn_file_actions_destroy(&actions);
+    run.seconds = done.wall;
+    run.megabytes = done.megabytes;
+    run.status = done.status;
     std::ifstream page(data / "Comp_RK_K-RSA.txt", std::ios::binary);
     for (std::string line; std::getline(page, line);) run.rows += line.rfind("hostile  |<k", 0) == 0;
     return run;
