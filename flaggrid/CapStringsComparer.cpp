@@ -16,6 +16,7 @@
 #include "common/core/Transfers.h"
 #include "pulsegrid/workbench/BlockPage.h"
 #include "pulsegrid/workbench/GridSteps.h"
+#include "pulsegrid/workbench/PingerSteps.h"
 #include "pulsegrid/workbench/SharedActions.h"
 #include "pulsegrid/workbench/TextLines.h"
 
@@ -128,8 +129,7 @@ long CapStringsProcedures::LOA_Pingers() {
         wb_.noteListMissing(listPath.string());
         return 0;
     }
-    if (!list->warning.empty()) wb_.detail(list->warning);
-    if (list->records.empty()) wb_.noteListEmpty(listPath.string());
+    NoteListAsRead(wb_, *list, listPath);
 
     // nick -> its row and the full-resolution time of the page now in it.
     std::unordered_map<std::string, std::pair<int, fs::file_time_type>> chosen;

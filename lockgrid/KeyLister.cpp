@@ -188,57 +188,62 @@ struct PacketAt {
     bool cut = false;                    // the file ends inside it
 };
 
+enum class LengthRead { Whole, Cut, ToTheEnd };
+
+// The header and body lengths of the packet starting at `at`, new format.
+LengthRead NewFormatLength(std::string_view bytes, std::size_t at, std::size_t& header, std::size_t& length) {
+    const auto byte = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(bytes[i])); };
+    const std::size_t left = bytes.size() - at;
+    if (left < 2) return LengthRead::Cut;
+    const std::size_t first = byte(at + 1);
+    if (first < 192) {
+        header = 2, length = first;
+    } else if (first < 224) {
+        if (left < 3) return LengthRead::Cut;
+        header = 3, length = ((first - 192) << 8) + byte(at + 2) + 192;
+    } else if (first == 255) {
+        if (left < 6) return LengthRead::Cut;
+        header = 6, length = (byte(at + 2) << 24) | (byte(at + 3) << 16) | (byte(at + 4) << 8) | byte(at + 5);
+    } else {
+        header = 2;
+        return LengthRead::ToTheEnd;  // partial lengths: no key packet uses them
+    }
+    return LengthRead::Whole;
+}
+
+// The same for the old format (what PGP 2.x and GnuPG 1.x keyrings hold).
+LengthRead OldFormatLength(std::string_view bytes, std::size_t at, std::size_t& header, std::size_t& length) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    header = 1;
+    if ((lead & 3) == 3) return LengthRead::ToTheEnd;
+    const std::size_t count = std::size_t{1} << (lead & 3);
+    if (bytes.size() - at < 1 + count) return LengthRead::Cut;
+    header = 1 + count;
+    for (std::size_t k = 1; k <= count; ++k) length = (length << 8) | static_cast<unsigned char>(bytes[at + k]);
+    return LengthRead::Whole;
+}
+
 // The packet starting at `at`; nullopt when no packet starts there.
 std::optional<PacketAt> PacketStarting(std::string_view bytes, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(bytes[i])); };
-    if (at >= bytes.size() || (byte(at) & 0x80) == 0) return std::nullopt;
+    if (at >= bytes.size()) return std::nullopt;
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    if ((lead & 0x80) == 0) return std::nullopt;
     PacketAt packet;
+    const bool newFormat = (lead & 0x40) != 0;
+    packet.tag = newFormat ? static_cast<int>(lead & 0x3f) : static_cast<int>((lead >> 2) & 0xf);
     std::size_t header = 0, length = 0;
-    bool toTheEnd = false;
-    const auto need = [&](std::size_t count) { return at + count <= bytes.size(); };
-    if (byte(at) & 0x40) {  // new format
-        packet.tag = static_cast<int>(byte(at) & 0x3f);
-        if (!need(2)) {
-            packet.cut = true;
-        } else if (byte(at + 1) < 192) {
-            header = 2, length = byte(at + 1);
-        } else if (byte(at + 1) < 224) {
-            if (need(3))
-                header = 3, length = ((byte(at + 1) - 192) << 8) + byte(at + 2) + 192;
-            else
-                packet.cut = true;
-        } else if (byte(at + 1) == 255) {
-            if (need(6))
-                header = 6, length = (byte(at + 2) << 24) | (byte(at + 3) << 16) | (byte(at + 4) << 8) | byte(at + 5);
-            else
-                packet.cut = true;
-        } else {
-            toTheEnd = true;  // partial lengths: no key packet uses them
-        }
-    } else {  // old format
-        packet.tag = static_cast<int>((byte(at) >> 2) & 0xf);
-        if ((byte(at) & 3) == 3) {
-            toTheEnd = true;
-        } else {
-            const std::size_t count = std::size_t{1} << (byte(at) & 3);
-            if (need(1 + count)) {
-                header = 1 + count;
-                for (std::size_t k = 1; k <= count; ++k) length = (length << 8) | byte(at + k);
-            } else {
-                packet.cut = true;
-            }
-        }
-    }
-    if (packet.cut) {
+    const LengthRead read =
+        newFormat ? NewFormatLength(bytes, at, header, length) : OldFormatLength(bytes, at, header, length);
+    if (read == LengthRead::Cut) {
+        packet.cut = true;
         packet.bodyStart = packet.end = bytes.size();
         return packet;
     }
-    if (toTheEnd) {
-        packet.bodyStart = at + (byte(at) & 0x40 ? 2 : 1);
+    packet.bodyStart = at + header;
+    if (read == LengthRead::ToTheEnd) {
         packet.end = bytes.size();
         return packet;
     }
-    packet.bodyStart = at + header;
     packet.cut = length > bytes.size() - packet.bodyStart;
     packet.end = packet.cut ? bytes.size() : packet.bodyStart + length;
     return packet;
@@ -317,6 +322,45 @@ std::string PgpKeyLine(std::uint32_t bits, std::string_view keyId, std::uint32_t
     return line;
 }
 
+namespace {
+
+// A binary ring key by key, each from its own packets: a key that cannot be
+// read is named, and the keys after it are still listed.
+void ListKeyByKey(Reader& reader, const BinaryKeys& binary, std::vector<std::string>* notes) {
+    for (std::size_t k = 0; k < binary.keys.size(); ++k) {
+        const std::string_view piece = binary.keys[k];
+        Input input;
+        rnp_result_t r = rnp_input_from_memory(&input.handle, reinterpret_cast<const std::uint8_t*>(piece.data()),
+                                               piece.size(), false);
+        int primaries = 0;
+        if (r == RNP_SUCCESS) r = reader.importNext(input.handle, primaries);
+        if (r == RNP_SUCCESS && primaries > 0) continue;
+        if (binary.cut && k + 1 == binary.keys.size()) return;  // the caller says where the file stops
+        if (notes)
+            notes->push_back("key " + std::to_string(k + 1) + " of the file cannot be read (" + WhyNotRead(piece, r) +
+                             "): not listed");
+    }
+}
+
+// Any other file through librnp's own reader, one key (with its subkeys) per
+// import so that the keys come in file order; the first failure, or success.
+rnp_result_t ListStream(Reader& reader, std::string_view bytes) {
+    Input input;
+    if (const rnp_result_t r = rnp_input_from_memory(&input.handle, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                                     bytes.size(), false);
+        r != RNP_SUCCESS)
+        return r;
+    for (std::size_t round = 0; round <= bytes.size(); ++round) {
+        int primaries = 0;
+        const rnp_result_t r = reader.importNext(input.handle, primaries);
+        if (r == RNP_ERROR_EOF) break;
+        if (r != RNP_SUCCESS) return r;
+    }
+    return RNP_SUCCESS;
+}
+
+}  // namespace
+
 std::vector<std::string> ListPgpKeys(std::string_view bytes, std::string* error, std::string_view keyringAlgorithm,
                                      std::vector<std::string>* notes) {
     if (error) error->clear();
@@ -335,36 +379,10 @@ std::vector<std::string> ListPgpKeys(std::string_view bytes, std::string* error,
     if (rnp_result_t r = reader.start(); r != RNP_SUCCESS) return fail(Failure("the key reader cannot start", r));
 
     if (const auto binary = SplitBinaryKeys(bytes)) {
-        // Key by key, each from its own packets: a key that cannot be read is
-        // named, the keys after it are still listed, and a file cut short
-        // says where.
-        for (std::size_t k = 0; k < binary->keys.size(); ++k) {
-            const std::string_view piece = binary->keys[k];
-            Input input;
-            rnp_result_t r = rnp_input_from_memory(&input.handle, reinterpret_cast<const std::uint8_t*>(piece.data()),
-                                                   piece.size(), false);
-            int primaries = 0;
-            if (r == RNP_SUCCESS) r = reader.importNext(input.handle, primaries);
-            if (r == RNP_SUCCESS && primaries > 0) continue;
-            if (binary->cut && k + 1 == binary->keys.size()) break;  // said below
-            if (notes)
-                notes->push_back("key " + std::to_string(k + 1) + " of the file cannot be read (" +
-                                 WhyNotRead(piece, r) + "): not listed");
-        }
+        ListKeyByKey(reader, *binary, notes);
         if (binary->cut) return fail(cannotReadAfter(RNP_SUCCESS));
-    } else {
-        Input input;
-        if (rnp_result_t r = rnp_input_from_memory(&input.handle, reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                                   bytes.size(), false);
-            r != RNP_SUCCESS)
-            return fail(Failure("the key file cannot be read", r));
-        // One key (with its subkeys) per import, so the keys come in file order.
-        for (std::size_t round = 0; round <= bytes.size(); ++round) {
-            int primaries = 0;
-            const rnp_result_t r = reader.importNext(input.handle, primaries);
-            if (r == RNP_ERROR_EOF) break;
-            if (r != RNP_SUCCESS) return fail(cannotReadAfter(r));
-        }
+    } else if (const rnp_result_t r = ListStream(reader, bytes); r != RNP_SUCCESS) {
+        return fail(cannotReadAfter(r));
     }
     if (reader.lines().empty()) return fail("the file holds no public key");
     return std::move(reader.lines());

@@ -43,6 +43,10 @@ public:
 
     // One line of a stats table; true when a row was added.
     bool AddStatsLine(const std::string& nick, std::string_view line);
+    // The stats lines of a page from lines[first] to the end of the table,
+    // at most kMostRemailersPerPage remailers; the rows added.
+    long readStatsTable(const std::string& nick, const std::string& progress,
+                        const std::vector<std::string_view>& lines, std::size_t first);
 
     static const GridColumns kGrid;
 

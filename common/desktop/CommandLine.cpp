@@ -58,7 +58,7 @@ bool Exists(const std::string& path);
 std::string PathArgument(const std::string& rest) {
     if (rest.find('"') == std::string::npos) return rest;
     if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') {
-        const std::string inner = rest.substr(1, rest.size() - 2);
+        std::string inner = rest.substr(1, rest.size() - 2);
         if (SplitCommandLine(rest).size() == 1 || Exists(inner)) return inner;
     }
     std::string joined;

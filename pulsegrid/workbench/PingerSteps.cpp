@@ -60,6 +60,11 @@ bool DownloadPinger(WorkbenchCore& wb, const std::string& type, const std::strin
     return result.ok && result.bytes != 0;
 }
 
+void NoteListAsRead(WorkbenchCore& wb, const PingersList& list, const std::filesystem::path& path) {
+    if (!list.warning.empty()) wb.detail(list.warning);
+    if (list.records.empty()) wb.noteListEmpty(path.string());
+}
+
 long LoadPingersStep(WorkbenchCore& wb, int columns) {
     Table& pingers = wb.table(kPingersTable);
     pingers.reset();
@@ -82,8 +87,7 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
         wb.noteListMissing(listPath.string());
         return 0;
     }
-    if (!list->warning.empty()) wb.detail(list->warning);
-    if (list->records.empty()) wb.noteListEmpty(listPath.string());
+    NoteListAsRead(wb, *list, listPath);
 
     // The first record of each usable nick is fetched, all of them at once;
     // a later record of a nick already loaded is not fetched at all.

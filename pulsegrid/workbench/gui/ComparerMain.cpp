@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <exception>
 #include "common/core/GmtOffset.h"
-#include "common/desktop/ProgramStart.h"
 #include "common/desktop/Headless.h"
+#include "common/desktop/ProgramStart.h"
 
 namespace parlux {
 
