@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
@@ -16,6 +17,8 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <QWheelEvent>
+#include <functional>
 
 #include "common/core/Files.h"
 #include "common/core/Process.h"
@@ -52,6 +55,31 @@ gridhub::CheckValue ValueOf(const QCheckBox* box) {
     }
     return gridhub::kClear;
 }
+
+// Combo2: a file is opened only when it is chosen, in the open list or with
+// Enter. The wheel over the closed list scrolls the window instead, and the
+// arrow keys (and type-ahead) only move through the names.
+class FileList final : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    bool browsing() const { return browsing_; }
+    std::function<void()> enter;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override { event->ignore(); }
+    void keyPressEvent(QKeyEvent* event) override {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && enter) {
+            enter();
+            return;
+        }
+        browsing_ = true;
+        QComboBox::keyPressEvent(event);
+        browsing_ = false;
+    }
+
+private:
+    bool browsing_ = false;
+};
 
 QLabel* PictureBox(const QString& name, const QString& tooltip) {
     auto* box = new QLabel;
@@ -226,11 +254,13 @@ QWidget* GridhubWindow::buildArea() {
     types_->setObjectName("Combo1");
     types_->setMinimumWidth(110);
     connect(types_, &QComboBox::activated, this, [this] { chooseType(); });
-    files_ = new QComboBox;
+    auto* files = new FileList;
+    files->enter = [this] { chooseFile(); };
+    files_ = files;
     files_->setObjectName("Combo2");
     files_->setMinimumWidth(260);
     files_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    connect(files_, &QComboBox::activated, this, [this] { chooseFile(); });
+    connect(files_, &QComboBox::activated, this, [this, files] { chooseFile(!files->browsing()); });
     grid->addWidget(types_, 1, 0);
     grid->addWidget(files_, 1, 1);
     grid->setColumnStretch(1, 1);
@@ -359,13 +389,14 @@ void GridhubWindow::chooseType() {
     chooseFile();
 }
 
-void GridhubWindow::chooseFile() {
+void GridhubWindow::chooseFile(bool open) {
     if (files_->currentIndex() < 0) {
         files_->setToolTip("");
         return;
     }
     const fs::path path = links_.dataFolder / files_->currentText().toStdString();
     files_->setToolTip(Q(gridhub::FileTooltip(path)));
+    if (!open) return;
     switch (outputStyle()) {
         case 1:
             if (!links_.start("EditPad.exe \"" + path.string() + "\"", kShowMaximized))

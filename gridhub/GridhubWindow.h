@@ -59,7 +59,9 @@ private:
     // Browsing, each step as the user's choice would run it.
     void chooseArea(gridhub::Area area);
     void chooseType();
-    void chooseFile();
+    // open false: only the tooltip follows the entry shown (moved through
+    // with the arrow keys), nothing is opened.
+    void chooseFile(bool open = true);
     void chooseOutputStyle(int style);
     void selectOutputNone();
     gridhub::Area area() const;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -81,16 +82,18 @@ FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWin
         if (width > 0) b->setFixedWidth(width);
         connect(b, &QPushButton::clicked, this, std::move(onClick));
         buttons->addWidget(b);
+        return b;
     };
-    add(
-        "cmd_GO_S", "GO_S", "Using the \"String\" routine", [this] { guarded(true, [this] { goString(); }); }, 0);
-    add(
-        "cmd_GO_F", "GO_F", "Using the \"File\" routine", [this] { guarded(true, [this] { goFile(); }); }, 0);
-    add(
-        "cmd_GO_Plim", "GO_Plim", "Using the \"LfToCrLf\" routine", [this] { guarded(false, [this] { goPlim(); }); },
-        0);
-    add(
-        "cmd_DEL", "DEL", "Delete the Work File", [this] { deleteWork(); }, 0);
+    actions_ = {
+        add(
+            "cmd_GO_S", "GO_S", "Using the \"String\" routine", [this] { guarded(true, [this] { goString(); }); }, 0),
+        add(
+            "cmd_GO_F", "GO_F", "Using the \"File\" routine", [this] { guarded(true, [this] { goFile(); }); }, 0),
+        add(
+            "cmd_GO_Plim", "GO_Plim", "Using the \"LfToCrLf\" routine",
+            [this] { guarded(false, [this] { goPlim(); }); }, 0),
+        add(
+            "cmd_DEL", "DEL", "Delete the Work File", [this] { guarded(false, [this] { deleteWork(); }); }, 0)};
     buttons->addSpacing(16);
     add(
         "cmd_NotePad", "N", "View (Using Notepad)", [this] { editWork(); }, 32);
@@ -100,6 +103,11 @@ FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWin
     grid->addLayout(buttons, 2, 1);
     grid->setRowStretch(3, 1);
     SetScrollableCentralWidget(this, central);
+    // A download waits with the window's events running; closing gives it up.
+    previousPump_ = SetWaitPump([this] {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, kWaitSliceMs);
+        return !closeRequested_;
+    });
 
     QMenu* explore = menuBar()->addMenu("Explore");
     explore->setObjectName("MnuExplore");
@@ -122,7 +130,29 @@ FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWin
 std::string FetchprobeWindow::url() const { return url_->text().toStdString(); }
 fs::path FetchprobeWindow::workFile() const { return fs::path(workFile_->text().toStdString()); }
 
+FetchprobeWindow::~FetchprobeWindow() { SetWaitPump(std::move(previousPump_)); }
+
+void FetchprobeWindow::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void FetchprobeWindow::guarded(bool busy, const std::function<void()>& action) {
+    if (running_) return;
+    running_ = true;
+    for (QPushButton* b : actions_) b->setEnabled(false);
+    struct Done {
+        FetchprobeWindow* window;
+        ~Done() {
+            window->running_ = false;
+            for (QPushButton* b : window->actions_) b->setEnabled(true);
+            if (window->closeRequested_) window->close();
+        }
+    } done{this};
     if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         action();

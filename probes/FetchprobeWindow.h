@@ -8,11 +8,14 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
+#include "common/core/Transfers.h"
 #include "common/desktop/DoubleClicks.h"
 #include "common/desktop/SuiteWindow.h"
 
 class QLineEdit;
+class QPushButton;
 
 namespace parlux {
 
@@ -22,6 +25,7 @@ public:
     // links: the program folder, the desktop's opener, how the editors are
     // started, the messages (the data folder is not used).
     explicit FetchprobeWindow(SuiteLinks links, QWidget* parent = nullptr);
+    ~FetchprobeWindow() override;
 
     // The actions, reading the two boxes when they start. An error of the
     // work file is shown as a message and ends the action.
@@ -33,17 +37,26 @@ public:
     void hexEditWork();  // cmd_HEdit, menu Hedit
 
 protected:
+    // During a download: the download is given up, then the window closes.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     std::string url() const;
     std::filesystem::path workFile() const;
     // Runs an action with the error of the work file reported, the pointer as
-    // busy meanwhile when asked.
+    // busy meanwhile when asked. Refused while another one runs (a download
+    // waits with the window's events running); the action buttons are
+    // disabled meanwhile.
     void guarded(bool busy, const std::function<void()>& action);
 
     SuiteLinks links_;
     QLineEdit* url_ = nullptr;
     QLineEdit* workFile_ = nullptr;
     DoubleClicks doubleClicks_{this};
+    std::vector<QPushButton*> actions_;  // GO_S, GO_F, GO_Plim, DEL
+    bool running_ = false;
+    bool closeRequested_ = false;
+    WaitPump previousPump_;
 };
 
 }  // namespace parlux

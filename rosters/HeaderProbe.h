@@ -9,6 +9,7 @@
 namespace parlux::rosters {
 
 // Answers in URL order; a URL that gets no response is answered "not answered".
-std::vector<HeaderAnswer> ProbeHeaders(const std::vector<std::string>& urls);
+// Each answer is also told to taken as it comes in.
+std::vector<HeaderAnswer> ProbeHeaders(const std::vector<std::string>& urls, const AnswerTaken& taken = {});
 
 }  // namespace parlux::rosters

@@ -100,32 +100,58 @@ int LoadPingersAndProbe(const std::vector<PingerRecord>& records, const HeaderPr
 
     // Every record of a known type is asked once; an empty URL cannot be asked
     // and counts as a failed request.
+    constexpr std::size_t kNoRequest = static_cast<std::size_t>(-1);
     std::vector<std::string> urls;
-    for (const PingerRecord& record : records)
-        if (LinkColumn(record.type) != 0 && !record.url.empty()) urls.push_back(record.url);
+    std::vector<std::size_t> recordOf;                           // per URL
+    std::vector<std::size_t> urlOf(records.size(), kNoRequest);  // per record
+    std::vector<int> rowsBefore(records.size(), 0);
+    {
+        std::unordered_set<std::string> nicks;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            rowsBefore[i] = static_cast<int>(nicks.size());
+            nicks.insert(records[i].nick);
+            if (LinkColumn(records[i].type) == 0 || records[i].url.empty()) continue;
+            urlOf[i] = urls.size();
+            recordOf.push_back(i);
+            urls.push_back(records[i].url);
+        }
+    }
+
+    std::vector<bool> shown(records.size(), false);
+    int taken = 0;
+    auto take = [&](std::size_t i) {
+        if (shown[i]) return;
+        shown[i] = true;
+        ++taken;
+        if (!show) return;
+        RecordProgress progress;
+        progress.timeBeg = clock.localNow();
+        progress.nr = rowsBefore[i];
+        progress.record = &records[i];
+        progress.taken = taken;
+        progress.total = static_cast<int>(records.size());
+        show(progress);
+    };
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (urlOf[i] == kNoRequest) take(i);
     std::vector<HeaderAnswer> answers;
-    if (!urls.empty() && prober) answers = prober(urls);
+    if (!urls.empty() && prober) {
+        answers = prober(urls, [&](std::size_t k, const HeaderAnswer&) {
+            if (k < recordOf.size()) take(recordOf[k]);
+        });
+    }
     answers.resize(urls.size());
+    for (std::size_t i = 0; i < records.size(); ++i) take(i);  // those the prober did not tell of
 
     RowsByNick rows;
-    std::size_t next = 0;
-    int taken = 0;
-    for (const PingerRecord& record : records) {
-        ++taken;
-        if (show) {
-            RecordProgress progress;
-            progress.timeBeg = clock.localNow();
-            progress.nr = links.loaded() ? links.rowCount() : 0;
-            progress.record = &record;
-            progress.taken = taken;
-            progress.total = static_cast<int>(records.size());
-            show(progress);
-        }
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const PingerRecord& record = records[i];
         const int row = rows.rowOf(record.nick, {&links, &uploads});
         const int column = LinkColumn(record.type);
         if (column == 0) continue;
         links.setText(column, row, record.url);
-        uploads.setText(column, row, record.url.empty() ? std::string(kUnknownUpload) : UploadText(answers[next++]));
+        uploads.setText(column, row,
+                        urlOf[i] == kNoRequest ? std::string(kUnknownUpload) : UploadText(answers[urlOf[i]]));
     }
     return links.loaded() ? links.rowCount() : 0;
 }

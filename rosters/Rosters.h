@@ -57,18 +57,22 @@ inline constexpr std::string_view kUnknownUpload =
     "/??"
     "/??_??:??:??";
 
-// Asks every URL at once for its response headers; answers in URL order.
-using HeaderProber = std::function<std::vector<HeaderAnswer>(const std::vector<std::string>& urls)>;
+// Told of each answer as it comes in: its index among the URLs.
+using AnswerTaken = std::function<void(std::size_t index, const HeaderAnswer& answer)>;
+// Asks every URL at once for its response headers; answers in URL order,
+// each also told to taken (when given) as it comes.
+using HeaderProber =
+    std::function<std::vector<HeaderAnswer>(const std::vector<std::string>& urls, const AnswerTaken& taken)>;
 
 // One row per distinct nick, in order of first appearance; a later record of
 // the same nick and type replaces the URL; an unknown type adds the nick's row
 // but fills nothing. Returns the row count.
 int LoadPingerLinks(const std::vector<PingerRecord>& records, Table& links);
 
-// What the progress window shows for a record while its result is taken.
+// What the progress window shows for a record as its result is taken.
 struct RecordProgress {
-    DateTime timeBeg;  // local time
-    int nr = 0;        // rows before this record
+    DateTime timeBeg;  // local time at which it was taken
+    int nr = 0;        // rows before this record, in file order
     const PingerRecord* record = nullptr;
     int taken = 0;  // records taken so far, this one included
     int total = 0;  // records in the list
@@ -76,8 +80,10 @@ struct RecordProgress {
 using ProgressShow = std::function<void(const RecordProgress&)>;
 
 // LoadPingerLinks plus the parallel table of upload texts: every record of a
-// known type is probed (all at once, through prober), then the records are
-// taken in file order so that duplicates come out as if probed one by one.
+// known type is probed (all at once, through prober). Each record is shown
+// as it is taken: those that ask nothing first, in file order, then each
+// probed one as its answer comes. The tables are filled in file order, so
+// that duplicates come out as if probed one by one.
 int LoadPingersAndProbe(const std::vector<PingerRecord>& records, const HeaderProber& prober, const Clock& clock,
                         const ProgressShow& show, Table& links, Table& uploads);
 

@@ -33,6 +33,21 @@ void DoubleClick(const QObject& root, const std::string& name);
 // What the text box of that name reads; "<missing>" when there is no such box.
 std::string BoxText(const QObject& root, const std::string& name);
 
+// Every widget of a window as text, one line each, indented under the named
+// widget that holds it; siblings in the order of their object names, so the
+// listing does not change with the order of construction. A line gives the
+// object name ("-" for none), the class, then what the user sees of it:
+// text or title, tooltip, buddy, and the states enabled/checked/read-only/
+// hidden/picture. A menu bar lists its menus, and a menu its entries, in
+// menu order. Widgets without a name and without anything to show are left
+// out (their children are not); replacements turn varying texts such as
+// scratch folders into fixed words, in the order given.
+using Replacements = std::vector<std::pair<std::string, std::string>>;
+std::string DumpWidgets(const QWidget& window, const Replacements& replacements = {});
+// The dump of the window compared with its golden file (ExpectGolden).
+void ExpectWidgetsGolden(const QWidget& window, const std::filesystem::path& goldenFile,
+                         const Replacements& replacements = {});
+
 // A built program (BinDir()/program) run headless as a subprocess: no display
 // in its environment, PARLUX_DATA at the scratch data folder, TMPDIR at a
 // scratch folder of its own and XDG_RUNTIME_DIR at a private (0700) one.

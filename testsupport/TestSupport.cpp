@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -56,22 +57,113 @@ std::vector<std::string> CrLfLines(const std::string& content) {
     return lines;
 }
 
+namespace {
+
+std::vector<std::string> LfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace
+
+namespace {
+
+struct ScriptLine {
+    char mark;                 // ' ' in both, '-' expected only, '+' actual only
+    std::size_t expectedLine;  // from 1: where it stands in the expected text
+    std::string text;
+};
+
+// The edit script of the lines from..to (exclusive) of both texts, from their
+// longest common subsequence; beyond a size where that costs too much, all
+// of the one followed by all of the other.
+void MiddleScript(const std::vector<std::string>& e, const std::vector<std::string>& a, std::size_t from, std::size_t n,
+                  std::size_t m, std::vector<ScriptLine>& script) {
+    if (n * m > 4'000'000) {
+        for (std::size_t i = 0; i < n; ++i) script.push_back({'-', from + i + 1, e[from + i]});
+        for (std::size_t j = 0; j < m; ++j) script.push_back({'+', from + n + 1, a[from + j]});
+        return;
+    }
+    std::vector<std::vector<std::size_t>> common(n + 1, std::vector<std::size_t>(m + 1, 0));
+    for (std::size_t i = n; i-- > 0;)
+        for (std::size_t j = m; j-- > 0;)
+            common[i][j] =
+                e[from + i] == a[from + j] ? common[i + 1][j + 1] + 1 : std::max(common[i + 1][j], common[i][j + 1]);
+    std::size_t i = 0, j = 0;
+    while (i < n || j < m) {
+        if (i < n && j < m && e[from + i] == a[from + j]) {
+            script.push_back({' ', from + i + 1, e[from + i]});
+            ++i, ++j;
+        } else if (i < n && (j == m || common[i + 1][j] >= common[i][j + 1])) {
+            script.push_back({'-', from + i + 1, e[from + i]});
+            ++i;
+        } else {
+            script.push_back({'+', from + i + 1, a[from + j++]});
+        }
+    }
+}
+
+// The changed lines and their context; a gap starts a new "@@" block.
+std::string Hunks(const std::vector<ScriptLine>& script, std::size_t context) {
+    std::vector<bool> shown(script.size(), false);
+    for (std::size_t k = 0; k < script.size(); ++k) {
+        if (script[k].mark == ' ') continue;
+        const std::size_t last = std::min(script.size() - 1, k + context);
+        for (std::size_t l = k >= context ? k - context : 0; l <= last; ++l) shown[l] = true;
+    }
+    std::string out;
+    for (std::size_t k = 0; k < script.size(); ++k) {
+        if (!shown[k]) continue;
+        if (k == 0 || !shown[k - 1]) out += "@@ expected line " + std::to_string(script[k].expectedLine) + "\n";
+        out += script[k].mark + script[k].text + "\n";
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string LineDiff(const std::string& expected, const std::string& actual, std::size_t context) {
+    const auto e = LfLines(expected), a = LfLines(actual);
+    // The common head and tail stay out of the costly comparison.
+    std::size_t head = 0;
+    while (head < e.size() && head < a.size() && e[head] == a[head]) ++head;
+    std::size_t tail = 0;
+    while (tail < e.size() - head && tail < a.size() - head && e[e.size() - 1 - tail] == a[a.size() - 1 - tail]) ++tail;
+    const std::size_t n = e.size() - head - tail, m = a.size() - head - tail;
+    std::vector<ScriptLine> script;
+    for (std::size_t k = 0; k < head; ++k) script.push_back({' ', k + 1, e[k]});
+    MiddleScript(e, a, head, n, m, script);
+    for (std::size_t k = head + n; k < e.size(); ++k) script.push_back({' ', k + 1, e[k]});
+    return Hunks(script, context);
+}
+
+std::filesystem::path ActualFileFor(const std::filesystem::path& expectedFile) {
+    const auto relative = expectedFile.lexically_relative(SourceDir());
+    const bool inside = !relative.empty() && *relative.begin() != "..";
+    return BinDir().parent_path() / "golden-actual" / (inside ? relative : expectedFile.filename());
+}
+
 void ExpectGolden(const std::string& actual, const std::filesystem::path& expectedFile) {
     if (const char* update = std::getenv("PARLUX_UPDATE_GOLDEN"); update && std::string(update) == "1") {
         std::filesystem::create_directories(expectedFile.parent_path());
         WriteFile(expectedFile, actual);
         return;
     }
-    ASSERT_TRUE(std::filesystem::exists(expectedFile)) << "missing expected file " << expectedFile;
-    const std::string expected = ReadFile(expectedFile);
-    if (expected == actual) return;
-    // Point at the first line that differs.
-    const auto a = CrLfLines(actual), e = CrLfLines(expected);
-    std::size_t i = 0;
-    while (i < a.size() && i < e.size() && a[i] == e[i]) ++i;
-    ADD_FAILURE() << "the produced text differs from " << expectedFile.string() << " at line " << i + 1
-                  << "\n  expected: [" << (i < e.size() ? e[i] : "<end>") << "]\n  actual:   ["
-                  << (i < a.size() ? a[i] : "<end>") << "]";
+    const bool exists = std::filesystem::exists(expectedFile);
+    const std::string expected = exists ? ReadFile(expectedFile) : std::string();
+    if (exists && expected == actual) return;
+    const auto kept = ActualFileFor(expectedFile);
+    std::filesystem::create_directories(kept.parent_path());
+    WriteFile(kept, actual);
+    ADD_FAILURE() << (exists ? "the produced text differs from " : "missing expected file ") << expectedFile.string()
+                  << "\n  produced text kept in " << kept.string()
+                  << "\n  (PARLUX_UPDATE_GOLDEN=1 rewrites the expected file)\n"
+                  << (exists ? LineDiff(expected, actual) : std::string());
 }
 
 std::filesystem::path SourceDir() { return PARLUX_SOURCE_DIR; }

@@ -51,10 +51,18 @@ void WriteFile(const std::filesystem::path& path, const std::string& content);
 // Splits on CR LF; a trailing CR LF gives no empty last element.
 std::vector<std::string> CrLfLines(const std::string& content);
 
-// Compares produced text with an expected file kept in the repository and
-// reports the first line that differs; with PARLUX_UPDATE_GOLDEN=1 in the
-// environment the expected file is rewritten with the text instead.
+// Compares produced text with an expected file kept in the repository. On a
+// mismatch the text is written beside the build (ActualFileFor) and the
+// failure shows a line diff; with PARLUX_UPDATE_GOLDEN=1 in the environment
+// the expected file is rewritten with the text instead.
 void ExpectGolden(const std::string& actual, const std::filesystem::path& expectedFile);
+// Where a mismatching text of that expected file is kept: golden-actual/ in
+// the build folder, under the expected file's path in the repository.
+std::filesystem::path ActualFileFor(const std::filesystem::path& expectedFile);
+// The lines that differ between two texts (split on LF, a CR before it kept
+// out of sight): "-" expected, "+" actual, with up to context lines around
+// each change; empty when they are equal.
+std::string LineDiff(const std::string& expected, const std::string& actual, std::size_t context = 2);
 
 // The repository's source folder and the program folder of the build.
 std::filesystem::path SourceDir();

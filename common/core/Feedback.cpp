@@ -18,4 +18,10 @@ void FeedbackLines::feedBack(std::string_view top, std::string_view detail, int 
     }
 }
 
+void FeedbackLines::progress(std::string_view detail) {
+    if (!display_) return;
+    display_->showLines(top_, std::string(detail));
+    display_->processEvents();
+}
+
 }  // namespace parlux

@@ -18,6 +18,7 @@ public:
     void setDisplay(FeedbackDisplay* display) { display_ = display; }
     void feedBack(std::string_view top, std::string_view detail, int pauseMs) override;
     void endOfStep() override { log_.close(); }
+    void progress(std::string_view detail) override;
     const std::string& top() const override { return top_; }
     const std::string& detail() const override { return detail_; }
     const RunLog& log() const { return log_; }

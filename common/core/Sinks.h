@@ -47,6 +47,10 @@ public:
     virtual void feedBack(std::string_view top, std::string_view detail, int pauseMs) = 0;
     // An action has written its last line: what it held open may close.
     virtual void endOfStep() {}
+    // While a step waits: a detail line shown at once in place of the
+    // current one, but neither logged nor echoed; the next feedback call
+    // puts the current lines back.
+    virtual void progress(std::string_view detail) { (void)detail; }
     virtual const std::string& top() const = 0;
     virtual const std::string& detail() const = 0;
 };

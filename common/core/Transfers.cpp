@@ -12,11 +12,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <unordered_set>
 
 #include "common/core/DataFolder.h"
@@ -108,6 +114,8 @@ enum class Sink { File, Headers, Text };
 
 // One transfer in flight and everything its callbacks need.
 struct Job {
+    std::size_t index = 0;  // among the requests
+    bool inFlight = false;  // added to the multi handle
     Sink sink = Sink::File;
     std::string url;
     TransferResult* result = nullptr;
@@ -336,51 +344,172 @@ void FinishJob(Job& job, CURLcode code) {
     }
 }
 
-void RunJobs(std::vector<std::unique_ptr<Job>>& jobs, int maxInFlight) {
+// The wait pump of the thread that starts transfers (a window's event loop).
+thread_local WaitPump tWaitPump;
+
+// What the transfer thread and the waiting thread share.
+struct Drive {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::size_t> ended;  // jobs in the order they ended
+    bool over = false;
+    std::atomic<bool> abandon{false};
+    std::exception_ptr failure;
+
+    void tell(std::size_t index) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            ended.push_back(index);
+        }
+        changed.notify_one();
+    }
+};
+
+// Ends what is still in flight or not yet started, each with the reason.
+void EndRemaining(CURLM* multi, std::vector<std::unique_ptr<Job>>& jobs, std::size_t next, Drive& drive,
+                  const std::string& reason) {
+    auto end = [&](Job& job) {
+        TransferResult& result = *job.result;
+        result.ok = false;
+        if (job.sink == Sink::File) result.bytes = 0;
+        result.error = reason;
+        drive.tell(job.index);
+    };
+    for (auto& job : jobs) {
+        if (!job->inFlight) continue;
+        curl_multi_remove_handle(multi, job->easy);
+        curl_easy_cleanup(job->easy);
+        job->easy = nullptr;
+        job->inFlight = false;
+        if (job->out) {
+            std::fclose(job->out);
+            job->out = nullptr;
+        }
+        end(*job);  // the scratch file goes with the job
+    }
+    for (; next < jobs.size(); ++next) end(*jobs[next]);
+}
+
+// The transfer thread: libcurl's multi loop, until every job has ended or
+// the waiting side abandons them.
+void DriveJobs(CURLM* multi, std::vector<std::unique_ptr<Job>>& jobs, std::size_t limit, Drive& drive) {
+    std::size_t next = 0, active = 0;
+    try {
+        auto startMore = [&] {
+            for (; active < limit && next < jobs.size() && !drive.abandon; ++next) {
+                Job& job = *jobs[next];
+                if (!StartJob(job)) {
+                    drive.tell(job.index);
+                    continue;
+                }
+                if (curl_multi_add_handle(multi, job.easy) != CURLM_OK) {
+                    job.result->error = "cannot start a transfer";
+                    drive.tell(job.index);
+                    continue;
+                }
+                job.inFlight = true;
+                ++active;
+            }
+        };
+        startMore();
+        while (active > 0 && !drive.abandon) {
+            int running = 0;
+            curl_multi_perform(multi, &running);
+            int queued = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+                if (message->msg != CURLMSG_DONE) continue;
+                Job* job = nullptr;
+                curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &job);
+                const CURLcode code = message->data.result;  // read before the handle is removed
+                curl_multi_remove_handle(multi, message->easy_handle);
+                job->inFlight = false;
+                FinishJob(*job, code);
+                curl_easy_cleanup(job->easy);
+                job->easy = nullptr;
+                --active;
+                drive.tell(job->index);
+            }
+            startMore();
+            // Woken at once when the waiting side abandons the transfers.
+            if (active > 0 && !drive.abandon) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        }
+        if (drive.abandon) EndRemaining(multi, jobs, next, drive, "abandoned");
+    } catch (...) {
+        drive.failure = std::current_exception();
+        try {
+            EndRemaining(multi, jobs, next, drive, "cannot go on with the transfers");
+        } catch (...) {}
+    }
+}
+
+void RunJobs(std::vector<std::unique_ptr<Job>>& jobs, int maxInFlight, const TransferDone& done = {}) {
     InitCurlOnce();
+    for (std::size_t i = 0; i < jobs.size(); ++i) jobs[i]->index = i;
     CURLM* multi = curl_multi_init();
     if (!multi) {
         for (auto& job : jobs) job->result->error = "cannot start a transfer";
+        if (done)
+            for (auto& job : jobs) done(job->index, *job->result);
         return;
     }
+    Drive drive;
     const std::size_t limit = static_cast<std::size_t>(std::max(1, maxInFlight));
-    std::size_t next = 0, active = 0;
-    auto startMore = [&] {
-        for (; active < limit && next < jobs.size(); ++next) {
-            Job& job = *jobs[next];
-            if (!StartJob(job)) continue;
-            if (curl_multi_add_handle(multi, job.easy) != CURLM_OK) {
-                job.result->error = "cannot start a transfer";
-                continue;
+    std::thread worker([&] {
+        DriveJobs(multi, jobs, limit, drive);
+        {
+            std::lock_guard<std::mutex> lock(drive.mutex);
+            drive.over = true;
+        }
+        drive.changed.notify_one();
+    });
+
+    // This thread waits: it tells of each transfer as it ends and, with a
+    // pump, lets the window run its events between short slices of waiting.
+    const WaitPump pump = tWaitPump;  // a copy: the pump may replace itself
+    std::exception_ptr failure;
+    try {
+        std::size_t told = 0;
+        std::unique_lock<std::mutex> lock(drive.mutex);
+        for (;;) {
+            const auto ready = [&] { return drive.over || drive.ended.size() > told; };
+            if (pump)
+                drive.changed.wait_for(lock, std::chrono::milliseconds(kWaitSliceMs), ready);
+            else
+                drive.changed.wait(lock, ready);
+            const std::vector<std::size_t> ended(drive.ended.begin() + static_cast<std::ptrdiff_t>(told),
+                                                 drive.ended.end());
+            told = drive.ended.size();
+            const bool over = drive.over;
+            lock.unlock();
+            if (done)
+                for (std::size_t index : ended) done(index, *jobs[index]->result);
+            if (over) break;
+            if (pump && !drive.abandon && !pump()) {
+                drive.abandon = true;
+                curl_multi_wakeup(multi);
             }
-            ++active;
+            lock.lock();
         }
-    };
-    startMore();
-    while (active > 0) {
-        int running = 0;
-        curl_multi_perform(multi, &running);
-        int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-            if (message->msg != CURLMSG_DONE) continue;
-            Job* job = nullptr;
-            curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &job);
-            const CURLcode code = message->data.result;  // read before the handle is removed
-            curl_multi_remove_handle(multi, message->easy_handle);
-            FinishJob(*job, code);
-            curl_easy_cleanup(job->easy);
-            job->easy = nullptr;
-            --active;
-        }
-        startMore();
-        if (active > 0) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    } catch (...) {
+        failure = std::current_exception();
+        drive.abandon = true;
+        curl_multi_wakeup(multi);
     }
+    worker.join();
     curl_multi_cleanup(multi);
+    if (failure) std::rethrow_exception(failure);
+    if (drive.failure) std::rethrow_exception(drive.failure);
 }
 
 }  // namespace
 
-std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& requests, int maxInFlight) {
+WaitPump SetWaitPump(WaitPump pump) {
+    std::swap(pump, tWaitPump);
+    return pump;
+}
+
+std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& requests, int maxInFlight,
+                                         const TransferDone& done) {
     std::vector<TransferResult> results(requests.size());
     std::vector<std::unique_ptr<Job>> jobs;
     jobs.reserve(requests.size());
@@ -394,7 +523,7 @@ std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& req
         job->limits = limits;
         jobs.push_back(std::move(job));
     }
-    RunJobs(jobs, maxInFlight > 0 ? maxInFlight : CurrentDownloadLimits().maxInFlight);
+    RunJobs(jobs, maxInFlight > 0 ? maxInFlight : CurrentDownloadLimits().maxInFlight, done);
     for (auto& job : jobs) {
         if (job->sink == Sink::File && !job->result->ok) LeaveEmptyFileIfMissing(job->target);
     }

@@ -5,6 +5,7 @@
 // limits, so one dead or stalled host costs one time-out, not one per file.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,8 +53,25 @@ struct TransferResult {
     bool saveFailed = false;
 };
 
+// What the thread that waits on transfers does meanwhile. A window runs its
+// events here, so that it repaints and answers while the network is slow; it
+// returns false to abandon the transfers still running (the window is
+// closing). Called at least every kWaitSliceMs while transfers run.
+using WaitPump = std::function<bool()>;
+inline constexpr int kWaitSliceMs = 15;
+// Installs the pump for the transfers started on the calling thread and
+// returns the one it replaces; an empty pump just waits.
+WaitPump SetWaitPump(WaitPump pump);
+
+// A transfer has ended: its index among the requests and its result, told on
+// the calling thread as each one ends.
+using TransferDone = std::function<void(std::size_t index, const TransferResult& result)>;
+
 // Runs all requests at once, at most maxInFlight at a time (0: the limits'
 // maxInFlight); results in request order.
+// The transfers run on a thread of their own; the calling thread waits,
+// telling done of each transfer that ends and running the wait pump between.
+// Abandoned transfers end with the error "abandoned" (old copies kept).
 //
 // File mode: the body goes to a scratch file with a short random name in the
 // target's folder (ScratchPrefix() and six random characters), which is
@@ -65,7 +83,8 @@ struct TransferResult {
 // Both modes: GET over http or https only, redirects followed (at most 10) but
 // never from a public address to an internal one (checked on the address
 // actually connected), compressed bodies asked for and decoded.
-std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& requests, int maxInFlight = 0);
+std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& requests, int maxInFlight = 0,
+                                         const TransferDone& done = {});
 
 // The start of this program's scratch file names: "." + program name + ".part-".
 std::string ScratchPrefix();

@@ -16,7 +16,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QSvgRenderer>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
 #include <csignal>
@@ -222,15 +226,51 @@ void NameSuiteWindow(QMainWindow* window, const std::string& program, const QStr
     window->setWindowIcon(SuiteIcon(program));
 }
 
-QScrollArea* SetScrollableCentralWidget(QMainWindow* window, QWidget* content) {
-    auto* area = new FittingScrollArea(window);
+QScrollArea* SetScrollableCentralWidget(QMainWindow* window, QWidget* content, QWidget* footer) {
+    auto* area = new FittingScrollArea;
     area->setObjectName("ScrollArea");
     area->setFrameShape(QFrame::NoFrame);
     area->setWidgetResizable(true);
     area->setWidget(content);
-    window->setCentralWidget(area);
+    if (!footer) {
+        window->setCentralWidget(area);
+        return area;
+    }
+    auto* holder = new QWidget;
+    auto* column = new QVBoxLayout(holder);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(area, 1);
+    column->addWidget(footer);
+    window->setCentralWidget(holder);
     return area;
 }
+
+namespace {
+
+// Brings the frame on the screen each time the window is shown: the window
+// manager's frame is known only then, and with some managers a moment later.
+class FrameKeeper final : public QObject {
+public:
+    explicit FrameKeeper(QWidget* window) : QObject(window), window_(window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Show) {
+            for (int delay : {0, 100, 400})
+                QTimer::singleShot(delay, this, [this] {
+                    if (window_->isVisible() && !window_->isMaximized() && !window_->isFullScreen())
+                        KeepFrameOnScreen(window_);
+                });
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+};
+
+}  // namespace
 
 void PlaceOnScreen(QWidget* window) {
     window->ensurePolished();
@@ -244,16 +284,53 @@ void PlaceOnScreen(QWidget* window) {
     const QRect area = screen->availableGeometry();
     // The window manager's frame: known once the window exists (or, with some
     // managers, once it is shown); a border and a title bar are kept free
-    // until then.
+    // until then, and measured again once shown.
     window->winId();
     const QMargins margins = window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
     QSize decoration(margins.left() + margins.right(), margins.top() + margins.bottom());
     if (decoration.isNull()) decoration = QSize(8, 36);
     const QSize room = (area.size() - decoration).expandedTo(QSize(1, 1));
-    window->resize(wanted.boundedTo(room).expandedTo(window->minimumSize()));
+    QSize size = wanted.boundedTo(room);
+    // Where one way does not fit, its scroll bar takes room the other way:
+    // given that room, no second bar appears.
+    if (window->findChild<QScrollArea*>()) {
+        const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, window);
+        if (size.height() < wanted.height()) size.setWidth(std::min(room.width(), wanted.width() + bar));
+        if (size.width() < wanted.width()) size.setHeight(std::min(room.height(), wanted.height() + bar));
+    }
+    window->resize(size.expandedTo(window->minimumSize()));
     const QSize frame = window->size() + decoration;
     window->move(area.x() + std::max(0, (area.width() - frame.width()) / 2),
                  area.y() + std::max(0, (area.height() - frame.height()) / 2));
+    if (!window->property("parluxFrameKept").toBool()) {
+        window->setProperty("parluxFrameKept", true);
+        new FrameKeeper(window);
+    }
+}
+
+void KeepFrameOnScreen(QWidget* window) {
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QRect inner = window->geometry();
+    QRect frame = window->frameGeometry();
+    const QSize decoration = frame.size() - inner.size();
+    const QSize room = (area.size() - decoration).expandedTo(QSize(1, 1));
+    if (inner.width() > room.width() || inner.height() > room.height()) {
+        QSize size = inner.size().boundedTo(room);
+        // Made lower, a window that did not scroll up and down gets the width
+        // of the bar it now needs, so that no second bar appears.
+        if (auto* scroll = window->findChild<QScrollArea*>();
+            scroll && size.height() < inner.height() && scroll->verticalScrollBar()->maximum() == 0) {
+            const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, window);
+            size.setWidth(std::min(room.width(), size.width() + bar));
+        }
+        window->resize(size.expandedTo(window->minimumSize()));
+        frame.setSize(window->size() + decoration);
+    }
+    const int x = std::clamp(frame.x(), area.left(), std::max(area.left(), area.right() + 1 - frame.width()));
+    const int y = std::clamp(frame.y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height()));
+    if (x != frame.x() || y != frame.y()) window->move(x, y);  // a window's position is its frame's
 }
 
 // ---------------------------------------------------------------- start-up

@@ -88,13 +88,19 @@ bool HasSuiteIcon(const std::string& program);
 void NameSuiteWindow(QMainWindow* window, const std::string& program, const QString& caption);
 
 // Puts content in the window inside a scroll area, so that the window can be
-// smaller than its layout and still show all of it.
-QScrollArea* SetScrollableCentralWidget(QMainWindow* window, QWidget* content);
+// smaller than its layout and still show all of it. A footer (the feedback
+// lines) stays below the scrolled area, always in sight.
+QScrollArea* SetScrollableCentralWidget(QMainWindow* window, QWidget* content, QWidget* footer = nullptr);
 
 // Sizes the window to its layout, at most the screen's available area, and
-// centres its frame there; the frame's top-left corner never leaves it. A main
-// window given a scrollable central widget shrinks to fit and scrolls.
+// centres its frame there. A main window given a scrollable central widget
+// shrinks to fit and scrolls, with a scroll bar only where the layout really
+// does not fit. Once shown, the real frame (title bar included) is measured
+// and the window brought wholly within the available area.
 void PlaceOnScreen(QWidget* window);
+// The second half of that: the frame as the window manager drew it, within
+// the available area, the window made smaller where it is too big.
+void KeepFrameOnScreen(QWidget* window);
 
 // The arguments after the program name, joined by one blank.
 std::string CommandLineOf(int argc, char** argv);

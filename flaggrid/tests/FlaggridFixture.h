@@ -55,7 +55,7 @@ protected:
     void writeList(const std::string& content) { WriteFile(data_ / "Pingers.lst", content); }
     // A page of the data folder under the name Pulsegrid gives it.
     std::filesystem::path writePage(const std::string& type, const std::string& nick, const std::string& content) {
-        const auto path = data_ / StatsFileName(type, nick);
+        auto path = data_ / StatsFileName(type, nick);
         WriteFile(path, content);
         return path;
     }

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QWheelEvent>
+#include <functional>
 #include <memory>
 
 #include "common/desktop/ProgramStart.h"
@@ -81,26 +83,14 @@ protected:
     std::unique_ptr<GridhubWindow> window_;
 };
 
-TEST_F(GridhubTest, StartsAsTheLaunchTableSaysWithNothingChosen) {
+// Names, captions, tooltips and states of every widget and menu entry at
+// start: the launch table with every program there, nothing chosen.
+TEST_F(GridhubTest, WidgetTreeMatchesItsGoldenFile) {
     openWindow();
-    const char* files[] = {"Pulsegrid.exe", "Flaggrid.exe", "Lockgrid.exe", "Rosterbase.exe", "Rostermark.exe"};
-    const Qt::CheckState checks[] = {Qt::Checked, Qt::Checked, Qt::Checked, Qt::PartiallyChecked, Qt::PartiallyChecked};
-    for (int i = 0; i < 5; ++i) {
-        const std::string n = std::to_string(i);
-        EXPECT_EQ(tooltip("Label1_" + n), files[i]);
-        EXPECT_EQ(widget<QCheckBox>("Check1_" + n)->checkState(), checks[i]) << i;
-        EXPECT_FALSE(widget<QLabel>("Picture1_" + n)->pixmap().isNull()) << "every program is there";
-    }
-    EXPECT_TRUE(widget<QRadioButton>("Option1_0")->isChecked());
-    EXPECT_TRUE(widget<QRadioButton>("Option2_0")->isChecked());
-    EXPECT_EQ(widget<QComboBox>("Combo1")->count() + widget<QComboBox>("Combo2")->count(), 0);
-    for (const char* picture : {"Image1", "Picture2_0", "Picture2_1", "Picture2_2"})
-        EXPECT_FALSE(widget<QLabel>(picture)->pixmap().isNull()) << picture;
-    // Gridhub's own Apps entry is ticked and disabled; MyStats' shortcut is shown disabled.
-    EXPECT_TRUE(entry("MnusApps_0")->isChecked());
-    EXPECT_FALSE(entry("MnusApps_0")->isEnabled());
-    EXPECT_EQ(entry("MnusStats_1")->text().toStdString(), (data_.path().parent_path() / "MyCypSta1.txt").string());
-    EXPECT_FALSE(entry("MnusStats_12")->isEnabled());
+    ExpectWidgetsGolden(*window_, SourceDir() / "gridhub/gui_tests/golden/frm_Gridhub.txt",
+                        {{data_.path().string(), "<data>"},
+                         {program_.path().string(), "<program>"},
+                         {data_.path().parent_path().string(), "<data>/.."}});
 }
 
 TEST_F(GridhubTest, EachProgramGetsFullAutoOnlyWhenItsBoxIsTicked) {
@@ -249,6 +239,47 @@ TEST_F(GridhubTest, ViewButtonsSearchesAndTheCopyButton) {
     EXPECT_EQ(ReadFile(data_ / "index.html"), "<html></html>");
     EXPECT_FALSE(fs::exists(data_ / "Pingers.lst"));
     EXPECT_EQ(messages_.texts, Strings{(program_ / "Pingers.lst").string() + " Not found"});
+}
+
+// With a view style ticked, only an explicit choice in Combo2 opens a file:
+// not the wheel, not moving through the names with the keys.
+TEST_F(GridhubTest, OnlyAnExplicitChoiceOfAFileOpensIt) {
+    for (const char* name : {"alpha_rlist.shtml", "beta_rlist.shtml", "gamma_rlist.shtml"})
+        WriteFile(data_ / name, "x");
+    openWindow();
+    click("Option1_1");
+    click("Option2_1");  // EditPad: the chosen file opens at once
+    auto* files = widget<QComboBox>("Combo2");
+    files->setFocus();
+    const auto wheel = [files](int notches) {
+        QWheelEvent event(QPointF(5, 5), files->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120 * notches),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(files, &event);
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        int opens;  // the entry started in the editor, -1 for none
+    };
+    const std::vector<Case> cases = {
+        {"four wheel notches", [&] { wheel(4); }, -1},
+        {"arrow down", [&] { QTest::keyClick(files, Qt::Key_Down); }, -1},
+        {"end key", [&] { QTest::keyClick(files, Qt::Key_End); }, -1},
+        {"arrow up", [&] { QTest::keyClick(files, Qt::Key_Up); }, -1},
+        {"Enter on the name shown", [&] { QTest::keyClick(files, Qt::Key_Return); }, 1},
+        {"a click in the open list", [&] { pick("Combo2", 2); }, 2},
+    };
+    for (const Case& c : cases) {
+        started_.clear();
+        c.act();
+        Strings expected;
+        if (c.opens >= 0) expected.push_back("EditPad.exe " + Quoted(data_ / files->itemText(c.opens).toStdString()));
+        EXPECT_EQ(started_, expected) << c.what;
+    }
+    // The tooltip follows the name shown, opened or not.
+    QTest::keyClick(files, Qt::Key_Home);
+    EXPECT_EQ(files->currentIndex(), 0);
+    EXPECT_TRUE(tooltip("Combo2").ends_with(" | 1")) << tooltip("Combo2");
 }
 
 // The program itself, copied into a scratch program folder beside stand-ins

@@ -49,6 +49,13 @@ protected:
     FetchprobeWindow window_;
 };
 
+// Names, captions, tooltips and states of every widget and menu entry as the
+// window opens.
+TEST_F(FetchprobeTest, WidgetTreeMatchesItsGoldenFile) {
+    ExpectWidgetsGolden(window_, SourceDir() / "probes/gui_tests/golden/frm_Fetchprobe.txt",
+                        {{program_.path().string(), "<program>"}});
+}
+
 TEST_F(FetchprobeTest, GoActionsFetchIntoTheWorkFileAndRepairIt) {
     const fs::path work = work_ / "www.tmp";
     set("txt_WorkFile", work.string());
@@ -189,6 +196,12 @@ TEST_F(FetchprobeTest, EditorsGetTheWorkFileAsItStandsAndTheMenusOpenTheFolder) 
     window_.findChild<QAction*>("MnusExplore_1")->trigger();
     window_.findChild<QAction*>("MnusExplore_2")->trigger();
     EXPECT_EQ(opened_, (Strings{server_.url("/stats/type2.list"), program_.path().string(), program_.path().string()}));
+}
+
+TEST(Sandtest, WidgetTreeMatchesItsGoldenFile) {
+    SandtestWindow window;
+    window.show();
+    ExpectWidgetsGolden(window, SourceDir() / "probes/gui_tests/golden/frm_Sandtest.txt");
 }
 
 TEST(Sandtest, RunsBothRoutinesSideBySide) {

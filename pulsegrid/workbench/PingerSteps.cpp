@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <unordered_set>
 
@@ -47,6 +48,37 @@ void ReportDownload(WorkbenchCore& wb, const std::string& type, const std::strin
     wb.detail(nick + " " + type + " not downloaded: " + result.error + "; " +
               (earlier ? "the copy of " + FormatStamp(*earlier) + " is used" : std::string("no earlier copy")));
     wb.noteNotDownloaded(nick + " " + type, result.error);
+}
+
+// While the files come, the detail line says how many are in and which
+// pingers are still waited for, in list order. Shown only, never logged: the
+// log keeps the lines of one download after another.
+TransferDone WaitingLine(WorkbenchCore& wb, std::vector<std::string> nicks) {
+    if (nicks.empty()) return {};
+    struct State {
+        std::vector<std::string> nicks;  // request order
+        std::vector<bool> ended;
+        std::size_t received = 0;
+    };
+    auto state = std::make_shared<State>();
+    state->nicks = std::move(nicks);
+    state->ended.assign(state->nicks.size(), false);
+    auto show = [&wb, state] {
+        std::string line = "LOA_Pingers: " + std::to_string(state->received) + " of " +
+                           std::to_string(state->nicks.size()) + " received";
+        std::string waiting;
+        for (std::size_t k = 0; k < state->nicks.size(); ++k)
+            if (!state->ended[k]) waiting += (waiting.empty() ? "" : ", ") + state->nicks[k];
+        if (!waiting.empty()) line += "; waiting for " + waiting;
+        wb.feedback().progress(line);
+    };
+    show();
+    return [state, show](std::size_t index, const TransferResult&) {
+        if (index >= state->ended.size() || state->ended[index]) return;
+        state->ended[index] = true;
+        ++state->received;
+        show();
+    };
 }
 
 }  // namespace
@@ -97,6 +129,7 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
     std::vector<std::size_t> requestOf(records.size(), 0);
     std::vector<TransferRequest> requests;
     std::vector<std::optional<DateTime>> earlier;
+    std::vector<std::string> fetched;  // their nicks
     {
         std::unordered_set<std::string> planned;
         for (std::size_t i = 0; i < records.size(); ++i) {
@@ -112,10 +145,11 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
                 const auto path = wb.dataPath(StatsFileName(type, record.nick));
                 earlier.push_back(EarlierCopy(path));
                 requests.push_back(TransferRequest{record.url, TransferMode::File, path});
+                fetched.push_back(record.nick);
             }
         }
     }
-    const auto results = RunTransfers(requests);
+    const auto results = RunTransfers(requests, 0, WaitingLine(wb, std::move(fetched)));
 
     // The lines and rows, in the order of the list, as one download after
     // another gives them.

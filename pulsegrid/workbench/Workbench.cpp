@@ -92,11 +92,13 @@ void WorkbenchCore::SUPER() {
     FeedBack(feedback(), "SUPER in Progress: " + statsType_, " ", 0);
     RESET();
     for (const auto& action : description_.actions) {
+        if (abandoned_) return;
         press(action.name);
         // An unattended run without a list (missing, or no record in it)
         // says so once rather than with a box at every later step.
         if (inHyper_ && report_.noList()) break;
     }
+    if (abandoned_) return;
     FeedBack(feedback(), "SUPER Completed: " + statsType_, " ", 500);
     feedback().endOfStep();
 }
@@ -129,11 +131,12 @@ void WorkbenchCore::HYPER() {
         SUPER();
     } else {
         // Every type reads the same list: without one the other types are not tried.
-        for (int i = 0; i < static_cast<int>(description_.types.size()) && !report_.noList(); ++i) {
+        for (int i = 0; i < static_cast<int>(description_.types.size()) && !abandoned_ && !report_.noList(); ++i) {
             chooseType(i);
             SUPER();
         }
     }
+    if (abandoned_) return;
     RESET();
     if (!description_.followUpProgram.empty()) startFollowUp();
     FeedBack(feedback(), "HYPER Completed: ", " ", 1000);

@@ -133,6 +133,10 @@ public:
     void viewDump(int table);         // open the dump in the editor
     void saveAndViewDump(int table);  // double-click on a result box
     void viewOutput();                // double-click on txt_PRT_Compil
+    // The window is closing during a run: transfers in flight are given up,
+    // the step in progress ends, and SUPER and HYPER start no further step.
+    void abandon() { abandoned_ = true; }
+    bool abandoned() const { return abandoned_; }
 
     // --- for the procedures
     std::filesystem::path dataPath(const std::string& name) const { return env_.dataFolder / name; }
@@ -182,6 +186,7 @@ private:
     std::vector<std::pair<std::string, std::string>> boxes_;
     RunReport report_;
     bool inHyper_ = false;  // HYPER ends where a SUPER found no list
+    bool abandoned_ = false;
 };
 
 // One action of a comparer, written once: the procedure behind its button and

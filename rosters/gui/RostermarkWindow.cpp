@@ -8,13 +8,12 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
-#include <atomic>
-#include <chrono>
 #include <exception>
 #include <iostream>
-#include <thread>
+#include <map>
 
 #include "common/core/Sinks.h"
+#include "common/core/Transfers.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"
 #include "common/desktop/SuiteWindow.h"
@@ -86,10 +85,12 @@ void RostermarkWindow::paintEvent(QPaintEvent* event) {
 }
 
 void RostermarkWindow::closeEvent(QCloseEvent* event) {
-    if (running_)
+    if (running_) {
+        closeRequested_ = true;
         event->ignore();
-    else
-        QWidget::closeEvent(event);
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 std::string ProgressLine(const RecordProgress& progress) {
@@ -101,53 +102,50 @@ std::string ProgressLine(const RecordProgress& progress) {
 
 namespace {
 
-// The probe on a thread of its own while the window goes on painting.
-std::vector<HeaderAnswer> ProbeWhilePainting(const HeaderProber& prober, const std::vector<std::string>& urls) {
-    std::vector<HeaderAnswer> answers;
-    std::exception_ptr failure;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        try {
-            answers = prober(urls);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        done = true;
-    });
-    while (!done) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    worker.join();
-    if (failure) std::rethrow_exception(failure);
-    return answers;
-}
+// The window was closed while the servers were asked.
+struct RunAbandoned {};
 
 }  // namespace
 
 int RunRostermarkWindow(RostermarkWindow& window, const std::filesystem::path& dataFolder, MessageSink& messages,
                         const HeaderProber& prober, bool headless) {
     window.running_ = true;
+    window.closeRequested_ = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (!headless) {
         PlaceOnScreen(&window);
         ShowAsAsked(&window);
         QCoreApplication::processEvents();
     }
-    const HeaderProber painting = [&prober, &window](const std::vector<std::string>& urls) {
-        window.progress_->setRange(0, 0);  // busy until the answers are in
-        return ProbeWhilePainting(prober, urls);
+    // The probes wait with the window's events running; closing the window
+    // gives them up.
+    const WaitPump previous = SetWaitPump([&window] {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, kWaitSliceMs);
+        return !window.closeRequested_;
+    });
+    const HeaderProber probing = [&prober, &window](const std::vector<std::string>& urls, const AnswerTaken& taken) {
+        auto answers = prober(urls, taken);
+        if (window.closeRequested_) throw RunAbandoned{};
+        return answers;
     };
-    const ProgressShow show = [&window, headless](const RecordProgress& progress) {
+    // Headless, the lines go to stdout in the order of the list once all are
+    // taken, so that two runs' outputs compare line by line.
+    std::map<const PingerRecord*, std::string> lines;
+    const ProgressShow show = [&window, &lines, headless](const RecordProgress& progress) {
         window.showRecord(progress);
-        if (headless) std::cout << ProgressLine(progress) << std::endl;
+        if (headless) lines[progress.record] = ProgressLine(progress);
     };
     int status = 1;
     try {
-        status = RunRostermark(dataFolder, SystemClock(), messages, std::cerr, painting, show);
+        status = RunRostermark(dataFolder, SystemClock(), messages, std::cerr, probing, show);
+    } catch (const RunAbandoned&) {
+        std::cerr << "Rostermark: the window was closed during the probe: PingersX.html not written" << std::endl;
     } catch (const std::exception& e) {
         messages.critical(e.what());
     }
+    for (const auto& [record, line] : lines) std::cout << line << '\n';
+    std::cout.flush();
+    SetWaitPump(previous);
     QApplication::restoreOverrideCursor();
     window.running_ = false;
     window.close();

@@ -23,7 +23,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    // The run cannot be broken off from the window.
+    // Closed during the run: the probes in flight are given up and no page
+    // is written; the window closes when the run has ended.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -37,11 +38,12 @@ private:
     QLabel* image_;
     QProgressBar* progress_;
     bool running_ = false;
+    bool closeRequested_ = false;
 };
 
 // Main with its window: shown with the busy pointer (headless: not shown,
-// one line per record on stdout instead), the probe run off the window's
-// thread while the window keeps painting, then closed. Returns the exit status.
+// one line per record on stdout instead), each record shown as its answer
+// comes while the window's events run, then closed. Returns the exit status.
 int RunRostermarkWindow(RostermarkWindow& window, const std::filesystem::path& dataFolder, MessageSink& messages,
                         const HeaderProber& prober, bool headless);
 

@@ -97,7 +97,7 @@ TEST(RosterRuns, FailuresLeaveTheOldPageAndMakeNoRequest) {
             RecordingMessages messages;
             std::ostringstream notes;
             int requests = 0;
-            const auto prober = [&](const std::vector<std::string>& urls) {
+            const auto prober = [&](const std::vector<std::string>& urls, const rosters::AnswerTaken&) {
                 requests += static_cast<int>(urls.size());
                 return std::vector<rosters::HeaderAnswer>(urls.size());
             };
@@ -131,7 +131,7 @@ TEST(RosterRuns, StaleScratchFilesOfAKilledRunGo) {
         FixedClock clock(MakeDateTime(2026, 12, 7, 9, 0, 0), MakeDateTime(2026, 12, 7, 8, 0, 0));
         RecordingMessages messages;
         std::ostringstream notes;
-        const auto prober = [](const std::vector<std::string>& urls) {
+        const auto prober = [](const std::vector<std::string>& urls, const rosters::AnswerTaken&) {
             return std::vector<rosters::HeaderAnswer>(urls.size());
         };
         const int status = marked ? rosters::RunRostermark(data.path(), clock, messages, notes, prober, nullptr)

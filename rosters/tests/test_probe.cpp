@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
+#include "common/core/DateTime.h"
+#include "common/core/Table.h"
 #include "rosters/HeaderProbe.h"
 #include "testsupport/LoopbackServer.h"
 #include "testsupport/TestSupport.h"
@@ -26,7 +29,7 @@ protected:
 };
 
 TEST_F(RosterProbe, EachAnswerGivesItsUploadText) {
-    const auto withHeader = [](std::string name, std::string value, int status = 200) {
+    const auto withHeader = [](const std::string& name, const std::string& value, int status = 200) {
         return [=](const httplib::Request&, httplib::Response& res) {
             res.status = status;
             res.set_header(name.c_str(), value);
@@ -66,6 +69,7 @@ TEST_F(RosterProbe, EachAnswerGivesItsUploadText) {
     server_.start();
 
     std::vector<std::string> urls;
+    urls.reserve(cases.size());
     for (const Case& c : cases)
         urls.push_back(c.path.empty() ? "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/x"
                                       : server_.url(c.path));
@@ -116,6 +120,66 @@ TEST_F(RosterProbe, StopsAtTheHeadersWithoutTheBody) {
     EXPECT_TRUE(done);
     EXPECT_TRUE(writeFailed) << written << " bytes written";
     EXPECT_LT(written, kBody);
+}
+
+// Rostermark's records come up as their answers come: the slow server's
+// record last, with the time it was taken, the fast ones while it still waits.
+TEST_F(RosterProbe, RecordsAreShownAsTheirAnswersComeNotAfterTheSlowest) {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool free = false;
+    std::atomic<bool> slowAnswered{false};
+    server_.handle("/slow", [&](const httplib::Request&, httplib::Response& res) {
+        std::unique_lock lock(mutex);
+        released.wait_for(lock, 20s, [&] { return free; });
+        res.set_header("Last-Modified", "Mon, 07 Dec 2026 06:30:00 GMT");
+        slowAnswered = true;
+    });
+    for (const char* path : {"/fast1", "/fast2"})
+        server_.handle(path, [](const httplib::Request&, httplib::Response& res) {
+            res.set_header("Last-Modified", "Sat, 12 Apr 2003 13:45:02 GMT");
+        });
+    server_.start();
+    const std::vector<PingerRecord> records = {{"PGP-1", "slow", server_.url("/slow")},
+                                               {"MIX-1", "alpha", server_.url("/fast1")},
+                                               {"PGP-2", "beta", server_.url("/fast2")}};
+
+    const DateTime early = MakeDateTime(2026, 12, 7, 9, 0, 0), late = MakeDateTime(2026, 12, 7, 9, 0, 40);
+    FixedClock clock(early, early);
+    struct Shown {
+        std::string nick;
+        int taken;
+        std::string timeBeg;
+        bool slowStillWaiting;
+    };
+    std::vector<Shown> shown;
+    const auto show = [&](const rosters::RecordProgress& p) {
+        shown.push_back({p.record->nick, p.taken, rosters::ClockTime(p.timeBeg), !slowAnswered});
+        if (shown.size() == 2) {
+            // Both fast ones are in: time passes, and the slow server answers.
+            clock.set(late, late);
+            std::lock_guard lock(mutex);
+            free = true;
+            released.notify_all();
+        }
+    };
+    Table links, uploads;
+    EXPECT_EQ(rosters::LoadPingersAndProbe(records, rosters::ProbeHeaders, clock, show, links, uploads), 3);
+
+    ASSERT_EQ(shown.size(), 3u);
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_NE(shown[k].nick, "slow");
+        EXPECT_TRUE(shown[k].slowStillWaiting) << shown[k].nick;
+        EXPECT_EQ(shown[k].timeBeg, "09:00:00");
+        EXPECT_EQ(shown[k].taken, k + 1);
+    }
+    EXPECT_EQ(shown[2].nick, "slow");
+    EXPECT_EQ(shown[2].timeBeg, "09:00:40");
+    EXPECT_EQ(shown[2].taken, 3);
+    // The tables are in file order whatever the order of the answers.
+    EXPECT_EQ(links.text(0, 0), "slow");
+    EXPECT_EQ(uploads.text(1, 0), "_2026/12/07_06:30:00");
+    EXPECT_EQ(uploads.text(2, 1), "_2003/04/12_13:45:02");
 }
 
 }  // namespace

@@ -56,6 +56,12 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
     });
     int code = QApplication::exec();
     if (code == 0 && window.failed()) code = 1;
+    if (window.abandoned()) {
+        std::fprintf(stderr, "%s: the window was closed during a run: the run was given up\n",
+                     core.description().program.c_str());
+        std::fflush(stderr);
+        code = 1;
+    }
     if (commandLine == "FULL_AUTO") {
         // Cron reads the status and mails what goes to stderr: nothing when all went well.
         const RunReport& report = core.report();

@@ -1,6 +1,7 @@
 #include "pulsegrid/workbench/gui/WorkbenchWindow.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QGridLayout>
@@ -94,30 +95,41 @@ WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     top->addLayout(right, 1);
     outer->addLayout(top, 1);
 
-    feedbackTop_ = new QLineEdit(central);
+    // The feedback lines stay in sight below what scrolls.
+    auto* footer = new QWidget;
+    auto* lines = new QVBoxLayout(footer);
+    lines->setContentsMargins(8, 0, 8, 8);
+    lines->setSpacing(6);
+    feedbackTop_ = new QLineEdit(footer);
     feedbackTop_->setObjectName("txt_FeedBackT");
-    feedbackDetail_ = new QLineEdit(central);
+    feedbackDetail_ = new QLineEdit(footer);
     feedbackDetail_->setObjectName("txt_FeedBackD");
     for (QLineEdit* line : {feedbackTop_, feedbackDetail_}) {
         line->setReadOnly(true);
         line->setFocusPolicy(Qt::NoFocus);
-        outer->addWidget(line);
+        lines->addWidget(line);
     }
     QFont topFont = feedbackTop_->font();
     topFont.setBold(true);
     feedbackTop_->setFont(topFont);
 
-    SetScrollableCentralWidget(this, central);
+    SetScrollableCentralWidget(this, central, footer);
     buildMenus();
+    if (auto* transfer = findChild<QPushButton*>("cmd_TFR")) actionControls_.push_back(transfer);
 
     // Show the core's state as it stands.
     for (const auto& [name, box] : boxes_) box->setText(Q(core_.box(name)));
     if (core_.chosenType() >= 0) typeChosen(core_.chosenType());
     choiceEnabledChanged(core_.choiceEnabled());
     core_.setView(this);
+    // Transfers wait with the window's events running.
+    previousPump_ = SetWaitPump([this] { return pumpEvents(); });
 }
 
-WorkbenchWindow::~WorkbenchWindow() { core_.setView(nullptr); }
+WorkbenchWindow::~WorkbenchWindow() {
+    SetWaitPump(std::move(previousPump_));
+    core_.setView(nullptr);
+}
 
 QPushButton* WorkbenchWindow::button(const QString& name, const QString& caption, const std::string& tooltip,
                                      std::function<void()> onClick) {
@@ -125,7 +137,8 @@ QPushButton* WorkbenchWindow::button(const QString& name, const QString& caption
     b->setObjectName(name);
     if (!tooltip.empty()) b->setToolTip(Q(tooltip));
     b->setAutoDefault(false);
-    if (onClick) connect(b, &QPushButton::clicked, this, [this, onClick = std::move(onClick)] { guarded(onClick); });
+    if (onClick) connect(b, &QPushButton::clicked, this, [this, onClick = std::move(onClick)] { act(onClick); });
+    actionControls_.push_back(b);
     return b;
 }
 
@@ -165,7 +178,9 @@ QGroupBox* WorkbenchWindow::buildActions() {
             QLineEdit* box;
             if (action.dumpTable >= 0) {
                 const int table = action.dumpTable;
-                box = resultBox("txt_" + name, d_.resultBoxTooltip, [this, table] { core_.saveAndViewDump(table); });
+                // Saving the dump is an action of its own; viewing one is not.
+                box = resultBox("txt_" + name, d_.resultBoxTooltip,
+                                [this, table] { act([this, table] { core_.saveAndViewDump(table); }); });
             } else {
                 box = resultBox("txt_" + name, d_.prtBoxTooltip, [this] { core_.viewOutput(); });
             }
@@ -210,7 +225,7 @@ QGroupBox* WorkbenchWindow::buildView() {
          {"Pingers.lst", 0, 2},
          {"index.html", 1, 2},
          {"Pingers.html", 2, 2}},
-        links_, [this] { guarded([this] { copyToDataFolder(); }); }, viewButtons_);
+        links_, [this] { act([this] { copyToDataFolder(); }); }, viewButtons_);
 }
 
 QGroupBox* WorkbenchWindow::buildChoice() {
@@ -225,7 +240,7 @@ QGroupBox* WorkbenchWindow::buildChoice() {
         option->setObjectName(QString("Option1_%1").arg(i + 1));
         option->setToolTip(Q(d_.types[i].code));
         // clicked, not toggled: the core's own choice (HYPER) only updates the mark.
-        connect(option, &QRadioButton::clicked, this, [this, i] { guarded([this, i] { core_.chooseType(i); }); });
+        connect(option, &QRadioButton::clicked, this, [this, i] { act([this, i] { core_.chooseType(i); }); });
         options_.push_back(option);
         layout->addWidget(option, i / 2, i % 2);
     }
@@ -271,8 +286,47 @@ void WorkbenchWindow::setViewCaptions() {
 void WorkbenchWindow::showIcon() { image_->setPixmap(windowIcon().pixmap(48, 48)); }
 
 void WorkbenchWindow::hyperAndClose() {
-    guarded([this] { core_.HYPER(); });
+    if (running_) return;
+    act([this] { core_.HYPER(); });
     close();
+}
+
+void WorkbenchWindow::act(const std::function<void()>& action) {
+    // A click queued or made while the window waits inside a step would
+    // otherwise run a whole action inside the one in progress.
+    if (running_ || closeRequested_) return;
+    running_ = true;
+    showRunning(true);
+    guarded(action);
+    running_ = false;
+    showRunning(false);
+    if (closeRequested_) close();
+}
+
+void WorkbenchWindow::showRunning(bool running) {
+    for (QWidget* control : actionControls_) control->setEnabled(!running);
+    choiceFrame_->setEnabled(!running && core_.choiceEnabled());
+    busyChanged(running);
+}
+
+bool WorkbenchWindow::pumpEvents() {
+    applyLines();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, kWaitSliceMs);
+    frameClock_.restart();
+    paintedTop_ = pendingTop_;
+    return !closeRequested_;
+}
+
+void WorkbenchWindow::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        // Nothing is cut off half-written: the transfers in flight are given
+        // up (old copies kept), the step in progress ends, no other starts.
+        closeRequested_ = true;
+        core_.abandon();
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void WorkbenchWindow::guarded(const std::function<void()>& action) {
@@ -299,7 +353,7 @@ void WorkbenchWindow::boxChanged(const std::string& box, const std::string& text
     if (it != boxes_.end()) it->second->setText(Q(text));
 }
 
-void WorkbenchWindow::choiceEnabledChanged(bool enabled) { choiceFrame_->setEnabled(enabled); }
+void WorkbenchWindow::choiceEnabledChanged(bool enabled) { choiceFrame_->setEnabled(enabled && !running_); }
 
 void WorkbenchWindow::typeChosen(int index) {
     if (index >= 0 && index < static_cast<int>(options_.size())) options_[index]->setChecked(true);
@@ -353,11 +407,14 @@ void WorkbenchWindow::pause(int milliseconds) {
 }
 
 void WorkbenchWindow::processEvents() {
+    // Lines of one busy burst may merge, but a new step's line is painted at
+    // once: the step may wait, and an older line must not stand meanwhile.
     constexpr qint64 kFrameMs = 16;
-    if (frameClock_.isValid() && frameClock_.elapsed() < kFrameMs) return;
+    if (frameClock_.isValid() && frameClock_.elapsed() < kFrameMs && pendingTop_ == paintedTop_) return;
     applyLines();
     QCoreApplication::processEvents();  // paints what changed, once
     frameClock_.restart();
+    paintedTop_ = pendingTop_;
 }
 
 void WorkbenchWindow::logged(const std::string& record) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/core/Sinks.h"
+#include "common/core/Transfers.h"
 #include "common/desktop/DoubleClicks.h"
 #include "common/desktop/SuiteWindow.h"
 #include "pulsegrid/workbench/Workbench.h"
@@ -56,6 +57,11 @@ public:
     void hyperAndClose();
     // Whether an action stopped on an error (reported through the message sink).
     bool failed() const { return failed_; }
+    // Whether an action, SUPER or HYPER is running; while one runs the
+    // others are refused.
+    bool running() const { return running_; }
+    // Whether the window was closed during a run, which was then given up.
+    bool abandoned() const { return core_.abandoned(); }
 
     // How files, folders and addresses are opened (ShellOpen by default).
     void setOpener(std::function<void(const QString&)> opener) { opener_ = std::move(opener); }
@@ -76,6 +82,10 @@ public:
     void logged(const std::string& record) override;
 
 protected:
+    // During a run: the run is given up after its step in progress, then the
+    // window closes.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     QGroupBox* buildActions();
     QGroupBox* buildDebug();
@@ -88,6 +98,12 @@ private:
     void copyToDataFolder();
     // Runs what a control asks for; an error it throws is reported as a message.
     void guarded(const std::function<void()>& action);
+    // An action, SUPER or HYPER: refused while another one runs; meanwhile
+    // the controls that start one are disabled and the pointer is busy.
+    void act(const std::function<void()>& action);
+    void showRunning(bool running);
+    // The window's events while the program waits on the network.
+    bool pumpEvents();
 
     WorkbenchCore& core_;
     const WorkbenchDescription& d_;
@@ -97,6 +113,10 @@ private:
     bool headless_ = false;
     bool failed_ = false;
     int busyDepth_ = 0;
+    bool running_ = false;
+    bool closeRequested_ = false;
+    WaitPump previousPump_;
+    std::vector<QWidget*> actionControls_;  // disabled while an action runs
 
     std::map<std::string, QLineEdit*> boxes_;
     DoubleClicks doubleClicks_{this};
@@ -113,6 +133,7 @@ private:
     bool linesPending_ = false;
     std::string pendingTop_, pendingDetail_;
     QElapsedTimer frameClock_;
+    std::string paintedTop_;  // the top line when events last ran
     // The top line when stdout was last flushed, and when that was.
     std::string echoedTop_;
     QElapsedTimer echoClock_;

@@ -51,6 +51,12 @@ protected:
     void click(const std::string& name) { Click(*window_, name); }
     void doubleClick(const std::string& name) { DoubleClick(*window_, name); }
     std::string text(const std::string& name) { return BoxText(*window_, name); }
+    // The window's widgets against their golden file (a path from the
+    // repository root), the scratch folders written as <data> and <program>.
+    void expectWidgetsGolden(const std::string& goldenFile) {
+        ExpectWidgetsGolden(*window_, SourceDir() / goldenFile,
+                            {{data_.path().string(), "<data>"}, {program_.path().string(), "<program>"}});
+    }
 
     std::unique_ptr<Core> core_;
     std::unique_ptr<WorkbenchWindow> window_;

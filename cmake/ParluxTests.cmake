@@ -1,0 +1,63 @@
+# The two kinds of test suite, one rule each; a folder's CMakeLists names its
+# test folder and what the tests link, nothing more. Without PARLUX_TESTS
+# both rules do nothing.
+#
+#   parlux_add_core_tests(target folder [OWN_MAIN] [QT] ...)
+#     The GoogleTest files of folder, linked to LIBS and the test helpers,
+#     with GoogleTest's main unless OWN_MAIN (a file of the folder has its
+#     own). QT: the suite uses Qt classes (moc, the offscreen platform).
+#
+#   parlux_add_window_tests(target folder ...)
+#     The window tests of folder: one QApplication on the offscreen platform
+#     for all of them (QtTestMain), and the Qt test helpers.
+#
+# Both take: LIBS (what the tests link), SOURCES (more files, such as a
+# fixture of the core tests), DEPENDS (programs the tests run, built first),
+# DEFINITIONS (compile definitions), PROPERTIES (more CTest properties of
+# every test), SERIAL suite (the tests of that GoogleTest suite, for example
+# a program's tests that share its run log in bin/, run one at a time).
+include_guard(GLOBAL)
+
+function(_parlux_add_test_suite target folder)
+  cmake_parse_arguments(ARG "QT" "SERIAL" "LIBS;DEPENDS;PROPERTIES;SOURCES;DEFINITIONS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  if(NOT PARLUX_TESTS OR NOT sources)
+    return()
+  endif()
+  add_executable(${target} ${sources} ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS})
+  target_compile_definitions(${target} PRIVATE ${ARG_DEFINITIONS})
+  if(ARG_DEPENDS)
+    add_dependencies(${target} ${ARG_DEPENDS})
+  endif()
+  set(properties ${ARG_PROPERTIES})
+  if(ARG_QT)
+    set_target_properties(${target} PROPERTIES AUTOMOC ON)
+    list(PREPEND properties ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+  if(ARG_SERIAL)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 TEST_FILTER "-${ARG_SERIAL}.*" PROPERTIES ${properties})
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 TEST_FILTER "${ARG_SERIAL}.*"
+      PROPERTIES ${properties} RUN_SERIAL TRUE TIMEOUT 120)
+  elseif(properties)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 PROPERTIES ${properties})
+  else()
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30)
+  endif()
+endfunction()
+
+# A keyword given twice adds to its list, so the rules below append their own
+# LIBS to the caller's.
+function(parlux_add_core_tests target folder)
+  cmake_parse_arguments(ARG "OWN_MAIN" "" "" ${ARGN})
+  if(ARG_OWN_MAIN)
+    set(main GTest::gtest)
+  else()
+    set(main GTest::gtest_main)
+  endif()
+  _parlux_add_test_suite(${target} ${folder} ${ARG_UNPARSED_ARGUMENTS} LIBS parlux_testsupport ${main})
+endfunction()
+
+function(parlux_add_window_tests target folder)
+  _parlux_add_test_suite(${target} ${folder} QT ${ARGN} LIBS parlux_qt_test_main parlux_qt_testsupport)
+endfunction()
