@@ -6,16 +6,16 @@
 //   feedback   100,000 feedback lines (records the list skips) against a
 //              list as long that gives none;
 //   grid       60, 120 and 240 pingers x 500 remailers of one type from
-//              cached pages, against 1 x 1.
-//   build/bin/fullauto_bench [downloads|feedback|grid ...]   (all by default)
+//              cached pages, against 1 x 1;
+//   bigpage    the peak memory of a run on one cached 63 MiB LF-only page
+//              of 900,000 remailers, against the page's size (bigpage is
+//              run only when asked).
+//   build/bin/fullauto_bench [downloads|feedback|grid|bigpage ...]   (the first three by default)
 // The pages are served by cpp-httplib on 127.0.0.1 only.
 #include <fcntl.h>
 #include <httplib.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,43 +30,26 @@
 #include <vector>
 
 #include "bench/BenchPages.h"
+#include "bench/FullAutoRun.h"
 #include "common/core/DataFolder.h"
 #include "common/core/Sinks.h"
 #include "common/core/StatsTypes.h"
-
-extern char** environ;
 
 namespace parlux::bench {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kRepeats = 5;  // the fastest counts: the machine is shared
 
 struct Times {
     double wall, cpu;
+    double megabytes = 0;  // peak resident memory of the program
 };
 
 void Write(const fs::path& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
-}
-
-// A port on 127.0.0.1 on which nothing listens.
-int RefusingPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return 9;  // discard: nothing listens there either
-    }
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
 }
 
 // Pages on 127.0.0.1, each answered after the given latency.
@@ -133,56 +116,17 @@ public:
             const fs::path folder = data();
             prepare(folder);
             const Times t = once(folder);
-            best = {std::min(best.wall, t.wall), std::min(best.cpu, t.cpu)};
+            best = {std::min(best.wall, t.wall), std::min(best.cpu, t.cpu), std::max(best.megabytes, t.megabytes)};
         }
         return best;
     }
 
 private:
     Times once(const fs::path& folder) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            for (const char* drop : {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "PARLUX_DATA=", "TMPDIR=",
-                                     "XDG_RUNTIME_DIR=", "no_proxy=", "NO_PROXY="})
-                if (entry.rfind(drop, 0) == 0) goto next;
-            env.push_back(entry);
-        next:;
-        }
-        // Its own temp and runtime folders: a copy running elsewhere on the
-        // machine is not this one's first instance.
-        env.push_back("PARLUX_DATA=" + folder.string());
-        env.push_back("TMPDIR=" + (root_ / "private").string());
-        env.push_back("XDG_RUNTIME_DIR=" + (root_ / "private").string());
-        env.push_back("no_proxy=127.0.0.1");
-        env.push_back("NO_PROXY=127.0.0.1");
-        std::vector<char*> envp;
-        envp.reserve(env.size() + 1);
-        for (auto& entry : env) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-
-        const std::string program = (root_ / "program" / "Pulsegrid").string();
-        const std::string out = (root_ / "out.txt").string(), err = (root_ / "err.txt").string();
-        std::string word = "FULL_AUTO";
-        char* argv[] = {const_cast<char*>(program.c_str()), word.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const auto start = Clock::now();
-        pid_t pid = 0;
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
-            std::perror("posix_spawn");
-            std::exit(2);
-        }
-        int status = 0;
-        struct rusage usage {};
-        ::wait4(pid, &status, 0, &usage);
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        posix_spawn_file_actions_destroy(&actions);
-        if (!WIFEXITED(status)) std::fprintf(stderr, "the run did not end normally\n");
-        auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-        return {seconds, cpu(usage.ru_utime) + cpu(usage.ru_stime)};
+        const FullAutoRun run = RunFullAuto(root_ / "program" / "Pulsegrid", folder, root_ / "private",
+                                            root_ / "out.txt", root_ / "err.txt");
+        if (run.status < 0) std::fprintf(stderr, "the run did not end normally\n");
+        return {run.wall, run.cpu, run.megabytes};
     }
 
     fs::path root_;
@@ -256,6 +200,24 @@ void Grid(Bench& bench) {
     }
 }
 
+void BigPage(Bench& bench) {
+    const std::string refused = "http://127.0.0.1:" + std::to_string(RefusingPort());
+    std::string page = "Last update: Fri 30 Nov 2012 10:20:00 GMT\nremailer  email address  history\n---------\n";
+    for (int i = 0; page.size() < (63u << 20); ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "r%07d remailer@x%d.example                ++++++++++++  1:59:00 100.00%%\n",
+                      i % 900000, i);
+        page += line;
+    }
+    const double mebibytes = static_cast<double>(page.size()) / (1 << 20);
+    const Times t = bench.run([&](const fs::path& data) {
+        Write(data / "Pingers.lst", "PGP-1,big," + refused + "/rlist\r\n");
+        Write(data / StatsFileName("PGP-1", "big"), page);
+    });
+    std::printf("bigpage: one cached LF-only page of %.0f MiB: %.0f MB peak (%.1fx the page), %.2f s\n", mebibytes,
+                t.megabytes, t.megabytes / mebibytes, t.wall);
+}
+
 }  // namespace
 }  // namespace parlux::bench
 
@@ -271,6 +233,8 @@ int main(int argc, char** argv) {
             Feedback(bench);
         else if (name == "grid")
             Grid(bench);
+        else if (name == "bigpage")
+            BigPage(bench);
         else
             std::fprintf(stderr, "unknown: %s\n", name.c_str());
         std::fflush(stdout);

@@ -15,8 +15,10 @@
 #include "common/core/StatsTypes.h"
 #include "common/core/Table.h"
 #include "common/core/TextReplace.h"
+#include "common/core/Transfers.h"
 #include "pulsegrid/workbench/BlockPage.h"
 #include "pulsegrid/workbench/GridSteps.h"
+#include "pulsegrid/workbench/PingerSteps.h"
 #include "pulsegrid/workbench/SharedActions.h"
 #include "pulsegrid/workbench/TextLines.h"
 
@@ -119,6 +121,8 @@ bool ParseCapabilityLine(const std::string& pageLine, CapabilityLine& out) {
 
 long CapStringsProcedures::LOA_Pingers() {
     pingers().reset();
+    // What a killed run left behind: the scratch files of its report.
+    RemoveStaleScratchFiles(wb_.dataFolder());
     const auto listPath = wb_.dataPath("Pingers.lst");
     std::string failure;
     const auto list = ReadPingersList(listPath, &failure);
@@ -127,7 +131,7 @@ long CapStringsProcedures::LOA_Pingers() {
         wb_.noteListMissing(listPath.string());
         return 0;
     }
-    if (!list->warning.empty()) wb_.detail(list->warning);
+    NoteListAsRead(wb_, *list, listPath);
     if (std::none_of(list->records.begin(), list->records.end(),
                      [](const PingerRecord& record) { return ComparedType(record.type); }))
         wb_.noteNothingListed();
@@ -142,7 +146,9 @@ long CapStringsProcedures::LOA_Pingers() {
         }
         const auto path = wb_.dataPath(StatsFileName(record.type, record.nick));
         std::error_code ec;
-        if (!fs::is_regular_file(path, ec)) continue;
+        // An empty file is what a failed first download leaves: no page, so
+        // never a pinger's newest.
+        if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) == 0 || ec) continue;
         const fs::file_time_type time = fs::last_write_time(path, ec);
         if (ec) continue;
 

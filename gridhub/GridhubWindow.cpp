@@ -337,7 +337,7 @@ bool GridhubWindow::start(const std::string& commandLine) {
         close();
         return false;
     }
-    show();
+    ShowAsAsked(this);
     return true;
 }
 

@@ -53,10 +53,14 @@ private:
     int saved_ = -1;
 };
 
-std::vector<std::string> ListQuietly(const std::string& bytes, std::string& error) {
+std::vector<std::string> ListQuietly(const std::string& bytes, std::string_view algorithm, std::string& error,
+                                     std::vector<std::string>& notes) {
     const QuietStandardError quiet;
-    return ListPgpKeys(bytes, &error);
+    return ListPgpKeys(bytes, &error, algorithm, &notes);
 }
+
+// librnp's name of the algorithm a keyring of the type holds.
+std::string_view KeyringAlgorithm(const std::string& type) { return type == "K-DSS" ? "DSA" : "RSA"; }
 
 }  // namespace
 
@@ -108,7 +112,25 @@ PgpKeyCells CutPgpKeyLine(std::string_view line) {
     return cells;
 }
 
-MixKeyCells CutMixKeyLine(std::string_view line) {
+namespace {
+
+// Control characters of a hostile key list (an escape sequence that retitles
+// a terminal, say) reach no page: they are written as "?", as those of a PGP
+// user ID are.
+std::string Printable(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) c = '?';
+    }
+    return out;
+}
+
+}  // namespace
+
+MixKeyCells CutMixKeyLine(std::string_view raw) {
+    const std::string printable = Printable(raw);
+    const std::string_view line = printable;
     MixKeyCells cells;
     const auto npos = std::string_view::npos;
     const std::size_t b1 = line.find(' ');
@@ -182,8 +204,10 @@ long KeysProcedures::LoadPgpKeys() {
     return loadKeys([this](const std::string& nick, const std::string& file, const std::string& bytes) {
         long added = 0;
         std::string error;
-        for (const std::string& line : ListQuietly(bytes, error))
+        std::vector<std::string> notes;
+        for (const std::string& line : ListQuietly(bytes, KeyringAlgorithm(type()), error, notes))
             if (AddPgpKeyRow(nick, line)) ++added;
+        for (const std::string& note : notes) wb_.detail(file + " " + note);
         if (!error.empty()) wb_.detail(file + " not read as PGP keys: " + error);
         return added;
     });

@@ -28,6 +28,7 @@ PgpKeyCells CutPgpKeyLine(std::string_view line);
 
 // A Mix key description line cut at its first three single blanks: name
 // (lower case), address, key ID; a word whose blanks are missing stays empty.
+// Control characters are written as "?".
 struct MixKeyCells {
     std::string name, address, keyId;
 };

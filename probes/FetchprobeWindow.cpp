@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "common/core/LfToCrLf.h"
+#include "common/core/Transfers.h"
 #include "common/core/UrlToFile.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/SuiteWindow.h"
@@ -27,9 +28,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The address the window opens with: where a pinger publishes its type 2 key
-// list, on a local test server (the sample's pages served from port 8080).
-constexpr const char* kInitialUrl = "http://127.0.0.1:8080/stats/type2.list";
+// The window opens with no address (no server is known to answer one); the
+// box shows the form of one, a pinger's type 2 key list.
+constexpr const char* kUrlHint = "http://pinger.example/stats/type2.list";
 constexpr const char* kInitialWorkFile = "Work/www.tmp";
 
 [[noreturn]] void WorkFileError(const fs::path& path, int error) {
@@ -54,7 +55,8 @@ FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWin
 
     auto* urlLabel = new QLabel("URL:");
     urlLabel->setObjectName("lbl_URL");
-    url_ = new QLineEdit(kInitialUrl);
+    url_ = new QLineEdit;
+    url_->setPlaceholderText(kUrlHint);
     url_->setObjectName("txt_URL");
     url_->setMinimumWidth(460);
     auto* workLabel = new QLabel("Work File:");
@@ -179,7 +181,14 @@ void FetchprobeWindow::goFile() {
     const std::string address = url();
     const fs::path path = workFile();
     CheckFolderOf(path);
-    UrlToFile(address, path);
+    // UrlToFile's transfer, with its reason kept: a work file left as it was
+    // says why.
+    const TransferResult result = RunTransfers({TransferRequest{address, TransferMode::File, path}}, 1).front();
+    if (result.ok) return;
+    std::error_code ec;
+    const bool kept = fs::is_regular_file(path, ec) && fs::file_size(path, ec) > 0;
+    links_.messages().critical(address + " not downloaded: " + result.error + "; " + path.string() +
+                               (kept ? " left as it was" : " holds nothing"));
 }
 
 void FetchprobeWindow::goPlim() {
@@ -188,8 +197,10 @@ void FetchprobeWindow::goPlim() {
 }
 
 void FetchprobeWindow::deleteWork() {
+    // A file only: a folder (even an empty one) or a link of that name stays.
+    const fs::path path = workFile();
     std::error_code ec;
-    fs::remove(workFile(), ec);  // no file, no matter
+    if (fs::is_regular_file(fs::symlink_status(path, ec))) fs::remove(path, ec);  // no file, no matter
 }
 
 void FetchprobeWindow::editWork() { links_.start("EditPad.exe " + workFile().string(), kShowNormal); }

@@ -30,9 +30,9 @@ public:
     // The actions, reading the two boxes when they start. An error of the
     // work file is shown as a message and ends the action.
     void goString();     // cmd_GO_S: UrlToText into the work file, then CR LF
-    void goFile();       // cmd_GO_F: UrlToFile
+    void goFile();       // cmd_GO_F: UrlToFile; a message says why nothing was written
     void goPlim();       // cmd_GO_Plim: LfToCrLf
-    void deleteWork();   // cmd_DEL: failures ignored
+    void deleteWork();   // cmd_DEL: a regular file only; failures ignored
     void editWork();     // cmd_NotePad, menu NotePad, double-click on the work file
     void hexEditWork();  // cmd_HEdit, menu Hedit
 

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
             messages.setParent(&window);
             instance->setWindow(&window);
             PlaceOnScreen(&window);
-            window.show();
+            ShowAsAsked(&window);
             const int code = QApplication::exec();
             instance->setWindow(nullptr);
             messages.setParent(nullptr);

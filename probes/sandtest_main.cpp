@@ -1,6 +1,7 @@
 // Sandtest: the two text-replacement routines side by side.
 #include <QApplication>
 
+#include "common/desktop/ProgramStart.h"
 #include "common/desktop/SuiteWindow.h"
 #include "probes/SandtestWindow.h"
 
@@ -9,7 +10,7 @@ int main(int argc, char** argv) {
     return RunSuiteProgram(argc, argv, "Sandtest", false, [](SingleInstance*, QtMessageSink&, const std::string&) {
         SandtestWindow window;
         PlaceOnScreen(&window);
-        window.show();
+        ShowAsAsked(&window);
         return QApplication::exec();
     });
 }

@@ -12,6 +12,10 @@
 
 namespace parlux {
 
+// The remailers read from one stats page at most (real pages list some
+// dozens); the lines after them are not read.
+inline constexpr long kMostRemailersPerPage = 10000;
+
 // StatsArray columns.
 enum StatsColumn : int { kStatsNick = 0, kStatsName = 1, kStatsText = 2, kStatsKey = 3 };
 // PingersArray columns.
@@ -39,6 +43,10 @@ public:
 
     // One line of a stats table; true when a row was added.
     bool AddStatsLine(const std::string& nick, std::string_view line);
+    // The stats lines of a page from lines[first] to the end of the table,
+    // at most kMostRemailersPerPage remailers; the rows added.
+    long readStatsTable(const std::string& nick, const std::string& progress,
+                        const std::vector<std::string_view>& lines, std::size_t first);
 
     static const GridColumns kGrid;
 

@@ -37,6 +37,22 @@ bool StatsProcedures::AddStatsLine(const std::string& nick, std::string_view lin
     return true;
 }
 
+long StatsProcedures::readStatsTable(const std::string& nick, const std::string& progress,
+                                     const std::vector<std::string_view>& lines, std::size_t first) {
+    long fromThisPage = 0;
+    for (std::size_t i = first; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        if (line.empty() || line == "</PRE>") break;
+        if (fromThisPage == kMostRemailersPerPage) {
+            // A hostile page would make the grid as big as it likes.
+            wb_.detail(progress + " lines after the " + std::to_string(kMostRemailersPerPage) + "th remailer not read");
+            break;
+        }
+        if (AddStatsLine(nick, line)) ++fromThisPage;
+    }
+    return fromThisPage;
+}
+
 long StatsProcedures::LOA_Stats() {
     if (wb_.notLoaded(kPingersTable)) return 0;
     stats().reset();
@@ -78,11 +94,7 @@ long StatsProcedures::LOA_Stats() {
             if (i + 2 > lines.size()) {
                 wb_.messages().critical(path.string() + " ends before its stats table");
             }
-            for (i += 2; i < lines.size(); ++i) {
-                const std::string_view line = lines[i];
-                if (line.empty() || line == "</PRE>") break;
-                if (AddStatsLine(nick, line)) ++added;
-            }
+            added += readStatsTable(nick, progress, lines, i + 2);
         }
         wb_.detail(progress + " Succesful");
     }

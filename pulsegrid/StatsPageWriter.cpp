@@ -73,9 +73,9 @@ std::string Dashes(int n) { return std::string(static_cast<std::size_t>(n), '-')
 
 // Appends the text made width wide (PadField without the temporary).
 void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
-    const std::size_t n = text.size() < width ? text.size() : width;
-    out.append(text.data(), n);
-    out.append(width - n, ' ');
+    const WidthCut cut = CutToWidth(text, width);
+    out.append(text.data(), cut.bytes);
+    out.append(width - cut.characters, ' ');
 }
 
 void AppendDirectCell(std::string& out, std::string_view t, bool v1) {

@@ -14,6 +14,7 @@
 #include "common/core/StampDate.h"
 #include "common/core/StatsTypes.h"
 #include "common/core/Table.h"
+#include "common/core/Transfers.h"
 #include "common/core/WholeFile.h"
 
 namespace parlux::rosters {
@@ -36,7 +37,7 @@ bool FindInColumn(const Table& table, int column, std::string_view value) {
 int PingersBad::LoadPingersBad(std::string_view content) {
     array_.reset();
     std::unordered_set<std::string> seen;
-    FieldReader reader(content);
+    FieldReader reader(WithoutByteOrderMark(content));
     std::string nick;
     while (reader.next(nick)) {
         if (!seen.insert(nick).second) continue;
@@ -295,6 +296,8 @@ public:
     // Reads PingersBad.lst, then Pingers.lst. False (after a message) when
     // either cannot be read.
     bool readLists(PingersBad& bad, std::vector<PingerRecord>& records) {
+        // What a killed run of this program left behind, before anything else.
+        RemoveStaleScratchFiles(folder_);
         std::string badText, listText;
         if (!read("PingersBad.lst", badText) || !read("Pingers.lst", listText)) return false;
         bad.LoadPingersBad(badText);

@@ -172,7 +172,8 @@ std::string BoxText(const QObject& root, const std::string& name) {
     return box ? box->text().toStdString() : "<missing>";
 }
 
-std::unique_ptr<QProcess> ProgramTest::start(const QStringList& arguments, bool toFiles) {
+std::unique_ptr<QProcess> ProgramTest::start(const QStringList& arguments, bool toFiles,
+                                             const std::vector<std::pair<QString, QString>>& environment) {
     auto process = std::make_unique<QProcess>();
     if (toFiles) {
         process->setStandardOutputFile(QString::fromStdString((tmp_ / "out.txt").string()));
@@ -188,6 +189,7 @@ std::unique_ptr<QProcess> ProgramTest::start(const QStringList& arguments, bool 
     std::filesystem::permissions(runtime_.path(), std::filesystem::perms::owner_all);
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime_.path().string()));
     for (const QString& name : overrides_.keys()) env.insert(name, overrides_.value(name));
+    for (const auto& [name, value] : environment) env.insert(name, value);
     process->setProcessEnvironment(env);
     process->setProgram(QString::fromStdString(binary().string()));
     process->setArguments(arguments);

@@ -67,7 +67,10 @@ protected:
     // With toFiles the output goes to out.txt and err.txt in tmp_ instead of
     // pipes: a program it starts in turn inherits them and may go on writing
     // after it has ended, when a pipe would be closed.
-    std::unique_ptr<QProcess> start(const QStringList& arguments, bool toFiles = false);
+    // environment: names set for the program after the display ones are
+    // taken out (a platform, a display).
+    std::unique_ptr<QProcess> start(const QStringList& arguments, bool toFiles = false,
+                                    const std::vector<std::pair<QString, QString>>& environment = {});
     // Later starts get the offscreen platform as their display (a window
     // that waits), or none at all (the default).
     void giveDisplay(bool offscreen) { offscreen_ = offscreen; }

@@ -5,7 +5,7 @@
 
 namespace parlux {
 
-// Local time minus GMT in hours, rounded to a tenth (half to even).
+// Local time minus GMT in hours, to the minute (5.75 for +5:45).
 extern double GMTOffsetHours;
 void InitGMTOffset(const Clock& clock = SystemClock());
 // Local now minus GMTOffsetHours, for page time stamps.

@@ -13,7 +13,7 @@ constexpr std::size_t kLongFirstLine = 200;
 }  // namespace
 
 void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::int32_t& firstLineLength,
-              MessageSink& messages) {
+              MessageSink& messages, bool keyFile) {
     fileLength = 0;
     firstLineLength = 0;
     const std::string content = detail::ReadWholeFile(path);  // throws when missing
@@ -27,8 +27,9 @@ void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::
     fileLength = ClampToInt32(content.size());
     firstLineLength = ClampToInt32(firstLine);
     if (firstLine <= kLongFirstLine) return;
-    // A NUL byte marks a binary file (a binary keyring): its LF bytes are data.
-    if (content.find('\0') != std::string::npos) return;
+    // In a key file a NUL byte marks a binary keyring, whose LF bytes are
+    // data. A text page holding one is still a text page.
+    if (keyFile && content.find('\0') != std::string::npos) return;
 
     // Every LF not already preceded by CR gets one, throughout the file, so
     // that a long first line followed by CR LF lines keeps all its lines.

@@ -16,11 +16,12 @@ public:
 
 // Repairs a file whose lines end in LF alone: when the first line (up to the
 // first CR) is longer than 200 characters, every lone LF becomes CR LF.
-// fileLength and firstLineLength are those before the repair. An empty file
-// shows its path through messages and is left alone. Throws
+// fileLength and firstLineLength are those before the repair. A key file
+// (keyFile) holding a NUL byte is a binary keyring and is left alone. An
+// empty file shows its path through messages and is left alone. Throws
 // std::filesystem::filesystem_error when the file cannot be opened, and
 // LineEndRewriteError (one of those) when the repair cannot be written.
 void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::int32_t& firstLineLength,
-              MessageSink& messages);
+              MessageSink& messages, bool keyFile = false);
 
 }  // namespace parlux

@@ -11,25 +11,31 @@ bool FieldReader::atEnd() const { return detail::NoFieldLeft(text_, pos_, true);
 
 bool FieldReader::next(std::string& field, bool* quoted) { return detail::ScanField(text_, pos_, true, field, quoted); }
 
+std::string_view WithoutByteOrderMark(std::string_view text) {
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    return text.starts_with(kUtf8Mark) ? text.substr(kUtf8Mark.size()) : text;
+}
+
 namespace {
 
 // The list without its comment lines (those whose first character that is
 // not a blank is "#"), so that a list may explain itself, as the template of
 // a new "Me" folder does. Nothing is copied when there is none.
-const std::string& WithoutCommentLines(const std::string& content, std::string& kept) {
+std::string_view WithoutCommentLines(std::string_view content, std::string& kept) {
     bool any = false;
     for (std::size_t at = 0; at < content.size() && !any;) {
         const std::size_t first = content.find_first_not_of(" \t", at);
-        any = first != std::string::npos && content[first] == '#';
+        any = first != std::string_view::npos && content[first] == '#';
         const std::size_t end = content.find('\n', at);
-        at = end == std::string::npos ? content.size() : end + 1;
+        at = end == std::string_view::npos ? content.size() : end + 1;
     }
     if (!any) return content;
     for (std::size_t at = 0; at < content.size();) {
         const std::size_t end = content.find('\n', at);
-        const std::size_t next = end == std::string::npos ? content.size() : end + 1;
+        const std::size_t next = end == std::string_view::npos ? content.size() : end + 1;
         const std::size_t first = content.find_first_not_of(" \t", at);
-        if (first == std::string::npos || first >= next || content[first] != '#') kept.append(content, at, next - at);
+        if (first == std::string_view::npos || first >= next || content[first] != '#')
+            kept.append(content.substr(at, next - at));
         at = next;
     }
     return kept;
@@ -40,7 +46,7 @@ const std::string& WithoutCommentLines(const std::string& content, std::string& 
 PingersList ParsePingersList(const std::string& content) {
     PingersList list;
     std::string uncommented;
-    FieldReader reader(WithoutCommentLines(content, uncommented));
+    FieldReader reader(WithoutCommentLines(WithoutByteOrderMark(content), uncommented));
     std::string fields[3];
     for (;;) {
         int got = 0;

@@ -23,7 +23,10 @@ struct PingersList {
 // (not empty, not "." or "..", no path separator).
 bool UsableNick(const std::string& nick);
 
-// Splits a text into records with the field rules of the list.
+// The text without the UTF-8 byte-order mark that some editors put first.
+std::string_view WithoutByteOrderMark(std::string_view text);
+
+// Splits a text into records (a byte-order mark first is skipped) with the field rules of the list.
 PingersList ParsePingersList(const std::string& content);
 // nullopt when the file cannot be read (missing, not a regular file,
 // unreadable); failure, when given, then says so for a message box.

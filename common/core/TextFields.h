@@ -10,7 +10,16 @@
 namespace parlux {
 
 // The text followed by blanks, cut to width characters; width <= 0 gives "".
+// A text that is valid UTF-8 counts and keeps whole characters; any other
+// text counts bytes.
 std::string PadField(std::string_view text, int width);
+
+// The longest start of the text of at most width characters (as PadField
+// counts them): its bytes and its characters.
+struct WidthCut {
+    std::size_t bytes = 0, characters = 0;
+};
+WidthCut CutToWidth(std::string_view text, std::size_t width);
 
 // The text without the blanks (by default spaces and tabs) at either end.
 std::string Trim(std::string_view text, std::string_view blanks = " \t");

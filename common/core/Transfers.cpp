@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -82,12 +83,18 @@ int RemoveStaleScratchFiles(const std::filesystem::path& folder, const std::vect
         const std::size_t mark = name.size() - 6 - older.size();
         return name.compare(mark, older.size(), older) == 0 && named.count(name.substr(0, mark));
     };
+    // Another copy of the program (root's cron and the maintainer's window)
+    // may be writing into the same folder: a scratch file written to within
+    // the longest a transfer may last can still be in use, and stays.
+    const std::time_t now = std::time(nullptr);
+    const std::time_t inUse = std::max<long>(CurrentDownloadLimits().totalTimeoutSeconds, 1);
     int removed = 0;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const auto name = it->path().filename().string();
         struct stat info {};
         if (!isScratch(name) || ::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        if (now - info.st_mtime <= inUse) continue;
         if (::unlink(it->path().c_str()) == 0) ++removed;
     }
     return removed;
@@ -289,6 +296,18 @@ bool StartJob(Job& job) {
     return true;
 }
 
+// Why a whole answer to a file transfer is no page to keep in place of the
+// copy there (an empty body, no content, part of a body, an error status);
+// "" when it is one. A pinger that truncates its file while regenerating it
+// must not cost the last good copy.
+std::string RefusedFileAnswer(long status, std::int64_t bytes) {
+    if (status < 200 || status > 299) return "HTTP status " + std::to_string(status);
+    if (status == 204) return "HTTP status 204, no content";
+    if (status == 206) return "HTTP status 206, a partial body";
+    if (bytes == 0) return "an empty answer";
+    return {};
+}
+
 void FinishJob(Job& job, CURLcode code) {
     TransferResult& result = *job.result;
     curl_easy_getinfo(job.easy, CURLINFO_RESPONSE_CODE, &result.status);
@@ -298,12 +317,13 @@ void FinishJob(Job& job, CURLcode code) {
         job.out = nullptr;
     }
     const bool success = result.status >= 200 && result.status <= 299;
+    const std::string refused = job.sink == Sink::File ? RefusedFileAnswer(result.status, result.bytes) : "";
     if (job.sink == Sink::Headers) {
         result.ok = job.finalHeaders;
     } else if (job.sink == Sink::Text) {
         job.completedBody = code == CURLE_OK;
         result.ok = job.completedBody && success;
-    } else if (code == CURLE_OK && success && job.saveError.empty()) {
+    } else if (code == CURLE_OK && refused.empty() && job.saveError.empty()) {
         if (::rename(job.scratch.c_str(), job.target.c_str()) == 0) {
             job.scratch.clear();
             result.ok = true;
@@ -331,7 +351,7 @@ void FinishJob(Job& job, CURLcode code) {
             code != CURLE_OPERATION_TIMEDOUT)
             result.error += ": " + detail;
     } else {
-        result.error = "HTTP status " + std::to_string(result.status);
+        result.error = refused.empty() ? "HTTP status " + std::to_string(result.status) : refused;
     }
 }
 

@@ -75,10 +75,10 @@ using TransferDone = std::function<void(std::size_t index, const TransferResult&
 //
 // File mode: the body goes to a scratch file with a short random name in the
 // target's folder (ScratchPrefix() and six random characters), which is
-// renamed over the target only when the whole body arrived with a 2xx status;
-// otherwise the old copy stays as it was (when there was none, an empty file
-// is left). A replaced file keeps the old one's read and write bits only; a
-// new one gets 0644 less the umask.
+// renamed over the target only when a whole, non-empty body arrived with a
+// 2xx status other than 204 and 206; otherwise the old copy stays as it was
+// (when there was none, an empty file is left). A replaced file keeps the old
+// one's read and write bits only; a new one gets 0644 less the umask.
 //
 // Both modes: GET over http or https only, redirects followed (at most 10) but
 // never from a public address to an internal one (checked on the address
@@ -91,7 +91,8 @@ std::string ScratchPrefix();
 
 // Removes this program's scratch files left in folder by a run that was killed,
 // and the scratch files of an earlier naming ("<file>.part-XXXXXX") of the
-// files named; returns how many went.
+// files named; returns how many went. Only files last written longer ago
+// than the total transfer limit go: another copy may be writing the others.
 int RemoveStaleScratchFiles(const std::filesystem::path& folder, const std::vector<std::string>& fileNames = {});
 
 namespace detail {

@@ -86,7 +86,10 @@ std::string ReadWholeFile(const fs::path& path) {
     if (fd.get() < 0) Fail("cannot open file", path, errno);
     if (::fstat(fd.get(), &info) != 0) Fail("cannot read file", path, errno);
     if (!S_ISREG(info.st_mode)) throw fs::filesystem_error("cannot read file", path, NotRegularFileError());
+    // Room for the whole file at once: a string grown by doubling would take
+    // up to twice a big page.
     std::string content;
+    if (info.st_size > 0) content.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);

@@ -48,10 +48,19 @@ std::string AfterFirstWord(std::string_view commandLine) {
     return Trim(commandLine.substr(i));
 }
 
+bool Exists(const std::string& path);
+
 // One path given as the rest of a command line: taken as written, so that
-// unquoted blanks stay part of it; quotes only group.
+// unquoted blanks stay part of it; quotes only group. A path put between
+// quotes as a whole keeps the quotes of its own name (a file name may hold
+// one): what stands between the outer quotes is taken when it reads as one
+// word or names a file.
 std::string PathArgument(const std::string& rest) {
     if (rest.find('"') == std::string::npos) return rest;
+    if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') {
+        std::string inner = rest.substr(1, rest.size() - 2);
+        if (SplitCommandLine(rest).size() == 1 || Exists(inner)) return inner;
+    }
     std::string joined;
     for (const auto& word : SplitCommandLine(rest)) joined += (joined.empty() ? "" : " ") + word;
     return joined;

@@ -5,6 +5,8 @@
 
 #include "common/core/Process.h"
 
+class QWidget;
+
 namespace parlux {
 
 // Runs a command line as a new process and waits for it to end; a command
@@ -18,7 +20,18 @@ void ExecCmd(const std::string& commandLine, short showStyle);
 bool StartDetached(const std::string& commandLine, short showStyle);
 
 // Starts argv (program first) without waiting and with no input; false when
-// it could not be started.
-bool StartDetachedArgv(const std::vector<std::string>& argv);
+// it could not be started. The window state asked for goes to the program in
+// kWindowStateVariable.
+bool StartDetachedArgv(const std::vector<std::string>& argv, short showStyle = kShowNormal);
+
+// The environment variable that hands a started program of the suite the
+// state its window is asked to open in: "normal", "minimized" or "maximized"
+// (WindowStateWord of a show style).
+inline constexpr const char* kWindowStateVariable = "PARLUX_WINDOW_STATE";
+const char* WindowStateWord(short showStyle);
+
+// Shows the program's main window in the state its starter asked for
+// (normal when none was), and forgets the request.
+void ShowAsAsked(QWidget* window);
 
 }  // namespace parlux

@@ -2,6 +2,7 @@
 // Cypherpunk and the two version-2 lists already in the data folder.
 #include <algorithm>
 
+#include "common/core/Transfers.h"
 #include "flaggrid/tests/FlaggridFixture.h"
 
 namespace parlux::test {
@@ -37,7 +38,10 @@ TEST_F(PingersChoiceTest, NewestPageWinsAtFullTimeResolutionEqualTimesKeepTheFir
         "\"PGP-1\",\"carol\",\"http://carol.example/rlist.html\"\r\n"
         "\"MIX-1\",\"delta\",\"http://delta.example/mlist.html\"\r\n"
         "\"PGP-1\",\"echo\",\"http://echo.example/rlist.html\"\r\n"
-        "\"PGP-2\",\"echo\",\"http://echo.example/rlist2.html\"\r\n");
+        "\"PGP-2\",\"echo\",\"http://echo.example/rlist2.html\"\r\n"
+        "\"PGP-2\",\"fox\",\"http://fox.example/rlist2.html\"\r\n"
+        "\"MIX-2\",\"fox\",\"http://fox.example/mlist2.html\"\r\n"
+        "\"MIX-2\",\"golf\",\"http://golf.example/mlist2.html\"\r\n");
     const std::string page = HtmlPage("Remailer list", Version1List(kSome));
     const DateTime noon = MakeDateTime(2024, 3, 1, 12, 0, 0);
     // alpha: the MIX-2 page is newer than the PGP-2 page by a fraction of a second only;
@@ -55,14 +59,20 @@ TEST_F(PingersChoiceTest, NewestPageWinsAtFullTimeResolutionEqualTimesKeepTheFir
     // echo: the first record's page is the newer one.
     SetFileTime(writePage("PGP-1", "echo", page), MakeDateTime(2024, 2, 28, 23, 59, 59));
     SetFileTime(writePage("PGP-2", "echo", page), MakeDateTime(2024, 2, 27, 8, 0, 0));
+    // fox: the newer MIX-2 file is empty, what a failed first download
+    // leaves; golf has nothing else. An empty file is no page.
+    SetFileTime(writePage("PGP-2", "fox", page), noon);
+    SetFileTime(writePage("MIX-2", "fox", ""), MakeDateTime(2024, 3, 2, 0, 0, 0));
+    SetFileTime(writePage("MIX-2", "golf", ""), noon);
 
     workbench().press("LOA_Pingers");
 
-    EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "3");
-    ASSERT_EQ(workbench().table(kPingersTable).rowCount(), 3);
+    EXPECT_EQ(workbench().box("txt_LOA_Pingers"), "4");
+    ASSERT_EQ(workbench().table(kPingersTable).rowCount(), 4);
     expectRow(0, "MIX-2", "alpha", "http://alpha.example/mlist2.html", MakeDateTime(2024, 3, 1, 12, 30, 15));
     expectRow(1, "PGP-2", "bravo", "http://bravo.example/rlist2.html", MakeDateTime(2024, 3, 1, 9, 0, 0));
     expectRow(2, "PGP-1", "echo", "http://echo.example/rlist.html", MakeDateTime(2024, 2, 28, 23, 59, 59));
+    expectRow(3, "PGP-2", "fox", "http://fox.example/rlist2.html", noon);
     // Missing pages are skipped silently, and the choice frame stays enabled.
     EXPECT_TRUE(messages().empty());
     EXPECT_TRUE(workbench().choiceEnabled());
@@ -84,6 +94,19 @@ TEST_F(PingersChoiceTest, SortOrdersThePingersByNick) {
     expectRow(1, "MIX-2", "alpha", "u3", when);
     expectRow(2, "PGP-2", "kilo", "u4", when);
     expectRow(3, "PGP-2", "zulu", "u1", when);
+}
+
+// Flaggrid writes its report through a scratch file: one a killed run left
+// goes at the next LOA_Pingers, one that may still be written stays.
+TEST_F(FlaggridTest, StaleScratchFilesOfAKilledRunGo) {
+    writeList("\"PGP-2\",\"alpha\",\"u\"\r\n");
+    const auto stale = data_ / (ScratchPrefix() + "k1lled"), busy = data_ / (ScratchPrefix() + "w0rk1n");
+    WriteFile(stale, "half a report");
+    WriteFile(busy, "half a report");
+    std::filesystem::last_write_time(stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+    workbench().press("LOA_Pingers");
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(busy));
 }
 
 TEST_F(FlaggridTest, PageDateIsTheLocalTimeOfTheFile) {

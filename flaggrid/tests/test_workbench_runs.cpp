@@ -115,6 +115,18 @@ TEST_F(WorkbenchRunTest, HyperRunsSuperOnceThenResetsAndStartsNothing) {
     for (int t = 0; t < 3; ++t) EXPECT_FALSE(workbench().table(t).loaded()) << t;
 }
 
+// A list with no record: HYPER stops after LOA_Pingers, with no box, and
+// its summary is the one line that says why.
+TEST_F(WorkbenchRunTest, HyperOnAnEmptyListSaysWhyInOneLine) {
+    writeList("\r\n");
+    workbench().HYPER();
+    EXPECT_TRUE(messages().empty());
+    EXPECT_TRUE(workbench().report().failed());
+    EXPECT_EQ(withoutDataFolder(workbench().report().summary("Flaggrid")),
+              "Flaggrid: <data>/Pingers.lst holds no pinger record: no page written\n");
+    EXPECT_FALSE(reportExists());
+}
+
 TEST_F(WorkbenchRunTest, ResetEmptiesTheNineBoxesAndErasesTheDumps) {
     writeTwoPingers();
     workbench().SUPER();

@@ -52,5 +52,19 @@ TEST_F(LockgridProgram, FullAutoWritesTheFourPagesHeadlessAndStartsNothing) {
     EXPECT_EQ(process->readAllStandardError().toStdString(), "");
 }
 
+// A list with no record: the unattended run fails with one line saying why,
+// starting with the program's name, and writes no page.
+TEST_F(LockgridProgram, FullAutoOnAnEmptyListFailsWithOneLine) {
+    WriteFile(data_ / "Pingers.lst", "\r\n   \r\n");
+    auto process = start({"FULL_AUTO"});
+    ASSERT_TRUE(process->waitForFinished(90000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 1);
+    EXPECT_EQ(process->readAllStandardError().toStdString(),
+              "Lockgrid: " + (data_ / "Pingers.lst").string() + " holds no pinger record: no page written\n");
+    for (const std::string type : {"K-RSA", "K-DSS", "K-TY2", "K-MIX"})
+        EXPECT_FALSE(std::filesystem::exists(data_ / ("Comp_RK_" + type + ".txt"))) << type;
+}
+
 }  // namespace
 }  // namespace parlux::test

@@ -4,6 +4,8 @@
 // from the MPI headers, dates with gmtime.
 #include <gtest/gtest.h>
 #include <openssl/sha.h>
+#include <rnp/rnp.h>
+#include <rnp/rnp_err.h>
 
 #include <cstdio>
 #include <ctime>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "lockgrid/KeyLister.h"
+#include "lockgrid/KeysComparer.h"
 #include "lockgrid/tests/LockgridFixture.h"
 
 namespace parlux::test {
@@ -19,6 +22,7 @@ namespace {
 struct Packet {
     int tag;
     std::string body;
+    std::size_t start = 0, end = 0;  // in the bytes read
 };
 
 // The bytes of every armored block, one after the other (headers up to the
@@ -52,7 +56,8 @@ std::vector<Packet> Packets(const std::string& bytes) {
         const std::size_t lengthBytes = std::size_t{1} << (head & 3);
         std::size_t length = 0;
         for (std::size_t k = 1; k <= lengthBytes; ++k) length = (length << 8) | Byte(bytes, at + k);
-        packets.push_back({static_cast<int>((head >> 2) & 0xf), bytes.substr(at + 1 + lengthBytes, length)});
+        packets.push_back({static_cast<int>((head >> 2) & 0xf), bytes.substr(at + 1 + lengthBytes, length), at,
+                           at + 1 + lengthBytes + length});
         at += 1 + lengthBytes + length;
     }
     return packets;
@@ -174,6 +179,204 @@ TEST(KeyLister, FormsOfKeyFiles) {
     }
     // The error is optional.
     EXPECT_TRUE(ListPgpKeys("junk", nullptr).empty());
+}
+
+// A key made by librnp here, exported (public parts, subkeys too) as a
+// binary transferable key. The key is made `ageDays` days ago, valid for
+// `validDays` (0: for ever), and revoked when asked.
+struct MadeKey {
+    std::string bytes;
+    std::string keyId;  // 16 hex digits
+};
+MadeKey MakeKey(const std::string& type, unsigned bits, const std::string& userId, int ageDays = 0, int validDays = 0,
+                bool revoked = false) {
+    MadeKey made;
+    rnp_ffi_t ffi = nullptr;
+    EXPECT_EQ(rnp_ffi_create(&ffi, "GPG", "GPG"), RNP_SUCCESS);
+    if (ageDays) rnp_set_timestamp(ffi, static_cast<std::uint64_t>(std::time(nullptr)) - ageDays * 86400ULL);
+    std::string json = "{\"primary\":{\"type\":\"" + type + "\",\"userid\":\"" + userId + "\"";
+    if (bits) json += ",\"length\":" + std::to_string(bits);
+    if (validDays) json += ",\"expiration\":" + std::to_string(validDays * 86400);
+    json += "}}";
+    char* results = nullptr;
+    EXPECT_EQ(rnp_generate_key_json(ffi, json.c_str(), &results), RNP_SUCCESS) << json;
+    const std::string text = results ? results : "";
+    rnp_buffer_destroy(results);
+    const std::string mark = "\"grip\":\"";
+    const std::string grip = text.substr(text.find(mark) + mark.size(), 40);
+    rnp_key_handle_t key = nullptr;
+    EXPECT_EQ(rnp_locate_key(ffi, "grip", grip.c_str(), &key), RNP_SUCCESS);
+    if (revoked) {
+        EXPECT_EQ(rnp_key_revoke(key, 0, nullptr, "retired", "gone"), RNP_SUCCESS);
+    }
+    char* id = nullptr;
+    rnp_key_get_keyid(key, &id);
+    made.keyId = id ? id : "";
+    rnp_buffer_destroy(id);
+    rnp_output_t output = nullptr;
+    rnp_output_to_memory(&output, 0);
+    EXPECT_EQ(rnp_key_export(key, output, RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS), RNP_SUCCESS);
+    std::uint8_t* buffer = nullptr;
+    std::size_t length = 0;
+    rnp_output_memory_get_buf(output, &buffer, &length, false);
+    made.bytes.assign(reinterpret_cast<const char*>(buffer), length);
+    rnp_output_destroy(output);
+    rnp_key_handle_destroy(key);
+    rnp_ffi_destroy(ffi);
+    return made;
+}
+
+// A version-4 RSA key packet with a modulus of `bits` bits (all ones: no
+// library would make it, any reader lists it) and a user ID; algorithm can
+// be set to one no reader knows.
+std::string HandKey(unsigned bits, const std::string& userId, unsigned algorithm = 1) {
+    std::string body = {4, 0x50, 0, 0, 0, static_cast<char>(algorithm)};
+    body += static_cast<char>(bits >> 8);
+    body += static_cast<char>(bits & 0xff);
+    body += std::string((bits + 7) / 8, '\xff');
+    body += std::string("\x00\x11\x01\x00\x01", 5);  // e = 65537
+    return OldPacket(6, body) + OldPacket(13, userId);
+}
+
+// What the lister tells of a key's state and kind, of sizes of five digits,
+// and of rings that cannot be read whole: the lines, the error, the notes.
+TEST(KeyLister, StatesKindsSizesAndDamagedRings) {
+    const MadeKey rsa = MakeKey("RSA", 1024, "rsa <rsa@example.org>");
+    const MadeKey revoked = MakeKey("RSA", 1024, "revoked <revoked@example.org>", 0, 0, true);
+    const MadeKey expired = MakeKey("RSA", 1024, "expired <expired@example.org>", 10, 2);
+    const MadeKey expiring = MakeKey("RSA", 1024, "later <later@example.org>", 10, 20);
+    const MadeKey eddsa = MakeKey("EDDSA", 0, "ed <ed@example.org>");
+    const MadeKey dsa = MakeKey("DSA", 1024, "dsa <dsa@example.org>");
+    const MadeKey deadDsa = MakeKey("DSA", 1024, "dead <dead@example.org>", 0, 0, true);
+
+    const std::string binary = Dearmor(KeyData("pubring.asc"));
+    const auto all = Lines(ExpectedKeys(Packets(binary)));
+    const std::vector<Packet> packets = Packets(binary);
+    // Where the packets of the third key end, and where its key packet starts.
+    std::size_t keys = 0, thirdStart = 0, thirdEnd = 0;
+    for (const Packet& p : packets) {
+        if (p.tag == 6 && ++keys == 3) thirdStart = p.start;
+        if (p.tag == 6 && keys == 4) thirdEnd = p.start;
+    }
+    ASSERT_GT(thirdEnd, thirdStart);
+    const std::string big = HandKey(10000, "big <big@example.org>");
+    const auto bigExpected = ExpectedKeys(Packets(big));
+
+    // The user ID with what follows it.
+    auto ends = [](const std::string& tail) { return tail; };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string algorithm;           // the keyring's
+        std::vector<std::string> tails;  // each line ends so (empty: the whole line is in `lines`)
+        std::vector<std::string> lines;
+        std::string error;
+        std::vector<std::string> notes;
+    };
+    const std::vector<Case> cases = {
+        {"keys of the ring's kind",
+         rsa.bytes + expiring.bytes,
+         "RSA",
+         {ends("  rsa <rsa@example.org>"), ends("  later <later@example.org>")},
+         {},
+         "",
+         {}},
+        {"revoked and expired keys",
+         revoked.bytes + expired.bytes,
+         "RSA",
+         {"  revoked <revoked@example.org> [revoked]", "  expired <expired@example.org> [expired]"},
+         {},
+         "",
+         {}},
+        {"other algorithms in the RSA ring",
+         eddsa.bytes + dsa.bytes + rsa.bytes,
+         "RSA",
+         {"  ed <ed@example.org> [EDDSA]", "  dsa <dsa@example.org> [DSA]", "  rsa <rsa@example.org>"},
+         {},
+         "",
+         {}},
+        {"the DSS ring: RSA is the other kind, a state comes first",
+         dsa.bytes + rsa.bytes + deadDsa.bytes,
+         "DSA",
+         {"  dsa <dsa@example.org>", "  rsa <rsa@example.org> [RSA]", "  dead <dead@example.org> [revoked]"},
+         {},
+         "",
+         {}},
+        {"no kind given, no kind shown", eddsa.bytes, "", {"  ed <ed@example.org>"}, {}, "", {}},
+        {"a size of five digits keeps the key ID in place",
+         big,
+         "RSA",
+         {},
+         {"pub " + bigExpected[0].line.substr(5)},
+         "",
+         {}},
+        {"a key of an unknown algorithm between good keys",
+         binary.substr(0, thirdStart) + HandKey(1024, "odd <odd@example.org>", 99) + binary.substr(thirdStart),
+         "",
+         {},
+         all,
+         "",
+         {"key 3 of the file cannot be read (unknown algorithm 99): not listed"}},
+        {"a binary ring cut inside the last signature of a key",
+         binary.substr(0, thirdEnd - 5),
+         "",
+         {},
+         {all[0], all[1], all[2]},
+         "the file cannot be read after key 3",
+         {}},
+        {"a binary ring cut inside a key packet",
+         binary.substr(0, thirdStart + 20),
+         "",
+         {},
+         {all[0], all[1]},
+         "the file cannot be read after key 2",
+         {}},
+        {"a binary ring cut inside its first key", binary.substr(0, 40), "", {}, {}, "no key could be read", {}},
+        {"a binary ring cut after a whole key", binary.substr(0, thirdEnd), "", {}, {all[0], all[1], all[2]}, "", {}},
+    };
+    for (const auto& c : cases) {
+        std::string error = "stale";
+        std::vector<std::string> notes;
+        const auto lines = ListPgpKeys(c.bytes, &error, c.algorithm, &notes);
+        EXPECT_EQ(error, c.error) << c.name;
+        EXPECT_EQ(notes, c.notes) << c.name;
+        if (c.tails.empty()) {
+            EXPECT_EQ(lines, c.lines) << c.name;
+            continue;
+        }
+        ASSERT_EQ(lines.size(), c.tails.size()) << c.name;
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            EXPECT_TRUE(lines[k].ends_with(c.tails[k])) << c.name << ": " << lines[k];
+            EXPECT_EQ(lines[k].find("  ", 29), 29u) << c.name << ": " << lines[k];  // the date ends at 29
+        }
+    }
+    // The key ID is read at characters 11 to 18 whatever the size.
+    EXPECT_EQ(CutPgpKeyLine(ListPgpKeys(big, nullptr).at(0)).keyId, bigExpected[0].line.substr(11, 8));
+    const auto made = ListPgpKeys(rsa.bytes, nullptr);
+    EXPECT_EQ(CutPgpKeyLine(made.at(0)).keyId, rsa.keyId.substr(8));
+}
+
+// Every cut of a binary ring inside a packet says where the ring stops being
+// read; the keys before it are listed as they are.
+TEST(KeyLister, EveryCutOfABinaryRingIsReported) {
+    const std::string binary = Dearmor(KeyData("pubring.asc"));
+    const auto all = Lines(ExpectedKeys(Packets(binary)));
+    std::vector<std::size_t> packetEnds;  // a cut there leaves whole packets
+    for (const Packet& p : Packets(binary)) packetEnds.push_back(p.end);
+    int cuts = 0;
+    for (std::size_t cut = 1; cut < binary.size(); cut += 61) {
+        if (std::find(packetEnds.begin(), packetEnds.end(), cut) != packetEnds.end()) continue;
+        ++cuts;
+        std::string error;
+        const auto lines = ListPgpKeys(binary.substr(0, cut), &error);
+        ASSERT_LE(lines.size(), all.size());
+        EXPECT_TRUE(std::equal(lines.begin(), lines.end(), all.begin())) << cut;
+        const std::string expected = lines.empty()
+                                         ? "no key could be read"
+                                         : "the file cannot be read after key " + std::to_string(lines.size());
+        EXPECT_EQ(error, expected) << "cut at " << cut;
+    }
+    EXPECT_GT(cuts, 100);
 }
 
 }  // namespace

@@ -49,6 +49,9 @@ TEST(KeyLines, MixLinesAreCutAtTheirFirstThreeBlanks) {
         {"Two words", "two", "", ""},
         {"one  remailer@double.blank key more", "one", "", "remailer@double.blank"},
         {std::string(60, 'x'), "", "", ""},
+        // Control characters of a hostile list reach no page.
+        {"evil\x1b]0;owned\x07 a@b.example key\x7f\x01 x", "evil?]0;owned?", "a@b.example", "key??"},
+        {"tab\tname addr\tess id more", "tab?name", "addr?ess", "id"},
     };
     for (const auto& c : cases) {
         const MixKeyCells cells = CutMixKeyLine(c.line);
@@ -85,6 +88,23 @@ TEST_F(KeyRows, MixRowsOncePerPingerAndNameAndNoneFromShortLines) {
     // The same remailer at two pingers: one pinged item.
     workbench().press("LOA_Pingeds");
     EXPECT_EQ(workbench().box("txt_LOA_Pingeds"), "3");
+}
+
+// A short type2.list with LF line ends is not repaired (its first line is
+// under 200 characters): every remailer of it is read all the same.
+TEST_F(KeyRows, MixListsOfAnyLineEndGiveEveryRemailer) {
+    const std::vector<std::string> lines = {
+        "aarg remailer@aarg.net 475f3f9fe8da22896c10082695a92c2d 2:2.9.0.1 MC",
+        "dizum remailer@dizum.com 314d6e1d1482e73781925562ef41cb56 2:2.9.0 MC",
+    };
+    for (const std::string end : {"\n", "\r\n", "\r"}) {
+        setPingers({"alpha"});
+        WriteFile(data_ / "alpha_type2.lis", lines[0] + end + lines[1] + end);
+        workbench().chooseType(2);  // K-TY2
+        workbench().press("FIX_LfToCrLf");
+        workbench().press("LOA_Keys");
+        EXPECT_EQ(workbench().box("txt_LOA_Keys"), "2") << (end == "\n" ? "LF" : end == "\r" ? "CR" : "CR LF");
+    }
 }
 
 TEST_F(KeyRows, KeyFilesThatCannotBeOpenedOrReadGiveNoRowsAndTheLoopGoesOn) {

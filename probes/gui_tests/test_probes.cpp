@@ -71,6 +71,7 @@ TEST_F(FetchprobeTest, GoActionsFetchIntoTheWorkFileAndRepairIt) {
     set("txt_URL", "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/stats/type2.list");
     click("cmd_GO_F");
     EXPECT_EQ(ReadFile(work), "remailer key list\n");
+    messages_.texts.clear();
     click("cmd_GO_S");
     EXPECT_EQ(ReadFile(work), "\r\n");
 
@@ -82,10 +83,8 @@ TEST_F(FetchprobeTest, GoActionsFetchIntoTheWorkFileAndRepairIt) {
     std::string repaired;
     for (int i = 0; i < 10; ++i) repaired += std::string(29, 'a' + i) + "\r\n";
     EXPECT_EQ(ReadFile(work), repaired);
-    set("txt_URL", server_.url("/empty"));
-    click("cmd_GO_F");
-    EXPECT_EQ(ReadFile(work), "");
-    EXPECT_TRUE(messages_.texts.empty());
+    WriteFile(work, "");
+    messages_.texts.clear();
     click("cmd_GO_Plim");
     EXPECT_EQ(messages_.texts, Strings{work.string()});
 
@@ -94,6 +93,70 @@ TEST_F(FetchprobeTest, GoActionsFetchIntoTheWorkFileAndRepairIt) {
     EXPECT_FALSE(fs::exists(work));
     click("cmd_DEL");
     EXPECT_EQ(messages_.texts.size(), 1u);
+}
+
+// GO_F writes nothing unless a whole page came, and then says why.
+TEST_F(FetchprobeTest, GoFileSaysWhyTheWorkFileWasNotWritten) {
+    server_.serve("/missing", "<html>Not Found</html>", 404);
+    const fs::path work = work_ / "www.tmp";
+    set("txt_WorkFile", work.string());
+    const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/x";
+    struct Case {
+        std::string url;
+        std::string reason;  // "" when the page is written
+    };
+    const std::vector<Case> cases = {
+        {server_.url("/missing"), "HTTP status 404"},
+        {server_.url("/empty"), "an empty answer"},
+        {closed, "Couldn't connect to server"},
+        {server_.url("/stats/type2.list"), ""},
+    };
+    for (const bool earlier : {true, false}) {
+        for (const auto& c : cases) {
+            fs::remove(work);
+            if (earlier) WriteFile(work, "the earlier copy");
+            messages_.texts.clear();
+            set("txt_URL", c.url);
+            click("cmd_GO_F");
+            if (c.reason.empty()) {
+                EXPECT_TRUE(messages_.texts.empty()) << c.url;
+                EXPECT_EQ(ReadFile(work), "remailer key list\n");
+                continue;
+            }
+            EXPECT_EQ(messages_.texts, Strings{c.url + " not downloaded: " + c.reason + "; " + work.string() +
+                                               (earlier ? " left as it was" : " holds nothing")});
+            EXPECT_EQ(ReadFile(work), earlier ? "the earlier copy" : "") << c.url;
+        }
+    }
+}
+
+// The window opens with no address to fetch; DEL deletes regular files only.
+TEST_F(FetchprobeTest, StartsWithoutAnAddressAndDeletesFilesOnly) {
+    FetchprobeWindow fresh(SuiteLinks{[](const QString&) {},
+                                      [](const std::string&, short) { return true; },
+                                      [this]() -> MessageSink& { return messages_; },
+                                      program_.path(),
+                                      {}});
+    EXPECT_EQ(BoxText(fresh, "txt_URL"), "");
+    EXPECT_NE(fresh.findChild<QLineEdit*>("txt_URL")->placeholderText().toStdString().find("/stats/type2.list"),
+              std::string::npos);
+
+    const fs::path work = work_ / "www.tmp";
+    set("txt_WorkFile", work.string());
+    fs::create_directory(work);  // an empty folder of that name
+    click("cmd_DEL");
+    EXPECT_TRUE(fs::is_directory(work));
+    fs::remove(work);
+    WriteFile(work_ / "target", "kept");
+    fs::create_symlink(work_ / "target", work);
+    click("cmd_DEL");
+    EXPECT_TRUE(fs::is_symlink(work));
+    EXPECT_EQ(ReadFile(work_ / "target"), "kept");
+    fs::remove(work);
+    WriteFile(work, "x");
+    click("cmd_DEL");
+    EXPECT_FALSE(fs::exists(work));
+    EXPECT_TRUE(messages_.texts.empty());
 }
 
 TEST_F(FetchprobeTest, AWorkFileThatCannotBeWrittenIsReportedAndTheWindowGoesOn) {

@@ -1,13 +1,17 @@
 // LOA_Pingers and FIX_LfToCrLf when hosts stall, files cannot be saved or
 // repaired, and what an unattended run reports at its end.
+#include <fcntl.h>
 #include <httplib.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 
+#include "common/core/StatsTypes.h"
 #include "common/core/Transfers.h"
 #include "pulsegrid/tests/PipelineFixture.h"
 
@@ -91,6 +95,44 @@ TEST_F(Downloads, StalledHostsCostOneTimeOutAndUnsavableFilesSayWhy) {
     server_.stop();
 }
 
+// A pinger that truncates its file while regenerating it answers with an
+// empty or partial body: the cached copy stays and is compared, and the log
+// says why it was kept.
+TEST_F(Downloads, AnswersThatAreNoPageKeepTheCachedCopy) {
+    const ScopedTimeZone utc("UTC0");
+    const std::string page = "Last update: Fri 30 Nov 2012 10:20:00 GMT\r\nh\r\n-----\r\nalpha   1\r\n";
+    server_.serve("/empty", "");
+    server_.serve("/none", "", 204);
+    server_.serve("/part", "Last upd", 206);
+    startServer();
+    writeList("PGP-1,e," + url("/empty") + "\r\nPGP-1,n," + url("/none") + "\r\nPGP-1,p," + url("/part") +
+              "\r\nPGP-1,fresh," + url("/empty") + "\r\n");
+    for (const char* nick : {"e", "n", "p"}) {
+        const auto path = data_ / StatsFileName("PGP-1", nick);
+        WriteFile(path, page);
+        std::tm when{};
+        when.tm_year = 2026 - 1900, when.tm_mon = 11, when.tm_mday = 6, when.tm_hour = 23, when.tm_min = 15;
+        const timespec times[2] = {{::timegm(&when), 0}, {::timegm(&when), 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
+    workbench().press("LOA_Pingers");
+    const std::vector<std::string> expected = {
+        " ",
+        "e PGP-1 Downloading ",
+        "e PGP-1 not downloaded: an empty answer; the copy of 2026/12/06 23:15:00 is used",
+        "n PGP-1 Downloading ",
+        "n PGP-1 not downloaded: HTTP status 204, no content; the copy of 2026/12/06 23:15:00 is used",
+        "p PGP-1 Downloading ",
+        "p PGP-1 not downloaded: HTTP status 206, a partial body; the copy of 2026/12/06 23:15:00 is used",
+        "fresh PGP-1 Downloading ",
+        "fresh PGP-1 not downloaded: an empty answer; no earlier copy",
+        " ",
+    };
+    EXPECT_EQ(details(), expected);
+    for (const char* nick : {"e", "n", "p"}) EXPECT_EQ(ReadFile(data_ / StatsFileName("PGP-1", nick)), page) << nick;
+    EXPECT_EQ(workbench().report().notDownloaded.size(), 4u);
+}
+
 // A repair that cannot be written (here: a file-size limit, as a full disk
 // would) says so, keeps the file and writes no success line for it.
 TEST_F(Downloads, ARepairThatCannotBeWrittenSaysSoAndKeepsTheFile) {
@@ -118,6 +160,49 @@ TEST_F(Downloads, ARepairThatCannotBeWrittenSaysSoAndKeepsTheFile) {
     const std::vector<std::string> fix(lines.end() - 4, lines.end() - 1);
     EXPECT_EQ(fix, (std::vector<std::string>{"lf PGP-1 being LfToCrLf 'ed", "crlf PGP-1 being LfToCrLf 'ed",
                                              "crlf PGP-1 succesfully LfToCrLf 'ed 43 41"}));
+}
+
+// Without a list to go by (missing, or no record in it) HYPER stops at the
+// step that found out, tries no other type, and its summary says why.
+TEST_F(Downloads, HyperWithoutAListStopsAndSaysWhy) {
+    const std::string empty = "Pulsegrid: <data>/Pingers.lst holds no pinger record: no page written\n";
+    struct Case {
+        const char* name;
+        std::optional<std::string> list;  // nullopt: no file
+        std::string summary;
+        std::vector<std::string> messages;
+    };
+    const std::vector<Case> cases = {
+        {"no list",
+         std::nullopt,
+         "Pulsegrid FULL_AUTO: 0 pingers not reached, 0 pages not written\n  list missing: <data>/Pingers.lst\n",
+         {"<data>/Pingers.lst Not found"}},
+        {"an empty file", "", empty, {}},
+        {"blank lines", "\r\n  \r\n\n", empty, {}},
+        {"a byte-order mark alone", "\xEF\xBB\xBF\r\n", empty, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(data_ / "Pingers.lst");
+        if (c.list) writeList(*c.list);
+        messages_.texts.clear();
+        WriteFile(program_.path() / "Pulsegrid.log", "");
+        workbench().HYPER();
+        EXPECT_TRUE(workbench().report().failed());
+        EXPECT_EQ(withoutDataFolder(workbench().report().summary("Pulsegrid")), c.summary);
+        EXPECT_EQ(messages(), c.messages);
+        const std::string records = log();
+        EXPECT_NE(records.find("LOA_Pingers Completed: PGP-1"), std::string::npos);
+        EXPECT_EQ(records.find("FIX_LfToCrLf"), std::string::npos);  // no step after it
+        EXPECT_EQ(records.find("MIX-1"), std::string::npos);         // no other type
+        EXPECT_NE(records.find("HYPER Completed: "), std::string::npos);
+    }
+    // A list of records of other types only is a list: each type runs.
+    writeList("\"K-RSA\",\"alpha\",\"http://127.0.0.1:1/x\"\r\n");
+    messages_.texts.clear();
+    workbench().HYPER();
+    EXPECT_FALSE(workbench().report().failed());
+    EXPECT_NE(log().find("PRT_Compil in Progress: MIX-2"), std::string::npos);
 }
 
 // What an unattended run could not do, summed up at its end.

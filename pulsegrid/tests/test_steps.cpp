@@ -37,6 +37,38 @@ protected:
     }
 };
 
+// A hostile page of very many remailers is read up to the cap, which keeps
+// the grid and the memory of the run bounded; a detail line says so. A page
+// at the cap is read whole, without it.
+TEST_F(Steps, APageOfMoreRemailersThanTheCapIsReadUpToIt) {
+    struct Case {
+        const char* nick;
+        long remailers;
+        bool cut;
+    };
+    const std::vector<Case> cases = {{"big", kMostRemailersPerPage + 5, true}, {"full", kMostRemailersPerPage, false}};
+    std::vector<std::pair<std::string, std::string>> pages;
+    for (const auto& c : cases) {
+        std::vector<std::string> rows;
+        for (long i = 0; i < c.remailers; ++i) {
+            char row[32];
+            std::snprintf(row, sizeof row, "r%07ld  figures", i);
+            rows.push_back(row);
+        }
+        pages.emplace_back(c.nick, Page(rows));
+    }
+    loadPingers(pages);
+    workbench().press("LOA_Pingers");
+    workbench().press("LOA_Stats");
+    EXPECT_EQ(workbench().box("txt_LOA_Stats"), std::to_string(2 * kMostRemailersPerPage));
+    const std::string records = log();
+    for (const auto& c : cases) {
+        const std::string line = "LOA_StatsArray " + std::string(c.nick) + " PGP-1 lines after the " +
+                                 std::to_string(kMostRemailersPerPage) + "th remailer not read";
+        EXPECT_EQ(records.find(line) != std::string::npos, c.cut) << c.nick;
+    }
+}
+
 TEST_F(Steps, SuperWithAnEmptyPingerListShowsTheBoxAtEveryLaterStep) {
     writeList("\"MIX-1\",\"alpha\",\"http://127.0.0.1:1/x\"\r\n");  // no record of PGP-1
     workbench().SUPER();

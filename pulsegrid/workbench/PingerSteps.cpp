@@ -98,6 +98,11 @@ bool DownloadPinger(WorkbenchCore& wb, const std::string& type, const std::strin
     return result.ok && result.bytes != 0;
 }
 
+void NoteListAsRead(WorkbenchCore& wb, const PingersList& list, const std::filesystem::path& path) {
+    if (!list.warning.empty()) wb.detail(list.warning);
+    if (list.records.empty()) wb.noteListEmpty(path.string());
+}
+
 long LoadPingersStep(WorkbenchCore& wb, int columns) {
     Table& pingers = wb.table(kPingersTable);
     pingers.reset();
@@ -120,7 +125,7 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
         wb.noteListMissing(listPath.string());
         return 0;
     }
-    if (!list->warning.empty()) wb.detail(list->warning);
+    NoteListAsRead(wb, *list, listPath);
     NoteIfNothingListed(wb, list->records, type);
 
     // The first record of each usable nick is fetched, all of them at once;
@@ -201,7 +206,7 @@ long FixLineEndsStep(WorkbenchCore& wb) {
         wb.detail(nick + " " + type + " being LfToCrLf 'ed");
         std::int32_t length = 0, firstLine = 0;
         try {
-            LfToCrLf(path, length, firstLine, wb.messages());
+            LfToCrLf(path, length, firstLine, wb.messages(), type.starts_with("K-"));
         } catch (const LineEndRewriteError& e) {
             // Read, but the repaired file could not replace it: the old one stays.
             wb.messages().critical(path.string() + " cannot be rewritten: " + e.code().message());

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/core/PingersList.h"
 #include "pulsegrid/workbench/Workbench.h"
 
 namespace parlux {
@@ -17,6 +18,10 @@ enum PingerListColumn : int { kListNick = 0, kListUrl = 1 };
 // One pinger file; true when bytes arrived.
 bool DownloadPinger(WorkbenchCore& wb, const std::string& type, const std::string& nick, const std::string& url,
                     const std::filesystem::path& path);
+
+// What a comparer says of the list it read: the record it ended inside (a
+// detail line), and a list without a record (for the run's summary).
+void NoteListAsRead(WorkbenchCore& wb, const PingersList& list, const std::filesystem::path& path);
 
 // LOA_Pingers: the pingers of the chosen type with their files downloaded;
 // PingersArray gets `columns` columns. The result is the rows loaded.

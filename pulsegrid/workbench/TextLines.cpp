@@ -9,14 +9,14 @@ std::vector<std::string_view> SplitLineViews(const std::string& content) {
     const std::string_view text(content);
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const std::size_t cr = text.find('\r', pos);
-        if (cr == std::string_view::npos) {
+        const std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
             lines.push_back(text.substr(pos));
             break;
         }
-        lines.push_back(text.substr(pos, cr - pos));
-        pos = cr + 1;
-        if (pos < text.size() && text[pos] == '\n') ++pos;
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+        if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
     }
     return lines;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Reading a downloaded page line by line: a line ends at CR LF or at a lone CR;
-// a lone LF does not end a line (the pages were repaired to CR LF before).
+// Reading a downloaded page line by line: a line ends at CR LF, at a lone CR
+// or at a lone LF, so that a page mixing CR LF and LF lines (server-side
+// includes) keeps all its lines whether or not the repair step ran.
 #include <filesystem>
 #include <optional>
 #include <string>

@@ -120,6 +120,9 @@ void WorkbenchCore::SUPER() {
     for (const auto& action : description_.actions) {
         if (abandoned_) return;
         press(action.name);
+        // An unattended run without a list (missing, or no record in it)
+        // says so once rather than with a box at every later step.
+        if (inHyper_ && report_.noList()) break;
     }
     if (abandoned_) return;
     FeedBack(feedback(), "SUPER Completed: " + statsType_, " ", 500);
@@ -127,6 +130,8 @@ void WorkbenchCore::SUPER() {
 }
 
 std::string RunReport::summary(const std::string& program) const {
+    // Without a record nothing was fetched or written: one line says all.
+    if (!listEmpty.empty()) return program + ": " + listEmpty + " holds no pinger record: no page written\n";
     if (notDownloaded.empty() && !failed()) return {};
     auto count = [](std::size_t n, const char* one, const char* many) {
         return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -144,10 +149,16 @@ std::string RunReport::summary(const std::string& program) const {
 void WorkbenchCore::HYPER() {
     report_ = RunReport{};
     FeedBack(feedback(), "HYPER in Progress: ", " ", 0);
+    struct InHyper {
+        bool& flag;
+        explicit InHyper(bool& f) : flag(f) { flag = true; }
+        ~InHyper() { flag = false; }
+    } inHyper(inHyper_);
     if (description_.types.empty()) {
         SUPER();
     } else {
-        for (int i = 0; i < static_cast<int>(description_.types.size()) && !abandoned_; ++i) {
+        // Every type reads the same list: without one the other types are not tried.
+        for (int i = 0; i < static_cast<int>(description_.types.size()) && !abandoned_ && !report_.noList(); ++i) {
             chooseType(i);
             SUPER();
         }

@@ -81,9 +81,14 @@ struct RunReport {
     std::vector<std::pair<std::string, std::string>> notDownloaded;  // "nick type", why
     std::vector<std::string> pagesNotWritten;                        // paths
     std::string listMissing;                                         // the list's path, when it was missing
+    std::string listEmpty;                                           // the list's path, when it held no record
     std::string notStarted;                                          // the follow-up program, when it did not start
     // A page that could not be written, no list, or no follow-up: the run failed.
-    bool failed() const { return !pagesNotWritten.empty() || !listMissing.empty() || !notStarted.empty(); }
+    bool failed() const {
+        return !pagesNotWritten.empty() || !listMissing.empty() || !listEmpty.empty() || !notStarted.empty();
+    }
+    // No list to compare by: a run has nothing to do.
+    bool noList() const { return !listMissing.empty() || !listEmpty.empty(); }
     // The summary lines, each "<program>: ..." ending in LF: counts first,
     // then the items; "" when there is nothing to report.
     std::string summary(const std::string& program) const;
@@ -163,6 +168,7 @@ public:
     // until the next RESET the table checks that then fail go to the log
     // instead of stderr when no box would reach a screen.
     void noteNothingListed();
+    void noteListEmpty(const std::string& path) { report_.listEmpty = path; }
     const RunReport& report() const { return report_; }
 
     // A detail line, the top line unchanged.
@@ -192,6 +198,7 @@ private:
     std::vector<std::pair<std::string, std::string>> boxes_;
     RunReport report_;
     bool nothingListed_ = false;
+    bool inHyper_ = false;  // HYPER ends where a SUPER found no list
     bool abandoned_ = false;
 };
 

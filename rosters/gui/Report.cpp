@@ -10,6 +10,10 @@
 
 namespace parlux::rosters {
 
+ReportSink::ReportSink(int& argc, char** argv) : argc_(argc), argv_(argv) {}
+
+ReportSink::~ReportSink() = default;
+
 void ReportSink::critical(std::string_view text) {
     if (RunningHeadless()) {
         QtMessageSink().critical(text);  // stderr only
@@ -18,8 +22,10 @@ void ReportSink::critical(std::string_view text) {
     // The box is for the maintainer at the screen; stderr keeps the text for
     // whoever started the program.
     StderrLine(text);
-    static std::unique_ptr<QApplication> made;
-    if (!QCoreApplication::instance()) made = std::make_unique<QApplication>(argc_, argv_);
+    if (!QCoreApplication::instance()) application_ = std::make_unique<QApplication>(argc_, argv_);
+    // A platform without a screen would only print the text again.
+    const QString platform = QGuiApplication::platformName();
+    if (platform.startsWith(QLatin1String("offscreen")) || platform.startsWith(QLatin1String("minimal"))) return;
     QtMessageSink().critical(text);
 }
 

@@ -14,6 +14,7 @@
 
 #include "common/core/Sinks.h"
 #include "common/core/Transfers.h"
+#include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"
 #include "common/desktop/SuiteWindow.h"
 
@@ -113,7 +114,7 @@ int RunRostermarkWindow(RostermarkWindow& window, const std::filesystem::path& d
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (!headless) {
         PlaceOnScreen(&window);
-        window.show();
+        ShowAsAsked(&window);
         QCoreApplication::processEvents();
     }
     // The probes wait with the window's events running; closing the window

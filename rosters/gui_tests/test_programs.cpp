@@ -76,6 +76,22 @@ TEST_F(RosterbaseProgram, AMissingListIsSaidOnStderrWithStatusOne) {
     EXPECT_EQ(ReadFile(data_ / "Pingers.html"), "old");
 }
 
+// Run where a display may be (the platform named, not offscreen as a
+// headless run chooses): the program makes its application object for the
+// message and must still end with status 1, the text said once.
+TEST_F(RosterbaseProgram, AFailureWithADisplayEndsWithStatusOne) {
+    fs::remove(data_ / "Pingers.lst");
+    for (const char* platform : {"offscreen:fontengine=freetype", "minimal:enable_fonts"}) {
+        SCOPED_TRACE(platform);
+        auto process = start({}, false, {{"DISPLAY", ":99"}, {"QT_QPA_PLATFORM", platform}});
+        const Finished f = Await(*process);
+        EXPECT_EQ(f.status, 1);
+        const std::string said = "Cannot read " + (data_ / "Pingers.lst").string();
+        EXPECT_NE(f.err.find(said), std::string::npos) << f.err;
+        EXPECT_EQ(f.err.find(said, f.err.find(said) + 1), std::string::npos) << f.err;
+    }
+}
+
 class RostermarkProgram : public ProgramTest {
 protected:
     RostermarkProgram() : ProgramTest("Rostermark") {}

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "common/core/Table.h"
+#include "common/core/Transfers.h"
 #include "rosters/Rosters.h"
 #include "testsupport/TestSupport.h"
 
@@ -28,6 +29,12 @@ TEST(PingersBad, FieldsQuotesAndCase) {
         {"\"a,b\",c\r\n\r\n  d  ,e", {"a,b", "c", "d", "e"}, {"a,b", "d"}, {"a", "b", " d", "d  "}},
         {"", {}, {}, {"", "alpha"}},
         {"\r\n  \r\n", {}, {}, {""}},
+        {"\xEF\xBB\xBF"
+         "alpha\r\nbeta\r\n",
+         {"alpha", "beta"},
+         {"alpha", "beta"},
+         {"\xEF\xBB\xBF"
+          "alpha"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.content);
@@ -106,6 +113,32 @@ TEST(RosterRuns, FailuresLeaveTheOldPageAndMakeNoRequest) {
             for (const auto& entry : fs::directory_iterator(data.path()))  // no scratch file left behind
                 EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
         }
+    }
+}
+
+// A killed run leaves its scratch file beside the page: the next run of the
+// program clears it, but not one another copy may still be writing.
+TEST(RosterRuns, StaleScratchFilesOfAKilledRunGo) {
+    for (const bool marked : {false, true}) {
+        SCOPED_TRACE(marked ? "Rostermark" : "Rosterbase");
+        TempDir data;
+        WriteFile(data / "Pingers.lst", "\"PGP-1\",\"alpha\",\"http://a/r\"\r\n");
+        WriteFile(data / "PingersBad.lst", "");
+        const fs::path stale = data / (ScratchPrefix() + "k1lled"), busy = data / (ScratchPrefix() + "w0rk1n");
+        WriteFile(stale, "half a page");
+        WriteFile(busy, "half a page");
+        fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(2));
+        FixedClock clock(MakeDateTime(2026, 12, 7, 9, 0, 0), MakeDateTime(2026, 12, 7, 8, 0, 0));
+        RecordingMessages messages;
+        std::ostringstream notes;
+        const auto prober = [](const std::vector<std::string>& urls, const rosters::AnswerTaken&) {
+            return std::vector<rosters::HeaderAnswer>(urls.size());
+        };
+        const int status = marked ? rosters::RunRostermark(data.path(), clock, messages, notes, prober, nullptr)
+                                  : rosters::RunRosterbase(data.path(), clock, messages, notes);
+        EXPECT_EQ(status, 0);
+        EXPECT_FALSE(fs::exists(stale));
+        EXPECT_TRUE(fs::exists(busy));
     }
 }
 

@@ -55,6 +55,34 @@ TEST(Common, PadField) {
     EXPECT_EQ(PadField("abc", -4), "");
 }
 
+// Valid UTF-8 is counted and cut in whole characters; anything else in bytes.
+TEST(Common, PadFieldCountsCharactersOfUtf8) {
+    struct Case {
+        std::string text;
+        int width;
+        std::string field;
+    };
+    const std::vector<Case> cases = {
+        {"abcdefgh\xC3\xA9", 9, "abcdefgh\xC3\xA9"},  // é is one character
+        {"abcdefgh\xC3\xA9z", 9, "abcdefgh\xC3\xA9"},
+        {"abcdefghi\xC3\xA9", 9, "abcdefghi"},                                 // never half of it
+        {"\xC3\xA9t\xC3\xA9", 5, "\xC3\xA9t\xC3\xA9  "},                       // padded to five characters
+        {"\xE2\x82\xAC\xF0\x9F\x98\x80x", 2, "\xE2\x82\xAC\xF0\x9F\x98\x80"},  // three and four bytes
+        {"caf\xE9 latin-1", 4, "caf\xE9"},                                     // not UTF-8: bytes
+        {"caf\xE9", 6, "caf\xE9  "},
+        {"ab\xC3", 3, "ab\xC3"},  // a sequence cut short: bytes
+        {"\xC3\xA9\xC3", 2, "\xC3\xA9"},
+        {"\xC0\xAF"
+         "ab",
+         2, "\xC0\xAF"},  // an overlong form is no UTF-8
+        {"\xED\xA0\x80"
+         "a",
+         2, "\xED\xA0"},                      // nor is a surrogate
+        {"\xF4\x90\x80\x80", 2, "\xF4\x90"},  // nor a value above U+10FFFF
+    };
+    for (const auto& c : cases) EXPECT_EQ(PadField(c.text, c.width), c.field) << c.text << " " << c.width;
+}
+
 TEST(Common, ArrayNotInitialized) {
     RecordingMessages messages;
     Table never;
@@ -315,17 +343,31 @@ private:
     double saved_ = GMTOffsetHours;
 };
 
-TEST_F(CommonGmtOffset, RoundsToTenthsHalfToEven) {
-    EXPECT_EQ(Offset(0), 0.0);
-    EXPECT_EQ(Offset(-(3 * 3600 + 1800)), -3.5);
-    EXPECT_EQ(Offset(5 * 3600 + 1800), 5.5);
-    EXPECT_EQ(Offset(-5 * 3600), -5.0);
-    EXPECT_EQ(Offset(3600 + 1), 1.0);  // a second ticked between the readings
-    EXPECT_EQ(Offset(3600 - 1), 1.0);
-    EXPECT_EQ(Offset(180), 0.0);  // 0.05 h: half, to the even 0
-    EXPECT_EQ(Offset(540), 0.2);  // 0.15 h: half, to the even 2
-    EXPECT_EQ(Offset(900), 0.2);  // 0.25 h: half, to the even 2
-    EXPECT_EQ(Offset(-540), -0.2);
+TEST_F(CommonGmtOffset, IsTheExactOffsetToTheMinute) {
+    struct Case {
+        int seconds;      // local minus GMT as read
+        double hours;     // GMTOffsetHours
+        const char* gmt;  // GmtNow when the local time is 2003/04/12 12:00:00
+    };
+    const std::vector<Case> cases = {
+        {0, 0.0, "2003/04/12 12:00:00"},
+        {-(3 * 3600 + 1800), -3.5, "2003/04/12 15:30:00"},
+        {5 * 3600 + 1800, 5.5, "2003/04/12 06:30:00"},
+        {5 * 3600 + 45 * 60, 5.75, "2003/04/12 06:15:00"},     // Nepal
+        {13 * 3600 + 45 * 60, 13.75, "2003/04/11 22:15:00"},   // Chatham, summer
+        {-(9 * 3600 + 30 * 60), -9.5, "2003/04/12 21:30:00"},  // Marquesas
+        {-5 * 3600, -5.0, "2003/04/12 17:00:00"},
+        {3600 + 1, 1.0, "2003/04/12 11:00:00"},  // a second ticked between the readings
+        {3600 - 1, 1.0, "2003/04/12 11:00:00"},
+        {5 * 3600 + 45 * 60 + 1, 5.75, "2003/04/12 06:15:00"},
+        {180, 0.05, "2003/04/12 11:57:00"},  // three minutes stay three minutes
+        {-540, -0.15, "2003/04/12 12:09:00"},
+    };
+    const DateTime local = MakeDateTime(2003, 4, 12, 12, 0, 0);
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(Offset(c.seconds), c.hours) << c.seconds;
+        EXPECT_EQ(FormatStamp(GmtNow(FixedClock(local, local))), c.gmt) << c.seconds;
+    }
 }
 
 TEST_F(CommonGmtOffset, GmtNowSubtractsTheOffset) {

@@ -70,14 +70,46 @@ TEST_F(DownloadTest, WholeBodyReplacesOldCopy) {
     EXPECT_TRUE(Leftovers().empty());
 }
 
-TEST_F(DownloadTest, EmptyBodyEmptiesTheFile) {
+// Answers that are no page: the copy there stays (or, when there is none, an
+// empty file is left) and the result says why.
+TEST_F(DownloadTest, AnswersThatAreNoPageKeepTheCopy) {
     server.serve("/empty", "");
+    server.serve("/none", "", 204);
+    server.serve("/part", "the first half of a page", 206);
+    server.serve("/missing", "<html>Not Found</html>", 404);
+    server.serve("/accepted", "a page all the same", 203);
+    server.serve("/page", "a whole page");
     server.start();
-    const auto target = dir / "empty.txt";
-    WriteFile(target, "old");
-    EXPECT_EQ(UrlToFile(server.url("/empty"), target), 0);
-    ASSERT_TRUE(std::filesystem::exists(target));
-    EXPECT_EQ(std::filesystem::file_size(target), 0u);
+    struct Case {
+        const char* path;
+        bool ok;
+        std::string error;    // of the result
+        std::string content;  // of the file after it
+    };
+    const std::vector<Case> cases = {
+        {"/empty", false, "an empty answer", "good copy"},
+        {"/none", false, "HTTP status 204, no content", "good copy"},
+        {"/part", false, "HTTP status 206, a partial body", "good copy"},
+        {"/missing", false, "HTTP status 404", "good copy"},
+        {"/accepted", true, "", "a page all the same"},
+        {"/page", true, "", "a whole page"},
+    };
+    for (const auto& c : cases) {
+        const auto target = dir / "page.txt";
+        WriteFile(target, "good copy");
+        const auto result = RunTransfers({TransferRequest{server.url(c.path), TransferMode::File, target}}).front();
+        EXPECT_EQ(result.ok, c.ok) << c.path;
+        EXPECT_EQ(result.error, c.error) << c.path;
+        EXPECT_EQ(ReadFile(target), c.content) << c.path;
+        EXPECT_EQ(UrlToFile(server.url(c.path), target), static_cast<std::int32_t>(c.ok ? c.content.size() : 0))
+            << c.path;
+
+        const auto fresh = dir / "fresh.txt";
+        std::filesystem::remove(fresh);
+        EXPECT_EQ(UrlToFile(server.url(c.path), fresh), static_cast<std::int32_t>(c.ok ? c.content.size() : 0));
+        EXPECT_EQ(ReadFile(fresh), c.ok ? c.content : "") << c.path;
+    }
+    EXPECT_TRUE(Leftovers().empty());
 }
 
 TEST_F(DownloadTest, UnreachableServerKeepsOldCopyOrLeavesEmptyFile) {

@@ -44,9 +44,9 @@ struct Repair {
     RecordingMessages messages;
 };
 
-Repair RunRepair(const fs::path& path) {
+Repair RunRepair(const fs::path& path, bool keyFile = false) {
     Repair r;
-    LfToCrLf(path, r.fileLength, r.firstLine, r.messages);
+    LfToCrLf(path, r.fileLength, r.firstLine, r.messages, keyFile);
     return r;
 }
 
@@ -105,14 +105,36 @@ TEST(LfToCrLf, ThresholdIsTwoHundredCharacters) {
     EXPECT_EQ(ReadFile(file), std::string(200, 'a') + "\r\n");
     EXPECT_EQ(r.firstLine, 201);
     EXPECT_EQ(r.fileLength, 201);
+}
 
-    // A binary file (a NUL byte anywhere) keeps its LF bytes, however long its "first line".
+// The NUL-byte rule is for key files: a binary keyring (a NUL byte anywhere)
+// keeps its LF bytes, however long its "first line"; a stats page with a NUL
+// byte is a page all the same and is repaired.
+TEST(LfToCrLf, ANulByteSparesKeyFilesOnly) {
+    TempDir dir;
+    const fs::path file = dir / "f";
     std::string binary = std::string(300, '\x99') + "\n" + std::string(50, 'b') + "\n";
     binary[320] = '\0';
-    WriteFile(file, binary);
-    r = RunRepair(file);
-    EXPECT_EQ(ReadFile(file), binary);
-    EXPECT_EQ(r.firstLine, static_cast<std::int32_t>(binary.size()));
+    std::string page = LfOnlyList();
+    page[60] = '\0';
+    struct Case {
+        const char* name;
+        std::string content;
+        bool keyFile;
+        std::string after;
+    };
+    const std::vector<Case> cases = {
+        {"binary keyring", binary, true, binary},
+        {"binary bytes among the pages", binary, false, WithCrLf(binary)},
+        {"stats page with a NUL byte", page, false, WithCrLf(page)},
+        {"key list without NUL byte", LfOnlyList(), true, WithCrLf(LfOnlyList())},
+    };
+    for (const auto& c : cases) {
+        WriteFile(file, c.content);
+        const Repair r = RunRepair(file, c.keyFile);
+        EXPECT_EQ(ReadFile(file), c.after) << c.name;
+        EXPECT_EQ(r.firstLine, static_cast<std::int32_t>(c.content.size())) << c.name;
+    }
 }
 
 TEST(LfToCrLf, LongFirstLineBeforeCrLfLinesLosesNothing) {

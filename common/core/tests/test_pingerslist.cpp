@@ -118,6 +118,39 @@ TEST(PingersList, ShortLinesShiftTheRecords) {
     EXPECT_EQ(empty.warning, "");
 }
 
+// Editors that save UTF-8 may put a byte-order mark first: it is no part of
+// the first record.
+TEST(PingersList, AByteOrderMarkFirstIsSkipped) {
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Case {
+        const char* name;
+        std::string content;
+        std::vector<PingerRecord> records;
+    };
+    const std::vector<Case> cases = {
+        {"quoted",
+         bom + "\"PGP-1\",\"alpha\",\"http://a.example/\"\r\n\"MIX-1\",\"beta\",\"http://b.example/\"\r\n",
+         {{"PGP-1", "alpha", "http://a.example/"}, {"MIX-1", "beta", "http://b.example/"}}},
+        {"unquoted", bom + "PGP-1,alpha,http://a.example/\n", {{"PGP-1", "alpha", "http://a.example/"}}},
+        {"blank lines after the mark", bom + "\r\n\r\n\"PGP-2\",\"c\",\"u\"\r\n", {{"PGP-2", "c", "u"}}},
+        {"only the mark", bom, {}},
+        {"a mark further on is text",
+         "PGP-1,a,u\r\n" + bom + "PGP-1,b,v\r\n",
+         {{"PGP-1", "a", "u"}, {bom + "PGP-1", "b", "v"}}},
+        {"half a mark is text",
+         "\xEF\xBB"
+         "PGP-1,a,u\r\n",
+         {{"\xEF\xBB"
+           "PGP-1",
+           "a", "u"}}},
+    };
+    for (const auto& c : cases) {
+        const PingersList list = ParsePingersList(c.content);
+        EXPECT_EQ(list.records, c.records) << c.name;
+        EXPECT_EQ(list.warning, "") << c.name;
+    }
+}
+
 TEST(PingersList, ReadFromFile) {
     TempDir dir;
     EXPECT_FALSE(ReadPingersList(dir / "Pingers.lst").has_value());  // missing

@@ -313,20 +313,46 @@ TEST_F(TransfersTest, SavedFilesAreDecodedShortNamedAndPlain) {
 }
 
 // Only this program's own scratch files go (and those of the older naming
-// of the files named); anything else of the folder stays.
+// of the files named), and only those nobody has written to for longer than a
+// transfer may last: another copy in the same folder may be filling the
+// others. Anything else of the folder stays.
 TEST_F(TransfersTest, StaleScratchFilesAreRemoved) {
+    CurrentDownloadLimits().totalTimeoutSeconds = 120;
     const std::string own = ScratchPrefix();
-    for (const auto& name : {own + "aB3xYz", own + "Q1w2E3", std::string("alpha_rlist.shtml.part-k2J9aa"),
-                             std::string("alpha_rlist.shtml"), std::string(".Other.part-aB3xYz"),
-                             std::string("beta_mlist.shtml.part-k2J9aa"), own + "toolongname"})
-        WriteFile(dir / name, "x");
+    auto age = [&](const std::string& name, int seconds) {
+        const auto when = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(seconds);
+        std::filesystem::last_write_time(dir / name, when);
+    };
+    struct Case {
+        std::string name;
+        int age;  // seconds since it was last written
+        bool goes;
+    };
+    const std::vector<Case> cases = {
+        {own + "aB3xYz", 3600, true},
+        {own + "Q1w2E3", 121 + 5, true},
+        {own + "busy01", 0, false},    // another copy is downloading into it
+        {own + "slow01", 110, false},  // a slow transfer, still within its limit
+        {"alpha_rlist.shtml.part-k2J9aa", 3600, true},
+        {"alpha_rlist.shtml.part-busy01", 10, false},
+        {"alpha_rlist.shtml", 3600, false},
+        {".Other.part-aB3xYz", 3600, false},
+        {"beta_mlist.shtml.part-k2J9aa", 3600, false},
+        {own + "toolongname", 3600, false},
+    };
+    for (const auto& c : cases) {
+        WriteFile(dir / c.name, "x");
+        age(c.name, c.age);
+    }
     std::filesystem::create_directory(dir / (own + "folder"));
     std::filesystem::create_symlink(dir / "alpha_rlist.shtml", dir / (own + "linked"));
 
-    EXPECT_EQ(RemoveStaleScratchFiles(dir.path(), {"alpha_rlist.shtml"}), 3);
-    EXPECT_EQ(Names(),
-              (std::vector<std::string>{".Other.part-aB3xYz", own + "folder", own + "linked", own + "toolongname",
-                                        "alpha_rlist.shtml", "beta_mlist.shtml.part-k2J9aa"}));
+    std::vector<std::string> staying = {own + "folder", own + "linked"};
+    int going = 0;
+    for (const auto& c : cases) (c.goes ? ++going : (staying.push_back(c.name), 0));
+    std::sort(staying.begin(), staying.end());
+    EXPECT_EQ(RemoveStaleScratchFiles(dir.path(), {"alpha_rlist.shtml"}), going);
+    EXPECT_EQ(Names(), staying);
 }
 
 }  // namespace

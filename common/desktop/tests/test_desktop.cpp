@@ -117,6 +117,29 @@ TEST(MapCommandLine, EditorAndExplorerGoToTheOpener) {
     EXPECT_TRUE(MapCommandLine("   ").empty());
 }
 
+// A file name may hold a double quote: a path quoted as a whole reaches the
+// opener with the quotes of its name.
+TEST(MapCommandLine, QuotesOfAQuotedPathStayInTheName) {
+    TempDir dir;
+    const std::string both = (dir / "say\" hi.txt").string();  // a quote, then a blank outside it
+    WriteFile(both, "x");
+    struct Case {
+        std::string commandLine;
+        std::string file;
+    };
+    const std::vector<Case> cases = {
+        {"EditPad.exe \"/data/a\"b.txt\"", "/data/a\"b.txt"},
+        {"EditPad.exe \"/d/say \"hi\" there.txt\"", "/d/say \"hi\" there.txt"},
+        {"HEdit.exe \"/d/\"quoted\".tmp\"", "/d/\"quoted\".tmp"},
+        {"EditPad.exe \"" + both + "\"", both},
+        {"EditPad.exe \"/home/u/My Parlux/a.txt\"", "/home/u/My Parlux/a.txt"},
+        {"EditPad.exe \"/d/a b\".txt", "/d/a b.txt"},  // quotes only group
+        {"EXPLORER.EXE /n,\"/srv/\"odd\" folder\"", "/srv/\"odd\" folder"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MapCommandLine(c.commandLine), (Strings{"xdg-open", c.file})) << c.commandLine;
+}
+
 TEST(MapCommandLine, OtherProgramsKeepTheirWords) {
     EXPECT_EQ(MapCommandLine("sleep 1"), (Strings{"sleep", "1"}));
     EXPECT_EQ(MapCommandLine("\"my tool\" -x \"a b\""), (Strings{"my tool", "-x", "a b"}));
@@ -149,6 +172,39 @@ TEST_F(OpenerTest, StartDetachedRunsTheMappedProgram) {
 
     EXPECT_FALSE(StartDetached(folder + "/NoSuchProgram.exe FULL_AUTO", kShowNormal));
     EXPECT_FALSE(StartDetached("", kShowNormal));
+}
+
+// The window state asked for reaches a started program of the suite (and
+// the opener, which pays it no heed); the program shows its window so.
+TEST_F(OpenerTest, StartedProgramsGetTheWindowStateAskedFor) {
+    const std::string folder = bin.path().string();
+    MakeExecutable(bin / "Flaggrid",
+                   "#!/bin/sh\nprintf '%s\\n' \"$PARLUX_WINDOW_STATE\" >> '" + log().string() + "'\n");
+    struct Case {
+        short style;
+        const char* word;
+    };
+    const std::vector<Case> cases = {
+        {kShowMinimized, "minimized"}, {kShowMaximized, "maximized"}, {kShowNormal, "normal"}, {kShowHidden, "normal"}};
+    Strings expected;
+    for (const auto& c : cases) {
+        EXPECT_TRUE(StartDetached(folder + "/Flaggrid.exe FULL_AUTO", c.style));
+        expected.push_back(c.word);
+        EXPECT_EQ(WaitForLines(log(), expected.size()), expected);
+    }
+
+    for (const auto& c : cases) {
+        QWidget window;
+        qputenv(kWindowStateVariable, c.word);
+        ShowAsAsked(&window);
+        EXPECT_EQ(window.isMinimized(), c.style == kShowMinimized) << c.word;
+        EXPECT_EQ(window.isMaximized(), c.style == kShowMaximized) << c.word;
+        EXPECT_TRUE(window.isVisible()) << c.word;
+        EXPECT_TRUE(qgetenv(kWindowStateVariable).isEmpty());  // asked of this copy only
+    }
+    QWidget unasked;
+    ShowAsAsked(&unasked);
+    EXPECT_FALSE(unasked.isMinimized() || unasked.isMaximized());
 }
 
 TEST_F(OpenerTest, ShellOpenHandsTheTargetOverAsOneWord) {

@@ -6,6 +6,7 @@
 #include <exception>
 #include "common/core/GmtOffset.h"
 #include "common/desktop/Headless.h"
+#include "common/desktop/ProgramStart.h"
 
 namespace parlux {
 
@@ -40,7 +41,7 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
     InitGMTOffset();
     window.showIcon();
     core.chooseType(0);
-    window.show();
+    ShowAsAsked(&window);
     QCoreApplication::processEvents();
 
     QTimer::singleShot(1000, &window, [&window, &commandLine, &core] {
