@@ -175,7 +175,7 @@ TEST_F(Downloads, HyperWithoutAListStopsAndSaysWhy) {
     const std::vector<Case> cases = {
         {"no list",
          std::nullopt,
-         "Pulsegrid FULL_AUTO: 0 pingers not reached, 0 pages not written\n  list missing: <data>/Pingers.lst\n",
+         "Pulsegrid: 0 pingers not reached, 0 pages not written\nPulsegrid: list missing: <data>/Pingers.lst\n",
          {"<data>/Pingers.lst Not found"}},
         {"an empty file", "", empty, {}},
         {"blank lines", "\r\n  \r\n\n", empty, {}},
