@@ -103,6 +103,75 @@ void NoteListAsRead(WorkbenchCore& wb, const PingersList& list, const std::files
     if (list.records.empty()) wb.noteListEmpty(path.string());
 }
 
+namespace {
+
+// The first record of each usable nick is fetched, all of them at once; a
+// later record of a nick already loaded is not fetched at all.
+enum class Plan { Skip, Unusable, Fetch, Later };
+
+struct DownloadPlan {
+    std::vector<Plan> plans;             // one per record of the list
+    std::vector<std::size_t> requestOf;  // the request of a Fetch record
+    std::vector<TransferRequest> requests;
+    std::vector<std::optional<DateTime>> earlier;  // the copy each request may replace
+    std::vector<std::string> fetched;              // the requests' nicks
+};
+
+DownloadPlan PlanDownloads(const WorkbenchCore& wb, const std::vector<PingerRecord>& records, const std::string& type) {
+    DownloadPlan plan;
+    plan.plans.assign(records.size(), Plan::Skip);
+    plan.requestOf.assign(records.size(), 0);
+    std::unordered_set<std::string> planned;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto& record = records[i];
+        if (record.type != type) continue;
+        if (!UsableNick(record.nick)) {
+            plan.plans[i] = Plan::Unusable;
+        } else if (!planned.insert(record.nick).second) {
+            plan.plans[i] = Plan::Later;
+        } else {
+            plan.plans[i] = Plan::Fetch;
+            plan.requestOf[i] = plan.requests.size();
+            const auto path = wb.dataPath(StatsFileName(type, record.nick));
+            plan.earlier.push_back(EarlierCopy(path));
+            plan.requests.push_back(TransferRequest{record.url, TransferMode::File, path});
+            plan.fetched.push_back(record.nick);
+        }
+    }
+    return plan;
+}
+
+// The lines of one planned record, as one download after another gives them;
+// false when it gives no row (nothing to load, or its nick is loaded already).
+bool ReportRecord(WorkbenchCore& wb, const PingerRecord& record, std::size_t i, const DownloadPlan& plan,
+                  const std::vector<TransferResult>& results, const std::unordered_set<std::string>& loaded) {
+    const std::string& type = wb.statsType();
+    const auto path = wb.dataPath(StatsFileName(type, record.nick));
+    switch (plan.plans[i]) {
+        case Plan::Skip:
+            return false;
+        case Plan::Unusable:
+            wb.detail(record.nick + " " + record.type + " skipped: the nick is not a usable file name");
+            return false;
+        case Plan::Later:
+            if (loaded.count(record.nick)) {
+                wb.detail(record.nick + " " + type + " listed again: the first record kept");
+                return false;
+            }
+            // The first record left no file at all: this one may still give one.
+            DownloadPinger(wb, type, record.nick, record.url, path);
+            break;
+        case Plan::Fetch:
+            wb.detail(record.nick + " " + type + " Downloading ");
+            ReportDownload(wb, type, record.nick, results[plan.requestOf[i]], plan.earlier[plan.requestOf[i]]);
+            break;
+    }
+    std::error_code ec;
+    return std::filesystem::exists(path, ec) && !loaded.count(record.nick);
+}
+
+}  // namespace
+
 long LoadPingersStep(WorkbenchCore& wb, int columns) {
     Table& pingers = wb.table(kPingersTable);
     pingers.reset();
@@ -128,70 +197,18 @@ long LoadPingersStep(WorkbenchCore& wb, int columns) {
     NoteListAsRead(wb, *list, listPath);
     NoteIfNothingListed(wb, list->records, type);
 
-    // The first record of each usable nick is fetched, all of them at once;
-    // a later record of a nick already loaded is not fetched at all.
-    enum class Plan { Skip, Unusable, Fetch, Later };
     const auto& records = list->records;
-    std::vector<Plan> plans(records.size(), Plan::Skip);
-    std::vector<std::size_t> requestOf(records.size(), 0);
-    std::vector<TransferRequest> requests;
-    std::vector<std::optional<DateTime>> earlier;
-    std::vector<std::string> fetched;  // their nicks
-    {
-        std::unordered_set<std::string> planned;
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            const auto& record = records[i];
-            if (record.type != type) continue;
-            if (!UsableNick(record.nick)) {
-                plans[i] = Plan::Unusable;
-            } else if (!planned.insert(record.nick).second) {
-                plans[i] = Plan::Later;
-            } else {
-                plans[i] = Plan::Fetch;
-                requestOf[i] = requests.size();
-                const auto path = wb.dataPath(StatsFileName(type, record.nick));
-                earlier.push_back(EarlierCopy(path));
-                requests.push_back(TransferRequest{record.url, TransferMode::File, path});
-                fetched.push_back(record.nick);
-            }
-        }
-    }
-    const auto results = RunTransfers(requests, 0, WaitingLine(wb, std::move(fetched)));
+    DownloadPlan plan = PlanDownloads(wb, records, type);
+    const auto results = RunTransfers(plan.requests, 0, WaitingLine(wb, std::move(plan.fetched)));
 
-    // The lines and rows, in the order of the list, as one download after
-    // another gives them.
+    // The lines and rows, in the order of the list.
     std::unordered_set<std::string> loaded;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        if (plans[i] == Plan::Skip) continue;
-        const auto& record = records[i];
-        if (plans[i] == Plan::Unusable) {
-            wb.detail(record.nick + " " + record.type + " skipped: the nick is not a usable file name");
-            continue;
-        }
-        const auto path = wb.dataPath(StatsFileName(type, record.nick));
-        switch (plans[i]) {
-            case Plan::Skip:
-            case Plan::Unusable:
-                continue;
-            case Plan::Later:
-                if (loaded.count(record.nick)) {
-                    wb.detail(record.nick + " " + type + " listed again: the first record kept");
-                    continue;
-                }
-                // The first record left no file at all: this one may still give one.
-                DownloadPinger(wb, type, record.nick, record.url, path);
-                break;
-            case Plan::Fetch:
-                wb.detail(record.nick + " " + type + " Downloading ");
-                ReportDownload(wb, type, record.nick, results[requestOf[i]], earlier[requestOf[i]]);
-                break;
-        }
-        std::error_code ec;
-        if (!std::filesystem::exists(path, ec)) continue;
-        if (!loaded.insert(record.nick).second) continue;
+        if (!ReportRecord(wb, records[i], i, plan, results, loaded)) continue;
+        loaded.insert(records[i].nick);
         const int row = pingers.addRow(columns);
-        pingers.setText(kListNick, row, record.nick);
-        pingers.setText(kListUrl, row, record.url);
+        pingers.setText(kListNick, row, records[i].nick);
+        pingers.setText(kListUrl, row, records[i].url);
     }
     return wb.count(kPingersTable);
 }
