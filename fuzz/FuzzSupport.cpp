@@ -46,7 +46,7 @@ const fs::path& ScratchFolder() {
 }
 
 fs::path WriteScratch(const std::string& name, const std::uint8_t* data, std::size_t size) {
-    const fs::path path = ScratchFolder() / name;
+    fs::path path = ScratchFolder() / name;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     Require(fd >= 0, "the scratch file cannot be created");
     for (std::size_t done = 0; done < size;) {

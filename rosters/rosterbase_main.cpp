@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "common/core/DataFolder.h"
-#include "common/core/ProgramRun.h"
+#include "common/core/DataFolderLock.h"
 #include "common/core/Sinks.h"
+#include "common/core/StandardOptions.h"
+#include "common/core/StderrLines.h"
 #include "common/desktop/Headless.h"
 #include "rosters/Rosters.h"
 #include "rosters/gui/Report.h"

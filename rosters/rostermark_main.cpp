@@ -6,7 +6,9 @@
 #include <memory>
 
 #include "common/core/DataFolder.h"
-#include "common/core/ProgramRun.h"
+#include "common/core/DataFolderLock.h"
+#include "common/core/StandardOptions.h"
+#include "common/core/StderrLines.h"
 #include "common/desktop/Headless.h"
 #include "rosters/HeaderProbe.h"
 #include "rosters/gui/Report.h"

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "common/core/ProgramRun.h"
+#include "common/core/DataFolderLock.h"
+#include "common/core/StandardOptions.h"
+#include "common/core/StderrLines.h"
 #include "common/desktop/Headless.h"
 
 namespace parlux {

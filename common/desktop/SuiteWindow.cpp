@@ -28,9 +28,11 @@
 #include <tuple>
 
 #include "common/core/DataFolder.h"
+#include "common/core/DataFolderLock.h"
 #include "common/core/Process.h"
-#include "common/core/ProgramRun.h"
 #include "common/core/SiteConfig.h"
+#include "common/core/StandardOptions.h"
+#include "common/core/StderrLines.h"
 #include "common/desktop/Headless.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"

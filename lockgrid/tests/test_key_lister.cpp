@@ -119,6 +119,7 @@ std::vector<ExpectedKey> ExpectedKeys(const std::vector<Packet>& packets) {
 
 std::vector<std::string> Lines(const std::vector<ExpectedKey>& keys) {
     std::vector<std::string> lines;
+    lines.reserve(keys.size());
     for (const auto& k : keys) lines.push_back(k.line);
     return lines;
 }

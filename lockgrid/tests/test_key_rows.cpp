@@ -77,6 +77,7 @@ TEST_F(KeyRows, MixRowsOncePerPingerAndNameAndNoneFromShortLines) {
     EXPECT_EQ(workbench().box("txt_LOA_Keys"), "4");
     const Table& keys = workbench().table(kMainTable);
     std::vector<std::vector<std::string>> rows;
+    rows.reserve(static_cast<std::size_t>(keys.rowCount()));
     for (int r = 0; r < keys.rowCount(); ++r)
         rows.push_back({keys.text(0, r), keys.text(1, r), keys.text(2, r), keys.text(3, r)});
     EXPECT_EQ(rows, (std::vector<std::vector<std::string>>{

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "common/core/DataFolderLock.h"
 #include "common/core/DumpFile.h"
 #include "common/core/Feedback.h"
 #include "common/core/Files.h"
 #include "common/core/Process.h"
-#include "common/core/ProgramRun.h"
+#include "common/core/StandardOptions.h"
+#include "common/core/StderrLines.h"
 #include "common/core/Table.h"
 
 namespace parlux {

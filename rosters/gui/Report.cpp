@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "common/core/ProgramRun.h"
+#include "common/core/DataFolderLock.h"
+#include "common/core/StandardOptions.h"
+#include "common/core/StderrLines.h"
 #include "common/desktop/Headless.h"
 #include "common/desktop/MessageBoxes.h"
 

@@ -5,8 +5,10 @@
 #include <memory>
 #include <sstream>
 
-#include "common/core/ProgramRun.h"
+#include "common/core/DataFolderLock.h"
 #include "common/core/SiteConfig.h"
+#include "common/core/StandardOptions.h"
+#include "common/core/StderrLines.h"
 #include "rosters/Rosters.h"
 #include "testsupport/TestSupport.h"
 

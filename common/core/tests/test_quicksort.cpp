@@ -58,12 +58,14 @@ Table KeyTable(const std::vector<Cell>& keys) {
 
 Table TextKeys(const std::vector<std::string>& keys) {
     std::vector<Cell> cells;
+    cells.reserve(keys.size());
     for (const auto& k : keys) cells.push_back(Cell::FromText(k));
     return KeyTable(cells);
 }
 
 std::vector<std::string> Column(const Table& t, int col) {
     std::vector<std::string> out;
+    out.reserve(static_cast<std::size_t>(t.rowCount()));
     for (int r = 0; r < t.rowCount(); ++r) out.push_back(t.text(col, r));
     return out;
 }
@@ -206,37 +208,45 @@ TEST(QuickSortRows, SameOrderAsRecursiveSteps) {
     }
 }
 
+// The keys of one round of SameOrderAsRecursiveStepsOnOrderedInput: in order
+// (ascending or descending), each key twice, or one key moved; round 1 also
+// dates and a never-written cell.
+std::vector<Cell> OrderedKeys(int round, int rows, bool descending) {
+    std::vector<Cell> keys;
+    for (int r = 0; r < rows; ++r) {
+        char key[16];
+        const int value = descending ? rows - r : r;
+        switch (round % 6) {
+            case 0:
+            case 1:  // strictly in order
+                std::snprintf(key, sizeof key, "%06d", value);
+                break;
+            case 2:
+            case 3:  // in order, each key twice
+                std::snprintf(key, sizeof key, "%06d", value / 2);
+                break;
+            default:  // in order but one key moved
+                std::snprintf(key, sizeof key, "%06d", r == rows / 2 ? 0 : value);
+                break;
+        }
+        keys.push_back(Cell::FromText(key));
+    }
+    if (round % 6 == 1)  // dates and never-written cells, in order
+        for (int r = 0; r < rows; ++r)
+            keys[static_cast<std::size_t>(r)] =
+                r == (descending ? rows - 1 : 0)
+                    ? Cell{}
+                    : Cell::FromDate(MakeDateTime(2003, 1, 1, 0, 0, descending ? rows - r : r));
+    return keys;
+}
+
 TEST(QuickSortRows, SameOrderAsRecursiveStepsOnOrderedInput) {
     // Inputs in order or nearly so: the deep cases of the recursive steps.
     std::mt19937 rng(1103);
     for (int round = 0; round < 12; ++round) {
         const int rows = round < 6 ? 40 : 2000;
         const bool descending = round % 2 == 1;
-        std::vector<Cell> keys;
-        for (int r = 0; r < rows; ++r) {
-            char key[16];
-            const int value = descending ? rows - r : r;
-            switch (round % 6) {
-                case 0:
-                case 1:  // strictly in order
-                    std::snprintf(key, sizeof key, "%06d", value);
-                    break;
-                case 2:
-                case 3:  // in order, each key twice
-                    std::snprintf(key, sizeof key, "%06d", value / 2);
-                    break;
-                default:  // in order but one key moved
-                    std::snprintf(key, sizeof key, "%06d", r == rows / 2 ? 0 : value);
-                    break;
-            }
-            keys.push_back(Cell::FromText(key));
-        }
-        if (round % 6 == 1)  // dates and never-written cells, in order
-            for (int r = 0; r < rows; ++r)
-                keys[static_cast<std::size_t>(r)] =
-                    r == (descending ? rows - 1 : 0)
-                        ? Cell{}
-                        : Cell::FromDate(MakeDateTime(2003, 1, 1, 0, 0, descending ? rows - r : r));
+        std::vector<Cell> keys = OrderedKeys(round, rows, descending);
         std::shuffle(keys.begin(), keys.begin() + (round == 11 ? 3 : 0), rng);
         Table mine = KeyTable(keys);
         Table ref = mine;

@@ -25,7 +25,9 @@
 #include <random>
 #include <thread>
 
-#include "common/core/ProgramRun.h"
+#include "common/core/DataFolderLock.h"
+#include "common/core/StandardOptions.h"
+#include "common/core/StderrLines.h"
 #include "common/desktop/CommandLine.h"
 #include "common/desktop/Headless.h"
 #include "common/desktop/MessageBoxes.h"
