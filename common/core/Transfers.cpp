@@ -308,6 +308,31 @@ std::string RefusedFileAnswer(long status, std::int64_t bytes) {
     return {};
 }
 
+// Why a transfer that did not succeed failed, in words, into its result.
+void SetFailure(Job& job, CURLcode code, const std::string& refused) {
+    TransferResult& result = *job.result;
+    if (job.sink == Sink::File) result.bytes = 0;
+    if (!job.saveError.empty()) {
+        result.error = job.saveError;
+        result.saveFailed = true;
+    } else if (!job.refusedAddress.empty()) {
+        result.error = "redirected to the internal address " + job.refusedAddress;
+    } else if (job.overCap || code == CURLE_FILESIZE_EXCEEDED) {
+        result.error = "larger than " + std::to_string(job.limits.maxBytes) + " bytes";
+    } else if (code != CURLE_OK) {
+        result.error = curl_easy_strerror(code);
+        // The detail names the certificate or the host that failed. A refused
+        // connection or a time-out only gets timings from it, which would make
+        // every night's line differ: those keep the code's text alone.
+        const std::string detail = Trim(job.errorText);
+        if (!detail.empty() && detail != result.error && code != CURLE_COULDNT_CONNECT &&
+            code != CURLE_OPERATION_TIMEDOUT)
+            result.error += ": " + detail;
+    } else {
+        result.error = refused.empty() ? "HTTP status " + std::to_string(result.status) : refused;
+    }
+}
+
 void FinishJob(Job& job, CURLcode code) {
     TransferResult& result = *job.result;
     curl_easy_getinfo(job.easy, CURLINFO_RESPONSE_CODE, &result.status);
@@ -331,28 +356,7 @@ void FinishJob(Job& job, CURLcode code) {
             job.saveError = "cannot save " + job.target.string() + ": " + ErrnoText(errno);
         }
     }
-    if (result.ok) return;
-
-    if (job.sink == Sink::File) result.bytes = 0;
-    if (!job.saveError.empty()) {
-        result.error = job.saveError;
-        result.saveFailed = true;
-    } else if (!job.refusedAddress.empty()) {
-        result.error = "redirected to the internal address " + job.refusedAddress;
-    } else if (job.overCap || code == CURLE_FILESIZE_EXCEEDED) {
-        result.error = "larger than " + std::to_string(job.limits.maxBytes) + " bytes";
-    } else if (code != CURLE_OK) {
-        result.error = curl_easy_strerror(code);
-        // The detail names the certificate or the host that failed. A refused
-        // connection or a time-out only gets timings from it, which would make
-        // every night's line differ: those keep the code's text alone.
-        const std::string detail = Trim(job.errorText);
-        if (!detail.empty() && detail != result.error && code != CURLE_COULDNT_CONNECT &&
-            code != CURLE_OPERATION_TIMEDOUT)
-            result.error += ": " + detail;
-    } else {
-        result.error = refused.empty() ? "HTTP status " + std::to_string(result.status) : refused;
-    }
+    if (!result.ok) SetFailure(job, code, refused);
 }
 
 // The wait pump of the thread that starts transfers (a window's event loop).

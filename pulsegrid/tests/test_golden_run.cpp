@@ -79,7 +79,7 @@ protected:
     }
 
     // The web pages carry the pingers' addresses, whose port changes per run.
-    std::string withoutPort(std::string text) const {
+    std::string withoutPort(const std::string& text) const {
         return std::regex_replace(text, std::regex("127\\.0\\.0\\.1:[0-9]+"), "127.0.0.1:PORT");
     }
 };
