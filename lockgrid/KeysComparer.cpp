@@ -86,13 +86,21 @@ WorkbenchDescription KeysProcedures::Describe() {
 const std::vector<ComparerAction<KeysProcedures>>& KeysProcedures::Actions() {
     using P = KeysProcedures;
     namespace a = shared_actions;
+    // One action a line, in SUPER's order.
+    // clang-format off
     static const std::vector<ComparerAction<P>> actions = {
-        {&P::LOA_Pingers, a::LoadPingers("Keyrings")}, {&P::FIX_LfToCrLf, a::FixLfToCrLf()},
-        {&P::SRT_Pingers, a::SortPingers()},           {&P::LOA_Keys, a::LoadMain("Keys")},
-        {&P::LOA_Pingeds, a::LoadPingeds()},           {&P::SRT_Pingeds, a::SortPingeds()},
-        {&P::EXP_Keys, a::ExpandMain("Keys")},         {&P::REV_Keys, a::ReverseMain("Keys")},
-        {&P::SRT_Keys, a::SortMain("Keys")},           {&P::PRT_Compil, a::PrintCompil()},
+        {&P::LOA_Pingers, a::LoadPingers("Keyrings")},
+        {&P::FIX_LfToCrLf, a::FixLfToCrLf()},
+        {&P::SRT_Pingers, a::SortPingers()},
+        {&P::LOA_Keys, a::LoadMain("Keys")},
+        {&P::LOA_Pingeds, a::LoadPingeds()},
+        {&P::SRT_Pingeds, a::SortPingeds()},
+        {&P::EXP_Keys, a::ExpandMain("Keys")},
+        {&P::REV_Keys, a::ReverseMain("Keys")},
+        {&P::SRT_Keys, a::SortMain("Keys")},
+        {&P::PRT_Compil, a::PrintCompil()},
     };
+    // clang-format on
     return actions;
 }
 

@@ -38,13 +38,21 @@ WorkbenchDescription StatsProcedures::Describe() {
 const std::vector<ComparerAction<StatsProcedures>>& StatsProcedures::Actions() {
     using P = StatsProcedures;
     namespace a = shared_actions;
+    // One action a line, in SUPER's order.
+    // clang-format off
     static const std::vector<ComparerAction<P>> actions = {
-        {&P::LOA_Pingers, a::LoadPingers("Stats")}, {&P::FIX_LfToCrLf, a::FixLfToCrLf()},
-        {&P::SRT_Pingers, a::SortPingers()},        {&P::LOA_Stats, a::LoadMain("Stats")},
-        {&P::LOA_Pingeds, a::LoadPingeds()},        {&P::SRT_Pingeds, a::SortPingeds()},
-        {&P::EXP_Stats, a::ExpandMain("Stats")},    {&P::REV_Stats, a::ReverseMain("Stats")},
-        {&P::SRT_Stats, a::SortMain("Stats")},      {&P::PRT_Compil, a::PrintCompil()},
+        {&P::LOA_Pingers, a::LoadPingers("Stats")},
+        {&P::FIX_LfToCrLf, a::FixLfToCrLf()},
+        {&P::SRT_Pingers, a::SortPingers()},
+        {&P::LOA_Stats, a::LoadMain("Stats")},
+        {&P::LOA_Pingeds, a::LoadPingeds()},
+        {&P::SRT_Pingeds, a::SortPingeds()},
+        {&P::EXP_Stats, a::ExpandMain("Stats")},
+        {&P::REV_Stats, a::ReverseMain("Stats")},
+        {&P::SRT_Stats, a::SortMain("Stats")},
+        {&P::PRT_Compil, a::PrintCompil()},
     };
+    // clang-format on
     return actions;
 }
 
