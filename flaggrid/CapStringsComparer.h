@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "pulsegrid/workbench/Grid.h"
-#include "pulsegrid/workbench/Workbench.h"
+#include "workbench/Grid.h"
+#include "workbench/Workbench.h"
 
 namespace parlux {
 

@@ -1,5 +1,5 @@
 // Flaggrid: the capability-strings comparer.
 #include "flaggrid/CapStringsComparer.h"
-#include "pulsegrid/workbench/gui/ComparerMain.h"
+#include "workbench/gui/ComparerMain.h"
 
 int main(int argc, char** argv) { return parlux::RunComparer<parlux::CapStringsProcedures>(argc, argv); }

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/core/Sinks.h"
-#include "pulsegrid/workbench/Workbench.h"
+#include "workbench/Workbench.h"
 
 namespace parlux::fuzz {
 

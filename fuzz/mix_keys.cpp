@@ -8,7 +8,7 @@
 #include "common/core/Table.h"
 #include "fuzz/FuzzSupport.h"
 #include "lockgrid/KeysComparer.h"
-#include "pulsegrid/workbench/PingerSteps.h"
+#include "workbench/PingerSteps.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace parlux;

@@ -13,11 +13,11 @@
 #include "common/core/Table.h"
 #include "common/core/TextReplace.h"
 #include "lockgrid/KeyLister.h"
-#include "pulsegrid/workbench/BlockPage.h"
-#include "pulsegrid/workbench/GridSteps.h"
-#include "pulsegrid/workbench/PingerSteps.h"
-#include "pulsegrid/workbench/SharedActions.h"
-#include "pulsegrid/workbench/TextLines.h"
+#include "workbench/BlockPage.h"
+#include "workbench/GridSteps.h"
+#include "workbench/PingerSteps.h"
+#include "workbench/SharedActions.h"
+#include "common/core/TextLines.h"
 
 namespace parlux {
 

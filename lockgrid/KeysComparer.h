@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "pulsegrid/workbench/Grid.h"
-#include "pulsegrid/workbench/Workbench.h"
+#include "workbench/Grid.h"
+#include "workbench/Workbench.h"
 
 namespace parlux {
 

@@ -1,5 +1,5 @@
 // Lockgrid: the keys comparer.
 #include "lockgrid/KeysComparer.h"
-#include "pulsegrid/workbench/gui/ComparerMain.h"
+#include "workbench/gui/ComparerMain.h"
 
 int main(int argc, char** argv) { return parlux::RunComparer<parlux::KeysProcedures>(argc, argv); }

@@ -7,8 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "pulsegrid/workbench/Grid.h"
-#include "pulsegrid/workbench/Workbench.h"
+#include "workbench/Grid.h"
+#include "workbench/Workbench.h"
 
 namespace parlux {
 

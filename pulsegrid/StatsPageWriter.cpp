@@ -12,7 +12,7 @@
 #include "common/core/Table.h"
 #include "common/core/TextFields.h"
 #include "pulsegrid/StatsComparer.h"
-#include "pulsegrid/workbench/TextLines.h"
+#include "common/core/TextLines.h"
 
 namespace parlux {
 

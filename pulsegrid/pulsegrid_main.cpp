@@ -1,5 +1,5 @@
 // Pulsegrid: the stats comparer.
 #include "pulsegrid/StatsComparer.h"
-#include "pulsegrid/workbench/gui/ComparerMain.h"
+#include "workbench/gui/ComparerMain.h"
 
 int main(int argc, char** argv) { return parlux::RunComparer<parlux::StatsProcedures>(argc, argv); }

@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "flaggrid/tests/FlaggridFixture.h"
-#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
-#include "pulsegrid/workbench/testing/WorkbenchWindowTestSupport.h"
+#include "workbench/gui/WorkbenchWindow.h"
+#include "workbench/testing/WorkbenchWindowTestSupport.h"
 
 namespace parlux::test {
 namespace {

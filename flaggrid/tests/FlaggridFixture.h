@@ -13,7 +13,7 @@
 #include "common/core/DateTime.h"
 #include "common/core/StatsTypes.h"
 #include "flaggrid/CapStringsComparer.h"
-#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
+#include "workbench/testing/WorkbenchTestSupport.h"
 #include "testsupport/TestSupport.h"
 
 namespace parlux::test {

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "lockgrid/tests/LockgridFixture.h"
-#include "pulsegrid/workbench/testing/WorkbenchWindowTestSupport.h"
+#include "workbench/testing/WorkbenchWindowTestSupport.h"
 
 namespace parlux::test {
 namespace {

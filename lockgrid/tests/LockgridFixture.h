@@ -13,7 +13,7 @@
 
 #include "common/core/Table.h"
 #include "lockgrid/KeysComparer.h"
-#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
+#include "workbench/testing/WorkbenchTestSupport.h"
 #include "testsupport/LoopbackServer.h"
 #include "testsupport/TestSupport.h"
 

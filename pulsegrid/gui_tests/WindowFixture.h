@@ -20,8 +20,8 @@
 #include "common/core/Sinks.h"
 #include "pulsegrid/StatsComparer.h"
 #include "pulsegrid/gui_tests/Pingers.h"
-#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
-#include "pulsegrid/workbench/testing/WorkbenchWindowTestSupport.h"
+#include "workbench/gui/WorkbenchWindow.h"
+#include "workbench/testing/WorkbenchWindowTestSupport.h"
 
 namespace parlux::test {
 

@@ -10,7 +10,7 @@
 
 #include "pulsegrid/StatsComparer.h"
 #include "pulsegrid/gui_tests/Pingers.h"
-#include "pulsegrid/workbench/testing/WorkbenchWindowTestSupport.h"
+#include "workbench/testing/WorkbenchWindowTestSupport.h"
 
 namespace parlux::test {
 namespace {

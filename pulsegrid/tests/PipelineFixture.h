@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "pulsegrid/StatsComparer.h"
-#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
+#include "workbench/testing/WorkbenchTestSupport.h"
 #include "testsupport/LoopbackServer.h"
 #include "testsupport/TestSupport.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "pulsegrid/tests/PipelineFixture.h"
-#include "pulsegrid/workbench/TextLines.h"
+#include "common/core/TextLines.h"
 
 namespace parlux::test {
 namespace {

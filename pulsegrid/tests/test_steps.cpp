@@ -8,7 +8,7 @@
 #include "common/core/TextFields.h"
 #include "pulsegrid/StatsPageWriter.h"
 #include "pulsegrid/tests/PipelineFixture.h"
-#include "pulsegrid/workbench/Grid.h"
+#include "workbench/Grid.h"
 
 namespace parlux::test {
 namespace {

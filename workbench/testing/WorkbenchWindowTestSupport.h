@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
-#include "pulsegrid/workbench/testing/WorkbenchTestSupport.h"
+#include "workbench/gui/WorkbenchWindow.h"
+#include "workbench/testing/WorkbenchTestSupport.h"
 #include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {

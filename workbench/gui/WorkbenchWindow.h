@@ -17,7 +17,7 @@
 #include "common/core/Transfers.h"
 #include "common/desktop/DoubleClicks.h"
 #include "common/desktop/SuiteWindow.h"
-#include "pulsegrid/workbench/Workbench.h"
+#include "workbench/Workbench.h"
 
 class QAction;
 class QGroupBox;

@@ -13,7 +13,7 @@
 #include "common/core/Feedback.h"
 #include "common/core/GmtOffset.h"
 #include "common/core/RunLog.h"
-#include "pulsegrid/workbench/Workbench.h"
+#include "workbench/Workbench.h"
 #include "testsupport/TestSupport.h"
 
 namespace parlux::test {

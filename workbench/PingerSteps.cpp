@@ -1,4 +1,4 @@
-#include "pulsegrid/workbench/PingerSteps.h"
+#include "workbench/PingerSteps.h"
 
 #include "common/core/TextFields.h"
 

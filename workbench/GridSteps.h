@@ -6,9 +6,9 @@
 #include <string>
 
 #include "common/core/QuickSort.h"
-#include "pulsegrid/workbench/Grid.h"
-#include "pulsegrid/workbench/TextLines.h"
-#include "pulsegrid/workbench/Workbench.h"
+#include "workbench/Grid.h"
+#include "common/core/TextLines.h"
+#include "workbench/Workbench.h"
 
 namespace parlux {
 

@@ -1,4 +1,4 @@
-#include "pulsegrid/workbench/Grid.h"
+#include "workbench/Grid.h"
 
 #include <string_view>
 #include <unordered_map>

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "pulsegrid/workbench/Workbench.h"
+#include "workbench/Workbench.h"
 
 namespace parlux::shared_actions {
 

@@ -12,8 +12,8 @@
 #include "common/desktop/MessageBoxes.h"
 #include "common/desktop/SingleInstance.h"
 #include "common/desktop/SuiteWindow.h"
-#include "pulsegrid/workbench/Workbench.h"
-#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
+#include "workbench/Workbench.h"
+#include "workbench/gui/WorkbenchWindow.h"
 
 namespace parlux {
 

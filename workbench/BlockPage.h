@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/core/Table.h"
-#include "pulsegrid/workbench/Grid.h"
+#include "workbench/Grid.h"
 
 namespace parlux {
 

@@ -1,4 +1,4 @@
-#include "pulsegrid/workbench/gui/WorkbenchWindow.h"
+#include "workbench/gui/WorkbenchWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,4 +1,4 @@
-#include "pulsegrid/workbench/TextLines.h"
+#include "common/core/TextLines.h"
 
 #include "common/core/WholeFile.h"
 

@@ -1,4 +1,4 @@
-#include "pulsegrid/workbench/gui/ComparerMain.h"
+#include "workbench/gui/ComparerMain.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "pulsegrid/workbench/Workbench.h"
+#include "workbench/Workbench.h"
 
 #include <algorithm>
 

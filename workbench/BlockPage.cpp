@@ -1,4 +1,4 @@
-#include "pulsegrid/workbench/BlockPage.h"
+#include "workbench/BlockPage.h"
 
 #include "common/core/Table.h"
 #include "common/core/TextFields.h"
