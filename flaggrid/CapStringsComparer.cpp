@@ -14,13 +14,13 @@
 #include "common/core/QuickSort.h"
 #include "common/core/StatsTypes.h"
 #include "common/core/Table.h"
+#include "common/core/TextLines.h"
 #include "common/core/TextReplace.h"
 #include "common/core/Transfers.h"
 #include "workbench/BlockPage.h"
 #include "workbench/GridSteps.h"
 #include "workbench/PingerSteps.h"
 #include "workbench/SharedActions.h"
-#include "common/core/TextLines.h"
 
 namespace parlux {
 

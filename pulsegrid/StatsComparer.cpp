@@ -9,10 +9,10 @@
 #include "common/core/SiteConfig.h"
 #include "common/core/StampDate.h"
 #include "common/core/StatsTypes.h"
+#include "common/core/TextLines.h"
 #include "workbench/GridSteps.h"
 #include "workbench/PingerSteps.h"
 #include "workbench/SharedActions.h"
-#include "common/core/TextLines.h"
 
 namespace parlux {
 

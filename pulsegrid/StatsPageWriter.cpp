@@ -11,8 +11,8 @@
 #include "common/core/StatsTypes.h"
 #include "common/core/Table.h"
 #include "common/core/TextFields.h"
-#include "pulsegrid/StatsComparer.h"
 #include "common/core/TextLines.h"
+#include "pulsegrid/StatsComparer.h"
 
 namespace parlux {
 

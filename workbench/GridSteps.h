@@ -6,8 +6,8 @@
 #include <string>
 
 #include "common/core/QuickSort.h"
-#include "workbench/Grid.h"
 #include "common/core/TextLines.h"
+#include "workbench/Grid.h"
 #include "workbench/Workbench.h"
 
 namespace parlux {

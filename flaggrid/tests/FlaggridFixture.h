@@ -13,8 +13,8 @@
 #include "common/core/DateTime.h"
 #include "common/core/StatsTypes.h"
 #include "flaggrid/CapStringsComparer.h"
-#include "workbench/testing/WorkbenchTestSupport.h"
 #include "testsupport/TestSupport.h"
+#include "workbench/testing/WorkbenchTestSupport.h"
 
 namespace parlux::test {
 

@@ -13,9 +13,9 @@
 
 #include "common/core/Table.h"
 #include "lockgrid/KeysComparer.h"
-#include "workbench/testing/WorkbenchTestSupport.h"
 #include "testsupport/LoopbackServer.h"
 #include "testsupport/TestSupport.h"
+#include "workbench/testing/WorkbenchTestSupport.h"
 
 namespace parlux::test {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "pulsegrid/StatsComparer.h"
-#include "workbench/testing/WorkbenchTestSupport.h"
 #include "testsupport/LoopbackServer.h"
 #include "testsupport/TestSupport.h"
+#include "workbench/testing/WorkbenchTestSupport.h"
 
 namespace parlux::test {
 

@@ -3,8 +3,8 @@
 // ran, and no page written from them holds a lone LF.
 #include <algorithm>
 
-#include "pulsegrid/tests/PipelineFixture.h"
 #include "common/core/TextLines.h"
+#include "pulsegrid/tests/PipelineFixture.h"
 
 namespace parlux::test {
 namespace {

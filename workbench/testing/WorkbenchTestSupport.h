@@ -13,8 +13,8 @@
 #include "common/core/Feedback.h"
 #include "common/core/GmtOffset.h"
 #include "common/core/RunLog.h"
-#include "workbench/Workbench.h"
 #include "testsupport/TestSupport.h"
+#include "workbench/Workbench.h"
 
 namespace parlux::test {
 

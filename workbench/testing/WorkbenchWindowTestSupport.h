@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/QtTestSupport.h"
 #include "workbench/gui/WorkbenchWindow.h"
 #include "workbench/testing/WorkbenchTestSupport.h"
-#include "testsupport/QtTestSupport.h"
 
 namespace parlux::test {
 
