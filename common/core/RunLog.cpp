@@ -49,16 +49,16 @@ private:
 // make root write over a file of root's), and only when it is a regular file
 // (a FIFO would block the run, a device would take the records).
 int OpenLog(const fs::path& path, const char* what) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                          0666);
-    if (fd < 0 && errno == ELOOP) LogFailure("a link, never written through", path, ELOOP);
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == ELOOP) LogFailure("the run log is a link, never written through", path, ELOOP);
     // A FIFO nobody reads, a folder.
-    if (fd < 0 && (errno == ENXIO || errno == EISDIR)) LogFailure("not a regular file", path, errno);
+    if (fd < 0 && (errno == ENXIO || errno == EISDIR)) LogFailure("the run log is not a regular file", path, errno);
     if (fd < 0) LogFailure(what, path, errno);
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        LogFailure("not a regular file", path, EINVAL);
+        LogFailure("the run log is not a regular file", path, EINVAL);
     }
     return fd;
 }

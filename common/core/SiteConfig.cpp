@@ -63,7 +63,9 @@ std::string Problem(std::string_view key, std::string_view value) {
     // the middle of every link, and a user and password on every page.
     if (const std::size_t at = value.find_first_of("?#@"); at != std::string_view::npos)
         return std::string(key) + " holds \"" + value[at] + "\" (" +
-               (value[at] == '@' ? "a user or password" : value[at] == '?' ? "a query" : "a fragment") +
+               (value[at] == '@'   ? "a user or password"
+                : value[at] == '?' ? "a query"
+                                   : "a fragment") +
                "): only scheme, host and folder";
     if (key == "site" && value.back() == '/') return "site ends in \"/\" (the pages add \"/Parlux/...\")";
     return {};
@@ -118,8 +120,9 @@ SiteConfig LoadSiteConfig(const fs::path& dataFolder) {
         struct stat link {};
         const bool dangling = ::lstat(path.c_str(), &link) == 0;
         if (!dangling && (error == ENOENT || error == ENOTDIR)) return SiteConfig{};
-        throw SiteConfigError(path.string() + ": cannot be read: " +
-                              (dangling && error == ENOENT ? "a link to a file that is not there" : std::strerror(error)));
+        throw SiteConfigError(
+            path.string() + ": cannot be read: " +
+            (dangling && error == ENOENT ? "a link to a file that is not there" : std::strerror(error)));
     }
     if (S_ISREG(info.st_mode) && static_cast<std::size_t>(info.st_size) > kMaxFileSize)
         throw SiteConfigError(path.string() + ": larger than 64 KiB, not a list of addresses");

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <exception>
 #include "common/core/GmtOffset.h"
-#include "common/core/StderrLines.h"
 #include "common/desktop/Headless.h"
 #include "common/desktop/ProgramStart.h"
 
@@ -64,7 +63,9 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
     int code = QApplication::exec();
     if (commandLine == "FULL_AUTO" && !runBegan) {
         // Cron must not read a night that did nothing as a good one.
-        StderrLine("the window was closed before the run began: nothing done");
+        std::fprintf(stderr, "%s: the window was closed before the run began: nothing done\n",
+                     core.description().program.c_str());
+        std::fflush(stderr);
         return 1;
     }
     if (code == 0 && window.failed()) code = 1;

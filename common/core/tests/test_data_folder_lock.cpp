@@ -55,8 +55,8 @@ std::string ProblemAsAnotherUser(const fs::path& folder) {
 TEST(DataFolderLockKinds, ALockThatCannotBeTakenStopsTheProgram) {
     const LockCase cases[] = {
         {"no lock file yet", [](const fs::path&, const fs::path&) {}, true, ""},
-        {"a lock file left by an earlier run", [](const fs::path&, const fs::path& lock) { WriteFile(lock, ""); },
-         true, ""},
+        {"a lock file left by an earlier run", [](const fs::path&, const fs::path& lock) { WriteFile(lock, ""); }, true,
+         ""},
         {"a folder", [](const fs::path&, const fs::path& lock) { fs::create_directory(lock); }, false,
          " cannot be opened: Is a directory: nothing done"},
         {"a link to a file",
@@ -65,9 +65,9 @@ TEST(DataFolderLockKinds, ALockThatCannotBeTakenStopsTheProgram) {
              fs::create_symlink(folder / "elsewhere", lock);
          },
          false, " is a link: nothing done"},
-        {"a link to nothing", [](const fs::path& folder,
-                                 const fs::path& lock) { fs::create_symlink(folder / "nothing", lock); },
-         false, " is a link: nothing done"},
+        {"a link to nothing",
+         [](const fs::path& folder, const fs::path& lock) { fs::create_symlink(folder / "nothing", lock); }, false,
+         " is a link: nothing done"},
         {"a FIFO", [](const fs::path&, const fs::path& lock) { ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0); }, false,
          " is not a regular file: nothing done"},
     };

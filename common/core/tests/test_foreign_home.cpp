@@ -55,17 +55,17 @@ TEST(ForeignHome, NoLinkIsWrittenThroughAndNothingIsMadeInAnotherUsersHome) {
     const HomeCase cases[] = {
         {"own home: the log in its state folder", false, "", Planted::Nothing, stateLog, "", ".config/parlux"},
         {"own home: a link planted at the log", false, stateLog, Planted::LinkToVictim, stateLog,
-         "a link, never written through", ".config/parlux"},
-        {"own home: a FIFO at the log", false, stateLog, Planted::Fifo, stateLog, "not a regular file",
+         "the run log is a link, never written through", ".config/parlux"},
+        {"own home: a FIFO at the log", false, stateLog, Planted::Fifo, stateLog, "the run log is not a regular file",
          ".config/parlux"},
-        {"own home: a folder at the log", false, stateLog, Planted::Folder, stateLog, "not a regular file",
-         ".config/parlux"},
+        {"own home: a folder at the log", false, stateLog, Planted::Folder, stateLog,
+         "the run log is not a regular file", ".config/parlux"},
         {"own home: a link planted at the \"Me\" folder's list", false, meList, Planted::LinkToVictim, stateLog, "",
          ".config/parlux"},
         {"another user's home", true, "", Planted::Nothing, "", "", ""},
         {"another user's home: a link planted at the log", true, stateLog, Planted::LinkToVictim, "", "", ""},
-        {"another user's home: a link planted at the \"Me\" folder's list", true, meList, Planted::LinkToVictim, "",
-         "", ""},
+        {"another user's home: a link planted at the \"Me\" folder's list", true, meList, Planted::LinkToVictim, "", "",
+         ""},
     };
     const bool root = ::geteuid() == 0;
     ScopedEnv noState("XDG_STATE_HOME", nullptr);
