@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "common/core/DataFolder.h"
@@ -49,6 +50,40 @@ void ChownAll(const fs::path& home) {
         ASSERT_EQ(::lchown(entry.path().c_str(), kStranger, kStranger), 0);
 }
 
+void Plant(const HomeCase& c, const fs::path& at, const fs::path& victim) {
+    if (c.planted == Planted::Nothing) return;
+    fs::create_directories(at.parent_path());
+    if (c.planted == Planted::LinkToVictim) fs::create_symlink(victim, at);
+    if (c.planted == Planted::Fifo) {
+        ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0);
+    }
+    if (c.planted == Planted::Folder) fs::create_directory(at);
+}
+
+// The log emptied and written to, or refused both times with its reason.
+void ExpectLog(const HomeCase& c, const fs::path& logPath) {
+    const RunLog log(logPath);
+    if (!*c.refused) {
+        log.reset();
+        log.append(MakeDateTime(2026, 12, 9), "RESET", " ");
+        log.close();
+        if (!logPath.empty()) {
+            EXPECT_EQ(ReadFile(logPath), "#2026-12-09#,\"RESET\",\" \"\r\n");
+        }
+        return;
+    }
+    const std::function<void()> writes[] = {[&] { log.reset(); },
+                                            [&] { log.append(MakeDateTime(2026, 12, 9), "RESET", " "); }};
+    for (const auto& write : writes) {
+        try {
+            write();
+            ADD_FAILURE() << "written";
+        } catch (const fs::filesystem_error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(logPath.string() + ": " + c.refused, 0), 0u) << e.what();
+        }
+    }
+}
+
 TEST(ForeignHome, NoLinkIsWrittenThroughAndNothingIsMadeInAnotherUsersHome) {
     const char* const stateLog = ".local/state/parlux/Pulsegrid.log";
     const char* const meList = ".config/parlux/Pingers.lst";
@@ -81,38 +116,13 @@ TEST(ForeignHome, NoLinkIsWrittenThroughAndNothingIsMadeInAnotherUsersHome) {
         fs::create_directories(data);
         WriteFile(victim, "root's own, 28 bytes of it.\n");
         fs::permissions(victim, fs::perms::owner_read | fs::perms::owner_write);
-        if (c.planted != Planted::Nothing) {
-            const fs::path at = home / c.plantAt;
-            fs::create_directories(at.parent_path());
-            if (c.planted == Planted::LinkToVictim) fs::create_symlink(victim, at);
-            if (c.planted == Planted::Fifo) {
-                ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0);
-            }
-            if (c.planted == Planted::Folder) fs::create_directory(at);
-        }
+        Plant(c, home / c.plantAt, victim);
         if (c.foreign) ChownAll(home);
         ScopedEnv setHome("HOME", home.c_str());
 
         const fs::path logPath = RunLogPath(installed, "Pulsegrid");
         EXPECT_EQ(logPath, *c.log ? home / c.log : fs::path());
-        const RunLog log(logPath);
-        if (*c.refused) {
-            for (int attempt = 0; attempt < 2; ++attempt) {
-                try {
-                    attempt == 0 ? log.reset() : (void)log.append(MakeDateTime(2026, 12, 9), "RESET", " ");
-                    ADD_FAILURE() << "written";
-                } catch (const fs::filesystem_error& e) {
-                    EXPECT_EQ(std::string(e.what()).rfind(logPath.string() + ": " + c.refused, 0), 0u) << e.what();
-                }
-            }
-        } else {
-            log.reset();
-            log.append(MakeDateTime(2026, 12, 9), "RESET", " ");
-            log.close();
-            if (!logPath.empty()) {
-                EXPECT_EQ(ReadFile(logPath), "#2026-12-09#,\"RESET\",\" \"\r\n");
-            }
-        }
+        ExpectLog(c, logPath);
 
         const fs::path me = MeFolder(installed);
         EXPECT_EQ(me, *c.me ? home / c.me : installed);
