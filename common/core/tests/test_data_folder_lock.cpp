@@ -2,7 +2,6 @@
 // be taken is no lock, and the program stops as when another copy holds it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -24,33 +23,6 @@ struct LockCase {
     bool runs;            // OpenDataFolder lets the program go on
     std::string problem;  // after the lock's path, when it does not
 };
-
-// OpenDataFolder as user 65534 in a forked child, which cannot make the lock
-// in a folder of root's: its answer, or "" when it would run.
-std::string ProblemAsAnotherUser(const fs::path& folder) {
-    int out[2];
-    if (::pipe(out) != 0) return "no pipe";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(out[0]);
-        std::string said = "cannot change user";
-        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
-            std::unique_ptr<DataFolderLock> lock;
-            std::string problem;
-            said = OpenDataFolder("Rosterbase", folder, lock, problem) ? "" : problem;
-        }
-        const ssize_t written = ::write(out[1], said.data(), said.size());
-        ::_exit(written == static_cast<ssize_t>(said.size()) ? 0 : 1);
-    }
-    ::close(out[1]);
-    std::string said;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<std::size_t>(n));
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return said;
-}
 
 TEST(DataFolderLockKinds, ALockThatCannotBeTakenStopsTheProgram) {
     const LockCase cases[] = {
@@ -100,8 +72,12 @@ TEST(DataFolderLockKinds, ALockThatCannotBeTakenStopsTheProgram) {
     TempDir rootOnly;
     fs::permissions(rootOnly.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                          fs::perms::others_read | fs::perms::others_exec);
-    EXPECT_EQ(ProblemAsAnotherUser(rootOnly.path()),
-              (rootOnly / ".Rosterbase.lock").string() + " cannot be opened: Permission denied: nothing done");
+    const std::string said = AnswerAsUser(65534, [&rootOnly] {
+        std::unique_ptr<DataFolderLock> lock;
+        std::string problem;
+        return OpenDataFolder("Rosterbase", rootOnly.path(), lock, problem) ? std::string() : problem;
+    });
+    EXPECT_EQ(said, (rootOnly / ".Rosterbase.lock").string() + " cannot be opened: Permission denied: nothing done");
 }
 
 }  // namespace
