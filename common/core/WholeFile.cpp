@@ -11,7 +11,7 @@
 #include "common/core/ScratchFiles.h"
 #include "common/core/Transfers.h"
 
-namespace parlux::detail {
+namespace parlux {
 
 namespace fs = std::filesystem;
 
@@ -145,4 +145,4 @@ void ReplaceWholeFile(const fs::path& path, const std::string& content) {
     }
 }
 
-}  // namespace parlux::detail
+}  // namespace parlux
