@@ -42,7 +42,7 @@ bool ProgramFolderIsOwn(const std::filesystem::path& folder);
 // open and the copy buttons copy to the data folder. The program folder when
 // it is the user's own; for an installed suite $XDG_CONFIG_HOME/parlux (or
 // ~/.config/parlux), made on first use with a Pingers.lst that explains the
-// format in comments.
+// format in comments and an empty PingersBad.lst.
 std::filesystem::path MeFolder();
 std::filesystem::path MeFolder(const std::filesystem::path& programFolder);
 // The comments of a new "Me" folder's Pingers.lst.

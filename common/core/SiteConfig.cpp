@@ -88,7 +88,9 @@ SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
         } else if (key == "mail") {
             target = &config.mail;
         } else if (key.size() == 7 && key.starts_with("mirror") && key[6] >= '1' && key[6] <= '4') {
-            target = &config.mirrors[static_cast<std::size_t>(key[6] - '1')];
+            const auto index = static_cast<std::size_t>(key[6] - '1');
+            target = &config.mirrors[index];
+            config.mirrorSet[index] = true;
         } else {
             std::string shown;
             for (const char c : key) shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
@@ -115,7 +117,9 @@ SiteConfig LoadSiteConfig(const fs::path& dataFolder) {
     } catch (const fs::filesystem_error& e) {
         throw SiteConfigError(path.string() + ": cannot be read: " + e.code().message());
     }
-    return ParseSiteConfig(text, path.string());
+    SiteConfig config = ParseSiteConfig(text, path.string());
+    config.fromFile = true;
+    return config;
 }
 
 std::string ConfigTemplate() {
@@ -133,7 +137,8 @@ std::string ConfigTemplate() {
         "# mail = " +
         std::string(kDefaultMail) +
         "\n"
-        "# mirror1 to mirror4: the entries of the Internet menus.\n";
+        "# mirror1 to mirror4: the entries of the Internet menus; once this file\n"
+        "# is there, a mirror it does not set is left out of them.\n";
     for (std::size_t i = 0; i < kDefaultMirrors.size(); ++i)
         text += "# mirror" + std::to_string(i + 1) + " = " + std::string(kDefaultMirrors[i]) + "\n";
     return text;

@@ -163,6 +163,7 @@ TEST_F(GridhubTest, FullAutoStartsTheRelevantProgramsMinimisedWithoutShowingTheW
     } spy(shown);
     window->installEventFilter(&spy);
     WriteFile(data_ / "Pingers.lst", "");
+    WriteFile(data_ / "PingersBad.lst", "");
     EXPECT_FALSE(window->start("FULL_AUTO"));
     EXPECT_FALSE(shown);
     EXPECT_FALSE(window->isVisible());
@@ -309,8 +310,16 @@ TEST_F(GridhubProgram, FullAutoStartsTheRelevantProgramsAndEnds) {
     EXPECT_EQ(missing->readAllStandardError().toStdString(),
               "Gridhub: " + (data_ / "Pingers.lst").string() + " Not found: nothing started\n");
     EXPECT_TRUE(StartedPrograms(program_.path(), 0).empty());
-
+    // Nor without the bad list, without which Rosterbase writes no page.
     WriteFile(data_ / "Pingers.lst", "");
+    auto noBadList = start({"FULL_AUTO"});
+    ASSERT_TRUE(noBadList->waitForFinished(30000));
+    EXPECT_EQ(noBadList->exitCode(), 1);
+    EXPECT_EQ(noBadList->readAllStandardError().toStdString(),
+              "Gridhub: " + (data_ / "PingersBad.lst").string() + " Not found: nothing started\n");
+    EXPECT_TRUE(StartedPrograms(program_.path(), 0).empty());
+
+    WriteFile(data_ / "PingersBad.lst", "");
     auto process = start({"FULL_AUTO"});
     ASSERT_TRUE(process->waitForFinished(30000));
     EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
