@@ -303,23 +303,18 @@ protected:
 TEST_F(GridhubProgram, FullAutoStartsTheRelevantProgramsAndEnds) {
     for (const char* name : {"Pulsegrid", "Lockgrid", "Rosterbase", "Flaggrid"})
         WriteStubProgram(program_.path(), name);
-    // Without a list the programs would each fail unseen: nothing is started.
-    auto missing = start({"FULL_AUTO"});
-    ASSERT_TRUE(missing->waitForFinished(30000));
-    EXPECT_EQ(missing->exitCode(), 1);
-    EXPECT_EQ(missing->readAllStandardError().toStdString(),
-              "Gridhub: " + (data_ / "Pingers.lst").string() + " Not found: nothing started\n");
-    EXPECT_TRUE(StartedPrograms(program_.path(), 0).empty());
-    // Nor without the bad list, without which Rosterbase writes no page.
-    WriteFile(data_ / "Pingers.lst", "");
-    auto noBadList = start({"FULL_AUTO"});
-    ASSERT_TRUE(noBadList->waitForFinished(30000));
-    EXPECT_EQ(noBadList->exitCode(), 1);
-    EXPECT_EQ(noBadList->readAllStandardError().toStdString(),
-              "Gridhub: " + (data_ / "PingersBad.lst").string() + " Not found: nothing started\n");
-    EXPECT_TRUE(StartedPrograms(program_.path(), 0).empty());
+    // Without a list the programs would each fail unseen: nothing is started
+    // (nor without the bad list, without which Rosterbase writes no page).
+    for (const char* list : {"Pingers.lst", "PingersBad.lst"}) {
+        auto missing = start({"FULL_AUTO"});
+        ASSERT_TRUE(missing->waitForFinished(30000));
+        EXPECT_EQ(missing->exitCode(), 1) << list;
+        EXPECT_EQ(missing->readAllStandardError().toStdString(),
+                  "Gridhub: " + (data_ / list).string() + " Not found: nothing started\n");
+        EXPECT_TRUE(StartedPrograms(program_.path(), 0).empty()) << list;
+        WriteFile(data_ / list, "");
+    }
 
-    WriteFile(data_ / "PingersBad.lst", "");
     auto process = start({"FULL_AUTO"});
     ASSERT_TRUE(process->waitForFinished(30000));
     EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);

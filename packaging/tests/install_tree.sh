@@ -4,13 +4,7 @@
 # valid menu entry for each window program whose program and icon are
 # installed, an icon for every one, and the package's copyright and changelog.
 set -euo pipefail
-build=$1
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
-cmake --install "$build" --prefix "$prefix" > /dev/null
-
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/ScratchInstall.sh" "$1"
 
 # A file compressed as Debian keeps it: gzip, maximum compression, no name
 # or time stamp inside.

@@ -6,13 +6,7 @@
 # page, and Gridhub's AppStream metainfo (appstreamcli validate where it is
 # installed).
 set -euo pipefail
-build=$1
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
-cmake --install "$build" --prefix "$prefix" > /dev/null
-
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/ScratchInstall.sh" "$1"
 
 # --- the units
 units="$prefix/lib/systemd/user"
