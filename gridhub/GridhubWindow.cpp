@@ -186,9 +186,9 @@ QWidget* GridhubWindow::buildProggies() {
         check->setFixedWidth(check->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, check) + 4);
         checks_.push_back(check);
 
-        auto* label = new QLabel(entry.label);
+        auto* label = new QLabel(Q(entry.label));
         label->setObjectName(QString("Label1_%1").arg(i));
-        label->setToolTip(entry.file);
+        label->setToolTip(Q(entry.file));
 
         grid->addWidget(box, i, 0);
         grid->addWidget(check, i, 1);
@@ -405,8 +405,7 @@ void GridhubWindow::hyperAndWait() {
             exitStatus_ = std::max(exitStatus_, 1);
             continue;
         }
-        const std::string file = entry.file;
-        started.push_back({file.substr(0, file.size() - 4) + arguments, pid});
+        started.push_back({SuiteProgramPath({}, entry.file).string() + arguments, pid});
     }
     // The night is over when every program it started has ended, Pulsegrid
     // having waited for its Flaggrid.

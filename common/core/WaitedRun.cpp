@@ -7,9 +7,14 @@
 #include <cstdlib>
 #include <thread>
 
+#include "common/core/SuitePrograms.h"
+
 namespace parlux {
 
-bool CanWait(std::string_view program) { return program == "Gridhub" || program == "Pulsegrid"; }
+bool CanWait(std::string_view program) {
+    const SuiteProgramInfo* info = FindSuiteProgramInfo(program);
+    return info && info->waits;
+}
 
 std::string TakeWaitWord(std::string_view program, const std::string& commandLine) {
     if (!CanWait(program) || commandLine != std::string(kWaitWord) + " FULL_AUTO") return commandLine;
