@@ -19,11 +19,13 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 #include <functional>
 
 #include "common/core/Files.h"
 #include "common/core/Process.h"
 #include "common/core/SiteConfig.h"
+#include "common/core/WaitedRun.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"
 
@@ -324,16 +326,26 @@ bool GridhubWindow::start(const std::string& commandLine) {
         // The programs it starts would each fail on their own, unseen: say
         // once, before starting any, what is missing.
         std::error_code ec;
-        const fs::path list = links_.dataFolder / "Pingers.lst";
         if (!fs::is_directory(links_.dataFolder, ec)) {
             links_.messages().critical(links_.dataFolder.string() + " Not found (the data folder): nothing started");
             failed_ = true;
-        } else if (!fs::is_regular_file(list, ec)) {
+            close();
+            return false;
+        }
+        // Pulsegrid, Lockgrid and Rosterbase read Pingers.lst; Rosterbase's
+        // page is not written without PingersBad.lst (empty will do).
+        for (const char* name : {"Pingers.lst", "PingersBad.lst"}) {
+            const fs::path list = links_.dataFolder / name;
+            if (fs::is_regular_file(list, ec)) continue;
             links_.messages().critical(list.string() + " Not found: nothing started");
             failed_ = true;
-        } else {
-            hyper();
+            close();
+            return false;
         }
+        if (WaitRequested())
+            hyperAndWait();
+        else
+            hyper();
         close();
         return false;
     }
@@ -360,7 +372,10 @@ bool GridhubWindow::launch(int index) {
     const bool ok =
         StartSuiteProgram(links_, gridhub::kLaunchTable[index].file, gridhub::LaunchArguments(ValueOf(checks_[index])),
                           fullAuto_ ? kShowMinimized : kShowNormal);
-    if (!ok) failed_ = true;
+    if (!ok) {
+        failed_ = true;
+        exitStatus_ = std::max(exitStatus_, 1);
+    }
     return ok;
 }
 
@@ -368,6 +383,39 @@ bool GridhubWindow::hyper() {
     bool all = true;
     for (int index : gridhub::kHyperPrograms) all = launch(index) && all;
     return all;
+}
+
+void GridhubWindow::hyperAndWait() {
+    struct Started {
+        std::string what;  // "Pulsegrid FULL_AUTO"
+        pid_t pid;
+    };
+    std::vector<Started> started;
+    for (int index : gridhub::kHyperPrograms) {
+        const gridhub::LaunchEntry& entry = gridhub::kLaunchTable[index];
+        const std::string arguments = gridhub::LaunchArguments(ValueOf(checks_[index]));
+        // Started as the programs of any run are, as children of this one.
+        pid_t pid = -1;
+        SuiteLinks children = links_;
+        children.start = [&pid](const std::string& commandLine, short style) {
+            pid = StartChild(commandLine, style);
+            return pid > 0;
+        };
+        if (!StartSuiteProgram(children, entry.file, arguments, kShowMinimized)) {
+            exitStatus_ = std::max(exitStatus_, 1);
+            continue;
+        }
+        started.push_back({SuiteProgramPath({}, entry.file).string() + arguments, pid});
+    }
+    // The night is over when every program it started has ended, Pulsegrid
+    // having waited for its Flaggrid.
+    for (const Started& program : started) {
+        const int status = WaitForStarted(program.pid);
+        if (ExitStatusOf(status) == 0) continue;
+        exitStatus_ = std::max(exitStatus_, ExitStatusOf(status));
+        links_.messages().critical(program.what + " " + DescribeEnd(status));
+    }
+    if (exitStatus_ != 0) failed_ = true;
 }
 
 void GridhubWindow::hyperAndClose() {

@@ -4,6 +4,7 @@
 // results, and opens the hand-kept files, the site and the folders.
 #include <QMainWindow>
 #include <QString>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -32,8 +33,10 @@ public:
     explicit GridhubWindow(SuiteLinks links, QWidget* parent = nullptr);
 
     // The start procedure: places the window, draws the icons and, when the
-    // command line is exactly FULL_AUTO, runs HYPER and closes before the
-    // window is ever shown (false). Otherwise shows the window (true).
+    // command line is exactly FULL_AUTO, checks that the data folder, its
+    // Pingers.lst and PingersBad.lst are there, runs HYPER (on the waiting
+    // road, HYPER and waiting) and closes before the window is ever shown
+    // (false). Otherwise shows the window (true).
     bool start(const std::string& commandLine);
 
     // Double-click on Picture1 i: starts program i, with FULL_AUTO when its
@@ -43,8 +46,14 @@ public:
     bool hyper();
     // The Image1 double-click: HYPER, then close.
     void hyperAndClose();
-    // Whether a program could not be started.
+    // HYPER on the waiting road: the programs started as children, then
+    // waited for; each that failed is named in a message.
+    void hyperAndWait();
+    // Whether a program could not be started (or, waited for, failed).
     bool failed() const { return failed_; }
+    // The unattended run's status: the worst of the programs waited for, 1
+    // when one could not be started or something was missing.
+    int exitStatus() const { return failed_ ? std::max(exitStatus_, 1) : exitStatus_; }
 
 protected:
 private:
@@ -70,6 +79,7 @@ private:
     SuiteLinks links_;
     bool fullAuto_ = false;
     bool failed_ = false;
+    int exitStatus_ = 0;
     DoubleClicks doubleClicks_{this};
     std::vector<QAction*> viewEntries_;
     std::vector<QPushButton*> viewButtons_;

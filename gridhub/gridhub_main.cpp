@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
                 }
             } detach{instance, messages};
 
-            if (!window.start(commandLine)) return window.failed() ? 1 : 0;  // the unattended run is over
+            if (!window.start(commandLine)) return window.exitStatus();  // the unattended run is over
             if (RunningHeadless()) {
                 // Nobody can reach an offscreen window: say why it just waits.
                 std::fprintf(stderr, "Gridhub: no display and the command line is not FULL_AUTO: idle until ended\n");

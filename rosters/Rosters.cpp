@@ -1,5 +1,6 @@
 #include "rosters/Rosters.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ostream>
@@ -365,13 +366,25 @@ int RunRostermark(const fs::path& dataFolder, const Clock& clock, MessageSink& m
     std::vector<PingerRecord> records;
     if (!run.readLists(bad, records)) return 1;
     Table links, uploads;
-    LoadPingersAndProbe(records, prober, clock, show, links, uploads);
+    std::size_t asked = 0, answered = 0;
+    const HeaderProber counting = [&](const std::vector<std::string>& urls, const AnswerTaken& taken) {
+        auto answers = prober(urls, taken);
+        asked += urls.size();
+        answered += static_cast<std::size_t>(
+            std::count_if(answers.begin(), answers.end(), [](const HeaderAnswer& a) { return a.answered; }));
+        return answers;
+    };
+    LoadPingersAndProbe(records, counting, clock, show, links, uploads);
     if (!run.haveRows(links)) return 1;
     // Both tables hold the same nick in every row, and the sort's moves depend
     // on the key column alone: the rows stay paired.
     QuickSort(links, 0, 0, links.upperRow());
     QuickSort(uploads, 0, 0, uploads.upperRow());
-    return run.write(PingersPage(links, &uploads, bad, clock.localNow())) ? 0 : 1;
+    if (!run.write(PingersPage(links, &uploads, bad, clock.localNow()))) return 1;
+    if (asked == 0 || answered != 0) return 0;
+    // A page of question marks only: the night did not reach the pingers.
+    messages.critical("no pinger's web server answered: PingersX.html written without any upload date");
+    return 1;
 }
 
 }  // namespace parlux::rosters

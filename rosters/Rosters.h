@@ -97,7 +97,9 @@ std::string GeneratedStamp(DateTime value);
 
 // The two programs' runs on a data folder. Failures go to messages, notes on a
 // malformed list to notes; the result is the exit status (0 when the page was
-// written). The old page stays whole whenever the new one is not written.
+// written; for Rostermark 1 also when it was written but no web server asked
+// answered at all). The old page stays whole whenever the new one is not
+// written.
 int RunRosterbase(const std::filesystem::path& dataFolder, const Clock& clock, MessageSink& messages,
                   std::ostream& notes);
 int RunRostermark(const std::filesystem::path& dataFolder, const Clock& clock, MessageSink& messages,

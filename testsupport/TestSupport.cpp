@@ -44,6 +44,19 @@ void WriteFile(const std::filesystem::path& path, const std::string& content) {
     out << content;
 }
 
+std::map<std::string, std::vector<std::string>> LinesByProgram(const std::string& output) {
+    std::map<std::string, std::vector<std::string>> lines;
+    for (std::size_t pos = 0, end; (end = output.find('\n', pos)) != std::string::npos; pos = end + 1) {
+        const std::string line = output.substr(pos, end - pos);
+        const std::size_t colon = line.find(": ");
+        if (colon == std::string::npos || colon == 0 || line.find(' ') < colon)
+            lines[""].push_back(line);
+        else
+            lines[line.substr(0, colon)].push_back(line.substr(colon + 2));
+    }
+    return lines;
+}
+
 std::vector<std::string> CrLfLines(const std::string& content) {
     std::vector<std::string> lines;
     std::size_t pos = 0;

@@ -3,6 +3,7 @@
 // that record what they are given, file helpers and the expected-file check.
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +52,10 @@ std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 // Splits on CR LF; a trailing CR LF gives no empty last element.
 std::vector<std::string> CrLfLines(const std::string& content);
+// The LF-ended lines of a program's output, by the program that each names
+// before its first ": " ("Pulsegrid: #2026/..."), without that name; a
+// line that names none goes under "".
+std::map<std::string, std::vector<std::string>> LinesByProgram(const std::string& output);
 
 // Compares produced text with an expected file kept in the repository. On a
 // mismatch the text is written beside the build (ActualFileFor) and the

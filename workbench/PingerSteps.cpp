@@ -44,7 +44,10 @@ void ReportDownload(WorkbenchCore& wb, const std::string& type, const std::strin
                     const std::optional<DateTime>& earlier) {
     const std::int32_t bytes = result.ok ? ClampBytes(result.bytes) : 0;
     if (bytes != 0) wb.detail(nick + " " + type + " Downloaded, " + std::to_string(bytes) + " Bytes");
-    if (result.ok) return;
+    if (result.ok) {
+        wb.noteReached();
+        return;
+    }
     wb.detail(nick + " " + type + " not downloaded: " + result.error + "; " +
               (earlier ? "the copy of " + FormatStamp(*earlier) + " is used" : std::string("no earlier copy")));
     wb.noteNotDownloaded(nick + " " + type, result.error);

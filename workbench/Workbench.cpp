@@ -10,6 +10,7 @@
 #include "common/core/StandardOptions.h"
 #include "common/core/StderrLines.h"
 #include "common/core/Table.h"
+#include "common/core/WaitedRun.h"
 
 namespace parlux {
 
@@ -159,9 +160,11 @@ std::string RunReport::summary(const std::string& program) const {
     std::string out = head + count(notDownloaded.size(), "pinger not reached", "pingers not reached") + ", " +
                       count(pagesNotWritten.size(), "page not written", "pages not written") + "\n";
     if (!listMissing.empty()) out += head + "list missing: " + listMissing + "\n";
+    if (noneReached()) out += head + "no pinger reached: the pages hold only the copies of earlier runs\n";
     for (const auto& [what, why] : notDownloaded) out += head + "not reached: " + what + " (" + why + ")\n";
     for (const auto& page : pagesNotWritten) out += head + "not written: " + page + "\n";
     if (!notStarted.empty()) out += head + "not started: " + notStarted + "\n";
+    if (followUpStatus != 0) out += head + followUpEnd + "\n";
     return out + cutLines;
 }
 
@@ -218,7 +221,19 @@ bool WorkbenchCore::startFollowUp() {
     if (program.empty()) return true;
     FeedBack(feedback(), program + " Shelling: ", " ", 0);
     const std::filesystem::path path = env_.programFolder / program;
-    const bool started = launcher().start(quoted(path) + " FULL_AUTO", kShowMinimized);
+    const std::string commandLine = quoted(path) + " FULL_AUTO";
+    bool started = true;
+    if (!waitForFollowUp_) {
+        started = launcher().start(commandLine, kShowMinimized);
+    } else {
+        // Its pages belong to this night: the run ends when they are written.
+        const int status = launcher().startAndWait(commandLine, kShowMinimized);
+        started = status != -1;
+        if (started && ExitStatusOf(status) != 0) {
+            report_.followUpStatus = ExitStatusOf(status);
+            report_.followUpEnd = program + " FULL_AUTO " + DescribeEnd(status);
+        }
+    }
     if (!started) {
         // Its pages would silently stay those of an earlier night.
         report_.notStarted = path.string();

@@ -59,11 +59,17 @@ struct WorkbenchDescription {
     const ActionDef* findAction(const std::string& name) const;
 };
 
-// Starting other programs, without waiting (the window's StartDetached).
+// Starting other programs, without waiting (the window's StartDetached), or
+// waiting for them on the waiting road.
 class ProgramLauncher {
 public:
     virtual ~ProgramLauncher() = default;
     virtual bool start(const std::string& commandLine, short showStyle) = 0;
+    // Starts and waits: the program's wait status (waitpid), -1 when it could
+    // not be started. By default started without waiting and taken as done.
+    virtual int startAndWait(const std::string& commandLine, short showStyle) {
+        return start(commandLine, showStyle) ? 0 : -1;
+    }
 };
 
 // What the window shows of the state; every hook is optional.
@@ -84,9 +90,17 @@ struct RunReport {
     std::string listEmpty;                                           // the list's path, when it held no record
     std::string notStarted;                                          // the follow-up program, when it did not start
     std::vector<std::string> cuts;  // "<pinger> <type>: only the first ... read": a file read in part
-    // A page that could not be written, no list, or no follow-up: the run failed.
+    int reached = 0;  // downloads that came (an answer, even an empty one)
+    // A follow-up waited for that failed: its exit status and how it ended.
+    int followUpStatus = 0;
+    std::string followUpEnd;  // "Flaggrid FULL_AUTO ended with status 1"
+    // Pingers were asked and none answered: every page holds cached copies only.
+    bool noneReached() const { return reached == 0 && !notDownloaded.empty(); }
+    // A page that could not be written, no list, no pinger reached, or no
+    // follow-up (or one that failed): the run failed.
     bool failed() const {
-        return !pagesNotWritten.empty() || !listMissing.empty() || !listEmpty.empty() || !notStarted.empty();
+        return !pagesNotWritten.empty() || !listMissing.empty() || !listEmpty.empty() || !notStarted.empty() ||
+               noneReached() || followUpStatus != 0;
     }
     // No list to compare by: a run has nothing to do.
     bool noList() const { return !listMissing.empty() || !listEmpty.empty(); }
@@ -136,6 +150,9 @@ public:
     // The "+" button: start the follow-up program unattended; false (after a
     // message, and noted for the summary) when it could not be started.
     bool startFollowUp();
+    // An unattended run on the waiting road: the follow-up program is waited
+    // for, and its failure is the run's.
+    void setWaitForFollowUp(bool wait) { waitForFollowUp_ = wait; }
     int save(int table);              // SAV: rows written, shown in txt_DMP_
     int restore(int table);           // RST: rows read, shown in txt_DMP_
     void viewDump(int table);         // open the dump in the editor
@@ -170,6 +187,7 @@ public:
     void noteNotDownloaded(const std::string& what, const std::string& reason) {
         report_.notDownloaded.emplace_back(what, reason);
     }
+    void noteReached() { ++report_.reached; }
     void notePageNotWritten(const std::filesystem::path& path) { report_.pagesNotWritten.push_back(path.string()); }
     void noteListMissing(const std::string& path) { report_.listMissing = path; }
     // Pingers.lst holds no record of the current type: that is no fault, so
@@ -212,6 +230,7 @@ private:
     bool inSuper_ = false;
     bool abandoned_ = false;
     bool gaveUp_ = false;
+    bool waitForFollowUp_ = false;
 };
 
 // One action of a comparer, written once: the procedure behind its button and

@@ -101,31 +101,46 @@ const char* const kPingersListTemplate =
     "# Pingers.lst: the pingers compared, one record a line, three fields\r\n"
     "# separated by commas, each in double quotes: the file's type, the pinger's\r\n"
     "# nick (it names the downloaded copies) and the address of the file.\r\n"
-    "# Types: PGP-1, MIX-1, PGP-2, MIX-2 (remailer lists), K-RSA, K-DSS, K-TY2,\r\n"
-    "# K-MIX (key files). Lines starting with # are comments. For example:\r\n"
+    "# Lines starting with # are comments. One record of each type, for a\r\n"
+    "# pinger \"alpha\" (remove the # and put in a real pinger's addresses):\r\n"
     "#\r\n"
+    "# remailer lists, version 1 and 2, Cypherpunk and Mixmaster (Pulsegrid):\r\n"
+    "# \"PGP-1\",\"alpha\",\"http://pinger.example.net/stats/rlist.html\"\r\n"
+    "# \"MIX-1\",\"alpha\",\"http://pinger.example.net/stats/mlist.html\"\r\n"
+    "# \"PGP-2\",\"alpha\",\"http://pinger.example.net/stats/rlist2.html\"\r\n"
     "# \"MIX-2\",\"alpha\",\"http://pinger.example.net/stats/mlist2.html\"\r\n"
+    "# key files, PGP RSA and DSS keyrings, Mixmaster list and pubring (Lockgrid):\r\n"
+    "# \"K-RSA\",\"alpha\",\"http://pinger.example.net/stats/pgp-rsa.asc\"\r\n"
+    "# \"K-DSS\",\"alpha\",\"http://pinger.example.net/stats/pgp-dsa.asc\"\r\n"
     "# \"K-TY2\",\"alpha\",\"http://pinger.example.net/stats/type2.list\"\r\n"
+    "# \"K-MIX\",\"alpha\",\"http://pinger.example.net/stats/pubring.mix\"\r\n"
     "#\r\n"
-    "# The \">>\" buttons copy this file into the data folder.\r\n";
+    "# PingersBad.lst beside it names the pingers shown in red on the pinger\r\n"
+    "# list pages, one nick a line; it may be empty, but it must be there.\r\n"
+    "# The \">>\" buttons copy the hand-kept files into the data folder.\r\n";
 
 fs::path MeFolder(const fs::path& programFolder) {
     if (ProgramFolderIsOwn(programFolder)) return programFolder;
     const fs::path config = UserFolder("XDG_CONFIG_HOME", ".config");
     if (config.empty()) return programFolder;  // nothing of the user's own: read only, never written
     fs::path me = config / "parlux";
+    // A new file only, never over one nor through a link.
+    const auto make = [](const fs::path& path, const std::string& text) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0) return;
+        [[maybe_unused]] const ssize_t n = ::write(fd, text.data(), text.size());
+        ::close(fd);
+    };
     std::error_code ec;
     if (!fs::is_directory(me, ec)) {
         fs::create_directories(me, ec);
         if (ec) return me;
-        const fs::path list = me / "Pingers.lst";
-        const int fd = ::open(list.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            const std::string text = kPingersListTemplate;
-            [[maybe_unused]] const ssize_t n = ::write(fd, text.data(), text.size());
-            ::close(fd);
-        }
+        make(me / "Pingers.lst", kPingersListTemplate);
     }
+    // The copy button copies both lists, and Rosterbase needs both: an empty
+    // bad list beside a Pingers.lst (also one made by an older version).
+    if (fs::is_regular_file(me / "Pingers.lst", ec) && !fs::exists(fs::symlink_status(me / "PingersBad.lst", ec)))
+        make(me / "PingersBad.lst", "");
     return me;
 }
 

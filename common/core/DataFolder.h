@@ -48,8 +48,8 @@ bool ProgramFolderIsOwn(const std::filesystem::path& folder);
 // open and the copy buttons copy to the data folder. The program folder when
 // it is the user's own; for an installed suite $XDG_CONFIG_HOME/parlux (or
 // ~/.config/parlux), made on first use with a Pingers.lst that explains the
-// format in comments. Without a config folder of the user's own (UserFolder)
-// the program folder: read only, never written.
+// format in comments and an empty PingersBad.lst. Without a config folder of
+// the user's own (UserFolder) the program folder: read only, never written.
 std::filesystem::path MeFolder();
 std::filesystem::path MeFolder(const std::filesystem::path& programFolder);
 // The comments of a new "Me" folder's Pingers.lst.

@@ -116,6 +116,7 @@ SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
             target = &config.mail;
         } else if (const std::size_t mirror = MirrorNumber(key); mirror > 0) {
             target = &config.mirrors[mirror - 1];
+            config.mirrorSet[mirror - 1] = true;
         } else {
             std::string shown;
             for (const char c : key) shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
@@ -149,7 +150,9 @@ SiteConfig LoadSiteConfig(const fs::path& dataFolder) {
     } catch (const fs::filesystem_error& e) {
         throw SiteConfigError(path.string() + ": cannot be read: " + e.code().message());
     }
-    return ParseSiteConfig(text, path.string());
+    SiteConfig config = ParseSiteConfig(text, path.string());
+    config.fromFile = true;
+    return config;
 }
 
 std::string ConfigTemplate() {
@@ -168,7 +171,9 @@ std::string ConfigTemplate() {
         std::string(kDefaultMail) +
         "\n"
         "# " +
-        MirrorKeys() + ": the entries of the Internet menus.\n";
+        MirrorKeys() +
+        ": the entries of the Internet menus; once this file\n"
+        "# is there, a mirror it does not set is left out of them.\n";
     for (std::size_t i = 0; i < kDefaultMirrors.size(); ++i)
         text += "# mirror" + std::to_string(i + 1) + " = " + std::string(kDefaultMirrors[i]) + "\n";
     return text;

@@ -42,6 +42,13 @@ struct SiteConfig {
     std::string site{kDefaultSite};  // scheme, host and optional folder, no trailing slash
     std::string mail{kDefaultMail};
     std::array<std::string, kMirrorCount> mirrors = DefaultMirrors();  // mirror1 ... in order
+    // Which mirrors a line set. Read from a file, the others are not the
+    // maintainer's and are left out of the menus.
+    std::array<bool, kMirrorCount> mirrorSet{};
+    bool fromFile = false;
+    // Whether the Internet menus offer mirror i (from 0): always without a
+    // file, only when set with one.
+    bool offersMirror(std::size_t i) const { return i < mirrors.size() && (!fromFile || mirrorSet[i]); }
 };
 
 // A line that cannot be used; what() is "<path>:<line>: <what is wrong>"
@@ -55,8 +62,8 @@ public:
 // errors. A later line of a key replaces an earlier one.
 SiteConfig ParseSiteConfig(std::string_view text, const std::string& path);
 
-// dataFolder/Parlux.conf read and parsed; the defaults when there is no such
-// file. Throws SiteConfigError.
+// dataFolder/Parlux.conf read and parsed (fromFile set); the defaults when
+// there is no such file. Throws SiteConfigError.
 SiteConfig LoadSiteConfig(const std::filesystem::path& dataFolder);
 
 // A Parlux.conf that changes nothing: each key with its built-in value,

@@ -5,6 +5,7 @@
 
 #include "common/core/StderrLines.h"
 #include "common/core/SuitePrograms.h"
+#include "common/core/WaitedRun.h"
 
 #ifndef PARLUX_VERSION
 #define PARLUX_VERSION "0"
@@ -36,12 +37,14 @@ std::optional<int> StandardOption(std::string_view program, int argc, char** arg
     if (word != "--help") return std::nullopt;
     const SuiteProgramInfo* info = FindSuiteProgramInfo(program);
     if (info && info->fullAuto)
-        out << "Usage: " << program << " [FULL_AUTO]\n";
+        out << "Usage: " << program << (CanWait(program) ? " [[--wait] FULL_AUTO]\n" : " [FULL_AUTO]\n");
     else
         out << "Usage: " << program << "\n";
     if (info) out << program << " " << info->summary << ".\n";
     if (info && info->fullAuto)
         out << "FULL_AUTO (the whole command line) runs it unattended, also without a display.\n";
+    if (CanWait(program))
+        out << "--wait FULL_AUTO also waits for the programs it starts and ends with the worst of their statuses.\n";
     if (!info || info->dataFolder)
         out << "Data folder: $PARLUX_DATA, else ~/Parlux; the site's addresses in Parlux.conf there.\n";
     out << "See the manual page " << program << "(1).\n";

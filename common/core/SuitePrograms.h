@@ -15,6 +15,7 @@ enum SuiteProgramTrait : unsigned {
     kFullAuto = 2,        // the command line FULL_AUTO runs it unattended
     kDataFolder = 4,      // works on the data folder and reads Parlux.conf there
     kDataFolderLock = 8,  // holds the data folder's lock for its life
+    kWaits = 16,          // starts others unattended, and waits for them with --wait FULL_AUTO
 };
 
 struct SuiteProgramInfo {
@@ -24,6 +25,7 @@ struct SuiteProgramInfo {
     bool fullAuto;
     bool dataFolder;
     bool dataFolderLock;
+    bool waits;
     int appsEntry;              // its entry of the Apps menus (MnusApps_<n>), -1 for none
     std::string_view hubLabel;  // its line in Gridhub's launch table, "" for none
     int manSection;
@@ -37,6 +39,7 @@ struct SuiteProgramInfo {
                      ((traits)&kFullAuto) != 0,                                                              \
                      ((traits)&kDataFolder) != 0,                                                            \
                      ((traits)&kDataFolderLock) != 0,                                                        \
+                     ((traits)&kWaits) != 0,                                                                 \
                      appsEntry,                                                                              \
                      hubLabel,                                                                               \
                      manSection},

@@ -1,13 +1,23 @@
 #include "common/desktop/ProgramStart.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QWidget>
+#include <cstdio>
+#include <string_view>
 
 #include "common/core/Process.h"
+#include "common/core/Transfers.h"
+#include "common/core/WaitedRun.h"
 #include "common/desktop/CommandLine.h"
+
+extern char** environ;
 
 namespace parlux {
 
@@ -79,6 +89,48 @@ bool StartDetached(const std::string& commandLine, short showStyle) {
     } catch (...) {
         return false;
     }
+}
+
+pid_t StartChild(const std::string& commandLine, short showStyle) {
+    std::vector<std::string> words;
+    try {
+        words = MapCommandLine(commandLine);
+    } catch (...) {
+        return -1;
+    }
+    if (words.empty()) return -1;
+    // The environment as StartDetachedArgv gives it: ours, with the window
+    // state asked for.
+    const std::string state = std::string(kWindowStateVariable) + "=" + WindowStateWord(showStyle);
+    const std::string prefix = std::string(kWindowStateVariable) + "=";
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry; ++entry)
+        if (!std::string_view(*entry).starts_with(prefix)) env.emplace_back(*entry);
+    env.push_back(state);
+    std::vector<char*> argv, envp;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    for (auto& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    // Nothing will type into the child; its output is ours (the night's log).
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+int WaitForStarted(pid_t pid) {
+    return WaitForChild(pid, [] { QCoreApplication::processEvents(QEventLoop::AllEvents, kWaitSliceMs); });
+}
+
+int StartAndWait(const std::string& commandLine, short showStyle) {
+    const pid_t pid = StartChild(commandLine, showStyle);
+    return pid < 0 ? -1 : WaitForStarted(pid);
 }
 
 }  // namespace parlux

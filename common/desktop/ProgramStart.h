@@ -1,5 +1,7 @@
 #pragma once
 // Starting programs: with or without waiting, in a chosen window state.
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -23,6 +25,17 @@ bool StartDetached(const std::string& commandLine, short showStyle);
 // it could not be started. The window state asked for goes to the program in
 // kWindowStateVariable.
 bool StartDetachedArgv(const std::vector<std::string>& argv, short showStyle = kShowNormal);
+
+// Starts a command line as StartDetached does, but as a child of this
+// process that WaitForStarted can wait for; its process id, or -1 when it
+// could not be started.
+pid_t StartChild(const std::string& commandLine, short showStyle);
+// Starts a command line as a child and waits for it, the window's events
+// running meanwhile; its wait status, or -1 when it could not be started.
+int StartAndWait(const std::string& commandLine, short showStyle);
+// Waits for a child started by StartChild, the window's events running
+// meanwhile; its wait status (see WaitForChild).
+int WaitForStarted(pid_t pid);
 
 // The environment variable that hands a started program of the suite the
 // state its window is asked to open in: "normal", "minimized" or "maximized"

@@ -36,6 +36,7 @@
 #include "common/core/StandardOptions.h"
 #include "common/core/StderrLines.h"
 #include "common/core/SuitePrograms.h"
+#include "common/core/WaitedRun.h"
 #include "common/desktop/Headless.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtMessages.h"
@@ -87,9 +88,14 @@ std::vector<QAction*> AddOpenMenu(QMenuBar* bar, const QString& title, const QSt
 }
 
 void AddInternetMenu(QMenuBar* bar, const SuiteLinks& links) {
+    const site::SiteConfig& config = site::Current();
     QStringList mirrors;
-    for (const std::string& mirror : site::Current().mirrors) mirrors << QString::fromStdString(mirror);
-    AddOpenMenu(bar, "Internet", "MnuInternet", "MnusInternet_", mirrors, 1, links);
+    for (const std::string& mirror : config.mirrors) mirrors << QString::fromStdString(mirror);
+    const std::vector<QAction*> entries =
+        AddOpenMenu(bar, "Internet", "MnuInternet", "MnusInternet_", mirrors, 1, links);
+    // A maintainer's Parlux.conf names the mirrors there are: an example.org
+    // address in their menu would lead nowhere.
+    for (std::size_t i = 0; i < entries.size(); ++i) entries[i]->setVisible(config.offersMirror(i));
 }
 
 void AddExplorerMenus(QMenuBar* bar, const SuiteLinks& links) {
@@ -355,8 +361,9 @@ int RunSuiteProgram(int argc, char** argv, const std::string& program, bool sing
     SetStderrProgram(program);
     // Asked by hand or by a packaging check: an answer, and no file touched.
     if (const auto code = StandardOption(program, argc, argv, std::cout)) return *code;
-    // Taken before QApplication removes the options it knows.
-    const std::string commandLine = CommandLineOf(argc, argv);
+    // Taken before QApplication removes the options it knows. "--wait
+    // FULL_AUTO" is FULL_AUTO on the waiting road.
+    const std::string commandLine = TakeWaitWord(program, CommandLineOf(argc, argv));
     const SuiteProgramInfo* info = FindSuiteProgramInfo(program);
     const bool unattended = info && info->fullAuto && commandLine == "FULL_AUTO";
     if (info && info->window && !unattended && NoDisplayAvailable()) {

@@ -47,7 +47,8 @@ std::vector<QAction*> AddOpenMenu(QMenuBar* bar, const QString& title, const QSt
                                   const QString& entryPrefix, const QStringList& captions, int firstIndex,
                                   const SuiteLinks& links);
 
-// "Internet": the mirrors of the maintainer's site.
+// "Internet": the mirrors of the maintainer's site; with a Parlux.conf only
+// those it sets (the other entries hidden).
 void AddInternetMenu(QMenuBar* bar, const SuiteLinks& links);
 
 // "Explorer1" and "Explorer2", each with "Me" (links.me()) and "Work"
@@ -110,6 +111,8 @@ std::string CommandLineOf(int argc, char** argv);
 void IgnoreBrokenPipes();
 
 // The start of a window program. "--help" and "--version" print and end (0);
+// "--wait FULL_AUTO" of a program that can wait is FULL_AUTO with waiting
+// asked for (TakeWaitWord);
 // without any display a command line other than FULL_AUTO ends it (2). Then
 // the display is prepared and the application made and named. With a single
 // instance, a second copy with a window wakes the first and ends (0) before

@@ -163,6 +163,7 @@ TEST_F(GridhubTest, FullAutoStartsTheRelevantProgramsMinimisedWithoutShowingTheW
     } spy(shown);
     window->installEventFilter(&spy);
     WriteFile(data_ / "Pingers.lst", "");
+    WriteFile(data_ / "PingersBad.lst", "");
     EXPECT_FALSE(window->start("FULL_AUTO"));
     EXPECT_FALSE(shown);
     EXPECT_FALSE(window->isVisible());
@@ -302,15 +303,18 @@ protected:
 TEST_F(GridhubProgram, FullAutoStartsTheRelevantProgramsAndEnds) {
     for (const char* name : {"Pulsegrid", "Lockgrid", "Rosterbase", "Flaggrid"})
         WriteStubProgram(program_.path(), name);
-    // Without a list the programs would each fail unseen: nothing is started.
-    auto missing = start({"FULL_AUTO"});
-    ASSERT_TRUE(missing->waitForFinished(30000));
-    EXPECT_EQ(missing->exitCode(), 1);
-    EXPECT_EQ(missing->readAllStandardError().toStdString(),
-              "Gridhub: " + (data_ / "Pingers.lst").string() + " Not found: nothing started\n");
-    EXPECT_TRUE(StartedPrograms(program_.path(), 0).empty());
+    // Without a list the programs would each fail unseen: nothing is started
+    // (nor without the bad list, without which Rosterbase writes no page).
+    for (const char* list : {"Pingers.lst", "PingersBad.lst"}) {
+        auto missing = start({"FULL_AUTO"});
+        ASSERT_TRUE(missing->waitForFinished(30000));
+        EXPECT_EQ(missing->exitCode(), 1) << list;
+        EXPECT_EQ(missing->readAllStandardError().toStdString(),
+                  "Gridhub: " + (data_ / list).string() + " Not found: nothing started\n");
+        EXPECT_TRUE(StartedPrograms(program_.path(), 0).empty()) << list;
+        WriteFile(data_ / list, "");
+    }
 
-    WriteFile(data_ / "Pingers.lst", "");
     auto process = start({"FULL_AUTO"});
     ASSERT_TRUE(process->waitForFinished(30000));
     EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);

@@ -7,14 +7,8 @@
 # build wrote it to programs (one line each:
 # name|menu entry yes/no|categories|works on the data folder yes/no|manual section).
 set -euo pipefail
-build=$1
+source "$(dirname "$0")/ScratchInstall.sh" "$1"
 programs=$2
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
-cmake --install "$build" --prefix "$prefix" > /dev/null
-
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 # A file compressed as Debian keeps it: gzip, maximum compression, no name
 # or time stamp inside.

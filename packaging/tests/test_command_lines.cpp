@@ -41,7 +41,7 @@ TEST_F(CommandLines, HelpVersionAndNoDisplay) {
     const std::string display = "needs a display, or the command line FULL_AUTO\n";
     const std::string lists = "Cannot read " + (data_ / "PingersBad.lst").string() + " (No such file or directory): ";
     const std::vector<CommandLineCase> cases = {
-        {"Pulsegrid", {"--help"}, 0, "Usage: Pulsegrid [FULL_AUTO]\nPulsegrid compares", ""},
+        {"Pulsegrid", {"--help"}, 0, "Usage: Pulsegrid [[--wait] FULL_AUTO]\nPulsegrid compares", ""},
         {"Pulsegrid", {"--version"}, 0, "Pulsegrid (Parlux) 0.1\n", ""},
         {"Pulsegrid", {}, 2, "", "Pulsegrid: " + display},
         {"Pulsegrid", {"full_auto"}, 2, "", "Pulsegrid: " + display},
@@ -52,7 +52,10 @@ TEST_F(CommandLines, HelpVersionAndNoDisplay) {
         {"Lockgrid", {"--help"}, 0, "Usage: Lockgrid [FULL_AUTO]\n", ""},
         {"Lockgrid", {"--version"}, 0, "Lockgrid (Parlux) 0.1\n", ""},
         {"Lockgrid", {}, 2, "", "Lockgrid: " + display},
-        {"Gridhub", {"--help"}, 0, "Usage: Gridhub [FULL_AUTO]\n", ""},
+        // Only the programs that start others unattended wait for them.
+        {"Lockgrid", {"--wait", "FULL_AUTO"}, 2, "", "Lockgrid: " + display},
+        {"Pulsegrid", {"FULL_AUTO", "--wait"}, 2, "", "Pulsegrid: " + display},
+        {"Gridhub", {"--help"}, 0, "Usage: Gridhub [[--wait] FULL_AUTO]\n", ""},
         {"Gridhub", {"--version"}, 0, "Gridhub (Parlux) 0.1\n", ""},
         {"Gridhub", {"FULL_AUTO", "now"}, 2, "", "Gridhub: " + display},
         {"Fetchprobe", {"--help"}, 0, "Usage: Fetchprobe\n", ""},

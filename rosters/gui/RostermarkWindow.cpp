@@ -143,7 +143,7 @@ int RunRostermarkWindow(RostermarkWindow& window, const std::filesystem::path& d
     } catch (const std::exception& e) {
         messages.critical(e.what());
     }
-    for (const auto& [record, line] : lines) std::cout << line << '\n';
+    for (const auto& [record, line] : lines) std::cout << "Rostermark: " << line << '\n';
     std::cout.flush();
     SetWaitPump(previous);
     QApplication::restoreOverrideCursor();

@@ -42,8 +42,9 @@ private:
 };
 
 // Main with its window: shown with the busy pointer (headless: not shown,
-// one line per record on stdout instead), each record shown as its answer
-// comes while the window's events run, then closed. Returns the exit status.
+// one line per record on stdout instead, after "Rostermark: "), each record
+// shown as its answer comes while the window's events run, then closed.
+// Returns the exit status.
 int RunRostermarkWindow(RostermarkWindow& window, const std::filesystem::path& dataFolder, MessageSink& messages,
                         const HeaderProber& prober, bool headless);
 

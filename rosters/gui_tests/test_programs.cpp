@@ -113,7 +113,8 @@ TEST_F(RostermarkProgram, ProbesTheServersAndPrintsOneLinePerRecord) {
     const Finished f = Await(*process);
     EXPECT_EQ(f.status, 0);
     EXPECT_EQ(f.err, "");
-    const std::regex line(R"(\[\d/3\] TimeBeg: \d\d:\d\d:\d\d Nr: \d QryType: [A-Z1-]+ Pinger Nick: \w+ Url: \S*\n)");
+    const std::regex line(
+        R"(Rostermark: \[\d/3\] TimeBeg: \d\d:\d\d:\d\d Nr: \d QryType: [A-Z1-]+ Pinger Nick: \w+ Url: \S*\n)");
     EXPECT_EQ(std::regex_replace(f.out, line, "+"), "+++") << f.out;
     const std::string page = ReadFile(data_ / "PingersX.html");
     EXPECT_NE(page.find("/r\" TARGET=\"_blank\">X</a>_2026/12/07_06:30:00</td>"), std::string::npos);

@@ -132,13 +132,39 @@ TEST(RosterRuns, StaleScratchFilesOfAKilledRunGo) {
         RecordingMessages messages;
         std::ostringstream notes;
         const auto prober = [](const std::vector<std::string>& urls, const rosters::AnswerTaken&) {
-            return std::vector<rosters::HeaderAnswer>(urls.size());
+            return std::vector<rosters::HeaderAnswer>(urls.size(), rosters::HeaderAnswer{true, std::nullopt});
         };
         const int status = marked ? rosters::RunRostermark(data.path(), clock, messages, notes, prober, nullptr)
                                   : rosters::RunRosterbase(data.path(), clock, messages, notes);
         EXPECT_EQ(status, 0);
         EXPECT_FALSE(fs::exists(stale));
         EXPECT_TRUE(fs::exists(busy));
+    }
+}
+
+// A night on which no pinger's server answers still writes PingersX.html
+// (every date unknown), but fails: its status and a line say so. One server
+// that answers, even without a date, makes it a good night.
+TEST(RosterRuns, RostermarkFailsWhenNoServerAnswers) {
+    for (const bool anyAnswer : {false, true}) {
+        SCOPED_TRACE(anyAnswer ? "one answer" : "no answer");
+        TempDir data;
+        WriteFile(data / "Pingers.lst", "\"PGP-1\",\"alpha\",\"http://a/r\"\r\n\"PGP-1\",\"beta\",\"http://b/r\"\r\n");
+        WriteFile(data / "PingersBad.lst", "");
+        FixedClock clock(MakeDateTime(2026, 12, 7, 9, 0, 0), MakeDateTime(2026, 12, 7, 8, 0, 0));
+        RecordingMessages messages;
+        std::ostringstream notes;
+        const auto prober = [anyAnswer](const std::vector<std::string>& urls, const rosters::AnswerTaken&) {
+            std::vector<rosters::HeaderAnswer> answers(urls.size());
+            answers.back().answered = anyAnswer;
+            return answers;
+        };
+        EXPECT_EQ(rosters::RunRostermark(data.path(), clock, messages, notes, prober, nullptr), anyAnswer ? 0 : 1);
+        EXPECT_TRUE(fs::is_regular_file(data / "PingersX.html"));
+        EXPECT_EQ(messages.texts,
+                  anyAnswer ? std::vector<std::string>{}
+                            : std::vector<std::string>{
+                                  "no pinger's web server answered: PingersX.html written without any upload date"});
     }
 }
 

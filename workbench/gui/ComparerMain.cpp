@@ -2,9 +2,11 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include "common/core/GmtOffset.h"
+#include "common/core/WaitedRun.h"
 #include "common/desktop/Headless.h"
 #include "common/desktop/ProgramStart.h"
 
@@ -28,6 +30,8 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
         }
     } detach{feedback, messages, instance};
     window.setHeadless(RunningHeadless());
+    // On the waiting road the follow-up's pages are part of this run.
+    core.setWaitForFollowUp(commandLine == "FULL_AUTO" && WaitRequested());
 
     window.centre();
     window.setViewCaptions();
@@ -82,6 +86,7 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
         std::fwrite(summary.data(), 1, summary.size(), stderr);
         std::fflush(stderr);
         if (code == 0 && report.failed()) code = 1;
+        code = std::max(code, report.followUpStatus);
     }
     return code;
 }

@@ -47,6 +47,10 @@ bool DesktopLauncher::start(const std::string& commandLine, short showStyle) {
     return StartDetached(commandLine, showStyle);
 }
 
+int DesktopLauncher::startAndWait(const std::string& commandLine, short showStyle) {
+    return StartAndWait(commandLine, showStyle);
+}
+
 // ---------------------------------------------------------------- building
 
 WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
@@ -420,6 +424,9 @@ void WorkbenchWindow::processEvents() {
 
 void WorkbenchWindow::logged(const std::string& record) {
     if (!echoRecords_) return;
+    // One log may gather the lines of several programs at once: each says whose it is.
+    const std::string head = d_.program + ": ";
+    std::fwrite(head.data(), 1, head.size(), stdout);
     std::fwrite(record.data(), 1, record.size(), stdout);
     std::fputc('\n', stdout);
     // The log has every record at once; the copy on stdout goes out when an

@@ -30,10 +30,12 @@ class QRadioButton;
 
 namespace parlux {
 
-// Starts programs with the desktop layer (StartDetached), without waiting.
+// Starts programs with the desktop layer: StartDetached without waiting, or
+// as a child waited for.
 class DesktopLauncher final : public ProgramLauncher {
 public:
     bool start(const std::string& commandLine, short showStyle) override;
+    int startAndWait(const std::string& commandLine, short showStyle) override;
 };
 
 class WorkbenchWindow final : public QMainWindow, public WorkbenchView, public FeedbackDisplay {
@@ -66,8 +68,8 @@ public:
 
     // How files, folders and addresses are opened (ShellOpen by default).
     void setOpener(std::function<void(const QString&)> opener) { opener_ = std::move(opener); }
-    // A headless run: every logged feedback record is echoed to stdout, and
-    // the feedback lines are not drawn.
+    // A headless run: every logged feedback record is echoed to stdout after
+    // the program's name and a colon, and the feedback lines are not drawn.
     void setHeadless(bool headless) { echoRecords_ = headless_ = headless; }
 
     // --- WorkbenchView

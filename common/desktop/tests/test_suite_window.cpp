@@ -1,6 +1,6 @@
 // The piece every window shares: a frame that stays on the screen and scrolls
-// when the screen is too small, and Apps entries that say which program is
-// missing.
+// when the screen is too small, Apps entries that say which program is
+// missing, and Internet entries that are the maintainer's own.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "common/core/SiteConfig.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/SuiteWindow.h"
 #include "testsupport/TestSupport.h"
@@ -100,6 +101,48 @@ TEST(AppsMenu, StartsTheSiblingsAndNamesAMissingOne) {
     EXPECT_EQ(started[1], "\"" + (program / "Pulsegrid.exe").string() + "\"");
     EXPECT_EQ(messages.texts, (std::vector<std::string>{(program / "Pulsegrid").string() + " Not found",
                                                         (program / "Lockgrid").string() + " cannot be started"}));
+}
+
+// Without Parlux.conf the four built-in mirrors stand; with one, only the
+// mirrors it sets (an empty file, or the commented template, sets none).
+TEST(InternetMenu, OffersOnlyTheMirrorsParluxConfSets) {
+    struct Case {
+        const char* what;
+        const char* conf;  // nullptr: no file
+        std::vector<std::string> shown;
+    };
+    const std::string m1(site::kDefaultMirrors[0]), m2(site::kDefaultMirrors[1]), m3(site::kDefaultMirrors[2]),
+        m4(site::kDefaultMirrors[3]);
+    const Case cases[] = {
+        {"no file", nullptr, {m1, m2, m3, m4}},
+        {"two mirrors set",
+         "site = https://r.example.net/kim\nmirror4 = https://d.example.net/P/\nmirror2 = "
+         "https://b.example.net/P/\n",
+         {"https://b.example.net/P/", "https://d.example.net/P/"}},
+        {"the commented template", "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir data;
+        if (c.conf) WriteFile(data / "Parlux.conf", c.conf == std::string() ? site::ConfigTemplate() : c.conf);
+        site::SetCurrent(site::LoadSiteConfig(data.path()));
+        std::vector<std::string> opened;
+        SuiteLinks links;
+        links.open = [&opened](const QString& target) { opened.push_back(target.toStdString()); };
+        QMainWindow window;
+        AddInternetMenu(window.menuBar(), links);
+        std::vector<std::string> shown;
+        for (int i = 1; i <= 4; ++i) {
+            auto* entry = window.findChild<QAction*>(QString("MnusInternet_%1").arg(i));
+            ASSERT_NE(entry, nullptr);
+            if (!entry->isVisible()) continue;
+            shown.push_back(entry->text().toStdString());
+            entry->trigger();
+        }
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(opened, c.shown);
+    }
+    site::SetCurrent(site::SiteConfig{});
 }
 
 }  // namespace
