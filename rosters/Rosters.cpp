@@ -118,6 +118,7 @@ int LoadPingersAndProbe(const std::vector<PingerRecord>& records, const HeaderPr
     }
 
     std::vector<bool> shown(records.size(), false);
+    std::size_t firstAwaited = 0;
     int taken = 0;
     auto take = [&](std::size_t i) {
         if (shown[i]) return;
@@ -130,6 +131,11 @@ int LoadPingersAndProbe(const std::vector<PingerRecord>& records, const HeaderPr
         progress.record = &records[i];
         progress.taken = taken;
         progress.total = static_cast<int>(records.size());
+        while (firstAwaited < records.size() && shown[firstAwaited]) ++firstAwaited;
+        if (firstAwaited < records.size()) {
+            progress.awaited = &records[firstAwaited];
+            progress.awaitedNr = rowsBefore[firstAwaited];
+        }
         show(progress);
     };
     for (std::size_t i = 0; i < records.size(); ++i)

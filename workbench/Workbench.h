@@ -144,6 +144,9 @@ public:
     // the step in progress ends, and SUPER and HYPER start no further step.
     void abandon() { abandoned_ = true; }
     bool abandoned() const { return abandoned_; }
+    // An unattended run (FULL_AUTO): a HYPER that finds no list says so once
+    // and stops. At a screen every later step and type reports its box.
+    void setUnattended(bool unattended) { unattended_ = unattended; }
 
     // --- for the procedures
     std::filesystem::path dataPath(const std::string& name) const { return env_.dataFolder / name; }
@@ -187,6 +190,8 @@ private:
     void setChoiceEnabled(bool enabled);
     std::vector<std::string> resetBoxes() const;
     std::string quoted(const std::filesystem::path& path) const;
+    // Opens a text page in the editor; a box when none could be started.
+    void viewPage(const std::filesystem::path& path, short showStyle);
 
     WorkbenchDescription description_;
     WorkbenchEnv env_;
@@ -200,6 +205,11 @@ private:
     bool nothingListed_ = false;
     bool inHyper_ = false;  // HYPER ends where a SUPER found no list
     bool abandoned_ = false;
+    bool unattended_ = false;
+    // Whether HYPER gives up where a SUPER found no list.
+    bool stopsWithoutList() const {
+        return inHyper_ && report_.noList() && (unattended_ || !env_.messages->interactive());
+    }
 };
 
 // One action of a comparer, written once: the procedure behind its button and

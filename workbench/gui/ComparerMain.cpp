@@ -28,6 +28,7 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
         }
     } detach{feedback, messages, instance};
     window.setHeadless(RunningHeadless());
+    core.setUnattended(commandLine == "FULL_AUTO");
 
     window.centre();
     window.setViewCaptions();
