@@ -234,40 +234,73 @@ void PressMenuEntries(QWidget& window, QMenuBar& bar, QMenu& menu, std::vector<s
 
 }  // namespace
 
+namespace {
+
+// F10, then each menu of the bar by its key, and the entries of each.
+void PressMenus(QWidget& window, std::map<char, std::string>& keys, std::vector<std::string>& pressed) {
+    auto* bar = window.findChild<QMenuBar*>();
+    if (!bar) return;
+    QTest::keyClick(&window, Qt::Key_F10);
+    QMenu* first = bar->actions().isEmpty() ? nullptr : bar->actions().front()->menu();
+    if (first && !QTest::qWaitFor([first] { return first->isVisible(); }, 2000))
+        ADD_FAILURE() << "F10 does not open " << first->objectName().toStdString();
+    if (first) first->hide();
+    Activate(window);
+    for (QAction* action : bar->actions()) {
+        QMenu* menu = action->menu();
+        const char key = menu ? KeyOf(menu->title()) : 0;
+        if (!key) continue;
+        ExpectUnique(keys, key, menu->objectName().toStdString(), "the window");
+        QTest::keyClick(&window, QtKey(key), Qt::AltModifier);
+        if (!QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000))
+            ADD_FAILURE() << "Alt+" << key << " does not open " << menu->objectName().toStdString();
+        menu->hide();
+        Activate(window);
+        pressed.push_back(menu->objectName().toStdString() + " " + key);
+        PressMenuEntries(window, *bar, *menu, pressed);
+    }
+}
+
+// Alt and the key of one button (it is pressed) or label (its box takes the focus).
+void PressControl(QWidget& window, QWidget& w, std::vector<std::string>& pressed) {
+    const std::string name = w.objectName().toStdString();
+    Activate(window);
+    if (auto* label = qobject_cast<QLabel*>(&w)) {
+        const char key = KeyOf(label->text());
+        QTest::keyClick(&window, QtKey(key), Qt::AltModifier);
+        if (!QTest::qWaitFor([label] { return label->buddy()->hasFocus(); }, 2000))
+            ADD_FAILURE() << "Alt+" << key << " does not lead " << name << " to its box";
+        pressed.push_back(name + " " + key);
+        return;
+    }
+    auto* button = static_cast<QAbstractButton*>(&w);
+    const char key = KeyOf(button->text());
+    QSignalSpy clicked(button, &QAbstractButton::clicked);
+    QTest::keyClick(&window, QtKey(key), Qt::AltModifier);
+    if (!QTest::qWaitFor([&clicked] { return clicked.count() > 0; }, 5000))
+        ADD_FAILURE() << "Alt+" << key << " does not press " << name;
+    pressed.push_back(name + " " + key);
+}
+
+char ControlKey(const QWidget& w) {
+    if (const auto* button = qobject_cast<const QAbstractButton*>(&w)) return KeyOf(button->text());
+    if (const auto* label = qobject_cast<const QLabel*>(&w); label && label->buddy()) return KeyOf(label->text());
+    return 0;
+}
+
+}  // namespace
+
 std::vector<std::string> PressEveryAccessKey(QWidget& window) {
     std::vector<std::string> pressed;
     std::map<char, std::string> keys;
     Activate(window);
-    if (auto* bar = window.findChild<QMenuBar*>()) {
-        // F10 opens the first menu.
-        QTest::keyClick(&window, Qt::Key_F10);
-        QMenu* first = bar->actions().isEmpty() ? nullptr : bar->actions().front()->menu();
-        if (first && !QTest::qWaitFor([first] { return first->isVisible(); }, 2000))
-            ADD_FAILURE() << "F10 does not open " << first->objectName().toStdString();
-        if (first) first->hide();
-        Activate(window);
-        for (QAction* action : bar->actions()) {
-            QMenu* menu = action->menu();
-            const char key = menu ? KeyOf(menu->title()) : 0;
-            if (!key) continue;
-            ExpectUnique(keys, key, menu->objectName().toStdString(), "the window");
-            QTest::keyClick(&window, QtKey(key), Qt::AltModifier);
-            if (!QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000))
-                ADD_FAILURE() << "Alt+" << key << " does not open " << menu->objectName().toStdString();
-            menu->hide();
-            Activate(window);
-            pressed.push_back(menu->objectName().toStdString() + " " + key);
-            PressMenuEntries(window, *bar, *menu, pressed);
-        }
-    }
+    PressMenus(window, keys, pressed);
     // The buttons and labels in the order of their names; a button pressed
     // may change what the others are (a RESET, a run), so each is looked up
     // again.
     std::vector<std::string> names;
     for (QWidget* w : window.findChildren<QWidget*>()) {
-        const auto* button = qobject_cast<QAbstractButton*>(w);
-        const auto* label = qobject_cast<QLabel*>(w);
-        const char key = button ? KeyOf(button->text()) : label && label->buddy() ? KeyOf(label->text()) : 0;
+        const char key = ControlKey(*w);
         if (!key) continue;
         ExpectUnique(keys, key, w->objectName().toStdString(), "the window");
         names.push_back(w->objectName().toStdString());
@@ -275,23 +308,7 @@ std::vector<std::string> PressEveryAccessKey(QWidget& window) {
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         QWidget* w = window.findChild<QWidget*>(QString::fromStdString(name));
-        if (!w || !w->isEnabled() || !w->isVisibleTo(&window)) continue;
-        Activate(window);
-        if (auto* label = qobject_cast<QLabel*>(w)) {
-            const char key = KeyOf(label->text());
-            QTest::keyClick(&window, QtKey(key), Qt::AltModifier);
-            if (!QTest::qWaitFor([label] { return label->buddy()->hasFocus(); }, 2000))
-                ADD_FAILURE() << "Alt+" << key << " does not lead " << name << " to its box";
-            pressed.push_back(name + " " + key);
-            continue;
-        }
-        auto* button = static_cast<QAbstractButton*>(w);
-        const char key = KeyOf(button->text());
-        QSignalSpy clicked(button, &QAbstractButton::clicked);
-        QTest::keyClick(&window, QtKey(key), Qt::AltModifier);
-        if (!QTest::qWaitFor([&clicked] { return clicked.count() > 0; }, 5000))
-            ADD_FAILURE() << "Alt+" << key << " does not press " << name;
-        pressed.push_back(name + " " + key);
+        if (w && w->isEnabled() && w->isVisibleTo(&window)) PressControl(window, *w, pressed);
     }
     return pressed;
 }

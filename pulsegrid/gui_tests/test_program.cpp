@@ -365,8 +365,8 @@ TEST_F(PulsegridProgram, AMinimizedStartIsMappedIconicAndCentredWhenRestored) {
     const int frameH = XSession::number(info, "Height:") + top + bottom;
     EXPECT_NE(state().find("window state: Normal"), std::string::npos);
     // Centred, to a few pixels of the guess at the frame before it was drawn.
-    EXPECT_NEAR(frameX + frameW / 2, 640, 8) << info << extents;
-    EXPECT_NEAR(frameY + frameH / 2, 500, 8) << info << extents;
+    EXPECT_NEAR(2 * frameX + frameW, 1280, 16) << info << extents;
+    EXPECT_NEAR(2 * frameY + frameH, 1000, 16) << info << extents;
     EXPECT_GE(frameY, 0);
     EXPECT_LE(frameY + frameH, 1000);
     end(*program);
