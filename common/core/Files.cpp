@@ -22,7 +22,7 @@ int CopyFilesOver(const fs::path& from, const fs::path& to, const std::vector<st
             continue;
         }
         try {
-            detail::ReplaceWholeFile(target, detail::ReadWholeFile(source));
+            ReplaceWholeFile(target, ReadWholeFile(source));
             ++copied;
         } catch (const fs::filesystem_error& e) {
             say(source.string() + " cannot be copied to " + target.string() + ": " + e.code().message());
