@@ -26,6 +26,7 @@
 #include "common/core/Process.h"
 #include "common/core/SiteConfig.h"
 #include "common/core/WaitedRun.h"
+#include "common/desktop/Keyboard.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"
 
@@ -46,6 +47,15 @@ public:
 
 protected:
     void nextCheckState() override { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
+    // Too narrow for its caption, the box would hide the style's focus mark
+    // (drawn round the caption): a frame round the box shows it instead.
+    void paintEvent(QPaintEvent* event) override {
+        QCheckBox::paintEvent(event);
+        if (!hasFocus()) return;
+        QPainter p(this);
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
 };
 
 gridhub::CheckValue ValueOf(const QCheckBox* box) {
@@ -162,8 +172,9 @@ GridhubWindow::GridhubWindow(SuiteLinks links, QWidget* parent) : QMainWindow(pa
 
     SetScrollableCentralWidget(this, central);
     buildMenus();
+    DriveByKeyboard(this);
     for (std::size_t i = 0; i < viewButtons_.size(); ++i)
-        viewButtons_[i]->setToolTip(viewEntries_[gridhub::kViewButtonEntries[i] - 1]->text());
+        viewButtons_[i]->setToolTip(PlainCaption(viewEntries_[gridhub::kViewButtonEntries[i] - 1]->text()));
 }
 
 QWidget* GridhubWindow::buildProggies() {
@@ -230,7 +241,7 @@ QWidget* GridhubWindow::buildData() {
         QLabel* box = PictureBox(QString("Picture2_%1").arg(i), boxes[i].second);
         const QString tag = boxes[i].first;
         box->setProperty("Tag", tag);
-        doubleClicks_.on(box, [this, tag] { links_.open(tag + ".fnd"); });
+        doubleClicks_.on(box, [this, tag] { OpenNamed(links_, tag + ".fnd"); });
         searchBoxes_.push_back(box);
         row->addWidget(box);
     }

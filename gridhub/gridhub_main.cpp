@@ -15,9 +15,9 @@ int main(int argc, char** argv) {
         argc, argv, "Gridhub", true,
         [](SingleInstance* instance, QtMessageSink& messages, const std::string& commandLine) {
             GridhubWindow* shown = nullptr;
-            GridhubWindow window(SuiteLinks{[&shown](const QString& target) { ShellOpen(shown, target); },
-                                            &StartDetached, [&messages]() -> MessageSink& { return messages; },
-                                            ProgramFolder(), DataFolder(), MeFolder()});
+            GridhubWindow window(SuiteLinks{
+                [&shown, &messages](const QString& target) { ShellOpen(shown, target, &messages); }, &StartDetached,
+                [&messages]() -> MessageSink& { return messages; }, ProgramFolder(), DataFolder(), MeFolder()});
             shown = &window;
             messages.setParent(&window);
             instance->setWindow(&window);

@@ -17,8 +17,10 @@
 #include <system_error>
 
 #include "common/core/LfToCrLf.h"
+#include "common/core/PingersList.h"
 #include "common/core/Transfers.h"
 #include "common/core/UrlToFile.h"
+#include "common/desktop/Keyboard.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/SuiteWindow.h"
 
@@ -28,9 +30,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The window opens with no address (no server is known to answer one); the
-// box shows the form of one, a pinger's type 2 key list.
+// Without a type 2 key list in Pingers.lst the window opens with no address;
+// the box then shows the form of one.
 constexpr const char* kUrlHint = "http://pinger.example/stats/type2.list";
+
+// The address of the first pinger's published type 2 key list; "" when the
+// data folder's Pingers.lst names none (or cannot be read).
+std::string FirstTypeTwoList(const fs::path& dataFolder) {
+    if (dataFolder.empty()) return {};
+    const auto list = ReadPingersList(dataFolder / "Pingers.lst");
+    if (!list) return {};
+    for (const PingerRecord& record : list->records)
+        if (record.type == "K-TY2" && !record.url.empty()) return record.url;
+    return {};
+}
+
+bool IsFile(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
 constexpr const char* kInitialWorkFile = "Work/www.tmp";
 
 [[noreturn]] void WorkFileError(const fs::path& path, int error) {
@@ -55,7 +73,7 @@ FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWin
 
     auto* urlLabel = new QLabel("URL:");
     urlLabel->setObjectName("lbl_URL");
-    url_ = new QLineEdit;
+    url_ = new QLineEdit(QString::fromStdString(FirstTypeTwoList(links_.dataFolder)));
     url_->setPlaceholderText(kUrlHint);
     url_->setObjectName("txt_URL");
     url_->setMinimumWidth(460);
@@ -63,8 +81,15 @@ FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWin
     workLabel->setObjectName("lbl_WorkFile");
     workFile_ = new QLineEdit(kInitialWorkFile);
     workFile_->setObjectName("txt_WorkFile");
-    doubleClicks_.on(url_, [this] { links_.open(url_->text()); });
-    doubleClicks_.on(workFile_, [this] { editWork(); });
+    urlLabel->setBuddy(url_);
+    workLabel->setBuddy(workFile_);
+    // Enter in either box runs the window's main action, GO_F.
+    doubleClicks_.on(
+        url_, [this] { links_.open(url_->text()); }, false);
+    doubleClicks_.on(
+        workFile_, [this] { editWork(); }, false);
+    for (QLineEdit* box : {url_, workFile_})
+        connect(box, &QLineEdit::returnPressed, this, [this] { guarded(true, [this] { goFile(); }); });
 
     grid->addWidget(urlLabel, 0, 0);
     grid->addWidget(url_, 0, 1);
@@ -125,6 +150,7 @@ FetchprobeWindow::FetchprobeWindow(SuiteLinks links, QWidget* parent) : QMainWin
         entry->setObjectName(name);
         connect(entry, &QAction::triggered, this, action);
     }
+    DriveByKeyboard(this);
 }
 
 std::string FetchprobeWindow::url() const { return url_->text().toStdString(); }
@@ -134,7 +160,9 @@ FetchprobeWindow::~FetchprobeWindow() { SetWaitPump(std::move(previousPump_)); }
 
 void FetchprobeWindow::closeEvent(QCloseEvent* event) {
     if (running_) {
+        // The download in flight ends at once; the window closes when it has.
         closeRequested_ = true;
+        abandoned_ = true;
         event->ignore();
         return;
     }
@@ -144,6 +172,8 @@ void FetchprobeWindow::closeEvent(QCloseEvent* event) {
 void FetchprobeWindow::guarded(bool busy, const std::function<void()>& action) {
     if (running_) return;
     running_ = true;
+    // Greyed meanwhile, the button that started it hands the focus on.
+    const FocusReturn focus(this);
     for (QPushButton* b : actions_) b->setEnabled(false);
     struct Done {
         FetchprobeWindow* window;
@@ -168,10 +198,22 @@ void FetchprobeWindow::guarded(bool busy, const std::function<void()>& action) {
 void FetchprobeWindow::goString() {
     const std::string address = url();
     const fs::path path = workFile();
-    // The work file is made before the fetch: it is there even when nothing comes.
-    std::FILE* out = std::fopen(path.c_str(), "wb");
+    // The work file is made before the fetch: it is there even when nothing
+    // comes, and one that cannot be written is said before anything is asked.
+    // It is emptied only once the fetch has ended: a fetch given up (the
+    // window closed) leaves it as it was.
+    const bool existed = IsFile(path);
+    std::FILE* out = std::fopen(path.c_str(), "ab");
     if (!out) WorkFileError(path, errno);
     const std::string text = UrlToText(address) + "\r\n";
+    if (closeRequested_) {
+        std::fclose(out);
+        std::error_code ec;
+        if (!existed) fs::remove(path, ec);
+        return;
+    }
+    out = std::freopen(path.c_str(), "wb", out);
+    if (!out) WorkFileError(path, errno);
     const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
     const int error = errno;
     if (std::fclose(out) != 0 || !written) WorkFileError(path, written ? errno : error);
@@ -181,11 +223,17 @@ void FetchprobeWindow::goFile() {
     const std::string address = url();
     const fs::path path = workFile();
     CheckFolderOf(path);
+    const bool existed = IsFile(path);
     // UrlToFile's transfer, with its reason kept: a work file left as it was
     // says why.
     const TransferResult result = RunTransfers({TransferRequest{address, TransferMode::File, path}}, 1).front();
     if (result.ok) return;
     std::error_code ec;
+    if (closeRequested_) {
+        // Given up by closing the window: nothing to say, nothing left behind.
+        if (!existed && fs::is_regular_file(path, ec) && fs::file_size(path, ec) == 0) fs::remove(path, ec);
+        return;
+    }
     const bool kept = fs::is_regular_file(path, ec) && fs::file_size(path, ec) > 0;
     links_.messages().critical(address + " not downloaded: " + result.error + "; " + path.string() +
                                (kept ? " left as it was" : " holds nothing"));

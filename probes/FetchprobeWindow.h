@@ -36,8 +36,12 @@ public:
     void editWork();     // cmd_NotePad, menu NotePad, double-click on the work file
     void hexEditWork();  // cmd_HEdit, menu Hedit
 
+    // Whether the window was closed during a download, which was then given up.
+    bool abandoned() const { return abandoned_; }
+
 protected:
-    // During a download: the download is given up, then the window closes.
+    // During a download: the download is given up, the work file kept as it
+    // was, and the window closes without a word.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -56,6 +60,7 @@ private:
     std::vector<QPushButton*> actions_;  // GO_S, GO_F, GO_Plim, DEL
     bool running_ = false;
     bool closeRequested_ = false;
+    bool abandoned_ = false;
     WaitPump previousPump_;
 };
 

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "common/core/TextReplace.h"
+#include "common/desktop/Keyboard.h"
 #include "common/desktop/SuiteWindow.h"
 
 namespace parlux {
@@ -33,6 +34,8 @@ SandtestWindow::SandtestWindow(QWidget* parent) : QMainWindow(parent) {
         box->setObjectName(name);
         box->setMinimumWidth(380);
         label->setBuddy(box);
+        // Enter in any box runs GO.
+        connect(box, &QLineEdit::returnPressed, this, [this] { this->go(); });
         grid->addWidget(label, row, 0);
         grid->addWidget(box, row, 1);
         ++row;
@@ -45,6 +48,7 @@ SandtestWindow::SandtestWindow(QWidget* parent) : QMainWindow(parent) {
     grid->addWidget(go, row, 1, Qt::AlignRight);
     grid->setRowStretch(row + 1, 1);
     SetScrollableCentralWidget(this, central);
+    DriveByKeyboard(this);
 }
 
 void SandtestWindow::go() {

@@ -94,6 +94,47 @@ int LoadPingerLinks(const std::vector<PingerRecord>& records, Table& links) {
     return links.loaded() ? links.rowCount() : 0;
 }
 
+namespace {
+
+// The records whose result is in, each shown once as it comes with the first
+// one still awaited.
+class TakenRecords {
+public:
+    TakenRecords(const std::vector<PingerRecord>& records, const std::vector<int>& rowsBefore, const Clock& clock,
+                 const ProgressShow& show)
+        : records_(records), rowsBefore_(rowsBefore), clock_(clock), show_(show), shown_(records.size(), false) {}
+
+    void take(std::size_t i) {
+        if (shown_[i]) return;
+        shown_[i] = true;
+        ++taken_;
+        if (!show_) return;
+        RecordProgress progress;
+        progress.timeBeg = clock_.localNow();
+        progress.nr = rowsBefore_[i];
+        progress.record = &records_[i];
+        progress.taken = taken_;
+        progress.total = static_cast<int>(records_.size());
+        while (firstAwaited_ < records_.size() && shown_[firstAwaited_]) ++firstAwaited_;
+        if (firstAwaited_ < records_.size()) {
+            progress.awaited = &records_[firstAwaited_];
+            progress.awaitedNr = rowsBefore_[firstAwaited_];
+        }
+        show_(progress);
+    }
+
+private:
+    const std::vector<PingerRecord>& records_;
+    const std::vector<int>& rowsBefore_;
+    const Clock& clock_;
+    const ProgressShow& show_;
+    std::vector<bool> shown_;
+    std::size_t firstAwaited_ = 0;
+    int taken_ = 0;
+};
+
+}  // namespace
+
 int LoadPingersAndProbe(const std::vector<PingerRecord>& records, const HeaderProber& prober, const Clock& clock,
                         const ProgressShow& show, Table& links, Table& uploads) {
     links.reset();
@@ -118,21 +159,8 @@ int LoadPingersAndProbe(const std::vector<PingerRecord>& records, const HeaderPr
         }
     }
 
-    std::vector<bool> shown(records.size(), false);
-    int taken = 0;
-    auto take = [&](std::size_t i) {
-        if (shown[i]) return;
-        shown[i] = true;
-        ++taken;
-        if (!show) return;
-        RecordProgress progress;
-        progress.timeBeg = clock.localNow();
-        progress.nr = rowsBefore[i];
-        progress.record = &records[i];
-        progress.taken = taken;
-        progress.total = static_cast<int>(records.size());
-        show(progress);
-    };
+    TakenRecords taken(records, rowsBefore, clock, show);
+    const auto take = [&taken](std::size_t i) { taken.take(i); };
     for (std::size_t i = 0; i < records.size(); ++i)
         if (urlOf[i] == kNoRequest) take(i);
     std::vector<HeaderAnswer> answers;

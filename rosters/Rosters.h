@@ -76,6 +76,10 @@ struct RecordProgress {
     const PingerRecord* record = nullptr;
     int taken = 0;  // records taken so far, this one included
     int total = 0;  // records in the list
+    // The first record, in file order, whose answer is still awaited, and
+    // the rows before it; null when none is.
+    const PingerRecord* awaited = nullptr;
+    int awaitedNr = 0;
 };
 using ProgressShow = std::function<void(const RecordProgress&)>;
 

@@ -12,8 +12,10 @@
 #include <QMenuBar>
 #include <QProcessEnvironment>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
+#include <map>
 #include <tuple>
 
 namespace parlux::test {
@@ -27,13 +29,31 @@ std::string Quote(const QString& text) {
     return "\"" + s.toStdString() + "\"";
 }
 
+// A caption as the user reads it, then its access key when it has one: the
+// letter after a lone "&" ("&&" shows one "&").
+std::string Caption(const char* what, const QString& text) {
+    QString plain;
+    QChar key;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'&') {
+            plain += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == u'&') {
+            plain += u'&';
+            ++i;
+        } else if (i + 1 < text.size() && key.isNull()) {
+            key = text[i + 1].toUpper();
+        }
+    }
+    return std::string(" ") + what + "=" + Quote(plain) + (key.isNull() ? "" : " key=" + QString(key).toStdString());
+}
+
 // The text a widget shows (caption, title, contents) and what goes with it.
 std::string Content(const QWidget& w, const QWidget& window) {
     if (&w == &window) return " title=" + Quote(w.windowTitle()) + (w.windowIcon().isNull() ? "" : " icon");
     if (auto* group = qobject_cast<const QGroupBox*>(&w)) return " title=" + Quote(group->title());
-    if (auto* button = qobject_cast<const QAbstractButton*>(&w)) return " text=" + Quote(button->text());
+    if (auto* button = qobject_cast<const QAbstractButton*>(&w)) return Caption("text", button->text());
     if (auto* label = qobject_cast<const QLabel*>(&w)) {
-        std::string out = label->text().isEmpty() ? "" : " text=" + Quote(label->text());
+        std::string out = label->text().isEmpty() ? "" : Caption("text", label->text());
         if (!label->pixmap().isNull()) out += " picture";
         if (label->buddy()) out += " buddy=" + label->buddy()->objectName().toStdString();
         return out;
@@ -77,7 +97,7 @@ std::string Shows(const QWidget& w, const QWidget& window) {
 std::string ActionLine(const QAction& a) {
     std::string line = (a.objectName().isEmpty() ? "-" : a.objectName().toStdString()) + " QAction";
     if (a.isSeparator()) return line + " separator";
-    line += " text=" + Quote(a.text());
+    line += Caption("text", a.text());
     if (a.isCheckable()) line += a.isChecked() ? " checked" : " unchecked";
     if (!a.isEnabled()) line += " disabled";
     return line;
@@ -86,7 +106,7 @@ std::string ActionLine(const QAction& a) {
 std::string Name(const QObject& o) { return o.objectName().isEmpty() ? "-" : o.objectName().toStdString(); }
 
 void DumpMenu(const QMenu& menu, int depth, std::string& out) {
-    out += std::string(2 * depth, ' ') + Name(menu) + " QMenu title=" + Quote(menu.title()) +
+    out += std::string(2 * depth, ' ') + Name(menu) + " QMenu" + Caption("title", menu.title()) +
            (menu.isEnabled() ? "" : " disabled") + "\n";
     for (const QAction* a : menu.actions()) {
         if (a->menu())
@@ -157,6 +177,160 @@ std::string DumpWidgets(const QWidget& window, const Replacements& replacements)
 void ExpectWidgetsGolden(const QWidget& window, const std::filesystem::path& goldenFile,
                          const Replacements& replacements) {
     ExpectGolden(DumpWidgets(window, replacements), goldenFile);
+}
+
+void Activate(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    QApplication::setActiveWindow(&window);
+    if (!QTest::qWaitForWindowActive(&window, 2000)) ADD_FAILURE() << "the window did not become active";
+}
+
+namespace {
+
+// The key after a lone "&", upper case; 0 for none.
+char KeyOf(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != u'&') continue;
+        if (text[i + 1] == u'&') {
+            ++i;
+            continue;
+        }
+        return static_cast<char>(text[i + 1].toUpper().toLatin1());
+    }
+    return 0;
+}
+
+Qt::Key QtKey(char key) { return static_cast<Qt::Key>(key); }  // Qt::Key_A.. and Key_0.. are ASCII
+
+// Keys given once in a scope.
+void ExpectUnique(std::map<char, std::string>& keys, char key, const std::string& what, const std::string& scope) {
+    const auto [it, fresh] = keys.emplace(key, what);
+    if (!fresh) ADD_FAILURE() << "key " << key << " of " << what << " also on " << it->second << " in " << scope;
+}
+
+void PressMenuEntries(QWidget& window, QMenuBar& bar, QMenu& menu, std::vector<std::string>& pressed) {
+    std::map<char, std::string> keys;
+    for (QAction* entry : menu.actions()) {
+        const char key = entry->isSeparator() ? 0 : KeyOf(entry->text());
+        if (!key) continue;
+        ExpectUnique(keys, key, entry->objectName().toStdString(), menu.objectName().toStdString());
+        if (!entry->isEnabled()) continue;
+        bar.setActiveAction(menu.menuAction());
+        if (!QTest::qWaitFor([&menu] { return menu.isVisible(); }, 2000)) {
+            ADD_FAILURE() << menu.objectName().toStdString() << " does not open";
+            return;
+        }
+        QSignalSpy chosen(entry, &QAction::triggered);
+        QTest::keyClick(&menu, QtKey(key));
+        if (!QTest::qWaitFor([&chosen] { return chosen.count() > 0; }, 2000))
+            ADD_FAILURE() << "key " << key << " in " << menu.objectName().toStdString() << " does not choose "
+                          << entry->objectName().toStdString();
+        menu.hide();
+        Activate(window);
+        pressed.push_back(entry->objectName().toStdString() + " " + key);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// F10, then each menu of the bar by its key, and the entries of each.
+void PressMenus(QWidget& window, std::map<char, std::string>& keys, std::vector<std::string>& pressed) {
+    auto* bar = window.findChild<QMenuBar*>();
+    if (!bar) return;
+    QTest::keyClick(&window, Qt::Key_F10);
+    QMenu* first = bar->actions().isEmpty() ? nullptr : bar->actions().front()->menu();
+    if (first && !QTest::qWaitFor([first] { return first->isVisible(); }, 2000))
+        ADD_FAILURE() << "F10 does not open " << first->objectName().toStdString();
+    if (first) first->hide();
+    Activate(window);
+    for (QAction* action : bar->actions()) {
+        QMenu* menu = action->menu();
+        const char key = menu ? KeyOf(menu->title()) : 0;
+        if (!key) continue;
+        ExpectUnique(keys, key, menu->objectName().toStdString(), "the window");
+        QTest::keyClick(&window, QtKey(key), Qt::AltModifier);
+        if (!QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000))
+            ADD_FAILURE() << "Alt+" << key << " does not open " << menu->objectName().toStdString();
+        menu->hide();
+        Activate(window);
+        pressed.push_back(menu->objectName().toStdString() + " " + key);
+        PressMenuEntries(window, *bar, *menu, pressed);
+    }
+}
+
+// Alt and the key of one button (it is pressed) or label (its box takes the focus).
+void PressControl(QWidget& window, QWidget& w, std::vector<std::string>& pressed) {
+    const std::string name = w.objectName().toStdString();
+    Activate(window);
+    if (auto* label = qobject_cast<QLabel*>(&w)) {
+        const char key = KeyOf(label->text());
+        QTest::keyClick(&window, QtKey(key), Qt::AltModifier);
+        if (!QTest::qWaitFor([label] { return label->buddy()->hasFocus(); }, 2000))
+            ADD_FAILURE() << "Alt+" << key << " does not lead " << name << " to its box";
+        pressed.push_back(name + " " + key);
+        return;
+    }
+    auto* button = static_cast<QAbstractButton*>(&w);
+    const char key = KeyOf(button->text());
+    QSignalSpy clicked(button, &QAbstractButton::clicked);
+    QTest::keyClick(&window, QtKey(key), Qt::AltModifier);
+    if (!QTest::qWaitFor([&clicked] { return clicked.count() > 0; }, 5000))
+        ADD_FAILURE() << "Alt+" << key << " does not press " << name;
+    pressed.push_back(name + " " + key);
+}
+
+char ControlKey(const QWidget& w) {
+    if (const auto* button = qobject_cast<const QAbstractButton*>(&w)) return KeyOf(button->text());
+    if (const auto* label = qobject_cast<const QLabel*>(&w); label && label->buddy()) return KeyOf(label->text());
+    return 0;
+}
+
+}  // namespace
+
+std::vector<std::string> PressEveryAccessKey(QWidget& window) {
+    std::vector<std::string> pressed;
+    std::map<char, std::string> keys;
+    Activate(window);
+    PressMenus(window, keys, pressed);
+    // The buttons and labels in the order of their names; a button pressed
+    // may change what the others are (a RESET, a run), so each is looked up
+    // again.
+    std::vector<std::string> names;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        const char key = ControlKey(*w);
+        if (!key) continue;
+        ExpectUnique(keys, key, w->objectName().toStdString(), "the window");
+        names.push_back(w->objectName().toStdString());
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        QWidget* w = window.findChild<QWidget*>(QString::fromStdString(name));
+        if (w && w->isEnabled() && w->isVisibleTo(&window)) PressControl(window, *w, pressed);
+    }
+    return pressed;
+}
+
+std::vector<std::string> TabStopsWithoutVisibleFocus(QWidget& window) {
+    std::vector<std::string> bare;
+    for (QWidget* w = window.nextInFocusChain(); w && w != &window; w = w->nextInFocusChain()) {
+        if (!window.isAncestorOf(w) || !(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(&window)) continue;
+        const bool shows = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                           qobject_cast<QComboBox*>(w) || w->property("parluxShowsFocus").toBool();
+        if (!shows)
+            bare.push_back((w->objectName().isEmpty() ? "-" : w->objectName().toStdString()) + " " +
+                           w->metaObject()->className());
+    }
+    return bare;
+}
+
+void PressEnter(const QObject& root, const std::string& name) {
+    QWidget* w = FindWidget(root, name);
+    if (!w) return;
+    w->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w, Qt::Key_Return);
 }
 
 void Click(const QObject& root, const std::string& name) {

@@ -49,6 +49,28 @@ std::string DumpWidgets(const QWidget& window, const Replacements& replacements 
 void ExpectWidgetsGolden(const QWidget& window, const std::filesystem::path& goldenFile,
                          const Replacements& replacements = {});
 
+// The window made the active one, as a person's click would make it, so that
+// its access keys and shortcuts reach it.
+void Activate(QWidget& window);
+
+// Every access key of a window pressed as a person presses it: Alt and the
+// key for the menu bar's menus and the window's buttons and labels, the key
+// alone in the open menu for the menus' entries, and F10 for the menu bar.
+// What each reaches is checked (the menu opens, the button is pressed, the
+// entry is chosen, the label's box takes the focus), as is that no key is
+// given twice in the window or in a menu; the buttons and entries are those
+// that are enabled. Pressing them runs their actions. Returns the
+// "<control> <key>" of each, in the order pressed.
+std::vector<std::string> PressEveryAccessKey(QWidget& window);
+
+// The Tab stops of a window that show no focus: every control that Tab
+// reaches must be a button, a text or list box, or a picture box that draws
+// a frame when it has the focus. Returns their names.
+std::vector<std::string> TabStopsWithoutVisibleFocus(QWidget& window);
+
+// Gives the named widget the focus and presses Enter on it.
+void PressEnter(const QObject& root, const std::string& name);
+
 // A built program (BinDir()/program) run headless as a subprocess: no display
 // in its environment, PARLUX_DATA at the scratch data folder, TMPDIR at a
 // scratch folder of its own and XDG_RUNTIME_DIR at a private (0700) one.

@@ -50,7 +50,9 @@ void ReportDownload(WorkbenchCore& wb, const std::string& type, const std::strin
     }
     wb.detail(nick + " " + type + " not downloaded: " + result.error + "; " +
               (earlier ? "the copy of " + FormatStamp(*earlier) + " is used" : std::string("no earlier copy")));
-    wb.noteNotDownloaded(nick + " " + type, result.error);
+    // A transfer given up because the window closed says nothing of the
+    // pinger: the run's own line says it was given up.
+    if (!wb.closing()) wb.noteNotDownloaded(nick + " " + type, result.error);
 }
 
 // A type the list does not name at all is no fault of the run.
@@ -59,22 +61,24 @@ void NoteIfNothingListed(WorkbenchCore& wb, const std::vector<PingerRecord>& rec
         wb.noteNothingListed();
 }
 
-// While the files come, the detail line says how many are in and which
-// pingers are still waited for, in list order. Shown only, never logged: the
-// log keeps the lines of one download after another.
+// While the files come, the detail line says how many have ended, how many
+// of those failed, and which pingers are still waited for, in list order.
+// Shown only, never logged: the log keeps the lines of one download after
+// another.
 TransferDone WaitingLine(WorkbenchCore& wb, std::vector<std::string> nicks) {
     if (nicks.empty()) return {};
     struct State {
         std::vector<std::string> nicks;  // request order
         std::vector<bool> ended;
-        std::size_t received = 0;
+        std::size_t done = 0;
+        std::size_t failed = 0;
     };
     auto state = std::make_shared<State>();
     state->nicks = std::move(nicks);
     state->ended.assign(state->nicks.size(), false);
     auto show = [&wb, state] {
-        std::string line = "LOA_Pingers: " + std::to_string(state->received) + " of " +
-                           std::to_string(state->nicks.size()) + " received";
+        std::string line = "LOA_Pingers: " + std::to_string(state->done) + " of " +
+                           std::to_string(state->nicks.size()) + " done (" + std::to_string(state->failed) + " failed)";
         std::string waiting;
         for (std::size_t k = 0; k < state->nicks.size(); ++k)
             if (!state->ended[k]) waiting += (waiting.empty() ? "" : ", ") + state->nicks[k];
@@ -82,10 +86,11 @@ TransferDone WaitingLine(WorkbenchCore& wb, std::vector<std::string> nicks) {
         wb.feedback().progress(line);
     };
     show();
-    return [state, show](std::size_t index, const TransferResult&) {
+    return [state, show](std::size_t index, const TransferResult& result) {
         if (index >= state->ended.size() || state->ended[index]) return;
         state->ended[index] = true;
-        ++state->received;
+        ++state->done;
+        if (!result.ok) ++state->failed;
         show();
     };
 }

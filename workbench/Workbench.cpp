@@ -140,7 +140,7 @@ void WorkbenchCore::SUPER() {
         press(action.name);
         // An unattended run without a list (missing, or no record in it)
         // says so once rather than with a box at every later step.
-        if (inHyper_ && report_.noList()) break;
+        if (stopsWithoutList()) break;
     }
     if (abandoned_) return;  // every step ran: only the last line and its pause are left out
     FeedBack(feedback(), "SUPER Completed: " + statsType_, " ", 500);
@@ -175,8 +175,9 @@ void WorkbenchCore::HYPER() {
     if (description_.types.empty()) {
         SUPER();
     } else {
-        // Every type reads the same list: without one the other types are not tried.
-        for (int i = 0; i < static_cast<int>(description_.types.size()) && !report_.noList(); ++i) {
+        // Every type reads the same list: unattended, without one the other
+        // types are not tried.
+        for (int i = 0; i < static_cast<int>(description_.types.size()) && !stopsWithoutList(); ++i) {
             if (abandoned_) gaveUp_ = true;  // a type not compared
             if (gaveUp_) break;
             chooseType(i);
@@ -267,7 +268,13 @@ std::string WorkbenchCore::quoted(const std::filesystem::path& path) const {
     return std::string("\"").append(path.string()).append("\"");
 }
 
-void WorkbenchCore::viewDump(int table) { launcher().start("EditPad.exe " + quoted(dumpPath(table)), kShowMinimized); }
+void WorkbenchCore::viewPage(const std::filesystem::path& path, short showStyle) {
+    // Nothing a person asks to see opens silently nothing.
+    if (!launcher().start("EditPad.exe " + quoted(path), showStyle))
+        messages().critical(path.string() + " cannot be opened: no program to open it was found");
+}
+
+void WorkbenchCore::viewDump(int table) { viewPage(dumpPath(table), kShowMinimized); }
 
 void WorkbenchCore::saveAndViewDump(int table) {
     save(table);
@@ -276,7 +283,7 @@ void WorkbenchCore::saveAndViewDump(int table) {
 
 void WorkbenchCore::viewOutput() {
     const short style = description_.outputViewMinimized ? kShowMinimized : kShowNormal;
-    for (const auto& page : outputPages()) launcher().start("EditPad.exe " + quoted(dataPath(page)), style);
+    for (const auto& page : outputPages()) viewPage(dataPath(page), style);
 }
 
 }  // namespace parlux

@@ -169,6 +169,11 @@ public:
     // Whether the close left work of the run undone: a step not run, a type
     // not compared, the follow-up not started.
     bool abandoned() const { return gaveUp_; }
+    // Whether the window has been closed during the run, whatever it cut.
+    bool closing() const { return abandoned_; }
+    // An unattended run (FULL_AUTO): a HYPER that finds no list says so once
+    // and stops. At a screen every later step and type reports its box.
+    void setUnattended(bool unattended) { unattended_ = unattended; }
 
     // --- for the procedures
     std::filesystem::path dataPath(const std::string& name) const { return env_.dataFolder / name; }
@@ -215,6 +220,8 @@ private:
     void setChoiceEnabled(bool enabled);
     std::vector<std::string> resetBoxes() const;
     std::string quoted(const std::filesystem::path& path) const;
+    // Opens a text page in the editor; a box when none could be started.
+    void viewPage(const std::filesystem::path& path, short showStyle);
 
     WorkbenchDescription description_;
     WorkbenchEnv env_;
@@ -231,6 +238,11 @@ private:
     bool abandoned_ = false;
     bool gaveUp_ = false;
     bool waitForFollowUp_ = false;
+    bool unattended_ = false;
+    // Whether HYPER gives up where a SUPER found no list.
+    bool stopsWithoutList() const {
+        return inHyper_ && report_.noList() && (unattended_ || !env_.messages->interactive());
+    }
 };
 
 // One action of a comparer, written once: the procedure behind its button and

@@ -11,21 +11,24 @@ namespace fs = std::filesystem;
 int CopyFilesOver(const fs::path& from, const fs::path& to, const std::vector<std::string>& names,
                   MessageSink& messages) {
     int copied = 0;
+    std::string problems;  // one box for all of them
+    const auto say = [&problems](const std::string& text) { problems += (problems.empty() ? "" : "\n") + text; };
     for (const std::string& name : names) {
         const fs::path source = from / name;
         const fs::path target = to / name;
         std::error_code ec;
         if (!fs::is_regular_file(source, ec)) {
-            messages.critical(source.string() + " Not found");
+            say(source.string() + " Not found");
             continue;
         }
         try {
             ReplaceWholeFile(target, ReadWholeFile(source));
             ++copied;
         } catch (const fs::filesystem_error& e) {
-            messages.critical(source.string() + " cannot be copied to " + target.string() + ": " + e.code().message());
+            say(source.string() + " cannot be copied to " + target.string() + ": " + e.code().message());
         }
     }
+    if (!problems.empty()) messages.critical(problems);
     return copied;
 }
 

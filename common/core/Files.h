@@ -11,8 +11,8 @@ namespace parlux {
 // Copies each named file from one folder to the other, in order, replacing
 // the target whole (a reader never sees half a file). A missing source gives
 // "<source> Not found", a failed copy "<source> cannot be copied to <target>:
-// <reason>"; either way the other files are still copied. Returns the number
-// of files copied.
+// <reason>"; either way the other files are still copied, and the problems
+// are told in one message, a line each. Returns the number of files copied.
 int CopyFilesOver(const std::filesystem::path& from, const std::filesystem::path& to,
                   const std::vector<std::string>& names, MessageSink& messages);
 

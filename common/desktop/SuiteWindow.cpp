@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <csignal>
 #include <iostream>
@@ -36,8 +37,11 @@
 #include "common/core/StandardOptions.h"
 #include "common/core/StderrLines.h"
 #include "common/core/SuitePrograms.h"
+#include "common/desktop/CommandLine.h"
 #include "common/core/WaitedRun.h"
 #include "common/desktop/Headless.h"
+#include "common/desktop/Keyboard.h"
+#include "common/desktop/Opener.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtMessages.h"
 #include "common/desktop/QtText.h"
@@ -70,6 +74,20 @@ public:
 
 // ---------------------------------------------------------------- menus
 
+void OpenNamed(const SuiteLinks& links, const QString& target) {
+    if (IsLocalTarget(target) && !EndsWithExe(target.toStdString())) {
+        const bool bare = !target.contains(u'/') && !target.contains(u'\\');
+        const fs::path path = bare ? links.me() / target.toStdString() : fs::path(target.toStdString());
+        std::error_code ec;
+        if (!fs::exists(path, ec)) {
+            // The desktop's opener would show nothing at all.
+            links.messages().critical(path.string() + " Not found");
+            return;
+        }
+    }
+    links.open(target);
+}
+
 std::vector<QAction*> AddOpenMenu(QMenuBar* bar, const QString& title, const QString& menuName,
                                   const QString& entryPrefix, const QStringList& captions, int firstIndex,
                                   const SuiteLinks& links) {
@@ -81,7 +99,8 @@ std::vector<QAction*> AddOpenMenu(QMenuBar* bar, const QString& title, const QSt
         QAction* entry = separator ? menu->addSeparator() : menu->addAction(captions[i]);
         entry->setObjectName(entryPrefix + QString::number(firstIndex + i));
         if (!separator)
-            QObject::connect(entry, &QAction::triggered, menu, [open = links.open, entry] { open(entry->text()); });
+            QObject::connect(entry, &QAction::triggered, menu,
+                             [links, entry] { OpenNamed(links, PlainCaption(entry->text())); });
         entries.push_back(entry);
     }
     return entries;
@@ -109,7 +128,7 @@ void AddExplorerMenus(QMenuBar* bar, const SuiteLinks& links) {
         for (const auto& [index, caption, folder] : {std::tuple{1, "Me", me}, std::tuple{2, "Work", work}}) {
             QAction* entry = menu->addAction(caption);
             entry->setObjectName(prefix + QString::number(index));
-            QObject::connect(entry, &QAction::triggered, menu, [open = links.open, target = folder] { open(target); });
+            QObject::connect(entry, &QAction::triggered, menu, [links, target = folder] { OpenNamed(links, target); });
         }
     }
 }
@@ -178,7 +197,7 @@ QGroupBox* BuildViewFrame(const std::vector<ViewButtonPlace>& places, const Suit
         auto* b = new QPushButton(places[i].caption);
         b->setObjectName(QString("cmd_VIEW_%1").arg(i + 1));
         b->setAutoDefault(false);
-        QObject::connect(b, &QPushButton::clicked, frame, [open = links.open, b] { open(b->toolTip()); });
+        QObject::connect(b, &QPushButton::clicked, frame, [links, b] { OpenNamed(links, b->toolTip()); });
         grid->addWidget(b, 1 + places[i].row, places[i].column);
         buttons.push_back(b);
     }
@@ -237,6 +256,9 @@ void NameSuiteWindow(QMainWindow* window, const std::string& program, const QStr
 QScrollArea* SetScrollableCentralWidget(QMainWindow* window, QWidget* content, QWidget* footer) {
     auto* area = new FittingScrollArea;
     area->setObjectName("ScrollArea");
+    // No Tab stop of its own, where nothing would show the focus: it still
+    // scrolls to the control that gets it.
+    area->setFocusPolicy(Qt::NoFocus);
     area->setFrameShape(QFrame::NoFrame);
     area->setWidgetResizable(true);
     area->setWidget(content);
@@ -264,7 +286,11 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == window_ && event->type() == QEvent::Show) {
+        // Shown, or restored from a minimized start: only then is the frame
+        // the window manager's.
+        const bool restored = event->type() == QEvent::WindowStateChange && !window_->isMinimized() &&
+                              (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized);
+        if (watched == window_ && (event->type() == QEvent::Show || restored)) {
             for (int delay : {0, 100, 400})
                 QTimer::singleShot(delay, this, [this] {
                     if (window_->isVisible() && !window_->isMaximized() && !window_->isFullScreen())
@@ -292,8 +318,11 @@ void PlaceOnScreen(QWidget* window) {
     const QRect area = screen->availableGeometry();
     // The window manager's frame: known once the window exists (or, with some
     // managers, once it is shown); a border and a title bar are kept free
-    // until then, and measured again once shown.
-    window->winId();
+    // until then, and measured again once shown. On X11 the frame is known
+    // only once the window is mapped, and a window made and moved before it
+    // is first shown would lose the minimized state it is to start in: it is
+    // not made here.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) window->winId();
     const QMargins margins = window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
     QSize decoration(margins.left() + margins.right(), margins.top() + margins.bottom());
     if (decoration.isNull()) decoration = QSize(8, 36);

@@ -40,7 +40,13 @@ struct SuiteLinks {
     const std::filesystem::path& me() const { return meFolder.empty() ? programFolder : meFolder; }
 };
 
-// A menu whose entries open what their caption names (read when chosen).
+// Opens what a menu entry, view button or picture box names with links.open;
+// a file or folder that is not there (a bare name being the "Me" folder's)
+// says "<path> Not found" in a box instead.
+void OpenNamed(const SuiteLinks& links, const QString& target);
+
+// A menu whose entries open what their caption names (read when chosen,
+// without the mark of its access key) with OpenNamed.
 // Entries are named prefix + index, from firstIndex on; a caption "-" is a
 // separator. Returns the entries.
 std::vector<QAction*> AddOpenMenu(QMenuBar* bar, const QString& title, const QString& menuName,

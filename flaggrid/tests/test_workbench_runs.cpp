@@ -119,6 +119,7 @@ TEST_F(WorkbenchRunTest, HyperRunsSuperOnceThenResetsAndStartsNothing) {
 // its summary is the one line that says why.
 TEST_F(WorkbenchRunTest, HyperOnAnEmptyListSaysWhyInOneLine) {
     writeList("\r\n");
+    workbench().setUnattended(true);
     workbench().HYPER();
     EXPECT_TRUE(messages().empty());
     EXPECT_TRUE(workbench().report().failed());

@@ -13,10 +13,12 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QWheelEvent>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
 #include "common/core/SiteConfig.h"
+#include "common/desktop/Keyboard.h"
 #include "common/desktop/ProgramStart.h"
 #include "gridhub/GridhubWindow.h"
 #include "gridhub/gui_tests/StubPrograms.h"
@@ -225,6 +227,11 @@ TEST_F(GridhubTest, BrowsingListsFilesAndOpensThemOnlyInTheChosenStyle) {
 }
 
 TEST_F(GridhubTest, ViewButtonsSearchesAndTheCopyButton) {
+    const std::vector<fs::path> files = {
+        program_ / "PingersBad.lst", program_ / "Pingers.lst", program_ / "index.html",  program_ / "Stats.fnd",
+        program_ / "Keys.fnd",       program_ / "Results.fnd", data_ / "PingersBad.lst", data_ / "Pingers.lst",
+        data_ / "index.html",        data_ / "Pingers.html"};
+    for (const auto& file : files) WriteFile(file, "x");
     openWindow();
     for (int i = 1; i <= 9; ++i) click("cmd_VIEW_" + std::to_string(i));
     for (int i = 0; i < 3; ++i) doubleClick("Picture2_" + std::to_string(i));
@@ -237,6 +244,29 @@ TEST_F(GridhubTest, ViewButtonsSearchesAndTheCopyButton) {
     EXPECT_EQ(site::LoadSiteConfig(data_.path()).site, site::kDefaultSite);
     EXPECT_NE(ReadFile(data_ / "Parlux.conf").find("# site = "), std::string::npos);
 
+    EXPECT_TRUE(messages_.texts.empty());
+
+    // Files that are not there open nothing: a box names each.
+    for (const auto& file : files) fs::remove(file);
+    opened_.clear();
+    click("cmd_VIEW_1");
+    click("cmd_VIEW_7");
+    PressEnter(*window_, "Picture2_0");
+    entry("MnusStats_1")->trigger();
+    EXPECT_TRUE(opened_.empty());
+    EXPECT_EQ(messages_.texts, (Strings{(program_ / "PingersBad.lst").string() + " Not found",
+                                        (data_ / "Pingers.html").string() + " Not found",
+                                        (program_ / "Stats.fnd").string() + " Not found",
+                                        PlainCaption(entry("MnusStats_1")->text()).toStdString() + " Not found"}));
+
+    // Copying with none of the three there: one box names them all.
+    messages_.texts.clear();
+    click("cmd_TFR");
+    EXPECT_EQ(messages_.texts,
+              Strings{(program_ / "PingersBad.lst").string() + " Not found\n" + (program_ / "Pingers.lst").string() +
+                      " Not found\n" + (program_ / "index.html").string() + " Not found"});
+    messages_.texts.clear();
+
     // The three hand-kept files, over the old ones; a missing one is named and skipped.
     WriteFile(program_ / "PingersBad.lst", "bad\r\n");
     WriteFile(program_ / "index.html", "<html></html>");
@@ -246,6 +276,41 @@ TEST_F(GridhubTest, ViewButtonsSearchesAndTheCopyButton) {
     EXPECT_EQ(ReadFile(data_ / "index.html"), "<html></html>");
     EXPECT_FALSE(fs::exists(data_ / "Pingers.lst"));
     EXPECT_EQ(messages_.texts, Strings{(program_ / "Pingers.lst").string() + " Not found"});
+}
+
+// The keyboard alone: every access key reaches its control (the launch
+// boxes, too narrow to show their caption, have none), Enter on a picture
+// box does its double-click, and every Tab stop shows its focus.
+TEST_F(GridhubTest, EveryAccessKeyAndEnterReachesItsAction) {
+    WriteFile(program_ / "Keys.fnd", "x");
+    openWindow();
+    const Strings pressed = PressEveryAccessKey(*window_);
+    Strings without;
+    for (auto* button : window_->findChildren<QAbstractButton*>()) {
+        const std::string name = button->objectName().toStdString();
+        if (name.starts_with("qt_")) continue;  // the menu bar's own
+        if (std::none_of(pressed.begin(), pressed.end(),
+                         [&name](const std::string& p) { return p.starts_with(name + " "); }))
+            without.push_back(name);
+    }
+    std::sort(without.begin(), without.end());
+    // The second "None" shares its caption with the first: which would a key press?
+    EXPECT_EQ(without, (Strings{"Check1_0", "Check1_1", "Check1_2", "Check1_3", "Check1_4", "Option2_0", "cmd_TFR"}));
+    EXPECT_EQ(TabStopsWithoutVisibleFocus(*window_), Strings{});
+
+    Activate(*window_);
+    started_.clear();
+    opened_.clear();
+    fs::remove(program_ / "started.log");
+    PressEnter(*window_, "Check1_2");  // ticked -> clear, as Space does
+    EXPECT_EQ(widget<QCheckBox>("Check1_2")->checkState(), Qt::Unchecked);
+    PressEnter(*window_, "Picture1_2");
+    PressEnter(*window_, "Picture2_1");
+    EXPECT_EQ(started_, Strings{Quoted(program_ / "Lockgrid.exe")});
+    EXPECT_EQ(opened_, Strings{"Keys.fnd"});
+    PressEnter(*window_, "Image1");  // HYPER, then closed
+    EXPECT_EQ(started_.size(), 4u);
+    EXPECT_FALSE(window_->isVisible());
 }
 
 // With a view style ticked, only an explicit choice in Combo2 opens a file:

@@ -1,11 +1,20 @@
 // Fetchprobe against a loopback server, and Sandtest's two routines side by
 // side, driven through their widgets.
 #include <gtest/gtest.h>
+#include <httplib.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <thread>
 
 #include "common/desktop/CommandLine.h"
 #include "common/desktop/ProgramStart.h"
@@ -34,15 +43,22 @@ protected:
                              {}}) {
         server_.serve("/stats/type2.list", "remailer key list\n", 200, "text/plain");
         server_.serve("/empty", "");
+        // A pinger that does not answer while the test runs.
+        server_.handle("/held", [this](const httplib::Request&, httplib::Response& res) {
+            for (int i = 0; i < 2000 && !heldFree_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            res.set_content("late", "text/plain");
+        });
         server_.start();
         window_.show();
     }
+    ~FetchprobeTest() override { heldFree_ = true; }
     void set(const std::string& box, const std::string& text) {
         FindWidget<QLineEdit>(window_, box)->setText(QString::fromStdString(text));
     }
     void click(const std::string& name) { Click(window_, name); }
 
     TempDir program_, work_;
+    std::atomic<bool> heldFree_{false};
     LoopbackServer server_;
     RecordingMessages messages_;
     Strings opened_, started_;
@@ -130,16 +146,34 @@ TEST_F(FetchprobeTest, GoFileSaysWhyTheWorkFileWasNotWritten) {
     }
 }
 
-// The window opens with no address to fetch; DEL deletes regular files only.
-TEST_F(FetchprobeTest, StartsWithoutAnAddressAndDeletesFilesOnly) {
-    FetchprobeWindow fresh(SuiteLinks{[](const QString&) {},
-                                      [](const std::string&, short) { return true; },
-                                      [this]() -> MessageSink& { return messages_; },
-                                      program_.path(),
-                                      {}});
-    EXPECT_EQ(BoxText(fresh, "txt_URL"), "");
-    EXPECT_NE(fresh.findChild<QLineEdit*>("txt_URL")->placeholderText().toStdString().find("/stats/type2.list"),
-              std::string::npos);
+// The window opens on the first pinger's type 2 key list of the data
+// folder's Pingers.lst, with no address when there is none; DEL deletes
+// regular files only.
+TEST_F(FetchprobeTest, StartsOnTheFirstTypeTwoListAndDeletesFilesOnly) {
+    TempDir data;
+    const struct {
+        const char* name;
+        std::optional<std::string> list;  // nullopt: no file
+        std::string url;
+    } cases[] = {
+        {"no list", std::nullopt, ""},
+        {"no type 2 list", "\"K-RSA\",\"alpha\",\"http://alpha.example/rsa.asc\"\r\n", ""},
+        {"the first of two",
+         "\"PGP-1\",\"alpha\",\"http://alpha.example/rlist.html\"\r\n"
+         "\"K-TY2\",\"beta\",\"http://beta.example/stats/type2.list\"\r\n"
+         "\"K-TY2\",\"alpha\",\"http://alpha.example/stats/type2.list\"\r\n",
+         "http://beta.example/stats/type2.list"},
+    };
+    for (const auto& c : cases) {
+        fs::remove(data / "Pingers.lst");
+        if (c.list) WriteFile(data / "Pingers.lst", *c.list);
+        FetchprobeWindow fresh(SuiteLinks{[](const QString&) {}, [](const std::string&, short) { return true; },
+                                          [this]() -> MessageSink& { return messages_; }, program_.path(),
+                                          data.path()});
+        EXPECT_EQ(BoxText(fresh, "txt_URL"), c.url) << c.name;
+        EXPECT_NE(fresh.findChild<QLineEdit*>("txt_URL")->placeholderText().toStdString().find("/stats/type2.list"),
+                  std::string::npos);
+    }
 
     const fs::path work = work_ / "www.tmp";
     set("txt_WorkFile", work.string());
@@ -157,6 +191,41 @@ TEST_F(FetchprobeTest, StartsWithoutAnAddressAndDeletesFilesOnly) {
     click("cmd_DEL");
     EXPECT_FALSE(fs::exists(work));
     EXPECT_TRUE(messages_.texts.empty());
+}
+
+// Closed while a pinger does not answer: the window closes at once, without
+// a box, and the work file stays as it was (or is not there, as it was not).
+TEST_F(FetchprobeTest, ClosingDuringADownloadGivesItUpAndKeepsTheWorkFile) {
+    const fs::path work = work_ / "www.tmp";
+    for (const char* action : {"cmd_GO_F", "cmd_GO_S"}) {
+        for (const bool earlier : {true, false}) {
+            SCOPED_TRACE(std::string(action) + (earlier ? " over an earlier copy" : " with no file"));
+            FetchprobeWindow window(SuiteLinks{[](const QString&) {},
+                                               [](const std::string&, short) { return true; },
+                                               [this]() -> MessageSink& { return messages_; },
+                                               program_.path(),
+                                               {}});
+            window.show();
+            fs::remove(work);
+            if (earlier) WriteFile(work, "the earlier copy");
+            FindWidget<QLineEdit>(window, "txt_WorkFile")->setText(QString::fromStdString(work.string()));
+            FindWidget<QLineEdit>(window, "txt_URL")->setText(QString::fromStdString(server_.url("/held")));
+            messages_.texts.clear();
+            QElapsedTimer clock;
+            QTimer::singleShot(200, &window, [&window] { window.close(); });
+            clock.start();
+            Click(window, action);
+            EXPECT_LT(clock.elapsed(), 5000);  // not waited out
+            EXPECT_TRUE(messages_.texts.empty()) << messages_.texts.front();
+            EXPECT_TRUE(window.abandoned());
+            EXPECT_FALSE(window.isVisible());
+            if (earlier) {
+                EXPECT_EQ(ReadFile(work), "the earlier copy");
+            } else {
+                EXPECT_FALSE(fs::exists(work));
+            }
+        }
+    }
 }
 
 TEST_F(FetchprobeTest, AWorkFileThatCannotBeWrittenIsReportedAndTheWindowGoesOn) {
@@ -196,6 +265,51 @@ TEST_F(FetchprobeTest, EditorsGetTheWorkFileAsItStandsAndTheMenusOpenTheFolder) 
     window_.findChild<QAction*>("MnusExplore_1")->trigger();
     window_.findChild<QAction*>("MnusExplore_2")->trigger();
     EXPECT_EQ(opened_, (Strings{server_.url("/stats/type2.list"), program_.path().string(), program_.path().string()}));
+}
+
+// The keyboard alone: every access key reaches its control, Enter in either
+// box runs GO_F, the focus comes back to the button that started an action,
+// and every Tab stop shows its focus.
+TEST_F(FetchprobeTest, EveryAccessKeyAndEnterReachesItsAction) {
+    const fs::path work = work_ / "www.tmp";
+    set("txt_WorkFile", work.string());
+    const Strings pressed = PressEveryAccessKey(window_);
+    for (auto* button : window_.findChildren<QAbstractButton*>()) {
+        const std::string name = button->objectName().toStdString();
+        if (name.starts_with("qt_")) continue;  // the menu bar's own
+        EXPECT_TRUE(std::any_of(pressed.begin(), pressed.end(),
+                                [&name](const std::string& p) { return p.starts_with(name + " "); }))
+            << name << " has no key";
+    }
+    EXPECT_EQ(TabStopsWithoutVisibleFocus(window_), Strings{});
+
+    Activate(window_);
+    set("txt_URL", server_.url("/stats/type2.list"));
+    for (const char* box : {"txt_URL", "txt_WorkFile"}) {
+        WriteFile(work, "old");
+        PressEnter(window_, box);
+        EXPECT_EQ(ReadFile(work), "remailer key list\n") << box;
+    }
+    auto* go = FindWidget(window_, "cmd_GO_F");
+    go->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(go, Qt::Key_Space);
+    EXPECT_EQ(QApplication::focusWidget(), go);
+}
+
+TEST(Sandtest, EveryAccessKeyAndEnterReachesItsAction) {
+    SandtestWindow window;
+    const Strings pressed = PressEveryAccessKey(window);
+    EXPECT_EQ(pressed.size(), 6u) << ::testing::PrintToString(pressed);  // GO and the five boxes' labels
+    EXPECT_EQ(TabStopsWithoutVisibleFocus(window), Strings{});
+    Activate(window);
+    for (const auto& [box, text] : {std::pair{"Text1", "a-b"}, std::pair{"Text2", "-"}, std::pair{"Text3", "+"}})
+        window.findChild<QLineEdit*>(box)->setText(text);
+    for (const char* box : {"Text1", "Text3"}) {
+        window.findChild<QLineEdit*>("Text4")->clear();
+        PressEnter(window, box);
+        EXPECT_EQ(BoxText(window, "Text4"), "a+b") << box;
+        EXPECT_EQ(BoxText(window, "Text5"), "a+b") << box;
+    }
 }
 
 TEST(Sandtest, WidgetTreeMatchesItsGoldenFile) {

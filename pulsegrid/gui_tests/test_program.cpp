@@ -6,10 +6,16 @@
 #include <httplib.h>
 #include <signal.h>
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QThread>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -297,6 +303,116 @@ TEST_F(PulsegridProgram, TheDataFolderLockHoldsAcrossSessions) {
     EXPECT_FALSE(pages().empty());
     awaitFollowUp();
     EXPECT_EQ(ReadFile(tmp_ / "err.txt"), "");  // a clean night mails nothing
+}
+
+// A small X server of its own, with a window manager, and the X tools that
+// read what the window manager was told.
+class XSession {
+public:
+    // The tools missing for a session, "" when all are there.
+    static std::string missing() {
+        std::string names;
+        for (const char* tool : {"Xvfb", "openbox", "xprop", "xwininfo", "xdotool"})
+            if (QStandardPaths::findExecutable(tool).isEmpty()) names += std::string(names.empty() ? "" : ", ") + tool;
+        return names;
+    }
+    XSession() {
+        server_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1000x24", "-nolisten", "tcp"});
+        if (!server_.waitForStarted(5000)) return;
+        QElapsedTimer timer;
+        timer.start();
+        while (display_.empty() && timer.elapsed() < 10000) {
+            server_.waitForReadyRead(100);
+            const std::string out = server_.readAllStandardOutput().trimmed().toStdString();
+            if (!out.empty()) display_ = ":" + out;
+        }
+        if (display_.empty()) return;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", QString::fromStdString(display_));
+        manager_.setProcessEnvironment(env);
+        manager_.start("openbox", {});
+        manager_.waitForStarted(5000);
+        // Ready once it owns the screen's window manager selection.
+        for (int i = 0;
+             i < 100 && run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") == std::string::npos; ++i)
+            QThread::msleep(50);
+    }
+    ~XSession() {
+        for (QProcess* p : {&manager_, &server_}) {
+            p->terminate();
+            if (!p->waitForFinished(5000)) p->kill(), p->waitForFinished(5000);
+        }
+    }
+    const std::string& display() const { return display_; }
+    // A tool's output on this display.
+    std::string run(const QString& tool, const QStringList& arguments) const {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", QString::fromStdString(display_));
+        p.setProcessEnvironment(env);
+        p.start(tool, arguments);
+        p.waitForFinished(10000);
+        return p.readAllStandardOutput().toStdString();
+    }
+    // A number after "label" in a tool's output, -1 when not there.
+    static int number(const std::string& output, const std::string& label) {
+        const auto at = output.find(label);
+        return at == std::string::npos ? -1 : std::atoi(output.c_str() + at + label.size());
+    }
+
+private:
+    QProcess server_, manager_;
+    std::string display_;
+};
+
+// Started minimized (as Gridhub's unattended launch and "+" start the
+// programs) the window is mapped iconic; restored, its frame is centred on
+// the screen.
+TEST_F(PulsegridProgram, AMinimizedStartIsMappedIconicAndCentredWhenRestored) {
+    if (const std::string missing = XSession::missing(); !missing.empty()) GTEST_SKIP() << "missing: " << missing;
+    const XSession x;
+    ASSERT_FALSE(x.display().empty()) << "Xvfb gave no display";
+    auto program = start({}, false,
+                         {{"DISPLAY", QString::fromStdString(x.display())},
+                          {"QT_QPA_PLATFORM", "xcb"},
+                          {"PARLUX_WINDOW_STATE", "minimized"}});
+    std::string id;
+    for (int i = 0; i < 200 && id.empty(); ++i) {
+        id = x.run("xdotool", {"search", "--name", "Quill's Compare Stats"});
+        id = id.substr(0, id.find('\n'));
+        if (id.empty()) QThread::msleep(50);
+    }
+    ASSERT_FALSE(id.empty()) << "no window; stderr: " << program->readAllStandardError().toStdString();
+    const auto state = [&x, &id] {
+        return x.run("xprop", {"-id", QString::fromStdString(id), "WM_HINTS", "WM_STATE"});
+    };
+    std::string hints = state();
+    for (int i = 0; i < 100 && hints.find("window state:") == std::string::npos; ++i) {
+        QThread::msleep(50);
+        hints = state();
+    }
+    EXPECT_NE(hints.find("Initial state is Iconic State."), std::string::npos) << hints;
+    EXPECT_NE(hints.find("window state: Iconic"), std::string::npos) << hints;
+
+    x.run("xdotool", {"windowactivate", "--sync", QString::fromStdString(id)});
+    for (int i = 0; i < 100 && state().find("window state: Normal") == std::string::npos; ++i) QThread::msleep(50);
+    QThread::msleep(600);  // the window's own look at its frame, once shown
+    const std::string info = x.run("xwininfo", {"-id", QString::fromStdString(id)});
+    const std::string extents = x.run("xprop", {"-id", QString::fromStdString(id), "_NET_FRAME_EXTENTS"});
+    int left = 0, right = 0, top = 0, bottom = 0;
+    std::sscanf(extents.c_str() + std::min(extents.find('='), extents.size()), "= %d, %d, %d, %d", &left, &right, &top,
+                &bottom);
+    const int frameX = XSession::number(info, "Absolute upper-left X:") - left;
+    const int frameY = XSession::number(info, "Absolute upper-left Y:") - top;
+    const int frameW = XSession::number(info, "Width:") + left + right;
+    const int frameH = XSession::number(info, "Height:") + top + bottom;
+    EXPECT_NE(state().find("window state: Normal"), std::string::npos);
+    // Centred, to a few pixels of the guess at the frame before it was drawn.
+    EXPECT_NEAR(2 * frameX + frameW, 1280, 16) << info << extents;
+    EXPECT_NEAR(2 * frameY + frameH, 1000, 16) << info << extents;
+    EXPECT_GE(frameY, 0);
+    EXPECT_LE(frameY + frameH, 1000);
+    end(*program);
 }
 
 }  // namespace

@@ -260,6 +260,9 @@ TEST_F(WindowTest, TransferCopiesTheProgramFoldersFilesOverTheDataFolders) {
 }
 
 TEST_F(WindowTest, ViewButtonsAndMenusOpenTheirTargets) {
+    for (const auto& file :
+         {program_ / "Pingers.lst", program_ / "index.html", data_ / "index.html", data_ / "Pingers.html"})
+        WriteFile(file, "x");
     for (int i = 1; i <= 5; ++i) click("cmd_VIEW_" + std::to_string(i));
     const std::vector<std::string> files = {"Pingers.lst", "index.html", (data_ / "Pingers.lst").string(),
                                             (data_ / "index.html").string(), (data_ / "Pingers.html").string()};
@@ -279,6 +282,17 @@ TEST_F(WindowTest, ViewButtonsAndMenusOpenTheirTargets) {
                                         program_.path().string(), data_.path().string(), program_.path().string(),
                                         data_.path().string()}));
     EXPECT_TRUE(launcher_.started.empty());
+    EXPECT_TRUE(messages_.texts.empty());
+
+    // A file that is not there opens nothing: a box names it.
+    std::filesystem::remove(program_ / "index.html");
+    std::filesystem::remove(data_ / "Pingers.html");
+    opened_.clear();
+    click("cmd_VIEW_2");
+    entry("MnusView_5")->trigger();
+    EXPECT_TRUE(opened_.empty());
+    EXPECT_EQ(messages_.texts, (std::vector<std::string>{(program_ / "index.html").string() + " Not found",
+                                                         (data_ / "Pingers.html").string() + " Not found"}));
 }
 
 TEST_F(WindowTest, AppsMenuStartsTheSiblingsButNotItself) {

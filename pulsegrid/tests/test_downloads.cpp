@@ -162,8 +162,9 @@ TEST_F(Downloads, ARepairThatCannotBeWrittenSaysSoAndKeepsTheFile) {
                                              "crlf PGP-1 succesfully LfToCrLf 'ed 43 41"}));
 }
 
-// Without a list to go by (missing, or no record in it) HYPER stops at the
-// step that found out, tries no other type, and its summary says why.
+// Without a list to go by (missing, or no record in it) an unattended HYPER
+// stops at the step that found out, tries no other type, and its summary
+// says why. At a screen every later step and type reports its box.
 TEST_F(Downloads, HyperWithoutAListStopsAndSaysWhy) {
     const std::string empty = "Pulsegrid: <data>/Pingers.lst holds no pinger record: no page written\n";
     struct Case {
@@ -181,6 +182,7 @@ TEST_F(Downloads, HyperWithoutAListStopsAndSaysWhy) {
         {"blank lines", "\r\n  \r\n\n", empty, {}},
         {"a byte-order mark alone", "\xEF\xBB\xBF\r\n", empty, {}},
     };
+    workbench().setUnattended(true);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(data_ / "Pingers.lst");
@@ -197,6 +199,19 @@ TEST_F(Downloads, HyperWithoutAListStopsAndSaysWhy) {
         EXPECT_EQ(records.find("MIX-1"), std::string::npos);         // no other type
         EXPECT_NE(records.find("HYPER Completed: "), std::string::npos);
     }
+    // By hand, with a box for each step that finds nothing, in every type.
+    workbench().setUnattended(false);
+    writeList("");
+    messages_.texts.clear();
+    workbench().HYPER();
+    const std::string records = log();
+    for (const auto& type : {"PGP-1", "MIX-1", "PGP-2", "MIX-2"}) {
+        EXPECT_NE(records.find(std::string("PRT_Compil Completed: ") + type + " - False"), std::string::npos) << type;
+    }
+    // Each of the nine steps after LOA_Pingers finds no table, in four types.
+    EXPECT_EQ(messages().size(), 4u * 9u);
+    EXPECT_EQ(withoutDataFolder(workbench().report().summary("Pulsegrid")), empty);
+
     // A list of records of other types only is a list: each type runs.
     writeList("\"K-RSA\",\"alpha\",\"http://127.0.0.1:1/x\"\r\n");
     messages_.texts.clear();

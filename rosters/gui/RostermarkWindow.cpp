@@ -64,11 +64,15 @@ RostermarkWindow::RostermarkWindow() {
 }
 
 void RostermarkWindow::showRecord(const RecordProgress& progress) {
-    timeBeg_->setText(Q(ClockTime(progress.timeBeg)));
-    nr_->setText(QString::number(progress.nr));
-    qryType_->setText(Q(progress.record->type));
-    pingerNick_->setText(Q(progress.record->nick));
-    url_->setText(Q(progress.record->url));
+    // The record the run waits on, not the one that just answered (a failure
+    // answers first); the last one once none is awaited. Every probe began
+    // with the first answer's round.
+    const PingerRecord& record = progress.awaited ? *progress.awaited : *progress.record;
+    if (!progress.awaited || timeBeg_->text().isEmpty()) timeBeg_->setText(Q(ClockTime(progress.timeBeg)));
+    nr_->setText(QString::number(progress.awaited ? progress.awaitedNr : progress.nr));
+    qryType_->setText(Q(record.type));
+    pingerNick_->setText(Q(record.nick));
+    url_->setText(Q(record.url));
     progress_->setRange(0, progress.total);
     progress_->setValue(progress.taken);
     repaint();

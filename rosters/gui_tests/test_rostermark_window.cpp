@@ -70,5 +70,32 @@ TEST(RostermarkWindow, ShowsEachRecordAndClosesWhenThePageIsWritten) {
     EXPECT_NE(page.find("#FF0000\">bravo<"), std::string::npos);
 }
 
+// While answers come, the boxes show the first record still waited on, not
+// the one that has just answered (a failure answers first).
+TEST(RostermarkWindow, ShowsTheRecordItWaitsOn) {
+    rosters::RostermarkWindow window;
+    TempDir data;
+    WriteFile(data / "Pingers.lst",
+              "\"PGP-1\",\"bravo\",\"http://b/r\"\r\n\"MIX-1\",\"alpha\",\"http://a/m\"\r\n"
+              "\"K-RSA\",\"charlie\",\"http://c/k\"\r\n");
+    WriteFile(data / "PingersBad.lst", "");
+    RecordingMessages messages;
+    std::vector<std::string> seen;
+    const auto look = [&window, &seen] {
+        seen.push_back(BoxText(window, "txt_Nr") + " " + BoxText(window, "txt_PingerNick") + " " +
+                       std::to_string(FindWidget<QProgressBar>(window, "ProgressBar1")->value()));
+    };
+    const auto prober = [&look](const std::vector<std::string>& urls, const rosters::AnswerTaken& taken) {
+        std::vector<rosters::HeaderAnswer> answers(urls.size(), {true, "Sat, 12 Apr 2003 13:45:02 GMT"});
+        for (const std::size_t k : {2u, 0u, 1u}) {
+            taken(k, answers[k]);
+            look();
+        }
+        return answers;
+    };
+    EXPECT_EQ(rosters::RunRostermarkWindow(window, data.path(), messages, prober, false), 0);
+    EXPECT_EQ(seen, (std::vector<std::string>{"0 bravo 1", "1 alpha 2", "1 alpha 3"}));
+}
+
 }  // namespace
 }  // namespace parlux::test

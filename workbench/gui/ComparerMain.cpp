@@ -32,6 +32,7 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
     window.setHeadless(RunningHeadless());
     // On the waiting road the follow-up's pages are part of this run.
     core.setWaitForFollowUp(commandLine == "FULL_AUTO" && WaitRequested());
+    core.setUnattended(commandLine == "FULL_AUTO");
 
     window.centre();
     window.setViewCaptions();

@@ -23,6 +23,7 @@
 #include <system_error>
 
 #include "common/core/Files.h"
+#include "common/desktop/Keyboard.h"
 #include "common/desktop/Opener.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"
@@ -55,7 +56,7 @@ int DesktopLauncher::startAndWait(const std::string& commandLine, short showStyl
 
 WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     : QMainWindow(parent), core_(core), d_(core.description()) {
-    opener_ = [this](const QString& target) { ShellOpen(this, target); };
+    opener_ = [this](const QString& target) { ShellOpen(this, target, &core_.messages()); };
     links_.open = [this](const QString& target) { opener_(target); };
     links_.start = [this](const std::string& commandLine, short style) {
         return core_.launcher().start(commandLine, style);
@@ -121,6 +122,7 @@ WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     SetScrollableCentralWidget(this, central, footer);
     buildMenus();
     if (auto* transfer = findChild<QPushButton*>("cmd_TFR")) actionControls_.push_back(transfer);
+    DriveByKeyboard(this);
 
     // Show the core's state as it stands.
     for (const auto& [name, box] : boxes_) box->setText(Q(core_.box(name)));
@@ -285,7 +287,9 @@ void WorkbenchWindow::setViewCaptions() {
     viewEntries_[2]->setText(Q((core_.dataFolder() / "Pingers.lst").string()));
     viewEntries_[3]->setText(Q((core_.dataFolder() / "index.html").string()));
     viewEntries_[4]->setText(Q((core_.dataFolder() / "Pingers.html").string()));
-    for (std::size_t i = 0; i < viewButtons_.size(); ++i) viewButtons_[i]->setToolTip(viewEntries_[i]->text());
+    for (std::size_t i = 0; i < viewButtons_.size(); ++i)
+        viewButtons_[i]->setToolTip(PlainCaption(viewEntries_[i]->text()));
+    GiveAccessKeys(this);
 }
 
 void WorkbenchWindow::showIcon() { image_->setPixmap(windowIcon().pixmap(48, 48)); }
@@ -300,11 +304,15 @@ void WorkbenchWindow::act(const std::function<void()>& action) {
     // A click queued or made while the window waits inside a step would
     // otherwise run a whole action inside the one in progress.
     if (running_ || closeRequested_) return;
-    running_ = true;
-    showRunning(true);
-    guarded(action);
-    running_ = false;
-    showRunning(false);
+    {
+        // Greyed meanwhile, the button that started it hands the focus on.
+        const FocusReturn focus(this);
+        running_ = true;
+        showRunning(true);
+        guarded(action);
+        running_ = false;
+        showRunning(false);
+    }
     if (closeRequested_) close();
 }
 

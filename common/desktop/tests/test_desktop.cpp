@@ -223,6 +223,38 @@ TEST_F(OpenerTest, ShellOpenHandsTheTargetOverAsOneWord) {
     EXPECT_FALSE(fs::exists(trap));
 }
 
+// An opener that fails, or none at all, is told in a box with the target
+// and the opener's reason; one that opens says nothing.
+TEST_F(OpenerTest, AnOpenerThatFailsIsToldWithItsReason) {
+    const std::string target = (bin / "report.txt").string();
+    const struct {
+        const char* name;
+        std::string script;  // "" for no opener on PATH
+        std::string said;    // "" for nothing
+    } cases[] = {
+        {"it says why", "echo \"xdg-open: no method available for opening '$1'\" >&2; exit 3",
+         target + " cannot be opened: xdg-open: no method available for opening '" + target + "'"},
+        {"it says nothing", "exit 4", target + " cannot be opened: xdg-open ended with status 4"},
+        {"it opens", "exit 0", ""},
+        {"there is none", "", target + " cannot be opened: xdg-open was not found"},
+    };
+    for (const auto& c : cases) {
+        test::RecordingMessages messages;
+        fs::remove(bin / "xdg-open");
+        std::unique_ptr<ScopedEnv> noPath;
+        if (c.script.empty())
+            noPath = std::make_unique<ScopedEnv>("PATH", bin.path().c_str());
+        else
+            MakeExecutable(bin / "xdg-open", "#!/bin/sh\n" + c.script + "\n");
+        ShellOpen(nullptr, QString::fromStdString(target), &messages);
+        QElapsedTimer timer;
+        timer.start();
+        while (messages.texts.empty() && timer.elapsed() < (c.said.empty() ? 1000 : 5000))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_EQ(messages.texts, c.said.empty() ? Strings{} : Strings{c.said}) << c.name;
+    }
+}
+
 TEST_F(OpenerTest, ShellOpenStartsASuiteProgram) {
     MakeRecorder(bin / "Gridhub", log());
     ShellOpen(nullptr, QString::fromStdString((bin / "Gridhub.exe").string()));

@@ -1,0 +1,84 @@
+#include "common/core/AccessKeys.h"
+
+#include <cctype>
+#include <cstddef>
+#include <functional>
+
+namespace parlux {
+
+namespace {
+
+bool Keyable(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+char KeyOf(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+
+// A caption's positions in the order it prefers them, one per key. A path
+// is known by its file name: its letters come first, so that where the
+// folders lie does not change the key.
+std::vector<int> Candidates(const std::string& caption) {
+    std::vector<int> initials, others, folders;
+    std::string seen;
+    const std::size_t slash = caption.find_last_of("/\\");
+    const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+    for (const std::size_t from : {name, std::size_t{0}}) {
+        for (std::size_t i = from; i < (from == 0 && name > 0 ? name : caption.size()); ++i) {
+            const char c = caption[i];
+            if (!Keyable(c) || seen.find(KeyOf(c)) != std::string::npos) continue;
+            seen += KeyOf(c);
+            const bool initial = i == 0 || !Keyable(caption[i - 1]);
+            (from < name ? folders : initial ? initials : others).push_back(static_cast<int>(i));
+        }
+        if (name == 0) break;
+    }
+    initials.insert(initials.end(), others.begin(), others.end());
+    initials.insert(initials.end(), folders.begin(), folders.end());
+    return initials;
+}
+
+}  // namespace
+
+std::vector<int> ChooseAccessKeys(const std::vector<std::string>& captions, std::size_t fixed) {
+    const std::size_t n = captions.size();
+    std::vector<std::vector<int>> candidates(n);
+    for (std::size_t i = 0; i < n; ++i) candidates[i] = Candidates(captions[i]);
+    std::vector<int> chosen(n, -1);
+    // Which caption holds each key (upper case letters and digits).
+    std::vector<int> holder(256, -1);
+
+    // A caption takes a free key of its own, or one whose holder can move to
+    // another (the augmenting paths of a bipartite matching): as many keys
+    // as the captions' letters allow, the earlier captions served first.
+    std::vector<bool> visited;
+    std::function<bool(std::size_t)> place = [&](std::size_t i) {
+        for (const int at : candidates[i]) {
+            const auto key = static_cast<unsigned char>(KeyOf(captions[i][static_cast<std::size_t>(at)]));
+            if (visited[key]) continue;
+            visited[key] = true;
+            const int held = holder[key];
+            if (held < 0 || (static_cast<std::size_t>(held) >= fixed && place(static_cast<std::size_t>(held)))) {
+                holder[key] = static_cast<int>(i);
+                chosen[i] = at;
+                return true;
+            }
+        }
+        return false;
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        // First a free key, so that no earlier caption is moved off its own
+        // first choice needlessly.
+        for (const int at : candidates[i]) {
+            const auto key = static_cast<unsigned char>(KeyOf(captions[i][static_cast<std::size_t>(at)]));
+            if (holder[key] < 0) {
+                holder[key] = static_cast<int>(i);
+                chosen[i] = at;
+                break;
+            }
+        }
+        if (chosen[i] >= 0) continue;
+        visited.assign(256, false);
+        place(i);
+    }
+    return chosen;
+}
+
+}  // namespace parlux
