@@ -63,6 +63,21 @@ std::string Problem(std::string_view key, std::string_view value) {
     return {};
 }
 
+// history = on | off, history_days = 1 to 100000: "" when applied, else why not.
+std::string ApplyHistoryKey(SiteConfig& config, std::string_view key, std::string_view value) {
+    if (key == "history") {
+        if (value != "on" && value != "off") return "history is neither on nor off";
+        config.history = value == "on";
+        return {};
+    }
+    if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string_view::npos)
+        return "history_days is not a number of days";
+    const int days = std::stoi(std::string(value));
+    if (days < 1 || days > 100000) return "history_days is not between 1 and 100000";
+    config.historyDays = days;
+    return {};
+}
+
 }  // namespace
 
 SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
@@ -82,6 +97,10 @@ SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
         if (equals == std::string_view::npos) fail("no \"=\" (lines are key = value)");
         const std::string_view key = Trim(line.substr(0, equals));
         const std::string_view value = Trim(line.substr(equals + 1));
+        if (key == "history" || key == "history_days") {
+            if (std::string why = ApplyHistoryKey(config, key, value); !why.empty()) fail(why);
+            continue;
+        }
         std::string* target = nullptr;
         if (key == "site") {
             target = &config.site;
@@ -92,7 +111,7 @@ SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
         } else {
             std::string shown;
             for (const char c : key) shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-            fail("unknown key \"" + shown + "\" (the keys are site, mail and mirror1 to mirror4)");
+            fail("unknown key \"" + shown + "\" (the keys are site, mail, mirror1 to mirror4, history and history_days)");
         }
         if (std::string why = Problem(key, value); !why.empty()) fail(why);
         target->assign(value);
@@ -136,6 +155,12 @@ std::string ConfigTemplate() {
         "# mirror1 to mirror4: the entries of the Internet menus.\n";
     for (std::size_t i = 0; i < kDefaultMirrors.size(); ++i)
         text += "# mirror" + std::to_string(i + 1) + " = " + std::string(kDefaultMirrors[i]) + "\n";
+    text +=
+        "# history: on records every run in Parlux.sqlite and writes the trend\n"
+        "# pages and Changes.txt; off records nothing.\n"
+        "# history = on\n"
+        "# history_days: the days of runs the history keeps.\n"
+        "# history_days = 400\n";
     return text;
 }
 

@@ -8,6 +8,8 @@
 //     site = https://remailers.example.net/~kim
 //     mail = kim@example.net
 //     mirror1 = https://mirror.example.net/kim/Parlux/
+//     history = on
+//     history_days = 400
 //
 // The pages and menus read Current(); a program loads the file once, before
 // it writes anything.
@@ -36,6 +38,10 @@ struct SiteConfig {
     std::string mail{kDefaultMail};
     std::array<std::string, 4> mirrors{std::string(kDefaultMirrors[0]), std::string(kDefaultMirrors[1]),
                                        std::string(kDefaultMirrors[2]), std::string(kDefaultMirrors[3])};
+    // The history of runs (Parlux.sqlite and the trend and changes pages):
+    // on or off, and the days of runs it keeps.
+    bool history = true;
+    int historyDays = 400;
 };
 
 // A line that cannot be used; what() is "<path>:<line>: <what is wrong>"
