@@ -103,25 +103,43 @@ protected:
                             observer};
     }
 
-    // One night of the three comparers at the given GMT time; history off
-    // runs them without the hook.
-    void runNight(const Night& night, DateTime gmt, bool withHistory = true) {
+    enum Comparers { kPulsegrid = 1, kLockgrid = 2, kFlaggrid = 4, kAll = 7 };
+
+    // One night of the comparers asked for at the given GMT time; without
+    // history they run without the hook.
+    void runNight(const Night& night, DateTime gmt, int comparers = kAll, bool withHistory = true) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             night_ = night;
         }
         clock_.set(gmt, gmt);
         feedback_ = std::make_unique<FeedbackLines>(RunLog(program_ / "History.log"), clock_);
+        feedback_->log().reset();
         history::HistoryHook hook(busyTimeoutMs_);
         PagesObserver* observer = withHistory ? &hook : nullptr;
-        StatsWorkbench stats(env(observer));
-        stats.chooseType(2);  // PGP-2
-        stats.SUPER();
-        KeysWorkbench keys(env(observer));
-        keys.chooseType(2);  // K-TY2
-        keys.SUPER();
-        CapStringsWorkbench caps(env(observer));
-        caps.SUPER();
+        if (comparers & kPulsegrid) {
+            StatsWorkbench stats(env(observer));
+            stats.chooseType(2);  // PGP-2
+            stats.SUPER();
+        }
+        if (comparers & kLockgrid) {
+            KeysWorkbench keys(env(observer));
+            keys.chooseType(2);  // K-TY2
+            keys.SUPER();
+        }
+        if (comparers & kFlaggrid) {
+            CapStringsWorkbench caps(env(observer));
+            caps.SUPER();
+        }
+    }
+
+    // The comparison pages of the data folder, by name.
+    std::map<std::string, std::string> pages() const {
+        std::map<std::string, std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(data_.path()))
+            if (e.path().filename().string().starts_with("Comp_"))
+                out[e.path().filename().string()] = ReadFile(e.path());
+        return out;
     }
 
     std::string changes() const { return ReadFile(data_ / "Changes.txt"); }
