@@ -89,7 +89,8 @@ std::string TrendPage(const TrendInput& in) {
          " __ __ " + in.stamp + " GMT.</font></h3>\r\n";
     p += "<p>The last " + std::to_string(runs) + " recorded runs";
     if (runs) p += ", from " + in.runGmts.front() + " GMT to " + in.runGmts.back() + " GMT";
-    p += "; uptime in percent from 0 (bottom) to 100 (top), tonight at the right.</p>\r\n";
+    p += "; uptime in percent from 0 (bottom) to 100 (top), tonight at the right. The spread is the highest minus"
+         " the lowest uptime tonight, in red when above " + FormatPercent(kWideSpreadPoints) + " points.</p>\r\n";
     p += "<p>";
     for (std::size_t k = 0; k < nicks.size(); ++k)
         p += std::string(k ? " " : "") + "<svg width=\"24\" height=\"10\"><line x1=\"0\" y1=\"5\" x2=\"24\" y2=\"5\" " +
