@@ -26,6 +26,7 @@
 #include "common/core/SiteConfig.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"
+#include "history/HistoryPages.h"
 
 namespace parlux {
 
@@ -300,6 +301,16 @@ void GridhubWindow::buildMenus() {
             if (fs::is_directory(links_.dataFolder, ec)) site::EnsureConfigFile(links_.dataFolder);
             links_.open(Q((links_.dataFolder / std::string(site::kConfigName)).string()));
         });
+        // The pages of the history of runs, when it is kept.
+        if (site::Current().history) {
+            menu->addSeparator()->setObjectName(QString("MnusView_%1").arg(view.size() + 2));
+            int index = static_cast<int>(view.size()) + 3;
+            for (const std::string& name : history::HistoryPageNames()) {
+                QAction* page = menu->addAction(Q((links_.dataFolder / name).string()));
+                page->setObjectName(QString("MnusView_%1").arg(index++));
+                connect(page, &QAction::triggered, this, [this, page] { links_.open(page->text()); });
+            }
+        }
     }
     AddInternetMenu(bar, links_);
     AddExplorerMenus(bar, links_);
