@@ -83,12 +83,13 @@ const char* const kMigrations[] = {
     "CREATE TABLE nick(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
     "CREATE TABLE remailer(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
     "CREATE TABLE text(id INTEGER PRIMARY KEY, body TEXT NOT NULL UNIQUE);"
+    // raw: the stats texts of the run, "pinger TAB remailer TAB text LF" each,
+    // deflated in one piece (the pingers print much the same lines).
     "CREATE TABLE run(id INTEGER PRIMARY KEY, program INTEGER NOT NULL, type INTEGER NOT NULL,"
-    " gmt TEXT NOT NULL, listed INTEGER NOT NULL, downloaded INTEGER NOT NULL, cached INTEGER NOT NULL);"
+    " gmt TEXT NOT NULL, listed INTEGER NOT NULL, downloaded INTEGER NOT NULL, cached INTEGER NOT NULL, raw BLOB);"
     "CREATE INDEX run_by_type ON run(type, id);"
     "CREATE INDEX run_by_time ON run(gmt);"
-    // raw: the pinger's stats texts of the run, "remailer TAB text LF" each, deflated.
-    "CREATE TABLE run_pinger(run INTEGER NOT NULL, nick INTEGER NOT NULL, state INTEGER NOT NULL, raw BLOB,"
+    "CREATE TABLE run_pinger(run INTEGER NOT NULL, nick INTEGER NOT NULL, state INTEGER NOT NULL,"
     " PRIMARY KEY(run, nick)) WITHOUT ROWID;"
     // uptime in hundredths of a percent, latency in seconds; the key and
     // capability fields are numbers of texts.
@@ -244,52 +245,12 @@ std::string HistoryDb::textOf(std::int64_t id) {
     return body;
 }
 
-void HistoryDb::record(const Run& run, const std::string& oldestKept) {
+void HistoryDb::record(const Run& run, const std::string& oldestKept) { record(std::vector<Run>{run}, oldestKept); }
+
+void HistoryDb::record(const std::vector<Run>& runs, const std::string& oldestKept) {
     exec("BEGIN IMMEDIATE");
     try {
-        int downloaded = 0, cached = 0;
-        for (const auto& p : run.pingers) {
-            downloaded += p.state == PingerState::Downloaded;
-            cached += p.state == PingerState::Cached;
-        }
-        Statement addRun(*this,
-                         "INSERT INTO run(program, type, gmt, listed, downloaded, cached) VALUES(?1,?2,?3,?4,?5,?6)");
-        addRun.bind(1, textId(run.program)).bind(2, textId(run.type)).bind(3, run.gmt);
-        addRun.bind(4, static_cast<std::int64_t>(run.pingers.size())).bind(5, downloaded).bind(6, cached).run();
-        const std::int64_t runId = sqlite3_last_insert_rowid(db_);
-
-        // Each pinger's stats texts in one piece.
-        std::map<std::string, std::string> raw;
-        for (const auto& f : run.figures)
-            if (!f.raw.empty()) raw[f.pinger] += f.remailer + "\t" + f.raw + "\n";
-        Statement addPinger(*this, "INSERT OR REPLACE INTO run_pinger(run, nick, state, raw) VALUES(?1,?2,?3,?4)");
-        for (const auto& p : run.pingers) {
-            addPinger.bind(1, runId).bind(2, intern("nick", "name", p.nick, nicks_));
-            addPinger.bind(3, static_cast<std::int64_t>(p.state));
-            if (auto it = raw.find(p.nick); it != raw.end())
-                addPinger.bindBlob(4, Deflate(it->second));
-            else
-                addPinger.bindNull(4);
-            addPinger.run();
-        }
-
-        Statement addFigure(*this,
-                            "INSERT OR REPLACE INTO figure(run, nick, remailer, latency, uptime, key_id, key_size,"
-                            " key_date, key_state, caps) VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10)");
-        const Kind kind = KindOf(run.type);
-        for (const auto& f : run.figures) {
-            addFigure.bind(1, runId).bind(2, intern("nick", "name", f.pinger, nicks_));
-            addFigure.bind(3, intern("remailer", "name", f.remailer, remailers_));
-            if (f.latencySeconds) addFigure.bind(4, *f.latencySeconds);
-            if (f.uptimePercent) addFigure.bind(5, static_cast<std::int64_t>(*f.uptimePercent * 100.0 + 0.5));
-            if (kind == Kind::Keys) {
-                addFigure.bind(6, textId(f.keyId)).bind(7, textId(f.keySize));
-                addFigure.bind(8, textId(f.keyDate)).bind(9, textId(f.keyState));
-            }
-            if (kind == Kind::CapStrings) addFigure.bind(10, textId(f.caps));
-            addFigure.run();
-        }
-
+        for (const Run& run : runs) insert(run);
         if (!oldestKept.empty()) {
             const char* const prune[] = {
                 "DELETE FROM figure WHERE run IN (SELECT id FROM run WHERE gmt < ?1)",
@@ -304,6 +265,48 @@ void HistoryDb::record(const Run& run, const std::string& oldestKept) {
         // Numbers handed out inside the lost transaction are gone with it.
         nicks_.clear(), remailers_.clear(), texts_.clear(), textsById_.clear();
         throw;
+    }
+}
+
+void HistoryDb::insert(const Run& run) {
+    int downloaded = 0, cached = 0;
+    for (const auto& p : run.pingers) {
+        downloaded += p.state == PingerState::Downloaded;
+        cached += p.state == PingerState::Cached;
+    }
+    std::string raw;
+    for (const auto& f : run.figures)
+        if (!f.raw.empty()) raw += f.pinger + "\t" + f.remailer + "\t" + f.raw + "\n";
+    Statement addRun(*this,
+                     "INSERT INTO run(program, type, gmt, listed, downloaded, cached, raw)"
+                     " VALUES(?1,?2,?3,?4,?5,?6,?7)");
+    addRun.bind(1, textId(run.program)).bind(2, textId(run.type)).bind(3, run.gmt);
+    addRun.bind(4, static_cast<std::int64_t>(run.pingers.size())).bind(5, downloaded).bind(6, cached);
+    if (!raw.empty()) addRun.bindBlob(7, Deflate(raw));
+    addRun.run();
+    const std::int64_t runId = sqlite3_last_insert_rowid(db_);
+
+    Statement addPinger(*this, "INSERT OR REPLACE INTO run_pinger(run, nick, state) VALUES(?1,?2,?3)");
+    for (const auto& p : run.pingers) {
+        addPinger.bind(1, runId).bind(2, intern("nick", "name", p.nick, nicks_));
+        addPinger.bind(3, static_cast<std::int64_t>(p.state)).run();
+    }
+
+    Statement addFigure(*this,
+                        "INSERT OR REPLACE INTO figure(run, nick, remailer, latency, uptime, key_id, key_size,"
+                        " key_date, key_state, caps) VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10)");
+    const Kind kind = KindOf(run.type);
+    for (const auto& f : run.figures) {
+        addFigure.bind(1, runId).bind(2, intern("nick", "name", f.pinger, nicks_));
+        addFigure.bind(3, intern("remailer", "name", f.remailer, remailers_));
+        if (f.latencySeconds) addFigure.bind(4, *f.latencySeconds);
+        if (f.uptimePercent) addFigure.bind(5, static_cast<std::int64_t>(*f.uptimePercent * 100.0 + 0.5));
+        if (kind == Kind::Keys) {
+            addFigure.bind(6, textId(f.keyId)).bind(7, textId(f.keySize));
+            addFigure.bind(8, textId(f.keyDate)).bind(9, textId(f.keyState));
+        }
+        if (kind == Kind::CapStrings) addFigure.bind(10, textId(f.caps));
+        addFigure.run();
     }
 }
 
@@ -342,24 +345,26 @@ StoredRun HistoryDb::load(std::int64_t id, bool withRaw) {
         run.type = select.text(0);
         run.gmt = select.text(1);
     }
-    std::map<std::string, std::map<std::string, std::string>> raw;
     {
         Statement select(*this,
-                         "SELECT n.name, p.state, p.raw FROM run_pinger p JOIN nick n ON n.id = p.nick"
+                         "SELECT n.name, p.state FROM run_pinger p JOIN nick n ON n.id = p.nick"
                          " WHERE p.run=?1 ORDER BY n.name");
         select.bind(1, id);
-        while (select.step()) {
-            run.pingers.push_back({select.text(0), static_cast<PingerState>(select.integer(1))});
-            if (!withRaw || select.null(2)) continue;
-            const std::string lines = Inflate(select.text(2));
-            std::size_t start = 0;
-            while (start < lines.size()) {
-                const std::size_t end = lines.find('\n', start);
-                const std::string line = lines.substr(start, end - start);
-                const std::size_t tab = line.find('\t');
-                if (tab != std::string::npos) raw[select.text(0)][line.substr(0, tab)] = line.substr(tab + 1);
-                start = end == std::string::npos ? lines.size() : end + 1;
-            }
+        while (select.step()) run.pingers.push_back({select.text(0), static_cast<PingerState>(select.integer(1))});
+    }
+    // pinger TAB remailer -> the stats text
+    std::map<std::string, std::string> raw;
+    if (withRaw) {
+        Statement select(*this, "SELECT raw FROM run WHERE id=?1");
+        select.bind(1, id);
+        const std::string lines = select.step() ? Inflate(select.text(0)) : std::string();
+        for (std::size_t start = 0; start < lines.size();) {
+            const std::size_t end = std::min(lines.find('\n', start), lines.size());
+            const std::string line = lines.substr(start, end - start);
+            const std::size_t first = line.find('\t');
+            const std::size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
+            if (second != std::string::npos) raw[line.substr(0, second)] = line.substr(second + 1);
+            start = end + 1;
         }
     }
     Statement select(*this,
@@ -380,7 +385,7 @@ StoredRun HistoryDb::load(std::int64_t id, bool withRaw) {
             f.keyState = textOf(select.integer(7));
         }
         if (!select.null(8)) f.caps = textOf(select.integer(8));
-        if (withRaw) f.raw = raw[f.pinger][f.remailer];
+        if (withRaw) f.raw = raw[f.pinger + "\t" + f.remailer];
         run.figures.push_back(std::move(f));
     }
     return run;

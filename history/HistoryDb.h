@@ -2,8 +2,8 @@
 // Parlux.sqlite: the runs the comparers have recorded. One file in the data
 // folder, in WAL mode so that the three comparers of a night record side by
 // side, each waiting at most the busy timeout for the others. Nicks,
-// remailers and texts are kept once and referred to by number; a pinger's
-// stats texts of a run are kept compressed in one piece. The schema carries
+// remailers and texts are kept once and referred to by number; the stats
+// texts of a run are kept compressed in one piece. The schema carries
 // its version in PRAGMA user_version, and an older file is brought up to date
 // one step per version when it is opened.
 #include <cstdint>
@@ -68,6 +68,8 @@ public:
     // The run in one transaction, with the runs older than oldestKept (GMT
     // "YYYY/MM/DD HH:NN:SS"; "" keeps all) removed in the same one.
     void record(const Run& run, const std::string& oldestKept);
+    // Several runs in one transaction (a night of every type, say).
+    void record(const std::vector<Run>& runs, const std::string& oldestKept);
 
     // Types with a recorded run, in the order of the suite's types.
     std::vector<std::string> types();
@@ -104,6 +106,7 @@ private:
     [[noreturn]] void fail(int code) const;
     void exec(const char* sql);
     void migrate();
+    void insert(const Run& run);
     void useWal();
     std::int64_t intern(const char* table, const char* column, const std::string& value,
                         std::map<std::string, std::int64_t>& cache);
