@@ -218,6 +218,13 @@ void HistoryDb::migrate() {
 std::int64_t HistoryDb::intern(const char* table, const char* column, const std::string& value,
                                std::map<std::string, std::int64_t>& cache) {
     if (auto it = cache.find(value); it != cache.end()) return it->second;
+    if (cache.empty()) {
+        // The names are few and come back night after night: all of them at once.
+        const std::string all = std::string("SELECT ") + column + ", id FROM " + table;
+        Statement every(*this, all.c_str());
+        while (every.step()) cache.emplace(every.text(0), every.integer(1));
+        if (auto it = cache.find(value); it != cache.end()) return it->second;
+    }
     const std::string find = std::string("SELECT id FROM ") + table + " WHERE " + column + "=?1";
     Statement select(*this, find.c_str());
     select.bind(1, value);

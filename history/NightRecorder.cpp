@@ -1,5 +1,7 @@
 #include "history/NightRecorder.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <optional>
 
@@ -46,30 +48,45 @@ void NightRecorder::setAside(DateTime gmt, const std::string& why) {
     complain_(line);
 }
 
+NightRecorder::~NightRecorder() = default;
+
+// The connection of the last run, when it still is to the file at the path
+// (another program may have set that one aside meanwhile); else a new one.
+HistoryDb& NightRecorder::open() {
+    struct stat info {};
+    const bool there = ::stat(path_.c_str(), &info) == 0;
+    if (db_ && !(there && info.st_ino == inode_ && info.st_dev == device_)) db_.reset();
+    if (!db_) {
+        db_.emplace(path_, busyTimeoutMs_);
+        if (::stat(path_.c_str(), &info) == 0) inode_ = info.st_ino, device_ = info.st_dev;
+    }
+    return *db_;
+}
+
 void NightRecorder::recordRun(Run run, DateTime gmt, const HistorySettings& settings) {
     if (!settings.on) return;
     const std::string stamp = FormatStamp(gmt);
     run.gmt = stamp;
-    std::optional<HistoryDb> db;
     try {
-        db.emplace(path_, busyTimeoutMs_);
-        db->record(run, FormatStamp(gmt - std::chrono::days(settings.days)));
+        open().record(run, FormatStamp(gmt - std::chrono::days(settings.days)));
     } catch (const HistoryError& e) {
         const bool damaged = e.damaged();
-        db.reset();  // closed before it is renamed
+        db_.reset();  // closed before it is renamed
         if (damaged)
             setAside(gmt, e.what());
         else
             complain_(std::string("history not recorded: ") + e.what());
         return;
     } catch (const std::exception& e) {
+        db_.reset();
         complain_(path_.string() + ": history not recorded: " + e.what());
         return;
     }
     try {
-        if (KindOf(run.type) == Kind::Stats) writeTrend(*db, run, stamp);
-        writeChanges(*db, stamp);
+        if (KindOf(run.type) == Kind::Stats) writeTrend(*db_, run, stamp);
+        writeChanges(*db_, stamp);
     } catch (const std::exception& e) {
+        db_.reset();
         complain_(std::string("history pages not written: ") + e.what());
     }
 }

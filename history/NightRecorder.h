@@ -8,6 +8,7 @@
 // begins a new one.
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "common/core/DateTime.h"
@@ -26,13 +27,18 @@ public:
     // complain gets each line for stderr (without the program's name).
     NightRecorder(std::filesystem::path dataFolder, std::function<void(const std::string&)> complain,
                   int busyTimeoutMs = kBusyTimeoutMs);
+    ~NightRecorder();
+    NightRecorder(const NightRecorder&) = delete;
+    NightRecorder& operator=(const NightRecorder&) = delete;
 
     // run.gmt is set from gmt, the time of the run's pages.
     void recordRun(Run run, DateTime gmt, const HistorySettings& settings);
 
     const std::filesystem::path& databasePath() const { return path_; }
+    const std::filesystem::path& dataFolder() const { return dataFolder_; }
 
 private:
+    HistoryDb& open();
     void writeTrend(HistoryDb& db, const Run& run, const std::string& stamp);
     void writeChanges(HistoryDb& db, const std::string& stamp);
     void writeFile(const std::string& name, const std::string& content);
@@ -41,6 +47,9 @@ private:
     std::filesystem::path dataFolder_, path_;
     std::function<void(const std::string&)> complain_;
     int busyTimeoutMs_;
+    // Kept open from one run to the next: a program records up to four.
+    std::optional<HistoryDb> db_;
+    std::uintmax_t inode_ = 0, device_ = 0;
 };
 
 // "Parlux.sqlite.damaged-YYYYMMDD-HHMMSS"

@@ -138,9 +138,10 @@ Run RunOf(WorkbenchCore& wb) {
 void HistoryHook::pagesWritten(WorkbenchCore& wb) {
     const site::SiteConfig& config = site::Current();
     if (!config.history) return;
-    NightRecorder recorder(wb.dataFolder(), [](const std::string& line) { StderrLine(line); },
-                           busyTimeoutMs_);
-    recorder.recordRun(RunOf(wb), GmtNow(wb.clock()), HistorySettings{config.history, config.historyDays});
+    if (!recorder_ || recorder_->dataFolder() != wb.dataFolder())
+        recorder_ = std::make_unique<NightRecorder>(
+            wb.dataFolder(), [](const std::string& line) { StderrLine(line); }, busyTimeoutMs_);
+    recorder_->recordRun(RunOf(wb), GmtNow(wb.clock()), HistorySettings{config.history, config.historyDays});
 }
 
 }  // namespace parlux::history

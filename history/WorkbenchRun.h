@@ -3,6 +3,8 @@
 // pages, the run is taken from the finished grid (what the pages showed) and
 // handed to the night's recorder; its complaints go to stderr after the
 // program's name.
+#include <memory>
+
 #include "history/HistoryRun.h"
 #include "history/NightRecorder.h"
 #include "workbench/Workbench.h"
@@ -19,6 +21,7 @@ public:
 
 private:
     int busyTimeoutMs_;
+    std::unique_ptr<NightRecorder> recorder_;  // made at the first run
 };
 
 }  // namespace parlux::history
