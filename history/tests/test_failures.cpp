@@ -199,7 +199,7 @@ TEST_F(HistoryFailures, AKilledWriterLeavesEveryEarlierRunWhole) {
     const auto runs = after.lastRuns("MIX-2", 1000);
     ASSERT_GE(runs.size(), 4U);
     for (const auto id : runs) EXPECT_EQ(after.load(id).figures.size(), 2000U) << id;
-    EXPECT_EQ(after.count("figure"), static_cast<std::int64_t>(2000 * runs.size()));
+    EXPECT_EQ(after.count("stats_figure"), static_cast<std::int64_t>(2000 * runs.size()));
     EXPECT_EQ(ReadFile(program_ / "err.txt"), "");
 }
 
