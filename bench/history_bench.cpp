@@ -68,8 +68,8 @@ public:
         const bool v1 = IsVersion1(type);
         for (int p = 0; p < kPingers; ++p) {
             const std::string nick = "pinger" + std::to_string(p);
-            r.pingers.push_back({nick, p == 7 && night % 9 == 0 ? history::PingerState::Cached
-                                                                  : history::PingerState::Downloaded});
+            r.pingers.push_back(
+                {nick, p == 7 && night % 9 == 0 ? history::PingerState::Cached : history::PingerState::Downloaded});
             for (int m = 0; m < kRemailers; ++m) {
                 history::Figure f;
                 f.pinger = nick;
@@ -217,8 +217,8 @@ void SampleBench(const fs::path& root) {
     for (int repeat = 0; repeat < kRepeats + 1; ++repeat) {
         for (int side = 0; side < 2; ++side) {
             const fs::path& data = side == 0 ? on : off;
-            const FullAutoRun run = RunFullAuto(root / "program" / "Pulsegrid", data, root / "private",
-                                                root / "out.txt", root / "err.txt");
+            const FullAutoRun run =
+                RunFullAuto(root / "program" / "Pulsegrid", data, root / "private", root / "out.txt", root / "err.txt");
             if (repeat > 0) best[side] = std::min(best[side], run.wall);  // the first warms the caches
         }
     }

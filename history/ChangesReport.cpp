@@ -65,6 +65,7 @@ std::string Section(const std::string& type, const std::vector<std::string>& gmt
 std::vector<std::string> ChangesBetween(const StoredRun& before, const StoredRun& now,
                                         const std::vector<std::pair<std::string, int>>& notReached) {
     std::vector<std::string> out;
+    out.reserve(notReached.size());
     const std::string type = now.type;
     const Kind kind = KindOf(type);
     for (const auto& [nick, runs] : notReached)

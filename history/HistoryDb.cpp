@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 #include <tuple>
 
@@ -65,7 +66,8 @@ public:
     bool null(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
     std::string text(int column) const {
         const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
-        return bytes ? std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
+        return bytes ? std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
+                     : std::string();
     }
 
 private:
@@ -136,6 +138,20 @@ std::string Inflate(const std::string& bytes) {
     }
     inflateEnd(&z);
     return rc == Z_STREAM_END ? out : std::string();
+}
+
+// "pinger TAB remailer TAB text" lines, by pinger TAB remailer.
+std::map<std::string, std::string> RawTexts(const std::string& lines) {
+    std::map<std::string, std::string> raw;
+    for (std::size_t start = 0; start < lines.size();) {
+        const std::size_t end = std::min(lines.find('\n', start), lines.size());
+        const std::string line = lines.substr(start, end - start);
+        const std::size_t first = line.find('\t');
+        const std::size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
+        if (second != std::string::npos) raw[line.substr(0, second)] = line.substr(second + 1);
+        start = end + 1;
+    }
+    return raw;
 }
 
 int TypeOrder(const std::string& type) {
@@ -313,8 +329,8 @@ void HistoryDb::insert(const Run& run) {
     const Kind kind = KindOf(run.type);
     const char* const inserts[] = {
         "INSERT OR REPLACE INTO stats_figure(run, nick, remailer, latency, uptime) VALUES(?1,?2,?3,?4,?5)",
-        "INSERT OR REPLACE INTO key_figure(run, nick, remailer, key_id, key_size, key_date, key_state)"
-        " VALUES(?1,?2,?3,?4,?5,?6,?7)",
+        ("INSERT OR REPLACE INTO key_figure(run, nick, remailer, key_id, key_size, key_date, key_state)"
+         " VALUES(?1,?2,?3,?4,?5,?6,?7)"),
         "INSERT OR REPLACE INTO cap_figure(run, nick, remailer, caps) VALUES(?1,?2,?3,?4)",
     };
     Statement addFigure(*this, inserts[static_cast<int>(kind)]);
@@ -323,7 +339,7 @@ void HistoryDb::insert(const Run& run) {
         addFigure.bind(3, intern("remailer", "name", f.remailer, remailers_));
         if (kind == Kind::Stats) {
             if (f.latencySeconds) addFigure.bind(4, *f.latencySeconds);
-            if (f.uptimePercent) addFigure.bind(5, static_cast<std::int64_t>(*f.uptimePercent * 100.0 + 0.5));
+            if (f.uptimePercent) addFigure.bind(5, static_cast<std::int64_t>(std::llround(*f.uptimePercent * 100.0)));
         } else if (kind == Kind::Keys) {
             addFigure.bind(4, textId(f.keyId)).bind(5, textId(f.keySize));
             addFigure.bind(6, textId(f.keyDate)).bind(7, textId(f.keyState));
@@ -381,15 +397,7 @@ StoredRun HistoryDb::load(std::int64_t id, bool withRaw) {
     if (withRaw) {
         Statement select(*this, "SELECT raw FROM run WHERE id=?1");
         select.bind(1, id);
-        const std::string lines = select.step() ? Inflate(select.text(0)) : std::string();
-        for (std::size_t start = 0; start < lines.size();) {
-            const std::size_t end = std::min(lines.find('\n', start), lines.size());
-            const std::string line = lines.substr(start, end - start);
-            const std::size_t first = line.find('\t');
-            const std::size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
-            if (second != std::string::npos) raw[line.substr(0, second)] = line.substr(second + 1);
-            start = end + 1;
-        }
+        if (select.step()) raw = RawTexts(Inflate(select.text(0)));
     }
     const Kind kind = KindOf(run.type);
     const char* const selects[] = {

@@ -21,8 +21,7 @@ std::string DamagedName(DateTime gmt) {
     return buffer;
 }
 
-NightRecorder::NightRecorder(fs::path dataFolder, std::function<void(const std::string&)> complain,
-                             int busyTimeoutMs)
+NightRecorder::NightRecorder(fs::path dataFolder, std::function<void(const std::string&)> complain, int busyTimeoutMs)
     : dataFolder_(std::move(dataFolder)),
       path_(dataFolder_ / std::string(kHistoryName)),
       complain_(std::move(complain)),

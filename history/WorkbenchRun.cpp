@@ -5,8 +5,8 @@
 
 #include "common/core/GmtOffset.h"
 #include "common/core/SiteConfig.h"
-#include "common/core/StderrLines.h"
 #include "common/core/StatsTypes.h"
+#include "common/core/StderrLines.h"
 #include "common/core/TextFields.h"
 #include "flaggrid/CapStringsComparer.h"
 #include "lockgrid/KeysComparer.h"

@@ -63,19 +63,21 @@ std::string Problem(std::string_view key, std::string_view value) {
     return {};
 }
 
-// history = on | off, history_days = 1 to 100000: "" when applied, else why not.
-std::string ApplyHistoryKey(SiteConfig& config, std::string_view key, std::string_view value) {
+bool IsHistoryKey(std::string_view key) { return key == "history" || key == "history_days"; }
+
+// history = on | off, history_days = 1 to 100000; fail gets why not.
+template <class Fail>
+void ApplyHistoryKey(SiteConfig& config, std::string_view key, std::string_view value, const Fail& fail) {
     if (key == "history") {
-        if (value != "on" && value != "off") return "history is neither on nor off";
+        if (value != "on" && value != "off") fail("history is neither on nor off");
         config.history = value == "on";
-        return {};
+        return;
     }
     if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string_view::npos)
-        return "history_days is not a number of days";
+        fail("history_days is not a number of days");
     const int days = std::stoi(std::string(value));
-    if (days < 1 || days > 100000) return "history_days is not between 1 and 100000";
+    if (days < 1 || days > 100000) fail("history_days is not between 1 and 100000");
     config.historyDays = days;
-    return {};
 }
 
 }  // namespace
@@ -97,10 +99,6 @@ SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
         if (equals == std::string_view::npos) fail("no \"=\" (lines are key = value)");
         const std::string_view key = Trim(line.substr(0, equals));
         const std::string_view value = Trim(line.substr(equals + 1));
-        if (key == "history" || key == "history_days") {
-            if (std::string why = ApplyHistoryKey(config, key, value); !why.empty()) fail(why);
-            continue;
-        }
         std::string* target = nullptr;
         if (key == "site") {
             target = &config.site;
@@ -108,10 +106,14 @@ SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
             target = &config.mail;
         } else if (key.size() == 7 && key.starts_with("mirror") && key[6] >= '1' && key[6] <= '4') {
             target = &config.mirrors[static_cast<std::size_t>(key[6] - '1')];
+        } else if (IsHistoryKey(key)) {
+            ApplyHistoryKey(config, key, value, fail);
+            continue;
         } else {
             std::string shown;
             for (const char c : key) shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-            fail("unknown key \"" + shown + "\" (the keys are site, mail, mirror1 to mirror4, history and history_days)");
+            fail("unknown key \"" + shown +
+                 "\" (the keys are site, mail, mirror1 to mirror4, history and history_days)");
         }
         if (std::string why = Problem(key, value); !why.empty()) fail(why);
         target->assign(value);

@@ -42,8 +42,7 @@ struct Night {
 };
 
 inline std::string CapabilityLineOf(const Shown& r) {
-    return "$remailer{&quot;" + r.name + "&quot;} = &quot;&lt;mix@" + r.name + ".example&gt; " + r.caps +
-           "&quot;;\r\n";
+    return "$remailer{&quot;" + r.name + "&quot;} = &quot;&lt;mix@" + r.name + ".example&gt; " + r.caps + "&quot;;\r\n";
 }
 
 // A version-2 Cypherpunk list with its capability lines, as a web page.
@@ -99,8 +98,8 @@ protected:
     }
 
     WorkbenchEnv env(PagesObserver* observer) {
-        return WorkbenchEnv{data_.path(), program_.path(), feedback_.get(), &messages_, &clock_, &launcher_, {},
-                            observer};
+        return WorkbenchEnv{data_.path(), program_.path(), feedback_.get(), &messages_, &clock_, &launcher_,
+                            {},           observer};
     }
 
     enum Comparers { kPulsegrid = 1, kLockgrid = 2, kFlaggrid = 4, kAll = 7 };

@@ -34,6 +34,15 @@ void Scramble(const fs::path& path) {
     WriteFile(path, bytes);
 }
 
+struct FailureCase {
+    const char* name;
+    std::function<void()> arrange;  // in the test, before the night
+    std::function<void()> inChild;  // in the child, before the night
+    std::string line;               // after "Pulsegrid: history not recorded: <path>: "; "" none
+    bool setAside = false;
+    std::size_t runsAfter = 2;  // PGP-2 runs in the file after the next night
+};
+
 class HistoryFailures : public NightsTest {
 protected:
     fs::path db() const { return data_ / "Parlux.sqlite"; }
@@ -49,14 +58,37 @@ protected:
         EXPECT_EQ(AwaitChild(pid), 0);
         return ReadFile(program_ / "err.txt");
     }
-};
 
-struct FailureCase {
-    const char* name;
-    std::function<void()> arrange;  // in the test, before the night
-    std::function<void()> inChild;                  // in the child, before the night
-    std::string line;                               // after "Pulsegrid: history not recorded: <path>: "; "" none
-    bool setAside = false;
+    // Everything but the list, for the next case.
+    void clearData() {
+        for (const auto& e : fs::directory_iterator(data_.path()))
+            if (e.path().filename() != "Pingers.lst") fs::remove(e.path());
+        busyTimeoutMs_ = history::kBusyTimeoutMs;
+    }
+
+    // What the night said and left, and whether the next night records again.
+    void expectAfter(const FailureCase& c, const std::string& said,
+                     const std::map<std::string, std::string>& expected) {
+        const bool fails = !c.line.empty();
+        std::string line = "Pulsegrid: history not recorded: " + path() + ": " + c.line;
+        const std::string aside = "Parlux.sqlite.damaged-20261209-031500";
+        if (c.setAside) line += "; kept as " + aside + ", a new history begins with the next run";
+        EXPECT_EQ(said, fails ? line + "\n" : "");
+        EXPECT_EQ(pages(), expected);
+        // Nothing of a night that failed reached the reports.
+        const std::string report = fs::exists(data_ / "Changes.txt") ? ReadFile(data_ / "Changes.txt") : "";
+        EXPECT_EQ(report.find("2026/12/09") == std::string::npos, fails);
+        EXPECT_EQ(fs::exists(data_ / aside), c.setAside);
+        EXPECT_EQ(fs::exists(db()), !c.setAside);
+
+        // The next night records again (as its own user, in a file of its own).
+        fs::permissions(data_.path(), fs::perms::all);
+        if (fs::exists(db())) fs::permissions(db(), fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_EQ(pulsegridNight([] {}, SecondNight() + std::chrono::days(1)), "");
+        history::HistoryDb again(db());
+        EXPECT_EQ(again.integrityCheck(), "ok");
+        EXPECT_EQ(again.lastRuns("PGP-2", 5).size(), c.runsAfter);
+    }
 };
 
 TEST_F(HistoryFailures, AFileThatCannotBeWrittenCostsOneLineAndNoPage) {
@@ -70,20 +102,15 @@ TEST_F(HistoryFailures, AFileThatCannotBeWrittenCostsOneLineAndNoPage) {
     std::unique_ptr<history::HistoryDb> holder;
     std::unique_ptr<history::HistoryDb::WriteLock> lock;
     const FailureCase cases[] = {
-        {"a history that works: the same pages, not a word", [&] { firstNight(); }, [] {}, ""},
-        {"a file that is not a database",
-         [this] { WriteFile(db(), std::string(64 * 1024, 'x')); },
-         [] {},
-         "file is not a database",
-         true},
+        {"a history that works: the same pages, not a word", [&] { firstNight(); }, [] {}, "", false, 3},
+        {"a file that is not a database", [this] { WriteFile(db(), std::string(64 * 1024, 'x')); }, [] {},
+         "file is not a database", true, 1},
         {"a damaged database",
          [&] {
              firstNight();
              Scramble(db());
          },
-         [] {},
-         "database disk image is malformed",
-         true},
+         [] {}, "database disk image is malformed", true, 1},
         {"a read-only file",
          [&] {
              firstNight();
@@ -97,8 +124,7 @@ TEST_F(HistoryFailures, AFileThatCannotBeWrittenCostsOneLineAndNoPage) {
                  }
              }
          },
-         [] { BecomeNobody(); },
-         "attempt to write a readonly database"},
+         [] { BecomeNobody(); }, "attempt to write a readonly database"},
         {"locked by another program past the busy timeout",
          [&] {
              firstNight();
@@ -106,22 +132,18 @@ TEST_F(HistoryFailures, AFileThatCannotBeWrittenCostsOneLineAndNoPage) {
              holder = std::make_unique<history::HistoryDb>(db());
              lock = std::make_unique<history::HistoryDb::WriteLock>(*holder);
          },
-         [] {},
-         "database is locked"},
-        {"a full disk",
-         [] {},
+         [] {}, "database is locked"},
+        {"a full disk", [] {},
          [] {
              std::signal(SIGXFSZ, SIG_IGN);
              const rlimit limit{24 * 1024, 24 * 1024};
              ::setrlimit(RLIMIT_FSIZE, &limit);
          },
-         "disk I/O error"},
+         "disk I/O error", false, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        for (const auto& e : fs::directory_iterator(data_.path()))
-            if (e.path().filename() != "Pingers.lst") fs::remove(e.path());
-        busyTimeoutMs_ = history::kBusyTimeoutMs;
+        clearData();
         c.arrange();
         const auto started = std::chrono::steady_clock::now();
         const std::string said = pulsegridNight(c.inChild);
@@ -129,29 +151,7 @@ TEST_F(HistoryFailures, AFileThatCannotBeWrittenCostsOneLineAndNoPage) {
         lock.reset();
         holder.reset();
 
-        const bool fails = !c.line.empty();
-        std::string line = "Pulsegrid: history not recorded: " + path() + ": " + c.line;
-        const std::string aside = "Parlux.sqlite.damaged-20261209-031500";
-        if (c.setAside) line += "; kept as " + aside + ", a new history begins with the next run";
-        EXPECT_EQ(said, fails ? line + "\n" : "");
-        EXPECT_EQ(pages(), expected);
-        // Nothing of a night that failed reached the reports.
-        if (fs::exists(data_ / "Changes.txt")) {
-            EXPECT_EQ(ReadFile(data_ / "Changes.txt").find("2026/12/09") == std::string::npos, fails);
-        }
-        EXPECT_EQ(fs::exists(data_ / aside), c.setAside);
-        if (c.setAside) {
-            EXPECT_FALSE(fs::exists(db()));
-        }
-
-        // The next night records again (as its own user, in a file of its own).
-        fs::permissions(data_.path(), fs::perms::all);
-        if (fs::exists(db())) fs::permissions(db(), fs::perms::owner_read | fs::perms::owner_write);
-        EXPECT_EQ(pulsegridNight([] {}, SecondNight() + std::chrono::days(1)), "");
-        history::HistoryDb again(db());
-        EXPECT_EQ(again.integrityCheck(), "ok");
-        const std::size_t runs = !fails ? 3 : c.setAside || std::string(c.name) == "a full disk" ? 1 : 2;
-        EXPECT_EQ(again.lastRuns("PGP-2", 5).size(), runs);
+        expectAfter(c, said, expected);
     }
 }
 
@@ -186,8 +186,7 @@ TEST_F(HistoryFailures, AKilledWriterLeavesEveryEarlierRunWhole) {
     while (std::chrono::steady_clock::now() < deadline) {
         try {
             if (history::HistoryDb(db()).lastRuns("MIX-2", 10).size() >= 4) break;
-        } catch (const history::HistoryError&) {
-        }
+        } catch (const history::HistoryError&) {}
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(7));
@@ -225,7 +224,8 @@ TEST_F(HistoryFailures, ThreeComparersRecordAtOnce) {
     ::close(gate[0]);
     ::close(gate[1]);  // all three start together
     for (const pid_t pid : children) EXPECT_EQ(AwaitChild(pid), 0);
-    for (const auto& [which, name] : comparers) EXPECT_EQ(ReadFile(program_ / (std::string(name) + ".err")), "") << name;
+    for (const auto& [which, name] : comparers)
+        EXPECT_EQ(ReadFile(program_ / (std::string(name) + ".err")), "") << name;
 
     history::HistoryDb db(data_ / "Parlux.sqlite");
     EXPECT_EQ(db.integrityCheck(), "ok");

@@ -26,8 +26,8 @@ Shown& At(Night& n, const std::string& nick, const std::string& name) {
 }
 
 // The report's text: each type's section with its lines.
-std::string Report(const std::string& times, const std::vector<std::string>& pgp2,
-                   const std::vector<std::string>& ty2, const std::vector<std::string>& caps) {
+std::string Report(const std::string& times, const std::vector<std::string>& pgp2, const std::vector<std::string>& ty2,
+                   const std::vector<std::string>& caps) {
     std::string text;
     const std::pair<const char*, const std::vector<std::string>*> sections[] = {
         {"PGP-2", &pgp2}, {"K-TY2", &ty2}, {"0000", &caps}};
@@ -88,9 +88,8 @@ TEST_F(NightsTest, TwoNightsGiveTheChangeLinesOfWhatChanged) {
         std::filesystem::remove(data_ / "Parlux.sqlite");
         listPingers({"alpha", "beta"});
         runNight(Usual(), FirstNight());
-        EXPECT_EQ(changes(),
-                  Report("2026/12/08 03:15:00 GMT", {"PGP-2  first recorded run"}, {"K-TY2  first recorded run"},
-                         {"0000  first recorded run"}));
+        EXPECT_EQ(changes(), Report("2026/12/08 03:15:00 GMT", {"PGP-2  first recorded run"},
+                                    {"K-TY2  first recorded run"}, {"0000  first recorded run"}));
         Night second = Usual();
         c.change(second);
         runNight(second, SecondNight());
