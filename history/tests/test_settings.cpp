@@ -51,7 +51,7 @@ TEST_F(NightsTest, HistoryOffRecordsNothingAndWritesNoneOfItsPages) {
     night.pingers["alpha"] = {{"austria"}, {"dizum"}};
     night.pingers["beta"] = {{"dizum"}};
     runNight(night, FirstNight());
-    EXPECT_EQ(pages().size(), 5U);  // PGP-2's four and Lockgrid's; Flaggrid's one more
+    EXPECT_EQ(pages().size(), 6U);  // PGP-2's four, Lockgrid's one and Flaggrid's one
     for (const char* name : {"Parlux.sqlite", "Trend_PGP-2.html", "Changes.txt", "Changes.html"})
         EXPECT_FALSE(std::filesystem::exists(data_ / name)) << name;
 }
