@@ -60,7 +60,7 @@ fs::path WriteScratch(const std::string& name, const std::uint8_t* data, std::si
 
 std::string ReadScratch(const fs::path& path) {
     try {
-        return detail::ReadWholeFile(path);
+        return ReadWholeFile(path);
     } catch (const fs::filesystem_error&) {
         return {};
     }

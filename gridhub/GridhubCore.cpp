@@ -9,18 +9,26 @@
 #include <system_error>
 
 #include "common/core/StatsTypes.h"
+#include "common/core/SuitePrograms.h"
 
 namespace parlux::gridhub {
 
 namespace fs = std::filesystem;
 
-const std::array<LaunchEntry, 5> kLaunchTable = {{
-    {"Compare Stats", "Pulsegrid.exe", kTicked},
-    {"Compare CapabilityStrings", "Flaggrid.exe", kTicked},
-    {"Compare Keys", "Lockgrid.exe", kTicked},
-    {"Generate Pingers.html", "Rosterbase.exe", kGrey},
-    {"Generate PingersX.html", "Rostermark.exe", kGrey},
-}};
+namespace {
+
+std::vector<LaunchEntry> BuildLaunchTable() {
+    std::vector<LaunchEntry> table;
+    for (const SuiteProgramInfo& info : kSuiteProgramInfo)
+        if (!info.hubLabel.empty())
+            table.push_back(
+                {std::string(info.hubLabel), std::string(info.name) + ".exe", info.fullAuto ? kTicked : kGrey});
+    return table;
+}
+
+}  // namespace
+
+const std::vector<LaunchEntry> kLaunchTable = BuildLaunchTable();
 
 std::string LaunchArguments(CheckValue check) { return check == kTicked ? " FULL_AUTO" : ""; }
 

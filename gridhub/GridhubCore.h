@@ -12,11 +12,13 @@ namespace parlux::gridhub {
 enum CheckValue { kClear = 0, kTicked = 1, kGrey = 2 };
 
 struct LaunchEntry {
-    const char* label;   // Label1 i
-    const char* file;    // the program file started (Label1 i's tooltip)
-    CheckValue initial;  // Check1 i at start
+    std::string label;   // Label1 i
+    std::string file;    // the program file started (Label1 i's tooltip)
+    CheckValue initial;  // Check1 i at start: ticked for a program with FULL_AUTO, else grey
 };
-extern const std::array<LaunchEntry, 5> kLaunchTable;
+// The suite's programs that have a caption for Gridhub, in the suite list's
+// order (common/core/SuitePrograms.def).
+extern const std::vector<LaunchEntry> kLaunchTable;
 
 // The programs HYPER starts, in order: Pulsegrid, Lockgrid, Rosterbase.
 inline constexpr std::array<int, 3> kHyperPrograms = {0, 2, 3};

@@ -185,9 +185,9 @@ QWidget* GridhubWindow::buildProggies() {
         check->setFixedWidth(check->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, check) + 4);
         checks_.push_back(check);
 
-        auto* label = new QLabel(entry.label);
+        auto* label = new QLabel(Q(entry.label));
         label->setObjectName(QString("Label1_%1").arg(i));
-        label->setToolTip(entry.file);
+        label->setToolTip(Q(entry.file));
 
         grid->addWidget(box, i, 0);
         grid->addWidget(check, i, 1);

@@ -1,29 +1,24 @@
 #include "pulsegrid/StatsComparer.h"
-#include "pulsegrid/StatsPageWriter.h"
 
-#include <filesystem>
-#include <unordered_set>
-
+#include "common/core/DateTime.h"
 #include "common/core/GmtOffset.h"
 #include "common/core/QuickSort.h"
-#include "common/core/SiteConfig.h"
-#include "common/core/StampDate.h"
 #include "common/core/StatsTypes.h"
-#include "common/core/TextLines.h"
+#include "pulsegrid/StatsPageWriter.h"
 #include "workbench/GridSteps.h"
 #include "workbench/PingerSteps.h"
 #include "workbench/SharedActions.h"
 
 namespace parlux {
 
-const GridColumns StatsProcedures::kGrid{kStatsNick, kStatsName, kStatsKey, 4, kPingerNick};
+const GridColumns StatsProcedures::kGrid{kStatsNick, kStatsName, kStatsKey, kStatsColumnCount, kPingerNick};
 
 WorkbenchDescription StatsProcedures::Describe() {
     WorkbenchDescription d;
     d.program = "Pulsegrid";
     d.caption = "Quill's Compare Stats";
     d.dumpLetter = 'S';
-    d.tables = {TableDef{"Pingers", 3}, TableDef{"Pingeds", 1}, TableDef{"Stats", 4}};
+    d.tables = {TableDef{"Pingers", kPingerColumnCount}, TableDef{"Pingeds", 1}, TableDef{"Stats", kStatsColumnCount}};
     for (int i = 0; i < 4; ++i)
         d.types.push_back({std::string(kStatsTypes[i].code), std::string(kStatsTypes[i].caption)});
     d.choiceCaption = "Choose Stats";
@@ -64,7 +59,7 @@ std::vector<std::string> StatsProcedures::OutputPages() const {
 
 // ---------------------------------------------------------------- pingers
 
-long StatsProcedures::LOA_Pingers() { return LoadPingersStep(wb_, 3); }
+long StatsProcedures::LOA_Pingers() { return LoadPingersStep(wb_, kPingerColumnCount); }
 
 long StatsProcedures::FIX_LfToCrLf() { return FixLineEndsStep(wb_); }
 

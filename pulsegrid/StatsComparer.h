@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "pulsegrid/StatsColumns.h"
 #include "workbench/Grid.h"
 #include "workbench/Workbench.h"
 
@@ -15,11 +16,6 @@ namespace parlux {
 // The remailers read from one stats page at most (real pages list some
 // dozens); the lines after them are not read.
 inline constexpr long kMostRemailersPerPage = 10000;
-
-// StatsArray columns.
-enum StatsColumn : int { kStatsNick = 0, kStatsName = 1, kStatsText = 2, kStatsKey = 3 };
-// PingersArray columns.
-enum PingerColumn : int { kPingerNick = 0, kPingerUrl = 1, kPingerUpdate = 2 };
 
 class StatsProcedures {
 public:

@@ -1,24 +1,49 @@
 // LOA_Stats: the stats pages of one type read into StatsArray, and the
 // pingers' "Last update" times into PingersArray.
-#include "pulsegrid/StatsComparer.h"
+#include "pulsegrid/StatsPageParser.h"
 
-#include <filesystem>
-#include <unordered_set>
-
-#include "common/core/QuickSort.h"
-#include "common/core/SiteConfig.h"
+#include "common/core/DateTime.h"
 #include "common/core/StampDate.h"
 #include "common/core/StatsTypes.h"
 #include "common/core/TextLines.h"
-#include "workbench/GridSteps.h"
-#include "workbench/PingerSteps.h"
+#include "pulsegrid/StatsColumns.h"
+#include "pulsegrid/StatsComparer.h"
 
 namespace parlux {
 
-bool StatsProcedures::AddStatsLine(const std::string& nick, std::string_view line) {
-    std::string_view name = line.substr(0, 9);
+namespace {
+
+// The stats text of a version-2 line starts after the name and four more characters.
+constexpr std::size_t kVersion2TextStart = kRemailerNameWidth + 4;
+// The update time after its label, in this many characters.
+constexpr std::size_t kStampLength = 28;
+
+}  // namespace
+
+std::optional<StatsPageHead> FindStatsPageHead(const std::vector<std::string_view>& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        for (const std::string_view label : {"Last update: ", "Generated: "})
+            if (lines[i].starts_with(label))
+                return StatsPageHead{std::string(lines[i].substr(label.size(), kStampLength)), i + 3};
+    return std::nullopt;
+}
+
+std::string_view StatsLineName(std::string_view line) {
+    std::string_view name = line.substr(0, kRemailerNameWidth);
     while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    if (name == "nym" || name == "xgnym" || name == "bramble") return false;
+    return name;
+}
+
+std::string_view StatsLineText(std::string_view line, bool version2) {
+    const std::size_t from = version2 ? kVersion2TextStart : kRemailerNameWidth;
+    return from < line.size() ? line.substr(from) : std::string_view();
+}
+
+bool IsSkippedStatsName(std::string_view name) { return name == "nym" || name == "xgnym" || name == "bramble"; }
+
+bool StatsProcedures::AddStatsLine(const std::string& nick, std::string_view line) {
+    const std::string_view name = StatsLineName(line);
+    if (IsSkippedStatsName(name)) return false;
     if (nick != currentNick_) {
         currentNick_ = nick;
         currentNames_.clear();
@@ -29,11 +54,10 @@ bool StatsProcedures::AddStatsLine(const std::string& nick, std::string_view lin
     }
     if (currentNames_.find(name) != currentNames_.end()) return false;
     currentNames_.emplace(name);
-    const int row = stats().addRow(4);
-    const std::size_t from = IsVersion2(type()) ? 13 : 9;
+    const int row = stats().addRow(kStatsColumnCount);
     stats().setText(kStatsNick, row, nick);
     stats().setText(kStatsName, row, std::string(name));
-    stats().setText(kStatsText, row, std::string(from < line.size() ? line.substr(from) : std::string_view()));
+    stats().setText(kStatsText, row, std::string(StatsLineText(line, IsVersion2(type()))));
     return true;
 }
 
@@ -72,29 +96,16 @@ long StatsProcedures::LOA_Stats() {
             continue;
         }
         const auto lines = SplitLineViews(*content);
-        std::size_t i = 0;
-        std::string stamp;
-        bool found = false;
-        for (; i < lines.size() && !found; ++i) {
-            const std::string_view line = lines[i];
-            if (line.starts_with("Last update: ")) {
-                stamp = line.substr(13, 28);
-                found = true;
-            } else if (line.starts_with("Generated: ")) {
-                stamp = line.substr(11, 28);
-                found = true;
-            }
-        }
-        if (found) {
+        if (const std::optional<StatsPageHead> head = FindStatsPageHead(lines)) {
             try {
-                pingers().setText(kPingerUpdate, r, FormatStamp(ParseStampDate(stamp)));
+                pingers().setText(kPingerUpdate, r, FormatStamp(ParseStampDate(head->stamp)));
             } catch (const StampDateError&) {
-                wb_.detail(progress + " update time not understood: " + stamp);
+                wb_.detail(progress + " update time not understood: " + head->stamp);
             }
-            if (i + 2 > lines.size()) {
+            if (head->tableStart > lines.size()) {
                 wb_.messages().critical(path.string() + " ends before its stats table");
             }
-            added += readStatsTable(nick, progress, lines, i + 2);
+            added += readStatsTable(nick, progress, lines, head->tableStart);
         }
         wb_.detail(progress + " Succesful");
     }

@@ -1,10 +1,10 @@
 // The comparison pages of one stats type: the direct and reverse text pages,
 // the short capability-strings page and the direct web page.
+#include "pulsegrid/StatsPageWriter.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "pulsegrid/StatsPageWriter.h"
 
 #include "common/core/SiteConfig.h"
 #include "common/core/SitePage.h"
@@ -12,13 +12,42 @@
 #include "common/core/Table.h"
 #include "common/core/TextFields.h"
 #include "common/core/TextLines.h"
-#include "pulsegrid/StatsComparer.h"
+#include "pulsegrid/StatsColumns.h"
+#include "workbench/Grid.h"
 
 namespace parlux {
 
 namespace {
 
 const std::string kCrLf = "\r\n";
+
+// The pages' widths, in characters. The direct page: a remailer's name on the
+// left (kRemailerNameWidth), then one column per pinger. The reverse pages: a
+// pinger's nick and update time on the left, then one column per remailer.
+constexpr int kDirectCellV1 = 16;
+constexpr int kDirectCellV2 = 12;
+constexpr int kReverseLabel = 29;
+constexpr int kReverseLabelNick = 10;
+constexpr int kReverseCellV1 = 29;
+constexpr int kReverseCellV2 = 42;
+constexpr int kCapsCell = 15;
+
+// What the direct pages show of a stats text: a version-1 text's last 16
+// characters (on the web page its first 8 and last 7); a version-2 text's
+// latency and uptime.
+constexpr std::size_t kV1Tail = 16;
+constexpr std::size_t kV1TailFirst = 8;
+constexpr std::size_t kV1TailLast = 7;
+struct Piece {
+    std::size_t start;  // from 1
+    std::size_t length;
+};
+constexpr Piece kV2Latency{15, 5};
+constexpr Piece kV2Uptime{37, 6};
+std::string_view PieceOf(std::string_view text, Piece piece) { return Mid(text, piece.start, piece.length); }
+// A pinger's update time "YYYY/MM/DD HH:NN:SS": its date and its time.
+std::string_view DateOf(std::string_view stamp) { return Left(stamp, 10); }
+std::string_view TimeOf(std::string_view stamp) { return Right(stamp, 8); }
 
 // Cells are found by pinger and remailer, so a grid changed out of order can
 // never put a figure under the wrong pinger. In a finished grid the cell of
@@ -79,19 +108,19 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
 }
 
 void AppendDirectCell(std::string& out, std::string_view t, bool v1) {
-    if (v1) return AppendPadded(out, Right(t, 16), 16);
+    if (v1) return AppendPadded(out, Right(t, kV1Tail), kDirectCellV1);
     const std::size_t before = out.size();
-    out.append(Mid(t, 15, 5)).append(1, ' ').append(Mid(t, 37, 6));
-    out.append(12 - (out.size() - before), ' ');
+    out.append(PieceOf(t, kV2Latency)).append(1, ' ').append(PieceOf(t, kV2Uptime));
+    out.append(kDirectCellV2 - (out.size() - before), ' ');
 }
 
 void AppendReverseCell(std::string& out, std::string_view t, bool v1) {
-    if (v1) return AppendPadded(out, Right(t, 29), 29);
-    AppendPadded(out, Left(t, 42), 42);
+    if (v1) return AppendPadded(out, Right(t, kReverseCellV1), kReverseCellV1);
+    AppendPadded(out, Left(t, kReverseCellV2), kReverseCellV2);
 }
 
 std::string ReverseLabel(const std::string& nick, const std::string& update) {
-    return PadField(PadField(nick, 10) + " " + update, 29);
+    return PadField(PadField(nick, kReverseLabelNick) + " " + update, kReverseLabel);
 }
 
 // The reverse layout shared by the stats and the short capability-strings pages.
@@ -101,7 +130,7 @@ std::string ReversePage(const StatsPageInput& in, const std::string& title, int 
     const bool v1 = IsVersion1(in.type);
     std::string page = title + in.type + "  " + in.stamp + " GMT" + kCrLf + kCrLf;
     page.reserve(static_cast<std::size_t>(cells.pingerCount() + 4) * (cells.remailerCount() + 1) * (width + 1) + 64);
-    std::string names = std::string(29, ' ') + "|";
+    std::string names = std::string(kReverseLabel, ' ') + "|";
     std::string rule = names;
     for (int j = 0; j < cells.remailerCount(); ++j) {
         names += PadField(cells.remailer(j), width) + "|";
@@ -119,7 +148,7 @@ std::string ReversePage(const StatsPageInput& in, const std::string& title, int 
     return page;
 }
 
-void AppendCapsCell(std::string& out, std::string_view t, bool) { AppendPadded(out, Right(t, 15), 15); }
+void AppendCapsCell(std::string& out, std::string_view t, bool) { AppendPadded(out, Right(t, kCapsCell), kCapsCell); }
 
 // Appends the text with &, <, >, " as entities and every blank as blank.
 void AppendHtml(std::string& out, std::string_view text, char blank) {
@@ -171,20 +200,20 @@ std::string HtmlEscape(std::string_view text) {
 std::string DirectTextPage(const StatsPageInput& in) {
     const Cells cells(in);
     const bool v1 = IsVersion1(in.type);
-    const int w = v1 ? 16 : 12;
-    const std::string margin = std::string(9, ' ') + "|";
+    const int w = v1 ? kDirectCellV1 : kDirectCellV2;
+    const std::string margin = std::string(kRemailerNameWidth, ' ') + "|";
     std::string page =
         "Direct Comparison (Pinger-Pinged) (Stats) " + in.type + "  " + in.stamp + " GMT" + kCrLf + kCrLf;
     std::string nicks = margin, dates = margin, times = margin, rule = margin;
     for (int i = 0; i < cells.pingerCount(); ++i) {
         nicks += PadField(cells.nick(i), w) + "|";
-        dates += PadField(Left(cells.update(i), 10), w) + "|";
-        times += PadField(std::string(Right(cells.update(i), 8)) + " GMT", w) + "|";
+        dates += PadField(DateOf(cells.update(i)), w) + "|";
+        times += PadField(std::string(TimeOf(cells.update(i))) + " GMT", w) + "|";
         rule += Dashes(w) + "|";
     }
     page += nicks + kCrLf + dates + kCrLf + times + kCrLf + rule + kCrLf;
     for (int j = 0; j < cells.remailerCount(); ++j) {
-        page += PadField(cells.remailer(j), 9) + "|";
+        page += PadField(cells.remailer(j), kRemailerNameWidth) + "|";
         for (int i = 0; i < cells.pingerCount(); ++i) {
             AppendDirectCell(page, cells.text(i, j), v1);
             page += '|';
@@ -195,12 +224,12 @@ std::string DirectTextPage(const StatsPageInput& in) {
 }
 
 std::string ReverseTextPage(const StatsPageInput& in) {
-    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (Stats) ", IsVersion1(in.type) ? 29 : 42,
-                       AppendReverseCell);
+    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (Stats) ",
+                       IsVersion1(in.type) ? kReverseCellV1 : kReverseCellV2, AppendReverseCell);
 }
 
 std::string ReverseCapsPage(const StatsPageInput& in) {
-    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (CapStrings Short) ", 15, AppendCapsCell);
+    return ReversePage(in, "Reverse Comparison (Pinged-Pinger) (CapStrings Short) ", kCapsCell, AppendCapsCell);
 }
 
 std::string DirectWebPage(const StatsPageInput& in) {
@@ -227,7 +256,7 @@ std::string DirectWebPage(const StatsPageInput& in) {
         line("    <td width=\"40\" height=\"34\" colspan=\"2\"><strong><a href=\"" + cells.url(i) +
              "\" TARGET=\"_blank\">" + cells.nick(i) + "</a></font></strong> <strong><a href=\"" +
              StatsFileName(in.type, cells.nick(i)) + "\" TARGET=\"_blank\">K</a></font></strong> " +
-             std::string(Left(u, 10)) + " " + std::string(Right(u, 8)) + "_GMT</td>");
+             std::string(DateOf(u)) + " " + std::string(TimeOf(u)) + "_GMT</td>");
     }
     line("  </tr>");
     for (int j = 0; j < cells.remailerCount(); ++j) {
@@ -236,12 +265,12 @@ std::string DirectWebPage(const StatsPageInput& in) {
         for (int i = 0; i < cells.pingerCount(); ++i) {
             const std::string_view t = cells.text(i, j);
             if (v1) {
-                const std::string_view tail = Right(t, 16);
-                AppendWebCell(p, Left(tail, 8));
-                AppendWebCell(p, Right(tail, 7));
+                const std::string_view tail = Right(t, kV1Tail);
+                AppendWebCell(p, Left(tail, kV1TailFirst));
+                AppendWebCell(p, Right(tail, kV1TailLast));
             } else {
-                AppendWebCell(p, Mid(t, 15, 5));
-                AppendWebCell(p, Mid(t, 37, 6));
+                AppendWebCell(p, PieceOf(t, kV2Latency));
+                AppendWebCell(p, PieceOf(t, kV2Uptime));
             }
         }
         line("  </tr>");

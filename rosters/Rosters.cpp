@@ -316,7 +316,7 @@ public:
 
     bool write(const std::string& content) {
         try {
-            detail::ReplaceWholeFile(folder_ / page_, content);
+            ReplaceWholeFile(folder_ / page_, content);
             return true;
         } catch (const fs::filesystem_error& e) {
             fail("Cannot write " + (folder_ / page_).string() + " (" + e.code().message() + ")");
@@ -328,7 +328,7 @@ private:
     bool read(std::string_view name, std::string& content) {
         const fs::path path = folder_ / std::string(name);
         try {
-            content = detail::ReadWholeFile(path);
+            content = ReadWholeFile(path);
             return true;
         } catch (const fs::filesystem_error& e) {
             fail("Cannot read " + path.string() + " (" + e.code().message() + "): " + page_ + " not written");

@@ -230,7 +230,7 @@ long FixLineEndsStep(WorkbenchCore& wb) {
             continue;
         } catch (const std::filesystem::filesystem_error& e) {
             // Missing, or not a regular file (never waited on).
-            wb.messages().critical(detail::ReadFailureText(path, e.code()));
+            wb.messages().critical(ReadFailureText(path, e.code()));
         }
         wb.detail(nick + " " + type + " succesfully LfToCrLf 'ed " + std::to_string(length) + " " +
                   std::to_string(firstLine));

@@ -233,7 +233,9 @@ int WorkbenchCore::restore(int table) {
     return rows;
 }
 
-std::string WorkbenchCore::quoted(const std::filesystem::path& path) const { return "\"" + path.string() + "\""; }
+std::string WorkbenchCore::quoted(const std::filesystem::path& path) const {
+    return std::string("\"").append(path.string()).append("\"");
+}
 
 void WorkbenchCore::viewDump(int table) { launcher().start("EditPad.exe " + quoted(dumpPath(table)), kShowMinimized); }
 

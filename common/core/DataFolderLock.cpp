@@ -9,15 +9,15 @@
 #include <cstring>
 
 #include "common/core/SiteConfig.h"
-#include "common/core/StandardOptions.h"
 #include "common/core/StderrLines.h"
+#include "common/core/SuitePrograms.h"
 
 namespace parlux {
 
 namespace fs = std::filesystem;
 
 DataFolderLock::DataFolderLock(const fs::path& folder, std::string_view program)
-    : path_(folder / ("." + std::string(program) + ".lock")) {
+    : path_(folder / std::string(".").append(program).append(".lock")) {
     // No link is followed and nothing but a plain file is taken: a FIFO would
     // block, a link could make root create or lock a file elsewhere.
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);

@@ -35,7 +35,7 @@ int SaveDump(const Table& table, int columns, const std::filesystem::path& path)
         }
         content += "\r\n";
     }
-    detail::ReplaceWholeFile(path, content);
+    ReplaceWholeFile(path, content);
     return table.rowCount();
 }
 
@@ -56,7 +56,7 @@ Cell CellFromField(std::string& field, bool quoted) {
 int RestoreDump(Table& table, int columns, const std::filesystem::path& path) {
     if (columns < 1) throw std::invalid_argument("RestoreDump: a table needs at least one column");
     table.reset();
-    const std::string content = detail::ReadWholeFile(path);
+    const std::string content = ReadWholeFile(path);
 
     // Empty lines are rows here: a one-column row whose cell was never
     // written is saved as an empty line.
@@ -64,11 +64,11 @@ int RestoreDump(Table& table, int columns, const std::filesystem::path& path) {
     std::size_t pos = 0;
     std::string field;
     int rows = 0;
-    while (!detail::NoFieldLeft(content, pos, kSkipEmptyLines)) {
+    while (!NoFieldLeft(content, pos, kSkipEmptyLines)) {
         table.addRow(columns);  // the table was reset above: the first row creates it
         for (int column = 0; column < columns; ++column) {
             bool quoted = false;
-            if (!detail::ScanField(content, pos, kSkipEmptyLines, field, &quoted))
+            if (!ScanField(content, pos, kSkipEmptyLines, field, &quoted))
                 break;  // the file ends inside the row: the rest stays never-written
             table.cell(column, rows) = CellFromField(field, quoted);
         }

@@ -2,8 +2,6 @@
 
 namespace parlux {
 
-namespace detail {
-
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -94,7 +92,5 @@ bool ScanField(std::string_view text, std::size_t& pos, bool skipEmptyLines, std
     }
     return true;
 }
-
-}  // namespace detail
 
 }  // namespace parlux

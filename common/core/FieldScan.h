@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace parlux::detail {
+namespace parlux {
 
 // Reads the field that starts at pos and moves pos past its comma or line end.
 // A field starts a line when pos is 0 or follows a line end; with
@@ -18,4 +18,4 @@ bool ScanField(std::string_view text, std::size_t& pos, bool skipEmptyLines, std
 // True when ScanField would return false from pos.
 bool NoFieldLeft(std::string_view text, std::size_t pos, bool skipEmptyLines);
 
-}  // namespace parlux::detail
+}  // namespace parlux

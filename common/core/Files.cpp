@@ -20,7 +20,7 @@ int CopyFilesOver(const fs::path& from, const fs::path& to, const std::vector<st
             continue;
         }
         try {
-            detail::ReplaceWholeFile(target, detail::ReadWholeFile(source));
+            ReplaceWholeFile(target, ReadWholeFile(source));
             ++copied;
         } catch (const fs::filesystem_error& e) {
             messages.critical(source.string() + " cannot be copied to " + target.string() + ": " + e.code().message());

@@ -16,7 +16,7 @@ void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::
               MessageSink& messages, bool keyFile) {
     fileLength = 0;
     firstLineLength = 0;
-    const std::string content = detail::ReadWholeFile(path);  // throws when missing
+    const std::string content = ReadWholeFile(path);  // throws when missing
     if (content.empty()) {
         messages.critical(path.string());
         return;
@@ -45,7 +45,7 @@ void LfToCrLf(const std::filesystem::path& path, std::int32_t& fileLength, std::
     }
     if (!changed) return;
     try {
-        detail::ReplaceWholeFile(path, repaired);
+        ReplaceWholeFile(path, repaired);
     } catch (const std::filesystem::filesystem_error& e) {
         throw LineEndRewriteError("cannot rewrite file", path, e.code());
     }

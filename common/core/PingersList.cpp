@@ -7,9 +7,9 @@
 
 namespace parlux {
 
-bool FieldReader::atEnd() const { return detail::NoFieldLeft(text_, pos_, true); }
+bool FieldReader::atEnd() const { return NoFieldLeft(text_, pos_, true); }
 
-bool FieldReader::next(std::string& field, bool* quoted) { return detail::ScanField(text_, pos_, true, field, quoted); }
+bool FieldReader::next(std::string& field, bool* quoted) { return ScanField(text_, pos_, true, field, quoted); }
 
 std::string_view WithoutByteOrderMark(std::string_view text) {
     constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
@@ -70,9 +70,9 @@ PingersList ParsePingersList(const std::string& content) {
 std::optional<PingersList> ReadPingersList(const std::filesystem::path& path, std::string* failure) {
     std::string content;
     try {
-        content = detail::ReadWholeFile(path);
+        content = ReadWholeFile(path);
     } catch (const std::filesystem::filesystem_error& e) {
-        if (failure) *failure = detail::ReadFailureText(path, e.code());
+        if (failure) *failure = ReadFailureText(path, e.code());
         return std::nullopt;
     }
     return ParsePingersList(content);

@@ -17,6 +17,23 @@ namespace {
 
 constexpr std::size_t kMaxFileSize = 64 * 1024;  // a handful of lines; anything bigger is not this file
 
+// "mirror1 to mirror4", as the messages and the template name the keys.
+std::string MirrorKeys() { return "mirror1 to mirror" + std::to_string(kMirrorCount); }
+
+// The number of a key "mirror<n>" with n from 1 to kMirrorCount, written
+// without leading zeros; 0 for any other key.
+std::size_t MirrorNumber(std::string_view key) {
+    if (!key.starts_with("mirror")) return 0;
+    const std::string_view digits = key.substr(6);
+    if (digits.empty() || digits.size() > 3 || digits.front() == '0') return 0;
+    std::size_t number = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return 0;
+        number = number * 10 + static_cast<std::size_t>(c - '0');
+    }
+    return number <= kMirrorCount ? number : 0;
+}
+
 std::string_view Trim(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
@@ -104,16 +121,16 @@ SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
             target = &config.site;
         } else if (key == "mail") {
             target = &config.mail;
-        } else if (key.size() == 7 && key.starts_with("mirror") && key[6] >= '1' && key[6] <= '4') {
-            target = &config.mirrors[static_cast<std::size_t>(key[6] - '1')];
+        } else if (const std::size_t mirror = MirrorNumber(key); mirror > 0) {
+            target = &config.mirrors[mirror - 1];
         } else if (IsHistoryKey(key)) {
             ApplyHistoryKey(config, key, value, fail);
             continue;
         } else {
             std::string shown;
             for (const char c : key) shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-            fail("unknown key \"" + shown +
-                 "\" (the keys are site, mail, mirror1 to mirror4, history and history_days)");
+            fail("unknown key \"" + shown + "\" (the keys are site, mail, " + MirrorKeys() +
+                 ", history and history_days)");
         }
         if (std::string why = Problem(key, value); !why.empty()) fail(why);
         target->assign(value);
@@ -132,7 +149,7 @@ SiteConfig LoadSiteConfig(const fs::path& dataFolder) {
         throw SiteConfigError(path.string() + ": larger than 64 KiB, not a list of addresses");
     std::string text;
     try {
-        text = detail::ReadWholeFile(path);
+        text = ReadWholeFile(path);
     } catch (const fs::filesystem_error& e) {
         throw SiteConfigError(path.string() + ": cannot be read: " + e.code().message());
     }
@@ -154,7 +171,8 @@ std::string ConfigTemplate() {
         "# mail = " +
         std::string(kDefaultMail) +
         "\n"
-        "# mirror1 to mirror4: the entries of the Internet menus.\n";
+        "# " +
+        MirrorKeys() + ": the entries of the Internet menus.\n";
     for (std::size_t i = 0; i < kDefaultMirrors.size(); ++i)
         text += "# mirror" + std::to_string(i + 1) + " = " + std::string(kDefaultMirrors[i]) + "\n";
     text +=

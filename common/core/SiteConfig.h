@@ -1,7 +1,7 @@
 #pragma once
 // The maintainer's own addresses: the primary site (its Parlux pages lie under
-// "/Parlux/"), the mail address of the pages' mail notice and the four
-// mirrors offered in the Internet menus. Built-in defaults, replaced by the
+// "/Parlux/"), the mail address of the pages' mail notice and the mirrors
+// (kMirrorCount of them) offered in the Internet menus. Built-in defaults, replaced by the
 // lines of Parlux.conf in the data folder:
 //
 //     # comment
@@ -23,7 +23,8 @@ namespace parlux::site {
 
 inline constexpr std::string_view kDefaultSite = "http://www.example.org/quill";
 inline constexpr std::string_view kDefaultMail = "quill@example.org";
-inline constexpr std::array<std::string_view, 4> kDefaultMirrors = {
+inline constexpr std::size_t kMirrorCount = 4;
+inline constexpr std::array<std::string_view, kMirrorCount> kDefaultMirrors = {
     "http://www.example.org/quill/Parlux/",
     "http://mirror1.example.org/quill/Parlux/",
     "http://mirror2.example.org/quill/Parlux/",
@@ -33,11 +34,16 @@ inline constexpr std::array<std::string_view, 4> kDefaultMirrors = {
 // The file's name in the data folder.
 inline constexpr std::string_view kConfigName = "Parlux.conf";
 
+inline std::array<std::string, kMirrorCount> DefaultMirrors() {
+    std::array<std::string, kMirrorCount> mirrors;
+    for (std::size_t i = 0; i < kMirrorCount; ++i) mirrors[i] = kDefaultMirrors[i];
+    return mirrors;
+}
+
 struct SiteConfig {
     std::string site{kDefaultSite};  // scheme, host and optional folder, no trailing slash
     std::string mail{kDefaultMail};
-    std::array<std::string, 4> mirrors{std::string(kDefaultMirrors[0]), std::string(kDefaultMirrors[1]),
-                                       std::string(kDefaultMirrors[2]), std::string(kDefaultMirrors[3])};
+    std::array<std::string, kMirrorCount> mirrors = DefaultMirrors();  // mirror1 ... in order
     // The history of runs (Parlux.sqlite and the trend and changes pages):
     // on or off, and the days of runs it keeps.
     bool history = true;

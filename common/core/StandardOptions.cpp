@@ -3,29 +3,13 @@
 #include <ostream>
 #include <string>
 
+#include "common/core/SuitePrograms.h"
+
 #ifndef PARLUX_VERSION
 #define PARLUX_VERSION "0"
 #endif
 
 namespace parlux {
-
-const std::array<SuiteProgramInfo, 8> kSuiteProgramInfo = {{
-    {"Pulsegrid", "compares the pingers' stats lists and writes the Comp_DS_, Comp_RS_ and Comp_RC_ pages", true, true,
-     true},
-    {"Flaggrid", "compares the remailers' capability strings and writes Comp_RC_0000.txt", true, true, true},
-    {"Lockgrid", "compares the pingers' key files and writes the Comp_RK_ pages", true, true, true},
-    {"Rosterbase", "writes Pingers.html, the list of pingers with links to their files", false, false, true},
-    {"Rostermark", "writes PingersX.html, the list of pingers with each file's last upload date", false, false, true},
-    {"Gridhub", "browses the data folder's results and starts the other programs", true, true, false},
-    {"Fetchprobe", "tries the download routines on one address and one work file", true, false, false},
-    {"Sandtest", "runs the two text-replacement routines side by side", true, false, false},
-}};
-
-const SuiteProgramInfo* FindSuiteProgramInfo(std::string_view name) {
-    for (const SuiteProgramInfo& info : kSuiteProgramInfo)
-        if (info.name == name) return &info;
-    return nullptr;
-}
 
 std::string_view SuiteVersion() { return PARLUX_VERSION; }
 
@@ -45,7 +29,7 @@ std::optional<int> StandardOption(std::string_view program, int argc, char** arg
     if (info) out << program << " " << info->summary << ".\n";
     if (info && info->fullAuto)
         out << "FULL_AUTO (the whole command line) runs it unattended, also without a display.\n";
-    if (program != "Fetchprobe" && program != "Sandtest")
+    if (!info || info->dataFolder)
         out << "Data folder: $PARLUX_DATA, else ~/Parlux; the site's addresses in Parlux.conf there.\n";
     out << "See the manual page " << program << "(1).\n";
     return 0;

@@ -28,9 +28,9 @@ std::vector<std::string> SplitLines(const std::string& content) {
 
 std::optional<std::string> ReadFileText(const std::filesystem::path& path, std::string* failure) {
     try {
-        return detail::ReadWholeFile(path);
+        return ReadWholeFile(path);
     } catch (const std::filesystem::filesystem_error& e) {
-        if (failure) *failure = detail::ReadFailureText(path, e.code());
+        if (failure) *failure = ReadFailureText(path, e.code());
         return std::nullopt;
     }
 }
@@ -43,7 +43,7 @@ std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& p
 
 bool WriteFileAtomically(const std::filesystem::path& path, const std::string& content) {
     try {
-        detail::ReplaceWholeFile(path, content);
+        ReplaceWholeFile(path, content);
         return true;
     } catch (const std::filesystem::filesystem_error&) {
         return false;

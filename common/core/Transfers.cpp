@@ -70,7 +70,7 @@ bool IsInternalAddress(std::string_view ip) {
            (a == 172 && (b & 0xf0) == 16) || (a == 192 && b == 168);
 }
 
-std::string ScratchPrefix() { return "." + ProgramName() + ".part-"; }
+std::string ScratchPrefix() { return std::string(".").append(ProgramName()).append(".part-"); }
 
 int RemoveStaleScratchFiles(const std::filesystem::path& folder, const std::vector<std::string>& fileNames) {
     const std::string own = ScratchPrefix();
@@ -264,7 +264,7 @@ bool OpenScratch(Job& job) {
         return false;
     }
     job.scratch = name;
-    ::fchmod(fd, static_cast<mode_t>(detail::ReplacementMode(job.target)));
+    ::fchmod(fd, static_cast<mode_t>(ReplacementMode(job.target)));
     job.out = ::fdopen(fd, "wb");
     if (!job.out) {
         job.saveError = "cannot save in " + folder.string() + ": " + ErrnoText(errno);
@@ -278,7 +278,7 @@ bool OpenScratch(Job& job) {
 // downloaded files find one.
 void LeaveEmptyFileIfMissing(const std::filesystem::path& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                          static_cast<mode_t>(detail::ReplacementMode(path)));
+                          static_cast<mode_t>(ReplacementMode(path)));
     if (fd >= 0) ::close(fd);
 }
 
@@ -545,8 +545,6 @@ std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& req
     return results;
 }
 
-namespace detail {
-
 std::string FetchText(const std::string& url, bool& complete) {
     std::string text;
     TransferResult result;
@@ -562,7 +560,5 @@ std::string FetchText(const std::string& url, bool& complete) {
     complete = job.completedBody;
     return text;
 }
-
-}  // namespace detail
 
 }  // namespace parlux

@@ -95,10 +95,8 @@ std::string ScratchPrefix();
 // than the total transfer limit go: another copy may be writing the others.
 int RemoveStaleScratchFiles(const std::filesystem::path& folder, const std::vector<std::string>& fileNames = {});
 
-namespace detail {
 // The body of one GET as text, with the same handle set-up; complete tells
 // whether the whole body arrived, whatever the status.
 std::string FetchText(const std::string& url, bool& complete);
-}  // namespace detail
 
 }  // namespace parlux

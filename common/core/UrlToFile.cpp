@@ -17,7 +17,7 @@ std::int32_t UrlToFile(const std::string& url, const std::filesystem::path& path
 std::string UrlToText(const std::string& url) {
     // The text is shown, not kept: an error page is returned like any body.
     bool complete = false;
-    std::string text = detail::FetchText(url, complete);
+    std::string text = FetchText(url, complete);
     return complete ? text : std::string();
 }
 

@@ -10,7 +10,7 @@
 
 #include "common/core/Transfers.h"
 
-namespace parlux::detail {
+namespace parlux {
 
 namespace fs = std::filesystem;
 
@@ -140,4 +140,4 @@ void ReplaceWholeFile(const fs::path& path, const std::string& content) {
     }
 }
 
-}  // namespace parlux::detail
+}  // namespace parlux

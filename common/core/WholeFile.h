@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-namespace parlux::detail {
+namespace parlux {
 
 // The bytes of the file. Throws std::filesystem::filesystem_error when it
 // cannot be opened or read, and when it is not a regular file: a FIFO, a
@@ -33,4 +33,4 @@ unsigned ReplacementMode(const std::filesystem::path& path);
 // left as it was.
 void ReplaceWholeFile(const std::filesystem::path& path, const std::string& content);
 
-}  // namespace parlux::detail
+}  // namespace parlux

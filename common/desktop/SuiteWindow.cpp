@@ -33,6 +33,7 @@
 #include "common/core/SiteConfig.h"
 #include "common/core/StandardOptions.h"
 #include "common/core/StderrLines.h"
+#include "common/core/SuitePrograms.h"
 #include "common/desktop/Headless.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"
@@ -62,11 +63,6 @@ public:
 };
 
 }  // namespace
-
-const std::array<const char*, 8> kSuitePrograms = {
-    "Gridhub.exe", "Flaggrid.exe",   "Lockgrid.exe", "Pulsegrid.exe", "Rosterbase.exe", "Rostermark.exe",
-    "-",           "Fetchprobe.exe",
-};
 
 // ---------------------------------------------------------------- menus
 
@@ -113,8 +109,9 @@ void AddAppsMenu(QMenuBar* bar, const std::string& self, const SuiteLinks& links
     QMenu* apps = bar->addMenu("Apps");
     apps->setObjectName("MnuApps");
     const std::string own = self + ".exe";
-    for (std::size_t i = 0; i < kSuitePrograms.size(); ++i) {
-        const std::string caption = kSuitePrograms[i];
+    const std::vector<std::string> captions = AppsMenuCaptions();
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        const std::string& caption = captions[i];
         QAction* entry = caption == "-" ? apps->addSeparator() : apps->addAction(Q(caption));
         entry->setObjectName(QString("MnusApps_%1").arg(i));
         if (caption == "-") continue;
@@ -388,7 +385,7 @@ int RunSuiteProgram(int argc, char** argv, const std::string& program, bool sing
     };
     try {
         std::unique_ptr<DataFolderLock> lock;
-        if (info && program != "Fetchprobe" && program != "Sandtest") {
+        if (info && info->dataFolder) {
             const fs::path folder = DataFolder();
             std::string problem;
             if (!OpenDataFolder(program, folder, lock, problem)) return stop(problem);

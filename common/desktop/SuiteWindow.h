@@ -6,7 +6,6 @@
 #include <QIcon>
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -26,9 +25,6 @@ class QScrollArea;
 class QWidget;
 
 namespace parlux {
-
-// The programs of the Apps menus, in menu order ("-" is the separator).
-extern const std::array<const char*, 8> kSuitePrograms;
 
 // How a window reaches outside itself. Each function is looked up when an
 // entry is used, so a window may swap them (tests record instead).

@@ -3,8 +3,12 @@
 # Debian user find there: every built program in bin/ with its manual page, a
 # valid menu entry for each window program whose program and icon are
 # installed, an icon for every one, and the package's copyright and changelog.
+# The programs and what to expect of each come from the suite's list, as the
+# build wrote it to programs (one line each:
+# name|menu entry yes/no|categories|works on the data folder yes/no|manual section).
 set -euo pipefail
 build=$1
+programs=$2
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null
@@ -22,15 +26,15 @@ debian_gzip() {
   cmp -s "$file" <(gzip -dc "$file" | gzip -9n) || fail "$file is not compressed with gzip -9n"
 }
 
-windowed=(Gridhub Pulsegrid Flaggrid Lockgrid Rostermark Fetchprobe Sandtest)
-for program in Gridhub Pulsegrid Flaggrid Lockgrid Rosterbase Rostermark Fetchprobe Sandtest; do
+[ "$(wc -l < "$programs")" -gt 0 ] || fail "$programs names no program"
+while IFS='|' read -r -u 3 program menu categories data section; do
   lower=${program,,}
   [ -f "$prefix/share/icons/hicolor/scalable/apps/parlux-$lower.svg" ] || fail "no icon for $program"
   built=no
   [ -x "$build/bin/$program" ] && built=yes
   if [ $built = yes ]; then
     [ -x "$prefix/bin/$program" ] || fail "$program not installed in bin/"
-    page="$prefix/share/man/man1/$program.1.gz"
+    page="$prefix/share/man/man$section/$program.$section.gz"
     if [ -f "$page" ]; then
       debian_gzip "$page"
       # It renders without a warning and says what the programs say of themselves.
@@ -40,7 +44,7 @@ for program in Gridhub Pulsegrid Flaggrid Lockgrid Rosterbase Rostermark Fetchpr
       for part in NAME SYNOPSIS DESCRIPTION OPTIONS FILES "EXIT STATUS" "--help" "--version"; do
         [[ $text == *"$part"* ]] || fail "$page says nothing of $part"
       done
-      if [ "$program" != Fetchprobe ] && [ "$program" != Sandtest ]; then
+      if [ "$data" = yes ]; then
         for part in Parlux.conf PARLUX_DATA; do [[ $text == *"$part"* ]] || fail "$page says nothing of $part"; done
       fi
     else
@@ -48,21 +52,18 @@ for program in Gridhub Pulsegrid Flaggrid Lockgrid Rosterbase Rostermark Fetchpr
     fi
   fi
   entry="$prefix/share/applications/parlux-$lower.desktop"
-  if [[ " ${windowed[*]} " == *" $program "* && $built = yes ]]; then
+  if [ "$menu" = yes ] && [ $built = yes ]; then
     [ -f "$entry" ] || { fail "no menu entry for $program"; continue; }
     desktop-file-validate "$entry" || fail "$entry does not validate"
     grep -qx "Exec=$program" "$entry" || fail "$entry does not start $program"
     grep -qx "Icon=parlux-$lower" "$entry" || fail "$entry names another icon"
     # The window's class, so that docks group the windows with their entry.
     grep -qx "StartupWMClass=$program" "$entry" || fail "$entry names no window class $program"
-    case $program in
-      Fetchprobe | Sandtest) grep -qx "Categories=Development;" "$entry" || fail "$entry is not under Development" ;;
-      *) grep -qx "Categories=Network;Monitor;" "$entry" || fail "$entry is not under Internet" ;;
-    esac
+    grep -qx "Categories=${categories// /;};" "$entry" || fail "$entry is not under $categories"
   elif [ -e "$entry" ]; then
     fail "$entry for a program without a window or not built"
   fi
-done
+done 3< "$programs"
 
 doc="$prefix/share/doc/parlux"
 [ -f "$doc/copyright" ] || fail "no $doc/copyright"

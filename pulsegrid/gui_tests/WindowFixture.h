@@ -25,50 +25,6 @@
 
 namespace parlux::test {
 
-// What the window showed at each feedback call.
-struct Snapshot {
-    std::string top, detail;  // as read back from txt_FeedBackT / txt_FeedBackD
-    bool choiceEnabled;
-    bool busy;
-    std::string checkedOption;
-};
-
-// Stands between the feedback lines and the window: everything reaches the
-// window except the pauses, which are only recorded (the window's own pause
-// has a test of its own), and the window is looked at on every call.
-class WatchingDisplay final : public FeedbackDisplay {
-public:
-    explicit WatchingDisplay(WorkbenchWindow& window) : window_(window) {}
-    void showLines(const std::string& top, const std::string& detail) override {
-        window_.showLines(top, detail);
-        Snapshot s;
-        s.top = window_.findChild<QLineEdit*>("txt_FeedBackT")->text().toStdString();
-        s.detail = window_.findChild<QLineEdit*>("txt_FeedBackD")->text().toStdString();
-        s.choiceEnabled = window_.findChild<QGroupBox*>("FrameC")->isEnabled();
-        const QCursor* cursor = QApplication::overrideCursor();
-        s.busy = cursor && cursor->shape() == Qt::WaitCursor;
-        for (auto* option : window_.findChildren<QAbstractButton*>(QRegularExpression("^Option1_")))
-            if (option->isChecked()) s.checkedOption = option->objectName().toStdString();
-        snapshots.push_back(s);
-    }
-    void pause(int milliseconds) override { pauses.push_back(milliseconds); }
-    void processEvents() override { window_.processEvents(); }
-    void logged(const std::string& record) override { window_.logged(record); }
-
-    // The snapshot taken when the top line first read text.
-    const Snapshot* at(const std::string& top) const {
-        for (const auto& s : snapshots)
-            if (s.top == top) return &s;
-        return nullptr;
-    }
-
-    std::vector<Snapshot> snapshots;
-    std::vector<int> pauses;
-
-private:
-    WorkbenchWindow& window_;
-};
-
 class WindowTest : public WorkbenchWindowTest<StatsWorkbench> {
 protected:
     WindowTest()

@@ -1,35 +1,14 @@
-// Line ends as the readers of downloaded pages meet them: every reader ends a
-// line at CR LF, at a lone CR and at a lone LF, whether or not the repair step
-// ran, and no page written from them holds a lone LF.
+// Line ends as Pulsegrid's readers of downloaded pages meet them: a line ends
+// at CR LF, at a lone CR and at a lone LF, whether or not the repair step ran,
+// and no page written from them holds a lone LF.
 #include <algorithm>
 
-#include "common/core/TextLines.h"
 #include "pulsegrid/tests/PipelineFixture.h"
 
 namespace parlux::test {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-TEST(TextLines, EveryLineEndEndsALine) {
-    struct Case {
-        std::string content;
-        Lines lines;
-    };
-    const std::vector<Case> cases = {
-        {"a\r\nb\r\n", {"a", "b"}},
-        {"a\nb\n", {"a", "b"}},
-        {"a\rb\r", {"a", "b"}},
-        {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
-        {"a\n\r\nb", {"a", "", "b"}},  // LF, then CR LF: an empty line between
-        {"a\r\rb", {"a", "", "b"}},
-        {"a\n\nb\n", {"a", "", "b"}},
-        {"\n", {""}},
-        {"", {}},
-        {"no end", {"no end"}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(SplitLines(c.content), c.lines) << c.content;
-}
 
 class LineEnds : public PipelineTest {};
 

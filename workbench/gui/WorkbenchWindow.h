@@ -2,7 +2,8 @@
 // The comparers' window: every control is made from the comparer's
 // WorkbenchDescription (actions, tables, types, extra buttons), every button
 // hands over to the WorkbenchCore, and the window shows the core's state back.
-// Pulsegrid and Flaggrid differ only in their descriptions.
+// The three comparers (Pulsegrid, Lockgrid, Flaggrid) differ only in their
+// descriptions.
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>

@@ -292,9 +292,9 @@ TEST_F(TransfersTest, SavedFilesAreDecodedShortNamedAndPlain) {
     WriteFile(dir / "page-setuid", "old");
     ::chmod((dir / "page-setuid").c_str(), 06775);
     std::filesystem::create_symlink(elsewhere / "victim", dir / "page-link");
-    detail::ReplaceWholeFile(dir / "page-setuid", "page");
-    detail::ReplaceWholeFile(dir / "page-link", "page");
-    detail::ReplaceWholeFile(dir / "page-new", "page");
+    ReplaceWholeFile(dir / "page-setuid", "page");
+    ReplaceWholeFile(dir / "page-link", "page");
+    ReplaceWholeFile(dir / "page-new", "page");
     ::umask(mask);
 
     auto mode = [](const std::filesystem::path& path) {

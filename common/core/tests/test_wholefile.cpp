@@ -40,7 +40,7 @@ TEST(WholeFile, ReadersRefuseWhatIsNotARegularFile) {
         try {
             read();
         } catch (const fs::filesystem_error& e) {
-            return e.code() == detail::NotRegularFileError();
+            return e.code() == NotRegularFileError();
         }
         return false;
     };
@@ -49,7 +49,7 @@ TEST(WholeFile, ReadersRefuseWhatIsNotARegularFile) {
         std::string failure;
         EXPECT_FALSE(ReadPingersList(c.path, &failure).has_value());
         EXPECT_EQ(failure, c.path.string() + " cannot be read: not a regular file");
-        EXPECT_TRUE(refused([&] { detail::ReadWholeFile(c.path); }));
+        EXPECT_TRUE(refused([&] { ReadWholeFile(c.path); }));
         RecordingMessages messages;
         std::int32_t length = -1, firstLine = -1;
         EXPECT_TRUE(refused([&] { LfToCrLf(c.path, length, firstLine, messages); }));

@@ -56,7 +56,7 @@ TEST(DemoSetup, TheSampleDownloadsAsListed) {
         const std::string before = Slurp(local);
         const std::int32_t bytes = parlux::UrlToFile(r.url, local);
         const std::string path = r.url.substr(r.url.find('/', 17) + 1);
-        if (r.url.find(":" + std::to_string(downPort) + "/") != std::string::npos) {
+        if (r.url.find(std::string(":").append(std::to_string(downPort)).append("/")) != std::string::npos) {
             ++down;
             EXPECT_EQ(bytes, 0) << r.url;
             EXPECT_FALSE(before.empty()) << local;
