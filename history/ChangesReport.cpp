@@ -124,30 +124,6 @@ std::string ChangesText(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::string EscapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 std::string ChangesPage(const std::vector<std::string>& lines, const std::string& stamp) {
     std::string p = site::PageHead("Changes between the last two runs of the comparison of remailer pingers",
                                    "changes, remailer, comparison, pingers, keys, uptime, anonymous, mixmaster, PGP");
@@ -155,7 +131,7 @@ std::string ChangesPage(const std::vector<std::string>& lines, const std::string
          " GMT.</font></h3>\r\n";
     p += site::MailNotice();
     p += "<br>\r\n<pre>\r\n";
-    for (const auto& line : lines) p += EscapeHtml(line) + "\r\n";
+    for (const auto& line : lines) p += site::HtmlEscape(line) + "\r\n";
     p += "</pre>\r\n";
     p += site::PageFoot();
     return p;

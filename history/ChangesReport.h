@@ -27,7 +27,4 @@ std::vector<std::string> ChangeLines(HistoryDb& db);
 std::string ChangesText(const std::vector<std::string>& lines);
 std::string ChangesPage(const std::vector<std::string>& lines, const std::string& stamp);
 
-// &, <, >, " as entities.
-std::string EscapeHtml(std::string_view text);
-
 }  // namespace parlux::history

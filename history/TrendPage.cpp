@@ -91,7 +91,7 @@ std::string Row(const std::string& remailer, const Series* series, const std::ve
         spread = FormatPercent(points);
         if (points > kWideSpreadPoints) spread = "<font color=\"#FF0000\"><strong>" + spread + "</strong></font>";
     }
-    return "  <tr>\r\n" + Cell("<strong><font color=\"#0000FF\">" + EscapeHtml(remailer) + "</font></strong>") +
+    return "  <tr>\r\n" + Cell("<strong><font color=\"#0000FF\">" + site::HtmlEscape(remailer) + "</font></strong>") +
            Cell(svg) + Cell(median ? FormatPercent(*median) + "%" : "&nbsp;") + Cell(spread) + "  </tr>\r\n";
 }
 
@@ -106,7 +106,7 @@ std::string Legend(const TrendInput& in, const std::vector<std::string>& nicks) 
     p += "<p>";
     for (std::size_t k = 0; k < nicks.size(); ++k)
         p += std::string(k ? " " : "") + "<svg width=\"24\" height=\"10\"><line x1=\"0\" y1=\"5\" x2=\"24\" y2=\"5\" " +
-             Stroke(k) + " stroke-width=\"3\"/></svg>&nbsp;" + EscapeHtml(nicks[k]);
+             Stroke(k) + " stroke-width=\"3\"/></svg>&nbsp;" + site::HtmlEscape(nicks[k]);
     p += "</p>\r\n";
     return p;
 }
@@ -133,8 +133,8 @@ std::string TrendPage(const TrendInput& in) {
     std::string p =
         site::PageHead("Uptime of the remailers over the last runs, pinger by pinger",
                        "trend, uptime, statistics, remailer, comparison, pingers, reliability, mixmaster, PGP");
-    p += "<h3 align=\"left\"><font color=\"#008000\">Uptime Trend (Pinger-Pinged) (Stats) " + EscapeHtml(in.type) +
-         " __ __ " + in.stamp + " GMT.</font></h3>\r\n";
+    p += "<h3 align=\"left\"><font color=\"#008000\">Uptime Trend (Pinger-Pinged) (Stats) " +
+         site::HtmlEscape(in.type) + " __ __ " + in.stamp + " GMT.</font></h3>\r\n";
     p += Legend(in, nicks);
     p += site::MailNotice();
     p += site::TableStart();
