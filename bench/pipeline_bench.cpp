@@ -66,7 +66,7 @@ void Pipeline(benchmark::State& state) {
     StatsWorkbench workbench(WorkbenchEnv{folder, folder, &feedback, &messages, &SystemClock(), &launcher});
     workbench.chooseType(1);
     Table& list = workbench.table(kPingersTable);
-    list.create(3);
+    list.create(kPingerColumnCount);
     for (int p = 0; p < pingers; ++p) {
         if (p) list.growRow();
         list.setText(kPingerNick, p, bench::Nick(p));

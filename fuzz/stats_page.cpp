@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Table& pingers = wb.table(kPingersTable);
     for (const char* nick : nicks) {
         fuzz::WriteScratch(StatsFileName(type, nick), data + 1, size - 1);
-        const int row = pingers.addRow(3);
+        const int row = pingers.addRow(kPingerColumnCount);
         pingers.setText(kPingerNick, row, nick);
         pingers.setText(kPingerUrl, row, std::string("http://127.0.0.1/") + nick);
     }

@@ -213,10 +213,14 @@ long KeysProcedures::LoadPgpKeys() {
         long added = 0;
         std::string error;
         std::vector<std::string> notes;
-        for (const std::string& line : ListQuietly(bytes, KeyringAlgorithm(type()), error, notes))
+        const std::vector<std::string> listed = ListQuietly(bytes, KeyringAlgorithm(type()), error, notes);
+        for (const std::string& line : listed)
             if (AddPgpKeyRow(nick, line)) ++added;
         for (const std::string& note : notes) wb_.detail(file + " " + note);
         if (!error.empty()) wb_.detail(file + " not read as PGP keys: " + error);
+        // A ring read up to a point: the rest of its keys are missing from the page.
+        if (!error.empty() && !listed.empty())
+            wb_.noteCut(nick + " " + type() + ": only the first " + std::to_string(listed.size()) + " keys read");
         return added;
     });
 }

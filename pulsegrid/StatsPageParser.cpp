@@ -70,6 +70,8 @@ long StatsProcedures::readStatsTable(const std::string& nick, const std::string&
         if (fromThisPage == kMostRemailersPerPage) {
             // A hostile page would make the grid as big as it likes.
             wb_.detail(progress + " lines after the " + std::to_string(kMostRemailersPerPage) + "th remailer not read");
+            wb_.noteCut(nick + " " + type() + ": only the first " + std::to_string(kMostRemailersPerPage) +
+                        " remailers read");
             break;
         }
         if (AddStatsLine(nick, line)) ++fromThisPage;

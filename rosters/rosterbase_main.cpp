@@ -6,7 +6,9 @@
 
 #include "common/core/DataFolder.h"
 #include "common/core/DataFolderLock.h"
+#include "common/core/ScratchFiles.h"
 #include "common/core/Sinks.h"
+#include "common/core/StandardDescriptors.h"
 #include "common/core/StandardOptions.h"
 #include "common/core/StderrLines.h"
 #include "common/desktop/Headless.h"
@@ -15,6 +17,8 @@
 
 int main(int argc, char** argv) {
     using namespace parlux;
+    OpenStandardDescriptors();
+    RemoveScratchFilesOnSignals();
     SetStderrProgram("Rosterbase");
     if (const auto code = StandardOption("Rosterbase", argc, argv, std::cout)) return *code;
     const StderrLines lines;

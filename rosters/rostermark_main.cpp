@@ -7,19 +7,25 @@
 
 #include "common/core/DataFolder.h"
 #include "common/core/DataFolderLock.h"
+#include "common/core/ScratchFiles.h"
+#include "common/core/StandardDescriptors.h"
 #include "common/core/StandardOptions.h"
 #include "common/core/StderrLines.h"
 #include "common/desktop/Headless.h"
+#include "common/desktop/QtMessages.h"
 #include "rosters/HeaderProbe.h"
 #include "rosters/gui/Report.h"
 #include "rosters/gui/RostermarkWindow.h"
 
 int main(int argc, char** argv) {
     using namespace parlux;
+    OpenStandardDescriptors();
+    RemoveScratchFilesOnSignals();
     SetStderrProgram("Rostermark");
     if (const auto code = StandardOption("Rostermark", argc, argv, std::cout)) return *code;
     const StderrLines lines;
     PrepareDisplay();
+    RouteQtMessages();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Rostermark");
     QGuiApplication::setDesktopFileName("parlux-rostermark");

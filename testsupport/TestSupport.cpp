@@ -1,6 +1,8 @@
 #include "testsupport/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -192,6 +194,29 @@ ScopedTimeZone::ScopedTimeZone(const char* tz) : env_(std::make_unique<ScopedEnv
 ScopedTimeZone::~ScopedTimeZone() {
     env_.reset();
     ::tzset();
+}
+
+std::string AnswerAsUser(unsigned uid, const std::function<std::string()>& body) {
+    int out[2];
+    if (::pipe(out) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child < 0) return "no child";
+    if (child == 0) {
+        ::close(out[0]);
+        const std::string said = ::setgid(static_cast<gid_t>(uid)) != 0 || ::setuid(static_cast<uid_t>(uid)) != 0
+                                     ? "cannot change user"
+                                     : body();
+        const ssize_t written = ::write(out[1], said.data(), said.size());
+        ::_exit(written == static_cast<ssize_t>(said.size()) ? 0 : 1);
+    }
+    ::close(out[1]);
+    std::string said;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return said;
 }
 
 }  // namespace parlux::test

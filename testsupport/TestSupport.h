@@ -2,6 +2,7 @@
 // Helpers shared by the test suites: scratch folders, a fixed clock, sinks
 // that record what they are given, file helpers and the expected-file check.
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,6 +80,11 @@ private:
     bool had_ = false;
     std::string old_;
 };
+
+// Runs body in a forked child as user uid (and group uid), the way root
+// tests what another user may do, and returns the text body gave back;
+// "cannot change user" when the child could not become that user.
+std::string AnswerAsUser(unsigned uid, const std::function<std::string()>& body);
 
 // Sets TZ for the scope, so that file times read back as known wall-clock times.
 class ScopedTimeZone {

@@ -107,6 +107,17 @@ void WorkbenchCore::press(const std::string& actionName) {
     feedback().endOfStep();
 }
 
+namespace {
+// A flag raised for a scope.
+struct RaisedFlag {
+    bool& flag;
+    explicit RaisedFlag(bool& f) : flag(f) { flag = true; }
+    ~RaisedFlag() { flag = false; }
+    RaisedFlag(const RaisedFlag&) = delete;
+    RaisedFlag& operator=(const RaisedFlag&) = delete;
+};
+}  // namespace
+
 void WorkbenchCore::SUPER() {
     // The busy pointer goes back even when a step fails on the way.
     struct Busy {
@@ -118,16 +129,20 @@ void WorkbenchCore::SUPER() {
             if (view) view->busyChanged(false);
         }
     } busy(view_);
+    const RaisedFlag inSuper(inSuper_);
     FeedBack(feedback(), "SUPER in Progress: " + statsType_, " ", 0);
     RESET();
     for (const auto& action : description_.actions) {
-        if (abandoned_) return;
+        if (abandoned_) {
+            gaveUp_ = true;
+            return;
+        }
         press(action.name);
         // An unattended run without a list (missing, or no record in it)
         // says so once rather than with a box at every later step.
         if (inHyper_ && report_.noList()) break;
     }
-    if (abandoned_) return;
+    if (abandoned_) return;  // every step ran: only the last line and its pause are left out
     FeedBack(feedback(), "SUPER Completed: " + statsType_, " ", 500);
     feedback().endOfStep();
 }
@@ -135,7 +150,9 @@ void WorkbenchCore::SUPER() {
 std::string RunReport::summary(const std::string& program) const {
     // Without a record nothing was fetched or written: one line says all.
     if (!listEmpty.empty()) return program + ": " + listEmpty + " holds no pinger record: no page written\n";
-    if (notDownloaded.empty() && !failed()) return {};
+    std::string cutLines;
+    for (const auto& cut : cuts) cutLines += program + ": " + cut + "\n";
+    if (notDownloaded.empty() && !failed()) return cutLines;
     auto count = [](std::size_t n, const char* one, const char* many) {
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };
@@ -146,27 +163,26 @@ std::string RunReport::summary(const std::string& program) const {
     for (const auto& [what, why] : notDownloaded) out += head + "not reached: " + what + " (" + why + ")\n";
     for (const auto& page : pagesNotWritten) out += head + "not written: " + page + "\n";
     if (!notStarted.empty()) out += head + "not started: " + notStarted + "\n";
-    return out;
+    return out + cutLines;
 }
 
 void WorkbenchCore::HYPER() {
     report_ = RunReport{};
     FeedBack(feedback(), "HYPER in Progress: ", " ", 0);
-    struct InHyper {
-        bool& flag;
-        explicit InHyper(bool& f) : flag(f) { flag = true; }
-        ~InHyper() { flag = false; }
-    } inHyper(inHyper_);
+    const RaisedFlag inHyper(inHyper_);
     if (description_.types.empty()) {
         SUPER();
     } else {
         // Every type reads the same list: without one the other types are not tried.
-        for (int i = 0; i < static_cast<int>(description_.types.size()) && !abandoned_ && !report_.noList(); ++i) {
+        for (int i = 0; i < static_cast<int>(description_.types.size()) && !report_.noList(); ++i) {
+            if (abandoned_) gaveUp_ = true;  // a type not compared
+            if (gaveUp_) break;
             chooseType(i);
             SUPER();
         }
     }
-    if (abandoned_) return;
+    if (gaveUp_) return;
+    // Every page is written: a close from here on cuts nothing.
     RESET();
     if (!description_.followUpProgram.empty()) startFollowUp();
     FeedBack(feedback(), "HYPER Completed: ", " ", 1000);

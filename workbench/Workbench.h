@@ -83,6 +83,7 @@ struct RunReport {
     std::string listMissing;                                         // the list's path, when it was missing
     std::string listEmpty;                                           // the list's path, when it held no record
     std::string notStarted;                                          // the follow-up program, when it did not start
+    std::vector<std::string> cuts;  // "<pinger> <type>: only the first ... read": a file read in part
     // A page that could not be written, no list, or no follow-up: the run failed.
     bool failed() const {
         return !pagesNotWritten.empty() || !listMissing.empty() || !listEmpty.empty() || !notStarted.empty();
@@ -153,8 +154,15 @@ public:
     void viewOutput();                // double-click on txt_PRT_Compil
     // The window is closing during a run: transfers in flight are given up,
     // the step in progress ends, and SUPER and HYPER start no further step.
-    void abandon() { abandoned_ = true; }
-    bool abandoned() const { return abandoned_; }
+    // Once every page of a HYPER is written its end (RESET, the follow-up
+    // program) still runs: those pages are done and the follow-up reads them.
+    void abandon() {
+        abandoned_ = true;
+        if (!inSuper_ && !inHyper_) gaveUp_ = true;  // a step by hand: cut short, maybe
+    }
+    // Whether the close left work of the run undone: a step not run, a type
+    // not compared, the follow-up not started.
+    bool abandoned() const { return gaveUp_; }
 
     // --- for the procedures
     std::filesystem::path dataPath(const std::string& name) const { return env_.dataFolder / name; }
@@ -180,6 +188,8 @@ public:
     // instead of stderr when no box would reach a screen.
     void noteNothingListed();
     void noteListEmpty(const std::string& path) { report_.listEmpty = path; }
+    // A file read only in part (the log has said so): a line of the summary.
+    void noteCut(const std::string& text) { report_.cuts.push_back(text); }
     const RunReport& report() const { return report_; }
 
     // A detail line, the top line unchanged.
@@ -210,7 +220,9 @@ private:
     RunReport report_;
     bool nothingListed_ = false;
     bool inHyper_ = false;  // HYPER ends where a SUPER found no list
+    bool inSuper_ = false;
     bool abandoned_ = false;
+    bool gaveUp_ = false;
 };
 
 // One action of a comparer, written once: the procedure behind its button and

@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <system_error>
+
+#include "common/core/StderrLines.h"
 
 namespace parlux {
 
@@ -47,11 +50,36 @@ fs::path ProgramFolder() { return ExecutablePath().parent_path(); }
 
 std::string ProgramName() { return ExecutablePath().stem().string(); }
 
-fs::path UserFolder(const char* xdgVariable, const char* underHome) {
+bool BelongsToRunningUser(const fs::path& path) {
+    // The path itself when it is there (a link counts as its own owner's),
+    // else the nearest folder above it that is.
+    for (fs::path at = path.lexically_normal();; at = at.parent_path()) {
+        struct stat info {};
+        if (::lstat(at.c_str(), &info) == 0) return info.st_uid == ::getuid();
+        if (errno != ENOENT || !at.has_relative_path()) return false;
+    }
+}
+
+namespace {
+
+fs::path UserFolderAsked(const char* xdgVariable, const char* underHome) {
     if (const char* xdg = std::getenv(xdgVariable); xdg && *xdg == '/') return xdg;
     if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / underHome;
-    const passwd* entry = ::getpwuid(::geteuid());
+    const passwd* entry = ::getpwuid(::getuid());
     if (entry && entry->pw_dir && *entry->pw_dir) return fs::path(entry->pw_dir) / underHome;
+    return {};
+}
+
+}  // namespace
+
+fs::path UserFolder(const char* xdgVariable, const char* underHome) {
+    fs::path folder = UserFolderAsked(xdgVariable, underHome);
+    if (folder.empty() || BelongsToRunningUser(folder)) return folder;
+    static bool said = false;
+    if (!said) {
+        said = true;
+        StderrLine(folder.string() + " is not the running user's own: no run log and no \"Me\" files are kept");
+    }
     return {};
 }
 

@@ -9,12 +9,23 @@
 #include <cstring>
 
 #include "common/core/SiteConfig.h"
-#include "common/core/StderrLines.h"
 #include "common/core/SuitePrograms.h"
 
 namespace parlux {
 
 namespace fs = std::filesystem;
+
+namespace {
+fs::path& HeldFolder() {
+    static fs::path folder;
+    return folder;
+}
+}  // namespace
+
+bool HoldsDataFolderLock(const fs::path& folder) {
+    std::error_code ec;
+    return !HeldFolder().empty() && fs::equivalent(HeldFolder(), folder, ec);
+}
 
 DataFolderLock::DataFolderLock(const fs::path& folder, std::string_view program)
     : path_(folder / std::string(".").append(program).append(".lock")) {
@@ -38,6 +49,7 @@ DataFolderLock::DataFolderLock(const fs::path& folder, std::string_view program)
     while (result != 0 && errno == EINTR);
     if (result == 0) {
         state_ = State::Taken;
+        HeldFolder() = folder;
         return;
     }
     if (errno == EWOULDBLOCK) {
@@ -50,7 +62,9 @@ DataFolderLock::DataFolderLock(const fs::path& folder, std::string_view program)
 }
 
 DataFolderLock::~DataFolderLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing lets the lock go
+    if (fd_ < 0) return;
+    ::close(fd_);  // closing lets the lock go
+    HeldFolder().clear();
 }
 
 std::string AnotherCopyText(const fs::path& folder) {
@@ -78,8 +92,9 @@ bool OpenDataFolder(std::string_view program, const fs::path& folder, std::uniqu
             break;
     }
     std::error_code ec;
-    if (fs::is_directory(folder, ec)) StderrLine(lock->problem() + ": running without the data folder lock");
-    return true;
+    if (!fs::is_directory(folder, ec)) return true;
+    problem = lock->problem() + ": nothing done";
+    return false;
 }
 
 bool OpenDataFolder(std::string_view program, const fs::path& folder, std::unique_ptr<DataFolderLock>& lock,

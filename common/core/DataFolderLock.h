@@ -33,15 +33,20 @@ private:
     int fd_ = -1;
 };
 
+// Whether this program holds the lock of folder: then no other copy of it
+// works there, and every scratch file of its naming there is a leftover.
+bool HoldsDataFolderLock(const std::filesystem::path& folder);
+
 // The line a copy that finds the lock held ends with.
 std::string AnotherCopyText(const std::filesystem::path& folder);
 
 // Before a program of the data folder writes anything: reads Parlux.conf
 // there (site::SetCurrent) and, for a program that works on the folder, takes
 // its lock into lock. False, with the line to end on in problem, when a line
-// of the file is bad or another copy holds the lock. A lock that cannot be
-// used at all (a link, say) is reported on stderr and the program runs
-// without it; a folder that is not there is left to the run to report.
+// of the file is bad, another copy holds the lock, or the lock cannot be
+// used at all (a link, a folder, a FIFO, a file that cannot be made): a run
+// without it could work beside another copy. A folder that is not there is
+// left to the run to report.
 bool OpenDataFolder(std::string_view program, const std::filesystem::path& folder,
                     std::unique_ptr<DataFolderLock>& lock, std::string& problem);
 // The same, the problem told to messages.

@@ -1,6 +1,7 @@
 #include "common/core/RunLog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,8 +18,8 @@ fs::path RunLogPath(const fs::path& programFolder, const std::string& programNam
     const std::string name = programName + ".log";
     if (ProgramFolderIsOwn(programFolder)) return programFolder / name;
     const fs::path state = UserFolder("XDG_STATE_HOME", ".local/state");
-    // Without a home there is nowhere to keep it: the log says why it cannot be written.
-    if (state.empty()) return fs::path("/nonexistent") / name;
+    // No home, or another user's (UserFolder has said so): no log file at all.
+    if (state.empty()) return {};
     std::error_code ec;
     fs::create_directories(state / "parlux", ec);
     return state / "parlux" / name;
@@ -28,8 +29,38 @@ fs::path RunLogPath() { return RunLogPath(ProgramFolder(), ProgramName()); }
 
 namespace {
 
+// A filesystem_error that reads "<path>: <what>: <why>", the line a program
+// stops with.
+class LogError final : public fs::filesystem_error {
+public:
+    LogError(const std::string& what, const fs::path& path, std::error_code code)
+        : fs::filesystem_error(what, path, code), text_(path.string() + ": " + what + ": " + code.message()) {}
+    const char* what() const noexcept override { return text_.c_str(); }
+
+private:
+    std::string text_;
+};
+
 [[noreturn]] void LogFailure(const char* what, const fs::path& path, int error) {
-    throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
+    throw LogError(what, path, std::error_code(error, std::generic_category()));
+}
+
+// The log opened for writing: never through a link (a user's link must not
+// make root write over a file of root's), and only when it is a regular file
+// (a FIFO would block the run, a device would take the records).
+int OpenLog(const fs::path& path, const char* what) {
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == ELOOP) LogFailure("the run log is a link, never written through", path, ELOOP);
+    // A FIFO nobody reads, a folder.
+    if (fd < 0 && (errno == ENXIO || errno == EISDIR)) LogFailure("the run log is not a regular file", path, errno);
+    if (fd < 0) LogFailure(what, path, errno);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        LogFailure("the run log is not a regular file", path, EINVAL);
+    }
+    return fd;
 }
 
 }  // namespace
@@ -46,9 +77,12 @@ struct RunLog::File {
 RunLog::RunLog(fs::path path) : path_(std::move(path)), file_(std::make_shared<File>()) {}
 
 void RunLog::reset() const {
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) LogFailure("cannot empty the run log", path_, errno);
+    if (path_.empty()) return;
+    // Emptied only once it is known to be a regular file of its own.
+    const int fd = OpenLog(path_, "cannot empty the run log");
+    const int emptied = ::ftruncate(fd, 0) == 0 ? 0 : errno;
     ::close(fd);  // an open descriptor appends and so goes on at the new end
+    if (emptied != 0) LogFailure("cannot empty the run log", path_, emptied);
 }
 
 void RunLog::close() const { file_->shut(); }
@@ -73,10 +107,8 @@ std::string RunLog::append(DateTime localTime, const std::string& top, const std
     record += ',';
     AppendQuoted(record, detail);
 
-    if (file_->fd < 0) {
-        file_->fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-        if (file_->fd < 0) LogFailure("cannot open the run log", path_, errno);
-    }
+    if (path_.empty()) return record;
+    if (file_->fd < 0) file_->fd = OpenLog(path_, "cannot open the run log");
     const std::string line = record + "\r\n";
     for (std::size_t done = 0; done < line.size();) {
         const ssize_t n = ::write(file_->fd, line.data() + done, line.size() - done);

@@ -10,7 +10,8 @@ namespace parlux {
 
 // ProgramFolder() / (ProgramName() + ".log") when that folder is the user's
 // own (ProgramFolderIsOwn); else the same name in the user's state folder
-// ($XDG_STATE_HOME/parlux, or ~/.local/state/parlux).
+// ($XDG_STATE_HOME/parlux, or ~/.local/state/parlux); empty, no log kept,
+// without a home or when it is another user's (UserFolder).
 std::filesystem::path RunLogPath();
 // The rule above for a given program folder and name.
 std::filesystem::path RunLogPath(const std::filesystem::path& programFolder, const std::string& programName);
@@ -18,7 +19,10 @@ std::filesystem::path RunLogPath(const std::filesystem::path& programFolder, con
 // The run log: one record per FeedBack call. The file is opened at the first
 // record of an action and closed at its end (close()); each record goes to
 // the file in one write, so a kill loses at most the record being written.
-// Copies share the open file.
+// Copies share the open file. The file is opened without following a link
+// and used only when it is a regular file; a log with an empty path keeps
+// no file (the records are still made). The errors are filesystem_errors
+// whose what() is "<path>: <what is wrong>".
 class RunLog {
 public:
     explicit RunLog(std::filesystem::path path);

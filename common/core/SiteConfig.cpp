@@ -72,10 +72,18 @@ std::string Problem(std::string_view key, std::string_view value) {
     if (std::string bad = BadCharacter(value); !bad.empty()) return std::string(key) + " " + bad;
     if (key == "mail") {
         if (value.find('@') == std::string_view::npos) return "mail is not a mail address (no \"@\")";
-        if (value.find_first_of("?&") != std::string_view::npos) return "mail holds \"?\" or \"&\"";
+        if (value.find_first_of("?&#") != std::string_view::npos) return "mail holds \"?\", \"&\" or \"#\"";
         return {};
     }
     if (std::string why = NotWebAddress(value); !why.empty()) return std::string(key) + " " + why;
+    // The pages add their own paths: a query or a fragment would end up in
+    // the middle of every link, and a user and password on every page.
+    if (const std::size_t at = value.find_first_of("?#@"); at != std::string_view::npos)
+        return std::string(key) + " holds \"" + value[at] + "\" (" +
+               (value[at] == '@'   ? "a user or password"
+                : value[at] == '?' ? "a query"
+                                   : "a fragment") +
+               "): only scheme, host and folder";
     if (key == "site" && value.back() == '/') return "site ends in \"/\" (the pages add \"/Parlux/...\")";
     return {};
 }
@@ -101,6 +109,8 @@ void ApplyHistoryKey(SiteConfig& config, std::string_view key, std::string_view 
 
 SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
     SiteConfig config;
+    // A byte-order mark that an editor put before the first key.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     int number = 0;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
@@ -142,8 +152,15 @@ SiteConfig LoadSiteConfig(const fs::path& dataFolder) {
     const fs::path path = dataFolder / std::string(kConfigName);
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return SiteConfig{};  // no file: the built-in addresses
-        throw SiteConfigError(path.string() + ": cannot be read: " + std::strerror(errno));
+        const int error = errno;
+        // No file: the built-in addresses. A link that leads nowhere is a
+        // file meant to be there, and so is one that cannot be reached.
+        struct stat link {};
+        const bool dangling = ::lstat(path.c_str(), &link) == 0;
+        if (!dangling && (error == ENOENT || error == ENOTDIR)) return SiteConfig{};
+        throw SiteConfigError(
+            path.string() + ": cannot be read: " +
+            (dangling && error == ENOENT ? "a link to a file that is not there" : std::strerror(error)));
     }
     if (S_ISREG(info.st_mode) && static_cast<std::size_t>(info.st_size) > kMaxFileSize)
         throw SiteConfigError(path.string() + ": larger than 64 KiB, not a list of addresses");

@@ -3,6 +3,7 @@
 #include <ostream>
 #include <string>
 
+#include "common/core/StderrLines.h"
 #include "common/core/SuitePrograms.h"
 
 #ifndef PARLUX_VERSION
@@ -13,12 +14,24 @@ namespace parlux {
 
 std::string_view SuiteVersion() { return PARLUX_VERSION; }
 
+namespace {
+
+// An answer that could not be written (stdout on a full disk) is a failure.
+int Answered(std::ostream& out) {
+    out.flush();
+    if (out) return 0;
+    StderrLine("the answer could not be written to standard output");
+    return 1;
+}
+
+}  // namespace
+
 std::optional<int> StandardOption(std::string_view program, int argc, char** argv, std::ostream& out) {
     if (argc != 2) return std::nullopt;
     const std::string_view word = argv[1];
     if (word == "--version") {
         out << program << " (Parlux) " << SuiteVersion() << "\n";
-        return 0;
+        return Answered(out);
     }
     if (word != "--help") return std::nullopt;
     const SuiteProgramInfo* info = FindSuiteProgramInfo(program);
@@ -32,7 +45,7 @@ std::optional<int> StandardOption(std::string_view program, int argc, char** arg
     if (!info || info->dataFolder)
         out << "Data folder: $PARLUX_DATA, else ~/Parlux; the site's addresses in Parlux.conf there.\n";
     out << "See the manual page " << program << "(1).\n";
-    return 0;
+    return Answered(out);
 }
 
 }  // namespace parlux

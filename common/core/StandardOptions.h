@@ -10,7 +10,8 @@ namespace parlux {
 std::string_view SuiteVersion();
 
 // A command line of exactly "--help" or "--version" prints the usage or the
-// version line to out and gives the exit status (0); anything else gives
+// version line to out and gives the exit status (0; 1 with a line on stderr
+// when out cannot take it, a full disk say); anything else gives
 // nothing, and the program goes on as usual.
 std::optional<int> StandardOption(std::string_view program, int argc, char** argv, std::ostream& out);
 

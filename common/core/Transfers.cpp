@@ -26,6 +26,8 @@
 #include <unordered_set>
 
 #include "common/core/DataFolder.h"
+#include "common/core/DataFolderLock.h"
+#include "common/core/ScratchFiles.h"
 #include "common/core/WholeFile.h"
 
 namespace parlux {
@@ -85,7 +87,10 @@ int RemoveStaleScratchFiles(const std::filesystem::path& folder, const std::vect
     };
     // Another copy of the program (root's cron and the maintainer's window)
     // may be writing into the same folder: a scratch file written to within
-    // the longest a transfer may last can still be in use, and stays.
+    // the longest a transfer may last can still be in use, and stays. Not so
+    // while this program holds the folder's lock: then no copy of it is
+    // running there, and its own scratch files go whatever their age.
+    const bool locked = HoldsDataFolderLock(folder);
     const std::time_t now = std::time(nullptr);
     const std::time_t inUse = std::max<long>(CurrentDownloadLimits().totalTimeoutSeconds, 1);
     int removed = 0;
@@ -94,7 +99,8 @@ int RemoveStaleScratchFiles(const std::filesystem::path& folder, const std::vect
         const auto name = it->path().filename().string();
         struct stat info {};
         if (!isScratch(name) || ::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-        if (now - info.st_mtime <= inUse) continue;
+        const bool ours = name.rfind(own, 0) == 0;
+        if (!(locked && ours) && now - info.st_mtime <= inUse) continue;
         if (::unlink(it->path().c_str()) == 0) ++removed;
     }
     return removed;
@@ -127,6 +133,7 @@ struct Job {
     // File: the scratch file; Text: the body.
     std::filesystem::path target;
     std::string scratch;
+    int scratchMark = -1;  // NoteScratchFile's
     std::FILE* out = nullptr;
     std::string* text = nullptr;
     std::string saveError;  // the local side failed
@@ -148,6 +155,7 @@ struct Job {
     ~Job() {
         if (out) std::fclose(out);
         if (!scratch.empty()) ::unlink(scratch.c_str());
+        ForgetScratchFile(scratchMark);
         if (easy) curl_easy_cleanup(easy);
         if (requestHeaders) curl_slist_free_all(requestHeaders);
     }
@@ -264,6 +272,7 @@ bool OpenScratch(Job& job) {
         return false;
     }
     job.scratch = name;
+    job.scratchMark = NoteScratchFile(name);
     ::fchmod(fd, static_cast<mode_t>(ReplacementMode(job.target)));
     job.out = ::fdopen(fd, "wb");
     if (!job.out) {
@@ -351,6 +360,8 @@ void FinishJob(Job& job, CURLcode code) {
     } else if (code == CURLE_OK && refused.empty() && job.saveError.empty()) {
         if (::rename(job.scratch.c_str(), job.target.c_str()) == 0) {
             job.scratch.clear();
+            ForgetScratchFile(job.scratchMark);
+            job.scratchMark = -1;
             result.ok = true;
         } else {
             job.saveError = "cannot save " + job.target.string() + ": " + ErrnoText(errno);

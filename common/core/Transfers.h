@@ -92,7 +92,9 @@ std::string ScratchPrefix();
 // Removes this program's scratch files left in folder by a run that was killed,
 // and the scratch files of an earlier naming ("<file>.part-XXXXXX") of the
 // files named; returns how many went. Only files last written longer ago
-// than the total transfer limit go: another copy may be writing the others.
+// than the total transfer limit go: another copy may be writing the others;
+// while this program holds the folder's lock (HoldsDataFolderLock), its own
+// go whatever their age.
 int RemoveStaleScratchFiles(const std::filesystem::path& folder, const std::vector<std::string>& fileNames = {});
 
 // The body of one GET as text, with the same handle set-up; complete tells

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "common/core/ScratchFiles.h"
 #include "common/core/Transfers.h"
 
 namespace parlux {
@@ -112,6 +113,10 @@ void ReplaceWholeFile(const fs::path& path, const std::string& content) {
     if (raw < 0) Fail("cannot create file", folder, errno);
     const fs::path temp = name;
     FileDescriptor fd(raw);
+    struct Noted {
+        int mark;
+        ~Noted() { ForgetScratchFile(mark); }
+    } noted{NoteScratchFile(name)};
 
     auto abandon = [&](const char* what, int error) {
         fd.close();

@@ -30,12 +30,15 @@
 #include "common/core/DataFolder.h"
 #include "common/core/DataFolderLock.h"
 #include "common/core/Process.h"
+#include "common/core/ScratchFiles.h"
 #include "common/core/SiteConfig.h"
+#include "common/core/StandardDescriptors.h"
 #include "common/core/StandardOptions.h"
 #include "common/core/StderrLines.h"
 #include "common/core/SuitePrograms.h"
 #include "common/desktop/Headless.h"
 #include "common/desktop/ProgramStart.h"
+#include "common/desktop/QtMessages.h"
 #include "common/desktop/QtText.h"
 
 namespace parlux {
@@ -347,6 +350,8 @@ void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 int RunSuiteProgram(int argc, char** argv, const std::string& program, bool singleInstance,
                     const std::function<int(SingleInstance*, QtMessageSink&, const std::string&)>& body) {
+    OpenStandardDescriptors();
+    RemoveScratchFilesOnSignals();
     SetStderrProgram(program);
     // Asked by hand or by a packaging check: an answer, and no file touched.
     if (const auto code = StandardOption(program, argc, argv, std::cout)) return *code;
@@ -362,6 +367,7 @@ int RunSuiteProgram(int argc, char** argv, const std::string& program, bool sing
     const StderrLines lines;
     IgnoreBrokenPipes();
     PrepareDisplay();
+    RouteQtMessages();
     QApplication app(argc, argv);
     QApplication::setApplicationName(Q(program));
     QApplication::setWindowIcon(SuiteIcon(program));

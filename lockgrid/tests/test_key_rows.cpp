@@ -129,6 +129,19 @@ TEST_F(KeyRows, KeyFilesThatCannotBeOpenedOrReadGiveNoRowsAndTheLoopGoesOn) {
     workbench().press("LOA_Keys");
     EXPECT_EQ(workbench().box("txt_LOA_Keys"), "0");
     EXPECT_NE(log().find("\"LOA_KeysArray gamma K-MIX <data>/gamma_pubring.mix cannot be opened\""), std::string::npos);
+
+    // A ring read only up to a point: the run's stderr summary names the
+    // cut, not only the log.
+    setPingers({"alpha"});
+    const std::string ring = KeyData("beta_rsakeys.gpg");
+    WriteFile(data_ / "alpha_rsakeys.asc", ring.substr(0, ring.size() / 2));
+    workbench().chooseType(0);  // K-RSA
+    workbench().press("LOA_Keys");
+    ASSERT_NE(workbench().box("txt_LOA_Keys"), "0");
+    const std::string summary = workbench().report().summary("Lockgrid");
+    EXPECT_NE(summary.find("Lockgrid: alpha K-RSA: only the first " + workbench().box("txt_LOA_Keys") + " keys read\n"),
+              std::string::npos)
+        << summary;
 }
 
 TEST_F(KeyRows, WithoutPingersTheKeysStayAsTheyWere) {

@@ -91,5 +91,58 @@ TEST_F(CommandLines, HelpVersionAndNoDisplay) {
     }
 }
 
+// Started by a shell with some standard descriptors closed: each is opened
+// on /dev/null before any file is, so that no line meant for stdout or
+// stderr ends up in the lock or a page; the page is the same as with all
+// three open. An answer that cannot be written is a failure.
+TEST_F(CommandLines, ClosedStandardDescriptorsAndAFullStandardOutput) {
+    const std::string list = ReadFile(SourceDir() / "rosters/tests/data/Pingers.lst") + "\"PGP-1\",\"cut";
+    struct Case {
+        const char* program;
+        std::string redirections;  // for the shell
+        int status;
+        std::string err;  // "" for none; "warned" for the list's warning
+    };
+    const std::vector<Case> cases = {
+        {"Rosterbase", "", 0, "warned"},  // all three open: the page to compare with
+        {"Rosterbase", "<&-", 0, "warned"},
+        {"Rosterbase", ">&-", 0, "warned"},
+        {"Rosterbase", "2>&-", 0, ""},
+        {"Rosterbase", "<&- >&- 2>&-", 0, ""},
+        {"Pulsegrid", "--help >/dev/full", 1, "Pulsegrid: the answer could not be written to standard output\n"},
+        {"Rostermark", "--version >/dev/full", 1, "Rostermark: the answer could not be written to standard output\n"},
+    };
+    std::string expectedPage;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.program) + " " + c.redirections);
+        for (const char* name : {"Pingers.lst", "PingersBad.lst"})
+            fs::copy_file(SourceDir() / "rosters/tests/data" / name, data_ / name);
+        WriteFile(data_ / "Pingers.lst", list);
+        useBinary("/bin/sh");
+        auto process = start({"-c", QString::fromStdString("exec \"$0\" " + c.redirections),
+                              QString::fromStdString((BinDir() / c.program).string())});
+        ASSERT_TRUE(process->waitForFinished(15000));
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process->exitCode(), c.status);
+        const std::string err = process->readAllStandardError().toStdString();
+        if (c.err == "warned") {
+            EXPECT_NE(err.find("Rosterbase: Pingers.lst ends inside a record"), std::string::npos) << err;
+        } else {
+            EXPECT_EQ(err, c.err);
+        }
+        if (c.status == 0) {
+            EXPECT_EQ(ReadFile(data_ / ".Rosterbase.lock"), "");
+            // The page but for its time stamp.
+            std::string page = ReadFile(data_ / "Pingers.html");
+            const auto stamp = page.find("Generated: ");
+            ASSERT_NE(stamp, std::string::npos);
+            page.erase(stamp, page.find("\r\n", stamp) - stamp);
+            if (expectedPage.empty()) expectedPage = page;
+            EXPECT_EQ(page, expectedPage);
+        }
+        for (const auto& e : fs::directory_iterator(data_.path())) fs::remove(e.path());
+    }
+}
+
 }  // namespace
 }  // namespace parlux::test

@@ -3,12 +3,16 @@
 // line test and the one-copy rule. These share build/bin/Pulsegrid.log and so
 // run one at a time.
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <signal.h>
 
 #include <QProcess>
 #include <QThread>
 #include <chrono>
+#include <condition_variable>
+#include <cstring>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "pulsegrid/gui_tests/Pingers.h"
@@ -161,6 +165,48 @@ TEST_F(PulsegridProgram, AnUnattendedRunThatCouldNotWriteAPageEndsWithASummaryAn
               std::string::npos);
 }
 
+// SIGTERM, SIGINT or SIGHUP while a pinger is awaited: the scratch files of
+// the transfers in flight go with the program, the cached copies stay as
+// they were, and the program ends as that signal ends a program.
+TEST_F(PulsegridProgram, ASignalTakesTheScratchFilesAlongAndEndsTheProgramAsItWould) {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool free = false;
+    server_.handle("/gamma/PGP-1", [&](const httplib::Request&, httplib::Response& res) {
+        std::unique_lock<std::mutex> lock(mutex);
+        released.wait_for(lock, std::chrono::seconds(20), [&] { return free; });
+        res.set_content("late", "text/html");
+    });
+    WriteFile(data_ / "Pingers.lst",
+              PingersList(server_) + "\"PGP-1\",\"gamma\",\"" + server_.url("/gamma/PGP-1") + "\"\r\n");
+    auto scratch = [this] {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(data_.path()))
+            if (e.path().filename().string().starts_with(".Pulsegrid.part-")) names.push_back(e.path().filename());
+        return names;
+    };
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(signal));
+        WriteFile(data_ / "gamma_rlist.shtml", "the copy of the night before\r\n");
+        auto process = start({"FULL_AUTO"});
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (scratch().empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_FALSE(scratch().empty()) << "no transfer in flight";
+        ::kill(static_cast<pid_t>(process->processId()), signal);
+        ASSERT_TRUE(process->waitForFinished(15000));
+        EXPECT_EQ(process->exitStatus(), QProcess::CrashExit);  // ended by the signal itself
+        EXPECT_EQ(process->exitCode(), signal);
+        EXPECT_EQ(scratch(), std::vector<std::string>{});
+        EXPECT_EQ(ReadFile(data_ / "gamma_rlist.shtml"), "the copy of the night before\r\n");
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        free = true;
+    }
+    released.notify_all();
+}
+
 TEST_F(PulsegridProgram, AnyOtherCommandLineLeavesTheWindowIdle) {
     giveDisplay(true);  // without one such a command line ends the program at once
     for (const QStringList& arguments : {QStringList{"full_auto"}, QStringList{"FULL_AUTO", "x"},
@@ -205,6 +251,13 @@ TEST_F(PulsegridProgram, ASecondCopyWakesTheFirstAndTouchesNoFile) {
     EXPECT_TRUE(pages().empty());
     EXPECT_EQ(hits(), 0);
     EXPECT_EQ(first->state(), QProcess::Running);
+    // Woken, the first copy says nothing of the window it cannot raise on
+    // the offscreen platform, and no line of its stderr lacks its name.
+    first->waitForReadyRead(500);
+    errors += first->readAllStandardError().toStdString();
+    EXPECT_EQ(errors.find("raise()"), std::string::npos) << errors;
+    for (std::size_t pos = 0, end; (end = errors.find('\n', pos)) != std::string::npos; pos = end + 1)
+        EXPECT_EQ(errors.compare(pos, 11, "Pulsegrid: "), 0) << errors.substr(pos, end - pos);
 
     // A copy that dies leaves its socket behind; the next start is not fooled by it.
     first->kill();

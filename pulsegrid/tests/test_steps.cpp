@@ -66,6 +66,10 @@ TEST_F(Steps, APageOfMoreRemailersThanTheCapIsReadUpToIt) {
         const std::string line = "LOA_StatsArray " + std::string(c.nick) + " PGP-1 lines after the " +
                                  std::to_string(kMostRemailersPerPage) + "th remailer not read";
         EXPECT_EQ(records.find(line) != std::string::npos, c.cut) << c.nick;
+        // The cut is no secret of the log: the run's stderr summary names it.
+        const std::string named = "Pulsegrid: " + std::string(c.nick) + " PGP-1: only the first " +
+                                  std::to_string(kMostRemailersPerPage) + " remailers read\n";
+        EXPECT_EQ(workbench().report().summary("Pulsegrid").find(named) != std::string::npos, c.cut) << c.nick;
     }
 }
 
@@ -159,10 +163,10 @@ TEST_F(Steps, GridsOverTheBoundAreRefusedNamingBothCounts) {
     Table& pingeds = workbench().table(kPingedsTable);
     Table& stats = workbench().table(kMainTable);
     for (int i = 0; i < 65'537; ++i) {
-        pingers.setText(kPingerNick, pingers.addRow(3), "p" + std::to_string(i));
+        pingers.setText(kPingerNick, pingers.addRow(kPingerColumnCount), "p" + std::to_string(i));
         pingeds.setText(0, pingeds.addRow(1), "r" + std::to_string(i));
     }
-    stats.setText(kStatsNick, stats.addRow(4), "p0");
+    stats.setText(kStatsNick, stats.addRow(kStatsColumnCount), "p0");
     stats.setText(kStatsName, 0, "r0");
     const std::string refused =
         "65537 pingers by 65537 remailers make a grid larger than 100000000 cells: it is not built";

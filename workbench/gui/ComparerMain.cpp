@@ -44,9 +44,15 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
     ShowAsAsked(&window);
     QCoreApplication::processEvents();
 
-    QTimer::singleShot(1000, &window, [&window, &commandLine, &core] {
+    bool runBegan = false;
+    QTimer::singleShot(1000, &window, [&window, &commandLine, &core, &runBegan] {
         if (commandLine == "FULL_AUTO") {
-            window.hyperAndClose();
+            // A window closed before its run gets none; one closed before it
+            // was even mapped could not end the event loop yet, so the end is
+            // asked for here, whatever reached the window meanwhile.
+            runBegan = window.isVisible();
+            if (runBegan) window.hyperAndClose();
+            QCoreApplication::exit(0);
         } else if (RunningHeadless()) {
             // Nobody can reach an offscreen window: say why it just waits.
             std::fprintf(stderr, "%s: no display and the command line is not FULL_AUTO: idle until ended\n",
@@ -55,6 +61,13 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
         }
     });
     int code = QApplication::exec();
+    if (commandLine == "FULL_AUTO" && !runBegan) {
+        // Cron must not read a night that did nothing as a good one.
+        std::fprintf(stderr, "%s: the window was closed before the run began: nothing done\n",
+                     core.description().program.c_str());
+        std::fflush(stderr);
+        return 1;
+    }
     if (code == 0 && window.failed()) code = 1;
     if (window.abandoned()) {
         std::fprintf(stderr, "%s: the window was closed during a run: the run was given up\n",

@@ -13,7 +13,7 @@ namespace parlux::test {
 class RecordingComparerCore final : public WorkbenchCore {
 public:
     using WorkbenchCore::WorkbenchCore;
-    std::vector<std::string> outputPages() const override { return {"Comp_RC_0000.txt"}; }
+    std::vector<std::string> outputPages() const override { return {"Comp_XX_0000.txt"}; }
     // The actions' indexes, in the order their procedures ran.
     std::vector<std::size_t> ran;
 
@@ -26,23 +26,22 @@ protected:
 
 inline WorkbenchDescription RecordingComparer() {
     WorkbenchDescription d;
-    d.program = "Flaggrid";
-    d.caption = "Quill's Compare CapStrings";
-    d.dumpLetter = 'C';
-    d.tables = {TableDef{"Pingers", 5}, TableDef{"Pingeds", 1}, TableDef{"CapStrings", 5}};
+    d.program = "Samplegrid";
+    d.caption = "Compare Samples";
+    d.dumpLetter = 'X';
+    d.tables = {TableDef{"Pingers", 2}, TableDef{"Pingeds", 1}, TableDef{"Samples", 3}};
     d.choiceCaption = "Choose";
     d.actions = {
-        {"LOA_Pingers", "Load PingersArray from Preexisting Downloaded Files", ResultKind::Count, -1, true,
-         kPingersTable},
-        {"LOA_CapStrings", "Load CapStringsArray", ResultKind::Count, -1, true, kMainTable},
-        {"SRT_CapStrings", "Sort CapStrings Array", ResultKind::None},
-        {"PRT_Compil", "Print Compiled Data to disk", ResultKind::Bool},
+        {"LOA_Pingers", "Load the pingers", ResultKind::Count, -1, true, kPingersTable},
+        {"LOA_Samples", "Load the samples", ResultKind::Count, -1, true, kMainTable},
+        {"SRT_Samples", "Sort the samples", ResultKind::None},
+        {"PRT_Compil", "Write the page", ResultKind::Bool},
     };
-    d.resetTooltip = "Reinitializes Arrays and Counters + Erases Dump Files if any";
-    d.hyperTooltip = "All ?? (just here for symmetric programming purpose)";
-    d.imageTooltip = "Double-Click for HYPER FULL_AUTO";
-    d.resultBoxTooltip = "Double-Click to Create+View Dump";
-    d.prtBoxTooltip = "Double-Click to View Compiled Output Files";
+    d.resetTooltip = "Start again";
+    d.hyperTooltip = "One pass: there are no types";
+    d.imageTooltip = "HYPER";
+    d.resultBoxTooltip = "Save and view the dump";
+    d.prtBoxTooltip = "View the page";
     return d;
 }
 

@@ -19,14 +19,14 @@ namespace {
 class Sequencing : public WorkbenchTest {
 protected:
     Sequencing()
-        : WorkbenchTest(MakeDateTime(2026, 12, 7, 12), MakeDateTime(2026, 12, 7, 11), "Flaggrid.log"),
+        : WorkbenchTest(MakeDateTime(2026, 12, 7, 12), MakeDateTime(2026, 12, 7, 11), "Samplegrid.log"),
           core_(RecordingComparer(), env()) {
         feedback_.log().reset();
     }
     // The run log's top lines since the last call.
     std::vector<std::string> tops() {
         std::vector<std::string> out;
-        for (const std::string& record : CrLfLines(ReadFile(program_ / "Flaggrid.log"))) {
+        for (const std::string& record : CrLfLines(ReadFile(program_ / "Samplegrid.log"))) {
             const std::size_t start = record.find(",\"") + 2;
             out.push_back(record.substr(start, record.find("\",\"", start) - start));
         }
@@ -40,21 +40,20 @@ protected:
 TEST_F(Sequencing, SuperHyperAndReset) {
     core_.SUPER();
     EXPECT_EQ(core_.ran, (std::vector<std::size_t>{0, 1, 2, 3}));
-    EXPECT_EQ(tops(),
-              (std::vector<std::string>{
-                  "SUPER in Progress: ", "RESET in Progress: ", "RESET Completed: ", "LOA_Pingers in Progress: ",
-                  "LOA_Pingers Completed:  - 1", "LOA_CapStrings in Progress: ", "LOA_CapStrings Completed:  - 2",
-                  "SRT_CapStrings in Progress: ", "SRT_CapStrings Completed: ", "PRT_Compil in Progress: ",
-                  "PRT_Compil Completed:  - True", "SUPER Completed: "}));
-    EXPECT_EQ(core_.box("txt_LOA_CapStrings"), "2");
+    EXPECT_EQ(tops(), (std::vector<std::string>{
+                          "SUPER in Progress: ", "RESET in Progress: ", "RESET Completed: ",
+                          "LOA_Pingers in Progress: ", "LOA_Pingers Completed:  - 1", "LOA_Samples in Progress: ",
+                          "LOA_Samples Completed:  - 2", "SRT_Samples in Progress: ", "SRT_Samples Completed: ",
+                          "PRT_Compil in Progress: ", "PRT_Compil Completed:  - True", "SUPER Completed: "}));
+    EXPECT_EQ(core_.box("txt_LOA_Samples"), "2");
     EXPECT_EQ(core_.box("txt_PRT_Compil"), "True");
 
     // The dumps go with RESET, and every box is emptied.
     for (int table = 0; table < 3; ++table) WriteFile(core_.dumpPath(table), "x");
-    EXPECT_EQ(core_.dumpPath(kMainTable), data_ / "DMP-C_CapStringsArray.tmp");
+    EXPECT_EQ(core_.dumpPath(kMainTable), data_ / "DMP-X_SamplesArray.tmp");
     core_.RESET();
     for (int table = 0; table < 3; ++table) EXPECT_FALSE(std::filesystem::exists(core_.dumpPath(table))) << table;
-    EXPECT_EQ(core_.box("txt_LOA_CapStrings"), "");
+    EXPECT_EQ(core_.box("txt_LOA_Samples"), "");
     EXPECT_EQ(core_.box("txt_PRT_Compil"), "");
 
     // Without types HYPER is SUPER once, then RESET; no follow-up program.

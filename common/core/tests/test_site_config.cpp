@@ -1,6 +1,7 @@
 // Parlux.conf: the maintainer's addresses read from the data folder, and each
 // kind of line it may hold.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -56,7 +57,20 @@ TEST(SiteConfigFile, EachKindOfLineReadOrRefusedWithItsPlace) {
         {"trailing slash", "site = https://a.example.net/kim/\n",
          "1: site ends in \"/\" (the pages add \"/Parlux/...\")"},
         {"mail without @", "mail = kim.example.net\n", "1: mail is not a mail address (no \"@\")"},
-        {"mail with a query", "mail = kim@example.net?cc=x@y\n", "1: mail holds \"?\" or \"&\""},
+        {"mail with a query", "mail = kim@example.net?cc=x@y\n", "1: mail holds \"?\", \"&\" or \"#\""},
+        {"mail with a fragment", "mail = kim@example.net#x\n", "1: mail holds \"?\", \"&\" or \"#\""},
+        {"site with a query", "site = https://a.example.net/kim?a=1&b=2\n",
+         "1: site holds \"?\" (a query): only scheme, host and folder"},
+        {"mirror with a fragment", "mirror4 = https://a.example.net/kim/Parlux/#frag\n",
+         "1: mirror4 holds \"#\" (a fragment): only scheme, host and folder"},
+        {"site with a user and password", "site = https://user:pw@a.example.net\n",
+         "1: site holds \"@\" (a user or password): only scheme, host and folder"},
+        {"mirror with a user", "mirror1 = http://kim@a.example.net/Parlux/\n",
+         "1: mirror1 holds \"@\" (a user or password): only scheme, host and folder"},
+        {"a byte-order mark before the first key", "\xEF\xBB\xBFsite = https://bom.example.net\r\n", "",
+         "https://bom.example.net", kMail, kMirror3},
+        {"a byte-order mark anywhere else is part of a key", "# x\n\xEF\xBB\xBFsite = https://bom.example.net\n",
+         "2: unknown key \"\xEF\xBB\xBFsite\" (the keys are site, mail and mirror1 to mirror4)"},
     };
     for (const ConfCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -80,8 +94,34 @@ TEST(SiteConfigFile, EachKindOfLineReadOrRefusedWithItsPlace) {
     }
     TempDir none;  // no file: the built-in addresses
     EXPECT_EQ(site::LoadSiteConfig(none.path()).site, kSite);
+    // A file that is there but cannot be read stops the program instead of
+    // leaving the built-in addresses on the pages.
+    const std::string conf = (none / "Parlux.conf").string();
+    fs::create_symlink(none / "gone.conf", none / "Parlux.conf");
+    try {
+        site::LoadSiteConfig(none.path());
+        ADD_FAILURE() << "a dangling link accepted";
+    } catch (const site::SiteConfigError& e) {
+        EXPECT_EQ(e.what(), conf + ": cannot be read: a link to a file that is not there");
+    }
+    fs::remove(none / "Parlux.conf");
     fs::create_directory(none / "Parlux.conf");
     EXPECT_THROW(site::LoadSiteConfig(none.path()), site::SiteConfigError);
+    fs::remove(none / "Parlux.conf");
+
+    // One the user may not read.
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+    WriteFile(none / "Parlux.conf", "site = https://remailers.example.net/~kim\n");
+    fs::permissions(none / "Parlux.conf", fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(none.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    const std::string said = AnswerAsUser(65534, [&none] {
+        try {
+            return site::LoadSiteConfig(none.path()).site;
+        } catch (const site::SiteConfigError& e) {
+            return std::string(e.what());
+        }
+    });
+    EXPECT_EQ(said, conf + ": cannot be read: Permission denied");
 }
 
 }  // namespace

@@ -8,9 +8,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
+#include "common/core/DataFolder.h"
+#include "common/core/DataFolderLock.h"
 #include "common/core/Transfers.h"
 #include "common/core/WholeFile.h"
 #include "testsupport/LoopbackServer.h"
@@ -315,7 +318,9 @@ TEST_F(TransfersTest, SavedFilesAreDecodedShortNamedAndPlain) {
 // Only this program's own scratch files go (and those of the older naming
 // of the files named), and only those nobody has written to for longer than a
 // transfer may last: another copy in the same folder may be filling the
-// others. Anything else of the folder stays.
+// others. While this program holds the folder's lock no copy of it can be
+// running there, and its own go whatever their age (a run ended by a signal,
+// say). Anything else of the folder stays.
 TEST_F(TransfersTest, StaleScratchFilesAreRemoved) {
     CurrentDownloadLimits().totalTimeoutSeconds = 120;
     const std::string own = ScratchPrefix();
@@ -327,32 +332,46 @@ TEST_F(TransfersTest, StaleScratchFilesAreRemoved) {
         std::string name;
         int age;  // seconds since it was last written
         bool goes;
+        bool goesLocked;  // with the folder's lock held
     };
     const std::vector<Case> cases = {
-        {own + "aB3xYz", 3600, true},
-        {own + "Q1w2E3", 121 + 5, true},
-        {own + "busy01", 0, false},    // another copy is downloading into it
-        {own + "slow01", 110, false},  // a slow transfer, still within its limit
-        {"alpha_rlist.shtml.part-k2J9aa", 3600, true},
-        {"alpha_rlist.shtml.part-busy01", 10, false},
-        {"alpha_rlist.shtml", 3600, false},
-        {".Other.part-aB3xYz", 3600, false},
-        {"beta_mlist.shtml.part-k2J9aa", 3600, false},
-        {own + "toolongname", 3600, false},
+        {own + "aB3xYz", 3600, true, true},
+        {own + "Q1w2E3", 121 + 5, true, true},
+        {own + "busy01", 0, false, true},    // another copy is downloading into it, or a killed one was
+        {own + "slow01", 110, false, true},  // a slow transfer, still within its limit
+        {"alpha_rlist.shtml.part-k2J9aa", 3600, true, true},
+        {"alpha_rlist.shtml.part-busy01", 10, false, false},  // the older naming tells no program
+        {"alpha_rlist.shtml", 3600, false, false},
+        {".Other.part-aB3xYz", 3600, false, false},
+        {".Other.part-busy01", 0, false, false},
+        {"beta_mlist.shtml.part-k2J9aa", 3600, false, false},
+        {own + "toolongname", 3600, false, false},
     };
-    for (const auto& c : cases) {
-        WriteFile(dir / c.name, "x");
-        age(c.name, c.age);
-    }
-    std::filesystem::create_directory(dir / (own + "folder"));
-    std::filesystem::create_symlink(dir / "alpha_rlist.shtml", dir / (own + "linked"));
+    for (const bool locked : {false, true}) {
+        SCOPED_TRACE(locked ? "the folder's lock held" : "no lock");
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) std::filesystem::remove_all(entry);
+        for (const auto& c : cases) {
+            WriteFile(dir / c.name, "x");
+            age(c.name, c.age);
+        }
+        std::filesystem::create_directory(dir / (own + "folder"));
+        std::filesystem::create_symlink(dir / "alpha_rlist.shtml", dir / (own + "linked"));
+        std::unique_ptr<DataFolderLock> lock;
+        if (locked) {
+            lock = std::make_unique<DataFolderLock>(dir.path(), ProgramName());
+            ASSERT_EQ(lock->state(), DataFolderLock::State::Taken);
+        }
+        EXPECT_EQ(HoldsDataFolderLock(dir.path()), locked);
 
-    std::vector<std::string> staying = {own + "folder", own + "linked"};
-    int going = 0;
-    for (const auto& c : cases) (c.goes ? ++going : (staying.push_back(c.name), 0));
-    std::sort(staying.begin(), staying.end());
-    EXPECT_EQ(RemoveStaleScratchFiles(dir.path(), {"alpha_rlist.shtml"}), going);
-    EXPECT_EQ(Names(), staying);
+        std::vector<std::string> staying = {own + "folder", own + "linked"};
+        if (locked) staying.push_back(lock->path().filename().string());
+        int going = 0;
+        for (const auto& c : cases) ((locked ? c.goesLocked : c.goes) ? ++going : (staying.push_back(c.name), 0));
+        std::sort(staying.begin(), staying.end());
+        EXPECT_EQ(RemoveStaleScratchFiles(dir.path(), {"alpha_rlist.shtml"}), going);
+        EXPECT_EQ(Names(), staying);
+    }
+    EXPECT_FALSE(HoldsDataFolderLock(dir.path()));  // let go with the lock
 }
 
 }  // namespace
