@@ -70,7 +70,7 @@ TEST(SiteConfigFile, EachKindOfLineReadOrRefusedWithItsPlace) {
         {"a byte-order mark before the first key", "\xEF\xBB\xBFsite = https://bom.example.net\r\n", "",
          "https://bom.example.net", kMail, kMirror3},
         {"a byte-order mark anywhere else is part of a key", "# x\n\xEF\xBB\xBFsite = https://bom.example.net\n",
-         "2: unknown key \"\xEF\xBB\xBFsite\" (the keys are site, mail and mirror1 to mirror4)"},
+         "2: unknown key \"\xEF\xBB\xBFsite\" (the keys are site, mail, mirror1 to mirror4, history and history_days)"},
     };
     for (const ConfCase& c : cases) {
         SCOPED_TRACE(c.name);
