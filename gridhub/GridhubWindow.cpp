@@ -29,6 +29,7 @@
 #include "common/desktop/Keyboard.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"
+#include "history/HistoryPages.h"
 
 namespace parlux {
 
@@ -313,6 +314,18 @@ void GridhubWindow::buildMenus() {
             if (fs::is_directory(links_.dataFolder, ec)) site::EnsureConfigFile(links_.dataFolder);
             links_.open(Q((links_.dataFolder / std::string(site::kConfigName)).string()));
         });
+        // The pages of the history of runs, when it is kept.
+        if (site::Current().history) {
+            menu->addSeparator()->setObjectName(QString("MnusView_%1").arg(view.size() + 2));
+            int index = static_cast<int>(view.size()) + 3;
+            for (const std::string& name : history::HistoryPageNames()) {
+                const QString path = Q((links_.dataFolder / name).string());
+                QAction* page = menu->addAction(path);
+                page->setObjectName(QString("MnusView_%1").arg(index++));
+                // The caption gains an access key: open the path itself.
+                connect(page, &QAction::triggered, this, [this, path] { links_.open(path); });
+            }
+        }
     }
     AddInternetMenu(bar, links_);
     AddExplorerMenus(bar, links_);

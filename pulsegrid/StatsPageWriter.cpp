@@ -150,52 +150,17 @@ std::string ReversePage(const StatsPageInput& in, const std::string& title, int 
 
 void AppendCapsCell(std::string& out, std::string_view t, bool) { AppendPadded(out, Right(t, kCapsCell), kCapsCell); }
 
-// Appends the text with &, <, >, " as entities and every blank as blank.
-void AppendHtml(std::string& out, std::string_view text, char blank) {
-    std::size_t done = 0;
-    for (std::size_t k = 0; k < text.size(); ++k) {
-        const char c = text[k];
-        if (c != '&' && c != '<' && c != '>' && c != '"' && c != ' ') continue;
-        out.append(text.data() + done, k - done);
-        done = k + 1;
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += blank;
-        }
-    }
-    out.append(text.data() + done, text.size() - done);
-}
-
 // A web cell: "&nbsp;" for nothing, else the piece escaped, every blank an underscore.
 void AppendWebCell(std::string& out, std::string_view piece) {
     out += "    <td width=\"40\" height=\"34\">";
     if (piece.empty())
         out += "&nbsp;";
     else
-        AppendHtml(out, piece, '_');
+        site::AppendHtml(out, piece, '_');
     out += "</td>\r\n";
 }
 
 }  // namespace
-
-std::string HtmlEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    AppendHtml(out, text, ' ');
-    return out;
-}
 
 std::string DirectTextPage(const StatsPageInput& in) {
     const Cells cells(in);
@@ -261,7 +226,7 @@ std::string DirectWebPage(const StatsPageInput& in) {
     line("  </tr>");
     for (int j = 0; j < cells.remailerCount(); ++j) {
         line("  <tr>");
-        line(td + "<strong><font color=\"#0000FF\">" + HtmlEscape(cells.remailer(j)) + "</font></strong></td>");
+        line(td + "<strong><font color=\"#0000FF\">" + site::HtmlEscape(cells.remailer(j)) + "</font></strong></td>");
         for (int i = 0; i < cells.pingerCount(); ++i) {
             const std::string_view t = cells.text(i, j);
             if (v1) {

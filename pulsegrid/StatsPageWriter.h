@@ -20,7 +20,4 @@ std::string ReverseTextPage(const StatsPageInput& in);
 std::string ReverseCapsPage(const StatsPageInput& in);  // version 2 only
 std::string DirectWebPage(const StatsPageInput& in);
 
-// &, <, >, " as entities.
-std::string HtmlEscape(std::string_view text);
-
 }  // namespace parlux

@@ -109,6 +109,16 @@ struct RunReport {
     std::string summary(const std::string& program) const;
 };
 
+class WorkbenchCore;
+
+// Told each time PRT_Compil has written a type's pages (the history of runs
+// records what they showed).
+class PagesObserver {
+public:
+    virtual ~PagesObserver() = default;
+    virtual void pagesWritten(WorkbenchCore& workbench) = 0;
+};
+
 struct WorkbenchEnv {
     std::filesystem::path dataFolder;
     std::filesystem::path programFolder;
@@ -118,6 +128,7 @@ struct WorkbenchEnv {
     ProgramLauncher* launcher;
     // The "Me" folder of the hand-kept copies; the program folder when empty.
     std::filesystem::path meFolder = {};
+    PagesObserver* pagesObserver = nullptr;
 };
 
 class WorkbenchCore {

@@ -88,6 +88,23 @@ std::string Problem(std::string_view key, std::string_view value) {
     return {};
 }
 
+bool IsHistoryKey(std::string_view key) { return key == "history" || key == "history_days"; }
+
+// history = on | off, history_days = 1 to 100000; fail gets why not.
+template <class Fail>
+void ApplyHistoryKey(SiteConfig& config, std::string_view key, std::string_view value, const Fail& fail) {
+    if (key == "history") {
+        if (value != "on" && value != "off") fail("history is neither on nor off");
+        config.history = value == "on";
+        return;
+    }
+    if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string_view::npos)
+        fail("history_days is not a number of days");
+    const int days = std::stoi(std::string(value));
+    if (days < 1 || days > 100000) fail("history_days is not between 1 and 100000");
+    config.historyDays = days;
+}
+
 }  // namespace
 
 SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
@@ -117,10 +134,14 @@ SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
         } else if (const std::size_t mirror = MirrorNumber(key); mirror > 0) {
             target = &config.mirrors[mirror - 1];
             config.mirrorSet[mirror - 1] = true;
+        } else if (IsHistoryKey(key)) {
+            ApplyHistoryKey(config, key, value, fail);
+            continue;
         } else {
             std::string shown;
             for (const char c : key) shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-            fail("unknown key \"" + shown + "\" (the keys are site, mail and " + MirrorKeys() + ")");
+            fail("unknown key \"" + shown + "\" (the keys are site, mail, " + MirrorKeys() +
+                 ", history and history_days)");
         }
         if (std::string why = Problem(key, value); !why.empty()) fail(why);
         target->assign(value);
@@ -176,6 +197,12 @@ std::string ConfigTemplate() {
         "# is there, a mirror it does not set is left out of them.\n";
     for (std::size_t i = 0; i < kDefaultMirrors.size(); ++i)
         text += "# mirror" + std::to_string(i + 1) + " = " + std::string(kDefaultMirrors[i]) + "\n";
+    text +=
+        "# history: on records every run in Parlux.sqlite and writes the trend\n"
+        "# pages and Changes.txt; off records nothing.\n"
+        "# history = on\n"
+        "# history_days: the days of runs the history keeps.\n"
+        "# history_days = 400\n";
     return text;
 }
 

@@ -8,6 +8,8 @@
 //     site = https://remailers.example.net/~kim
 //     mail = kim@example.net
 //     mirror1 = https://mirror.example.net/kim/Parlux/
+//     history = on
+//     history_days = 400
 //
 // The pages and menus read Current(); a program loads the file once, before
 // it writes anything.
@@ -49,6 +51,10 @@ struct SiteConfig {
     // Whether the Internet menus offer mirror i (from 0): always without a
     // file, only when set with one.
     bool offersMirror(std::size_t i) const { return i < mirrors.size() && (!fromFile || mirrorSet[i]); }
+    // The history of runs (Parlux.sqlite and the trend and changes pages):
+    // on or off, and the days of runs it keeps.
+    bool history = true;
+    int historyDays = 400;
 };
 
 // A line that cannot be used; what() is "<path>:<line>: <what is wrong>"

@@ -59,4 +59,39 @@ std::string PageFoot() {
     return out;
 }
 
+// Appends the text with &, <, >, " as entities and every blank as blank.
+void AppendHtml(std::string& out, std::string_view text, char blank) {
+    std::size_t done = 0;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const char c = text[k];
+        if (c != '&' && c != '<' && c != '>' && c != '"' && c != ' ') continue;
+        out.append(text.data() + done, k - done);
+        done = k + 1;
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += blank;
+        }
+    }
+    out.append(text.data() + done, text.size() - done);
+}
+
+std::string HtmlEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendHtml(out, text, ' ');
+    return out;
+}
+
 }  // namespace parlux::site

@@ -17,4 +17,9 @@ std::string TableStart();
 // An empty line, the rule, the links back to the indexes and "</html>".
 std::string PageFoot();
 
+// Appends the text with &, <, >, " as entities and every blank as blank.
+void AppendHtml(std::string& out, std::string_view text, char blank = ' ');
+// &, <, >, " as entities.
+std::string HtmlEscape(std::string_view text);
+
 }  // namespace parlux::site

@@ -235,12 +235,15 @@ TEST_F(GridhubTest, ViewButtonsSearchesAndTheCopyButton) {
     openWindow();
     for (int i = 1; i <= 9; ++i) click("cmd_VIEW_" + std::to_string(i));
     for (int i = 0; i < 3; ++i) doubleClick("Picture2_" + std::to_string(i));
-    entry("MnusView_8")->trigger();  // Parlux.conf, written first with every key commented out
+    entry("MnusView_8")->trigger();   // Parlux.conf, written first with every key commented out
+    entry("MnusView_13")->trigger();  // the history's pages: a trend page and the changes report
+    entry("MnusView_14")->trigger();
     EXPECT_EQ(opened_, (Strings{"PingersBad.lst", "Pingers.lst", "index.html", (data_ / "PingersBad.lst").string(),
                                 (data_ / "Pingers.lst").string(), (data_ / "index.html").string(),
                                 (data_ / "Pingers.html").string(), (data_ / "index.html").string(),
                                 (data_ / "Pingers.html").string(), "Stats.fnd", "Keys.fnd", "Results.fnd",
-                                (data_ / "Parlux.conf").string()}));
+                                (data_ / "Parlux.conf").string(), (data_ / "Trend_MIX-2.html").string(),
+                                (data_ / "Changes.html").string()}));
     EXPECT_EQ(site::LoadSiteConfig(data_.path()).site, site::kDefaultSite);
     EXPECT_NE(ReadFile(data_ / "Parlux.conf").find("# site = "), std::string::npos);
 

@@ -12,6 +12,7 @@
 #include "common/desktop/MessageBoxes.h"
 #include "common/desktop/SingleInstance.h"
 #include "common/desktop/SuiteWindow.h"
+#include "history/WorkbenchRun.h"
 #include "workbench/Workbench.h"
 #include "workbench/gui/WorkbenchWindow.h"
 
@@ -32,8 +33,9 @@ int RunComparer(int argc, char** argv) {
         [](SingleInstance* instance, QtMessageSink& messages, const std::string& commandLine) {
             FeedbackLines feedback(RunLog(RunLogPath()), SystemClock());
             DesktopLauncher launcher;
+            history::HistoryHook history;
             Workbench<Procedures> core(WorkbenchEnv{DataFolder(), ProgramFolder(), &feedback, &messages, &SystemClock(),
-                                                    &launcher, MeFolder()});
+                                                    &launcher, MeFolder(), &history});
             return RunWorkbenchWindow(core, feedback, messages, *instance, commandLine);
         });
 }

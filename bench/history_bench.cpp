@@ -1,0 +1,253 @@
+// The history of runs at the size of a long-kept site: 400 nights x 4 stats
+// types x 20 pingers x 100 remailers (3.2 million pinger x remailer figures),
+// each figure with a stats text as the pingers print them. Set against its
+// bars:
+//   recording one night of one type             30 ms
+//   one Trend_<type>.html                        300 ms
+//   the changes report (Changes.txt and .html)   100 ms
+//   the database                                 150 MB
+// and the whole unattended Pulsegrid run on the bundled sample, served on
+// loopback, with history on against off: no more than 5 % slower.
+//   build/bin/history_bench [size|sample ...]   (both by default)
+#include <sys/stat.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench/FullAutoRun.h"
+#include "common/core/DataFolder.h"
+#include "common/core/DateTime.h"
+#include "common/core/SiteConfig.h"
+#include "common/core/StatsTypes.h"
+#include "common/core/TextLines.h"
+#include "history/ChangesReport.h"
+#include "history/HistoryDb.h"
+#include "history/NightRecorder.h"
+#include "history/TrendPage.h"
+#include "tools/demo/DemoSetup.h"
+#include "tools/demo/SampleServer.h"
+
+namespace parlux::bench {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kNights = 400, kPingers = 20, kRemailers = 100, kRepeats = 5;
+const char* const kTypes[] = {"PGP-1", "MIX-1", "PGP-2", "MIX-2"};
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// Processor time of this process so far, in seconds.
+double CpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+void Bar(const char* what, double value, double bar, const char* unit) {
+    std::printf("%-46s %9.1f %-2s  (bar %g %s)  %s\n", what, value, unit, bar, unit, value <= bar ? "ok" : "OVER");
+    std::fflush(stdout);
+}
+
+// One night of one type: the figures and the stats texts a pinger prints.
+class Nights {
+public:
+    history::Run run(int night, const std::string& type) {
+        history::Run r;
+        r.program = "Pulsegrid";
+        r.type = type;
+        r.gmt = FormatStamp(Night(night));
+        const bool v1 = IsVersion1(type);
+        for (int p = 0; p < kPingers; ++p) {
+            const std::string nick = "pinger" + std::to_string(p);
+            r.pingers.push_back(
+                {nick, p == 7 && night % 9 == 0 ? history::PingerState::Cached : history::PingerState::Downloaded});
+            for (int m = 0; m < kRemailers; ++m) {
+                history::Figure f;
+                f.pinger = nick;
+                f.remailer = "remailer" + std::to_string(m);
+                // Most stay near the top; some slide, some swing from night to night.
+                double uptime = 100.0 - (m % 10 == 3 ? (night % 50) : 0) - static_cast<double>(random_() % 40) / 10.0;
+                if (m % 17 == 5 && (night + p) % 3 == 0) uptime -= 35.0;
+                uptime = std::max(0.0, uptime);
+                const long latency = 60 + static_cast<long>(random_() % 3000);
+                f.uptimePercent = v1 ? static_cast<double>(static_cast<long>(uptime * 100)) / 100.0
+                                     : static_cast<double>(static_cast<long>(uptime * 10)) / 10.0;
+                f.latencySeconds = latency;
+                f.raw = text(f.remailer, v1, latency, *f.uptimePercent);
+                r.figures.push_back(std::move(f));
+                r.remailerOrder.push_back(r.figures.back().remailer);
+            }
+        }
+        std::sort(r.remailerOrder.begin(), r.remailerOrder.end());
+        r.remailerOrder.erase(std::unique(r.remailerOrder.begin(), r.remailerOrder.end()), r.remailerOrder.end());
+        return r;
+    }
+
+    static DateTime Night(int night) { return MakeDateTime(2025, 11, 1, 3, 15) + std::chrono::days(night); }
+
+private:
+    std::string histogram(const char* alphabet, std::size_t size) {
+        std::string h;
+        for (int i = 0; i < 12; ++i) h += alphabet[random_() % size];
+        return h;
+    }
+    std::string text(const std::string& remailer, bool v1, long latency, double uptime) {
+        char line[160];
+        if (v1)
+            std::snprintf(line, sizeof line, "%-28s %s %2ld:%02ld:%02ld %6.2f%%", (remailer + "@example.net").c_str(),
+                          histogram("+-*#.", 5).c_str(), latency / 3600, latency / 60 % 60, latency % 60, uptime);
+        else
+            std::snprintf(line, sizeof line, "%s  %2ld:%02ld   %s  %5.1f%%  D  MHG XATLEUIN9",
+                          histogram("0123456789ABCDEF?", 17).c_str(), latency / 3600, latency / 60 % 60,
+                          histogram("+9876543210?", 12).c_str(), uptime);
+        return line;
+    }
+    std::mt19937 random_{2026};
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void SizeBench(const fs::path& root) {
+    const fs::path data = root / "size";
+    fs::create_directories(data);
+    Nights nights;
+    const auto generating = Clock::now();
+    {
+        history::HistoryDb db(data / "Parlux.sqlite");
+        for (int night = 0; night < kNights; ++night) {
+            std::vector<history::Run> runs;
+            for (const char* type : kTypes) runs.push_back(nights.run(night, type));
+            db.record(runs, "");  // one transaction per night
+        }
+    }
+    std::printf("history of %d nights x 4 types x %d pingers x %d remailers generated in %.1f s\n", kNights, kPingers,
+                kRemailers, Seconds(generating));
+
+    // The nights after, one type at a time, as the comparers record them:
+    // a program keeps its connection from one type to the next, and its
+    // closing folds the log back into the file once, at the end.
+    std::vector<double> record, trend, changes, recordCpu, closing;
+    int night = kNights;
+    for (int repeat = 0; repeat < kRepeats; ++repeat, ++night) {
+        auto db = std::make_unique<history::HistoryDb>(data / "Parlux.sqlite");
+        for (const char* type : kTypes) {
+            history::Run run = nights.run(night, type);
+            const DateTime gmt = Nights::Night(night);
+            auto start = Clock::now();
+            const double cpu = CpuSeconds();
+            db->record(run, FormatStamp(gmt - std::chrono::days(kNights)));
+            record.push_back(Seconds(start) * 1000.0);
+            recordCpu.push_back((CpuSeconds() - cpu) * 1000.0);
+
+            start = Clock::now();
+            history::TrendInput in;
+            in.type = type;
+            in.stamp = FormatStamp(gmt);
+            in.remailers = run.remailerOrder;
+            const auto ids = db->lastRuns(type, history::kTrendRuns);
+            for (const auto id : ids) in.runGmts.push_back(db->gmtOf(id));
+            in.points = db->uptimes(ids);
+            WriteFileAtomically(data / history::TrendPageName(type), history::TrendPage(in));
+            trend.push_back(Seconds(start) * 1000.0);
+
+            start = Clock::now();
+            {
+                const history::HistoryDb::WriteLock lock(*db);
+                const auto lines = history::ChangeLines(*db);
+                WriteFileAtomically(data / "Changes.txt", history::ChangesText(lines));
+                WriteFileAtomically(data / "Changes.html", history::ChangesPage(lines, in.stamp));
+            }
+            changes.push_back(Seconds(start) * 1000.0);
+        }
+        const auto start = Clock::now();
+        db.reset();
+        closing.push_back(Seconds(start) * 1000.0);
+    }
+    std::int64_t figures = 0;
+    {
+        history::HistoryDb db(data / "Parlux.sqlite");
+        figures = db.count("stats_figure");
+    }  // the last one out folds the log back into the file
+    std::printf("figures kept: %lld; Changes.txt: %ju bytes; Trend_MIX-2.html: %ju bytes; medians of %zu runs\n",
+                static_cast<long long>(figures), static_cast<std::uintmax_t>(fs::file_size(data / "Changes.txt")),
+                static_cast<std::uintmax_t>(fs::file_size(data / "Trend_MIX-2.html")), record.size());
+    Bar("recording one night of one type", Median(record), 30, "ms");
+    std::printf("%-46s %9.1f ms\n", "  of which processor time", Median(recordCpu));
+    std::printf("%-46s %9.1f ms\n", "  the file closed after a program's four types", Median(closing));
+    Bar("one Trend_<type>.html", Median(trend), 300, "ms");
+    Bar("the changes report", Median(changes), 100, "ms");
+    std::uintmax_t bytes = 0;
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::error_code ec;
+        const auto size = fs::file_size(data / (std::string("Parlux.sqlite") + suffix), ec);
+        if (!ec) bytes += size;
+    }
+    Bar("the database", static_cast<double>(bytes) / 1e6, 150, "MB");
+}
+
+// Pulsegrid FULL_AUTO on the bundled sample, fastest of a few runs a side,
+// the sides taken in turn.
+void SampleBench(const fs::path& root) {
+    const fs::path sample = fs::path(PARLUX_SAMPLE_DIR);
+    demo::SampleServer server(sample / "www");
+    server.start();
+    const int down = demo::ClosedLoopbackPort();
+    // A program folder of its own: no Flaggrid beside it to start.
+    fs::create_directories(root / "program");
+    fs::create_directories(root / "private");
+    fs::permissions(root / "private", fs::perms::owner_all);
+    fs::copy_file(ProgramFolder() / "Pulsegrid", root / "program" / "Pulsegrid");
+    const fs::path on = root / "on", off = root / "off";
+    demo::PrepareDataFolder(sample / "data", on, server.port(), down);
+    demo::PrepareDataFolder(sample / "data", off, server.port(), down);
+    WriteFileAtomically(off / "Parlux.conf", "history = off\n");
+    double best[2] = {1e9, 1e9};
+    for (int repeat = 0; repeat < kRepeats + 1; ++repeat) {
+        for (int side = 0; side < 2; ++side) {
+            const fs::path& data = side == 0 ? on : off;
+            const FullAutoRun run =
+                RunFullAuto(root / "program" / "Pulsegrid", data, root / "private", root / "out.txt", root / "err.txt");
+            if (repeat > 0) best[side] = std::min(best[side], run.wall);  // the first warms the caches
+        }
+    }
+    std::error_code ec;
+    std::printf("Pulsegrid FULL_AUTO on the sample: %.3f s with history, %.3f s without (%s)\n", best[0], best[1],
+                fs::exists(on / "Parlux.sqlite", ec) && !fs::exists(off / "Parlux.sqlite", ec)
+                    ? "recorded with it only"
+                    : "UNEXPECTED: the history file is not where it should be");
+    Bar("history on against off, slower by", (best[0] / best[1] - 1.0) * 100.0, 5, "%");
+}
+
+}  // namespace
+}  // namespace parlux::bench
+
+int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> asked(argv + 1, argv + argc);
+    if (asked.empty()) asked = {"size", "sample"};
+    const fs::path root = fs::temp_directory_path() / ("parlux-history-bench-" + std::to_string(::getpid()));
+    fs::create_directories(root);
+    for (const auto& what : asked) {
+        if (what == "size")
+            parlux::bench::SizeBench(root);
+        else if (what == "sample")
+            parlux::bench::SampleBench(root);
+        else
+            std::fprintf(stderr, "history_bench: unknown part %s (size, sample)\n", what.c_str());
+    }
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    return 0;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Changes.txt and Changes.html: for every type, what changed between its last
+// two recorded runs, one change a line, fields two blanks apart:
+//   <type>  <pinger>  <remailer>  appeared | vanished
+//   <type>  <pinger>  <remailer>  uptime <old>% -> <new>%   (20 points or more)
+//   <type>  <pinger>  not reached  <n> runs
+//   <type>  <pinger>  <remailer>  key <old ID> -> <new ID>
+//   <type>  <remailer>  keys differ  <pinger>=<ID>  <pinger>=<ID> ...
+//   <type>  <pinger>  <remailer>  capabilities changed   (then old and new, indented by four)
+// Each type's section is headed by the type and the two runs' GMT times.
+#include <string>
+#include <vector>
+
+#include "history/HistoryDb.h"
+
+namespace parlux::history {
+
+// An uptime that moved by this many points or more is a change.
+inline constexpr double kUptimeChangePoints = 20.0;
+
+// The changes between two runs of one type, and the section of each type.
+std::vector<std::string> ChangesBetween(const StoredRun& before, const StoredRun& now,
+                                        const std::vector<std::pair<std::string, int>>& notReached);
+std::vector<std::string> ChangeLines(HistoryDb& db);
+
+// The lines as Changes.txt (CR LF) and as Changes.html in the site's frame.
+std::string ChangesText(const std::vector<std::string>& lines);
+std::string ChangesPage(const std::vector<std::string>& lines, const std::string& stamp);
+
+}  // namespace parlux::history

@@ -1,0 +1,489 @@
+#include "history/HistoryDb.h"
+
+#include <sqlite3.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <tuple>
+
+#include "common/core/StatsTypes.h"
+
+namespace parlux::history {
+
+namespace fs = std::filesystem;
+
+bool HistoryError::damaged() const {
+    const int primary = code_ & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+// A prepared statement, finalized on the way out.
+class HistoryDb::Statement {
+public:
+    Statement(HistoryDb& db, const char* sql) : db_(db) {
+        const int rc = sqlite3_prepare_v2(db.db_, sql, -1, &stmt_, nullptr);
+        if (rc != SQLITE_OK) db.fail(rc);
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(int i, std::int64_t value) {
+        check(sqlite3_bind_int64(stmt_, i, value));
+        return *this;
+    }
+    Statement& bind(int i, const std::string& value) {
+        check(sqlite3_bind_text(stmt_, i, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT));
+        return *this;
+    }
+    Statement& bindBlob(int i, const std::string& value) {
+        check(sqlite3_bind_blob(stmt_, i, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT));
+        return *this;
+    }
+    Statement& bindNull(int i) {
+        check(sqlite3_bind_null(stmt_, i));
+        return *this;
+    }
+    // True while there is a row.
+    bool step() {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW) return true;
+        if (rc != SQLITE_DONE) db_.fail(rc);
+        return false;
+    }
+    void run() {
+        step();
+        reset();
+    }
+    void reset() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    std::int64_t integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+    bool null(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+    std::string text(int column) const {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+        return bytes ? std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
+                     : std::string();
+    }
+
+private:
+    void check(int rc) const {
+        if (rc != SQLITE_OK) db_.fail(rc);
+    }
+    HistoryDb& db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+namespace {
+
+// The schema, one step per version: step k brings version k-1 to k.
+const char* const kMigrations[] = {
+    // 1: the runs, their pingers and figures; names and texts once each.
+    "CREATE TABLE nick(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
+    "CREATE TABLE remailer(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
+    "CREATE TABLE text(id INTEGER PRIMARY KEY, body TEXT NOT NULL UNIQUE);"
+    // raw: the stats texts of the run, "pinger TAB remailer TAB text LF" each,
+    // deflated in one piece (the pingers print much the same lines).
+    "CREATE TABLE run(id INTEGER PRIMARY KEY, program INTEGER NOT NULL, type INTEGER NOT NULL,"
+    " gmt TEXT NOT NULL, listed INTEGER NOT NULL, downloaded INTEGER NOT NULL, cached INTEGER NOT NULL, raw BLOB);"
+    "CREATE INDEX run_by_type ON run(type, id);"
+    "CREATE INDEX run_by_time ON run(gmt);"
+    "CREATE TABLE run_pinger(run INTEGER NOT NULL, nick INTEGER NOT NULL, state INTEGER NOT NULL,"
+    " PRIMARY KEY(run, nick)) WITHOUT ROWID;"
+    // The figures, a table per kind of type: uptime in hundredths of a
+    // percent and latency in seconds; the key and capability fields are
+    // numbers of texts.
+    "CREATE TABLE stats_figure(run INTEGER NOT NULL, nick INTEGER NOT NULL, remailer INTEGER NOT NULL,"
+    " latency INTEGER, uptime INTEGER, PRIMARY KEY(run, nick, remailer)) WITHOUT ROWID;"
+    "CREATE TABLE key_figure(run INTEGER NOT NULL, nick INTEGER NOT NULL, remailer INTEGER NOT NULL,"
+    " key_id INTEGER, key_size INTEGER, key_date INTEGER, key_state INTEGER, PRIMARY KEY(run, nick, remailer))"
+    " WITHOUT ROWID;"
+    "CREATE TABLE cap_figure(run INTEGER NOT NULL, nick INTEGER NOT NULL, remailer INTEGER NOT NULL, caps INTEGER,"
+    " PRIMARY KEY(run, nick, remailer)) WITHOUT ROWID;",
+};
+static_assert(std::size(kMigrations) == kSchemaVersion);
+
+// The fastest level: recording stays quick, and the texts still shrink to a third.
+constexpr int kDeflateLevel = 1;
+
+std::string Deflate(const std::string& text) {
+    if (text.empty()) return {};
+    uLongf size = compressBound(static_cast<uLong>(text.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(text.data()),
+                  static_cast<uLong>(text.size()), kDeflateLevel) != Z_OK)
+        return {};
+    out.resize(size);
+    return out;
+}
+
+std::string Inflate(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return {};
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    std::string out;
+    char buffer[16384];
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        z.next_out = reinterpret_cast<Bytef*>(buffer);
+        z.avail_out = sizeof buffer;
+        rc = inflate(&z, Z_NO_FLUSH);
+        out.append(buffer, sizeof buffer - z.avail_out);
+    }
+    inflateEnd(&z);
+    return rc == Z_STREAM_END ? out : std::string();
+}
+
+// "pinger TAB remailer TAB text" lines, by pinger TAB remailer.
+std::map<std::string, std::string> RawTexts(const std::string& lines) {
+    std::map<std::string, std::string> raw;
+    for (std::size_t start = 0; start < lines.size();) {
+        const std::size_t end = std::min(lines.find('\n', start), lines.size());
+        const std::string line = lines.substr(start, end - start);
+        const std::size_t first = line.find('\t');
+        const std::size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
+        if (second != std::string::npos) raw[line.substr(0, second)] = line.substr(second + 1);
+        start = end + 1;
+    }
+    return raw;
+}
+
+int TypeOrder(const std::string& type) {
+    for (std::size_t i = 0; i < kStatsTypes.size(); ++i)
+        if (kStatsTypes[i].code == type) return static_cast<int>(i);
+    return static_cast<int>(kStatsTypes.size());
+}
+
+}  // namespace
+
+HistoryDb::HistoryDb(fs::path path, int busyTimeoutMs) : path_(std::move(path)), busyTimeoutMs_(busyTimeoutMs) {
+    const int rc = sqlite3_open_v2(path_.c_str(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string what = path_.string() + ": " + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw HistoryError(what, rc);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, busyTimeoutMs_);
+    try {
+        useWal();
+        // A killed process loses at most its own run; a power cut at worst the last ones.
+        exec("PRAGMA synchronous=NORMAL");
+        migrate();
+    } catch (...) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw;
+    }
+}
+
+HistoryDb::~HistoryDb() { sqlite3_close(db_); }
+
+void HistoryDb::fail(int code) const {
+    std::string words = sqlite3_errmsg(db_);
+    if (words == "not an error" || words.empty()) words = sqlite3_errstr(code);
+    throw HistoryError(path_.string() + ": " + words, code);
+}
+
+void HistoryDb::exec(const char* sql) {
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &error);
+    sqlite3_free(error);
+    if (rc != SQLITE_OK) fail(rc);
+}
+
+void HistoryDb::useWal() {
+    // Switching needs the file to itself for a moment; another program may be
+    // switching or writing, so try again until the busy timeout has passed.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs_);
+    while (true) {
+        try {
+            Statement mode(*this, "PRAGMA journal_mode=WAL");
+            if (mode.step() && mode.text(0) == "wal") return;
+            throw HistoryError(path_.string() + ": cannot use a write-ahead log", SQLITE_ERROR);
+        } catch (const HistoryError& e) {
+            if ((e.code() & 0xff) != SQLITE_BUSY && (e.code() & 0xff) != SQLITE_LOCKED) throw;
+            if (std::chrono::steady_clock::now() >= until) throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+}
+
+void HistoryDb::migrate() {
+    auto version = [this] {
+        Statement v(*this, "PRAGMA user_version");
+        v.step();
+        return static_cast<int>(v.integer(0));
+    };
+    if (version() == kSchemaVersion) return;
+    exec("BEGIN IMMEDIATE");
+    try {
+        const int found = version();  // another program may have done it meanwhile
+        if (found > kSchemaVersion)
+            throw HistoryError(path_.string() + ": written by a later Parlux (schema " + std::to_string(found) +
+                                   ", this one knows " + std::to_string(kSchemaVersion) + ")",
+                               SQLITE_ERROR);
+        for (int step = found; step < kSchemaVersion; ++step) exec(kMigrations[step]);
+        exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
+        exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+std::int64_t HistoryDb::intern(const char* table, const char* column, const std::string& value,
+                               std::map<std::string, std::int64_t>& cache) {
+    if (auto it = cache.find(value); it != cache.end()) return it->second;
+    if (cache.empty()) {
+        // The names are few and come back night after night: all of them at once.
+        const std::string all = std::string("SELECT ") + column + ", id FROM " + table;
+        Statement every(*this, all.c_str());
+        while (every.step()) cache.emplace(every.text(0), every.integer(1));
+        if (auto it = cache.find(value); it != cache.end()) return it->second;
+    }
+    const std::string find = std::string("SELECT id FROM ") + table + " WHERE " + column + "=?1";
+    Statement select(*this, find.c_str());
+    select.bind(1, value);
+    std::int64_t id = 0;
+    if (select.step()) {
+        id = select.integer(0);
+    } else {
+        const std::string add = std::string("INSERT INTO ") + table + "(" + column + ") VALUES(?1)";
+        Statement insert(*this, add.c_str());
+        insert.bind(1, value).run();
+        id = sqlite3_last_insert_rowid(db_);
+    }
+    cache.emplace(value, id);
+    return id;
+}
+
+std::int64_t HistoryDb::textId(const std::string& value) { return intern("text", "body", value, texts_); }
+
+std::string HistoryDb::textOf(std::int64_t id) {
+    if (auto it = textsById_.find(id); it != textsById_.end()) return it->second;
+    Statement select(*this, "SELECT body FROM text WHERE id=?1");
+    select.bind(1, id);
+    std::string body = select.step() ? select.text(0) : std::string();
+    textsById_.emplace(id, body);
+    return body;
+}
+
+void HistoryDb::record(const Run& run, const std::string& oldestKept) { record(std::vector<Run>{run}, oldestKept); }
+
+void HistoryDb::record(const std::vector<Run>& runs, const std::string& oldestKept) {
+    exec("BEGIN IMMEDIATE");
+    try {
+        for (const Run& run : runs) insert(run);
+        if (!oldestKept.empty()) {
+            const char* const prune[] = {
+                "DELETE FROM stats_figure WHERE run IN (SELECT id FROM run WHERE gmt < ?1)",
+                "DELETE FROM key_figure WHERE run IN (SELECT id FROM run WHERE gmt < ?1)",
+                "DELETE FROM cap_figure WHERE run IN (SELECT id FROM run WHERE gmt < ?1)",
+                "DELETE FROM run_pinger WHERE run IN (SELECT id FROM run WHERE gmt < ?1)",
+                "DELETE FROM run WHERE gmt < ?1",
+            };
+            for (const char* sql : prune) Statement(*this, sql).bind(1, oldestKept).run();
+        }
+        exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        // Numbers handed out inside the lost transaction are gone with it.
+        nicks_.clear(), remailers_.clear(), texts_.clear(), textsById_.clear();
+        throw;
+    }
+}
+
+void HistoryDb::insert(const Run& run) {
+    int downloaded = 0, cached = 0;
+    for (const auto& p : run.pingers) {
+        downloaded += p.state == PingerState::Downloaded;
+        cached += p.state == PingerState::Cached;
+    }
+    std::string raw;
+    for (const auto& f : run.figures)
+        if (!f.raw.empty()) raw += f.pinger + "\t" + f.remailer + "\t" + f.raw + "\n";
+    Statement addRun(*this,
+                     "INSERT INTO run(program, type, gmt, listed, downloaded, cached, raw)"
+                     " VALUES(?1,?2,?3,?4,?5,?6,?7)");
+    addRun.bind(1, textId(run.program)).bind(2, textId(run.type)).bind(3, run.gmt);
+    addRun.bind(4, static_cast<std::int64_t>(run.pingers.size())).bind(5, downloaded).bind(6, cached);
+    if (!raw.empty()) addRun.bindBlob(7, Deflate(raw));
+    addRun.run();
+    const std::int64_t runId = sqlite3_last_insert_rowid(db_);
+
+    Statement addPinger(*this, "INSERT OR REPLACE INTO run_pinger(run, nick, state) VALUES(?1,?2,?3)");
+    for (const auto& p : run.pingers) {
+        addPinger.bind(1, runId).bind(2, intern("nick", "name", p.nick, nicks_));
+        addPinger.bind(3, static_cast<std::int64_t>(p.state)).run();
+    }
+
+    const Kind kind = KindOf(run.type);
+    const char* const inserts[] = {
+        "INSERT OR REPLACE INTO stats_figure(run, nick, remailer, latency, uptime) VALUES(?1,?2,?3,?4,?5)",
+        ("INSERT OR REPLACE INTO key_figure(run, nick, remailer, key_id, key_size, key_date, key_state)"
+         " VALUES(?1,?2,?3,?4,?5,?6,?7)"),
+        "INSERT OR REPLACE INTO cap_figure(run, nick, remailer, caps) VALUES(?1,?2,?3,?4)",
+    };
+    Statement addFigure(*this, inserts[static_cast<int>(kind)]);
+    for (const auto& f : run.figures) {
+        addFigure.bind(1, runId).bind(2, intern("nick", "name", f.pinger, nicks_));
+        addFigure.bind(3, intern("remailer", "name", f.remailer, remailers_));
+        if (kind == Kind::Stats) {
+            if (f.latencySeconds) addFigure.bind(4, *f.latencySeconds);
+            if (f.uptimePercent) addFigure.bind(5, static_cast<std::int64_t>(std::llround(*f.uptimePercent * 100.0)));
+        } else if (kind == Kind::Keys) {
+            addFigure.bind(4, textId(f.keyId)).bind(5, textId(f.keySize));
+            addFigure.bind(6, textId(f.keyDate)).bind(7, textId(f.keyState));
+        } else {
+            addFigure.bind(4, textId(f.caps));
+        }
+        addFigure.run();
+    }
+}
+
+std::vector<std::string> HistoryDb::types() {
+    Statement select(*this, "SELECT DISTINCT t.body FROM run r JOIN text t ON t.id = r.type");
+    std::vector<std::string> out;
+    while (select.step()) out.push_back(select.text(0));
+    std::stable_sort(out.begin(), out.end(),
+                     [](const std::string& a, const std::string& b) { return TypeOrder(a) < TypeOrder(b); });
+    return out;
+}
+
+std::vector<std::int64_t> HistoryDb::lastRuns(const std::string& type, int n) {
+    Statement select(*this,
+                     "SELECT r.id FROM run r JOIN text t ON t.id = r.type WHERE t.body=?1 ORDER BY r.id DESC LIMIT ?2");
+    select.bind(1, type).bind(2, n);
+    std::vector<std::int64_t> ids;
+    while (select.step()) ids.push_back(select.integer(0));
+    std::reverse(ids.begin(), ids.end());
+    return ids;
+}
+
+std::string HistoryDb::gmtOf(std::int64_t id) {
+    Statement select(*this, "SELECT gmt FROM run WHERE id=?1");
+    select.bind(1, id);
+    return select.step() ? select.text(0) : std::string();
+}
+
+StoredRun HistoryDb::load(std::int64_t id, bool withRaw) {
+    StoredRun run;
+    run.id = id;
+    {
+        Statement select(*this, "SELECT t.body, r.gmt FROM run r JOIN text t ON t.id = r.type WHERE r.id=?1");
+        select.bind(1, id);
+        if (!select.step()) return run;
+        run.type = select.text(0);
+        run.gmt = select.text(1);
+    }
+    {
+        Statement select(*this,
+                         "SELECT n.name, p.state FROM run_pinger p JOIN nick n ON n.id = p.nick"
+                         " WHERE p.run=?1 ORDER BY n.name");
+        select.bind(1, id);
+        while (select.step()) run.pingers.push_back({select.text(0), static_cast<PingerState>(select.integer(1))});
+    }
+    // pinger TAB remailer -> the stats text
+    std::map<std::string, std::string> raw;
+    if (withRaw) {
+        Statement select(*this, "SELECT raw FROM run WHERE id=?1");
+        select.bind(1, id);
+        if (select.step()) raw = RawTexts(Inflate(select.text(0)));
+    }
+    const Kind kind = KindOf(run.type);
+    const char* const selects[] = {
+        "SELECT nick, remailer, latency, uptime FROM stats_figure WHERE run=?1",
+        "SELECT nick, remailer, key_id, key_size, key_date, key_state FROM key_figure WHERE run=?1",
+        "SELECT nick, remailer, caps FROM cap_figure WHERE run=?1",
+    };
+    const auto nicks = names("nick"), remailers = names("remailer");
+    Statement select(*this, selects[static_cast<int>(kind)]);
+    select.bind(1, id);
+    while (select.step()) {
+        Figure f;
+        f.pinger = nicks.at(select.integer(0));
+        f.remailer = remailers.at(select.integer(1));
+        if (kind == Kind::Stats) {
+            if (!select.null(2)) f.latencySeconds = select.integer(2);
+            if (!select.null(3)) f.uptimePercent = static_cast<double>(select.integer(3)) / 100.0;
+        } else if (kind == Kind::Keys) {
+            f.keyId = textOf(select.integer(2));
+            f.keySize = textOf(select.integer(3));
+            f.keyDate = textOf(select.integer(4));
+            f.keyState = textOf(select.integer(5));
+        } else {
+            f.caps = textOf(select.integer(2));
+        }
+        if (withRaw) f.raw = raw[f.pinger + "\t" + f.remailer];
+        run.figures.push_back(std::move(f));
+    }
+    // In the order of pinger and remailer names, as the report walks them.
+    std::sort(run.figures.begin(), run.figures.end(), [](const Figure& a, const Figure& b) {
+        return std::tie(a.pinger, a.remailer) < std::tie(b.pinger, b.remailer);
+    });
+    return run;
+}
+
+int HistoryDb::runsNotReached(const std::string& type, const std::string& nick) {
+    Statement select(*this,
+                     "SELECT p.state FROM run r JOIN text t ON t.id = r.type"
+                     " LEFT JOIN nick n ON n.name=?2 LEFT JOIN run_pinger p ON p.run = r.id AND p.nick = n.id"
+                     " WHERE t.body=?1 ORDER BY r.id DESC");
+    select.bind(1, type).bind(2, nick);
+    int runs = 0;
+    while (select.step()) {
+        if (select.null(0)) break;
+        const auto state = static_cast<PingerState>(select.integer(0));
+        if (state != PingerState::Cached && state != PingerState::Missing) break;
+        ++runs;
+    }
+    return runs;
+}
+
+std::vector<UptimePoint> HistoryDb::uptimes(const std::vector<std::int64_t>& runs) {
+    std::vector<UptimePoint> out;
+    const auto nicks = names("nick"), remailers = names("remailer");
+    Statement select(*this, "SELECT nick, remailer, uptime FROM stats_figure WHERE run=?1 AND uptime IS NOT NULL");
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        select.bind(1, runs[i]);
+        while (select.step())
+            out.push_back({i, nicks.at(select.integer(0)), remailers.at(select.integer(1)),
+                           static_cast<double>(select.integer(2)) / 100.0});
+        select.reset();
+    }
+    return out;
+}
+
+std::map<std::int64_t, std::string> HistoryDb::names(const char* table) {
+    Statement select(*this, (std::string("SELECT id, name FROM ") + table).c_str());
+    std::map<std::int64_t, std::string> out;
+    while (select.step()) out.emplace(select.integer(0), select.text(1));
+    return out;
+}
+
+HistoryDb::WriteLock::WriteLock(HistoryDb& db) : db_(db) { db_.exec("BEGIN IMMEDIATE"); }
+HistoryDb::WriteLock::~WriteLock() { sqlite3_exec(db_.db_, "COMMIT", nullptr, nullptr, nullptr); }
+
+std::string HistoryDb::integrityCheck() {
+    Statement check(*this, "PRAGMA integrity_check");
+    std::string out;
+    while (check.step()) out += (out.empty() ? "" : "\n") + check.text(0);
+    return out;
+}
+
+std::int64_t HistoryDb::count(const std::string& table) {
+    Statement select(*this, ("SELECT count(*) FROM " + table).c_str());
+    select.step();
+    return select.integer(0);
+}
+
+}  // namespace parlux::history

@@ -1,0 +1,118 @@
+#include "history/NightRecorder.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "common/core/TextLines.h"
+#include "history/ChangesReport.h"
+#include "history/TrendPage.h"
+
+namespace parlux::history {
+
+namespace fs = std::filesystem;
+
+std::string DamagedName(DateTime gmt) {
+    const DateTimeParts t = SplitDateTime(gmt);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s.damaged-%04d%02d%02d-%02d%02d%02d", std::string(kHistoryName).c_str(),
+                  t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return buffer;
+}
+
+NightRecorder::NightRecorder(fs::path dataFolder, std::function<void(const std::string&)> complain, int busyTimeoutMs)
+    : dataFolder_(std::move(dataFolder)),
+      path_(dataFolder_ / std::string(kHistoryName)),
+      complain_(std::move(complain)),
+      busyTimeoutMs_(busyTimeoutMs) {}
+
+void NightRecorder::setAside(DateTime gmt, const std::string& why) {
+    // The log and the shared-memory index go with it: a new file must not
+    // take up the old one's log.
+    const std::string name = DamagedName(gmt);
+    std::error_code ec;
+    fs::rename(path_, dataFolder_ / name, ec);
+    std::string line = "history not recorded: " + why;
+    if (ec) {
+        line += "; it could not be set aside: " + ec.message();
+    } else {
+        for (const char* suffix : {"-wal", "-shm"}) {
+            std::error_code ignored;
+            if (fs::exists(path_.string() + suffix, ignored))
+                fs::rename(path_.string() + suffix, dataFolder_ / (name + suffix), ignored);
+        }
+        line += "; kept as " + name + ", a new history begins with the next run";
+    }
+    complain_(line);
+}
+
+NightRecorder::~NightRecorder() = default;
+
+// The connection of the last run, when it still is to the file at the path
+// (another program may have set that one aside meanwhile); else a new one.
+HistoryDb& NightRecorder::open() {
+    struct stat info {};
+    const bool there = ::stat(path_.c_str(), &info) == 0;
+    if (db_ && !(there && info.st_ino == inode_ && info.st_dev == device_)) db_.reset();
+    if (!db_) {
+        db_.emplace(path_, busyTimeoutMs_);
+        if (::stat(path_.c_str(), &info) == 0) inode_ = info.st_ino, device_ = info.st_dev;
+    }
+    return *db_;
+}
+
+void NightRecorder::recordRun(Run run, DateTime gmt, const HistorySettings& settings) {
+    if (!settings.on) return;
+    const std::string stamp = FormatStamp(gmt);
+    run.gmt = stamp;
+    try {
+        open().record(run, FormatStamp(gmt - std::chrono::days(settings.days)));
+    } catch (const HistoryError& e) {
+        const bool damaged = e.damaged();
+        db_.reset();  // closed before it is renamed
+        if (damaged)
+            setAside(gmt, e.what());
+        else
+            complain_(std::string("history not recorded: ") + e.what());
+        return;
+    } catch (const std::exception& e) {
+        db_.reset();
+        complain_(path_.string() + ": history not recorded: " + e.what());
+        return;
+    }
+    try {
+        if (KindOf(run.type) == Kind::Stats) writeTrend(*db_, run, stamp);
+        writeChanges(*db_, stamp);
+    } catch (const std::exception& e) {
+        db_.reset();
+        complain_(std::string("history pages not written: ") + e.what());
+    }
+}
+
+void NightRecorder::writeFile(const std::string& name, const std::string& content) {
+    const fs::path path = dataFolder_ / name;
+    if (!WriteFileAtomically(path, content)) complain_("history page not written: " + path.string());
+}
+
+void NightRecorder::writeTrend(HistoryDb& db, const Run& run, const std::string& stamp) {
+    TrendInput in;
+    in.type = run.type;
+    in.stamp = stamp;
+    in.remailers = run.remailerOrder;
+    const auto runs = db.lastRuns(run.type, kTrendRuns);
+    for (const auto id : runs) in.runGmts.push_back(db.gmtOf(id));
+    in.points = db.uptimes(runs);
+    writeFile(TrendPageName(run.type), TrendPage(in));
+}
+
+void NightRecorder::writeChanges(HistoryDb& db, const std::string& stamp) {
+    // Every program writes the whole report, one at a time: the last one's
+    // copy holds every type.
+    const HistoryDb::WriteLock lock(db);
+    const auto lines = ChangeLines(db);
+    writeFile("Changes.txt", ChangesText(lines));
+    writeFile("Changes.html", ChangesPage(lines, stamp));
+}
+
+}  // namespace parlux::history

@@ -1,0 +1,58 @@
+#pragma once
+// What a comparer does with a run once its pages are written: record it in
+// Parlux.sqlite, remove the runs older than history_days, and rewrite the
+// type's trend page and the changes report from the database. Whatever goes
+// wrong here costs the night one stderr line and never a page of its own: a
+// database that cannot be opened or written is left for the next run, and one
+// that is damaged is renamed aside (never deleted) so that the next run
+// begins a new one.
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "common/core/DateTime.h"
+#include "history/HistoryDb.h"
+#include "history/HistoryRun.h"
+
+namespace parlux::history {
+
+struct HistorySettings {
+    bool on = true;
+    int days = 400;
+};
+
+class NightRecorder {
+public:
+    // complain gets each line for stderr (without the program's name).
+    NightRecorder(std::filesystem::path dataFolder, std::function<void(const std::string&)> complain,
+                  int busyTimeoutMs = kBusyTimeoutMs);
+    ~NightRecorder();
+    NightRecorder(const NightRecorder&) = delete;
+    NightRecorder& operator=(const NightRecorder&) = delete;
+
+    // run.gmt is set from gmt, the time of the run's pages.
+    void recordRun(Run run, DateTime gmt, const HistorySettings& settings);
+
+    const std::filesystem::path& databasePath() const { return path_; }
+    const std::filesystem::path& dataFolder() const { return dataFolder_; }
+
+private:
+    HistoryDb& open();
+    void writeTrend(HistoryDb& db, const Run& run, const std::string& stamp);
+    void writeChanges(HistoryDb& db, const std::string& stamp);
+    void writeFile(const std::string& name, const std::string& content);
+    void setAside(DateTime gmt, const std::string& why);
+
+    std::filesystem::path dataFolder_, path_;
+    std::function<void(const std::string&)> complain_;
+    int busyTimeoutMs_;
+    // Kept open from one run to the next: a program records up to four.
+    std::optional<HistoryDb> db_;
+    std::uintmax_t inode_ = 0, device_ = 0;
+};
+
+// "Parlux.sqlite.damaged-YYYYMMDD-HHMMSS"
+std::string DamagedName(DateTime gmt);
+
+}  // namespace parlux::history
