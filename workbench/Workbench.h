@@ -90,7 +90,7 @@ struct RunReport {
     std::string listEmpty;                                           // the list's path, when it held no record
     std::string notStarted;                                          // the follow-up program, when it did not start
     std::vector<std::string> cuts;  // "<pinger> <type>: only the first ... read": a file read in part
-    int reached = 0;  // downloads that came (an answer, even an empty one)
+    int reached = 0;                // downloads that came (an answer, even an empty one)
     // A follow-up waited for that failed: its exit status and how it ended.
     int followUpStatus = 0;
     std::string followUpEnd;  // "Flaggrid FULL_AUTO ended with status 1"
