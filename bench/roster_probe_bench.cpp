@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "common/core/Sinks.h"
+#include "common/core/TextFields.h"
 #include "rosters/HeaderProbe.h"
 #include "rosters/Rosters.h"
 #include "testsupport/LoopbackServer.h"
@@ -52,8 +53,12 @@ void BM_RostermarkRun(benchmark::State& state) {
     std::string list;
     for (const char* nick : {"alpha", "bravo", "charlie"})
         for (std::string_view type : rosters::kColumnTypes)
-            list += "\"" + std::string(type) + "\",\"" + nick + "\",\"" +
-                    server.url("/" + std::string(nick) + "/" + std::string(type)) + "\"\r\n";
+            list.append(Quoted(type))
+                .append(",")
+                .append(Quoted(nick))
+                .append(",")
+                .append(Quoted(server.url(std::string("/").append(nick).append("/").append(type))))
+                .append("\r\n");
     test::WriteFile(data / "Pingers.lst", list);
     NoMessages messages;
     std::ostringstream notes;

@@ -18,6 +18,9 @@
 # a program's tests that share its run log in bin/, run one at a time).
 include_guard(GLOBAL)
 
+option(PARLUX_LEAN_TESTS "Build the test programs quickly: several files a compiler run, -O1, no debug information" OFF)
+set(PARLUX_LEAN_TESTS_BATCH 6 CACHE STRING "Test files compiled together when PARLUX_LEAN_TESTS is on")
+
 function(_parlux_add_test_suite target folder)
   cmake_parse_arguments(ARG "QT" "SERIAL" "LIBS;DEPENDS;PROPERTIES;SOURCES;DEFINITIONS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
@@ -29,6 +32,13 @@ function(_parlux_add_test_suite target folder)
   target_compile_definitions(${target} PRIVATE ${ARG_DEFINITIONS})
   if(ARG_DEPENDS)
     add_dependencies(${target} ${ARG_DEPENDS})
+  endif()
+  if(PARLUX_LEAN_TESTS)
+    # Tests are built to run once: a few of their files a compiler run, so
+    # that the test framework's and Qt's headers are read once per batch, and
+    # without optimisation beyond -O1 or debug information.
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${PARLUX_LEAN_TESTS_BATCH})
+    target_compile_options(${target} PRIVATE -O1 -g0)
   endif()
   set(properties ${ARG_PROPERTIES})
   if(ARG_QT)

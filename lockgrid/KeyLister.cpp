@@ -12,6 +12,8 @@
 #include <optional>
 #include <unordered_set>
 
+#include "common/core/TextFields.h"
+
 namespace parlux {
 
 namespace {
@@ -49,7 +51,7 @@ std::string Failure(const char* what, rnp_result_t result) {
 // names and values wanted here (fingerprints) hold no escapes.
 std::vector<std::string_view> JsonStrings(std::string_view json, std::string_view name) {
     std::vector<std::string_view> values;
-    const std::string pattern = "\"" + std::string(name) + "\":\"";
+    const std::string pattern = Quoted(name) + ":\"";
     for (std::size_t at = json.find(pattern); at != std::string_view::npos; at = json.find(pattern, at)) {
         at += pattern.size();
         const std::size_t end = json.find('"', at);
@@ -62,7 +64,7 @@ std::vector<std::string_view> JsonStrings(std::string_view json, std::string_vie
 
 // The first "name":number of a JSON text; 0 when there is none.
 std::uint32_t JsonNumber(std::string_view json, std::string_view name) {
-    const std::string pattern = "\"" + std::string(name) + "\":";
+    const std::string pattern = Quoted(name) + ":";
     std::size_t at = json.find(pattern);
     if (at == std::string_view::npos) return 0;
     at += pattern.size();

@@ -18,6 +18,8 @@
 #include <map>
 #include <tuple>
 
+#include "common/core/TextFields.h"
+
 namespace parlux::test {
 
 namespace {
@@ -26,7 +28,7 @@ namespace {
 std::string Quote(const QString& text) {
     QString s = text;
     s.replace('\\', "\\\\").replace('"', "\\\"").replace('\n', "\\n").replace('\r', "\\r");
-    return "\"" + s.toStdString() + "\"";
+    return Quoted(s.toStdString());
 }
 
 // A caption as the user reads it, then its access key when it has one: the

@@ -24,6 +24,10 @@ WidthCut CutToWidth(std::string_view text, std::size_t width);
 // The text without the blanks (by default spaces and tabs) at either end.
 std::string Trim(std::string_view text, std::string_view blanks = " \t");
 
+// The text between two double quotes, as command lines and list records
+// carry it (nothing inside is escaped).
+std::string Quoted(std::string_view text);
+
 // A size or count as the 32-bit figure the steps report, capped at the largest one.
 template <class Number>
 constexpr std::int32_t ClampToInt32(Number value) {

@@ -37,6 +37,7 @@
 #include "common/core/StandardOptions.h"
 #include "common/core/StderrLines.h"
 #include "common/core/SuitePrograms.h"
+#include "common/core/TextFields.h"
 #include "common/core/WaitedRun.h"
 #include "common/desktop/CommandLine.h"
 #include "common/desktop/Headless.h"
@@ -157,7 +158,7 @@ void AddAppsMenu(QMenuBar* bar, const std::string& self, const SuiteLinks& links
 bool StartSuiteProgram(const SuiteLinks& links, const std::string& fileName, const std::string& arguments,
                        short showStyle) {
     const fs::path path = links.programFolder / fileName;
-    if (links.start("\"" + path.string() + "\"" + arguments, showStyle)) return true;
+    if (links.start(Quoted(path.string()) + arguments, showStyle)) return true;
     // Name the file the user should look at: the one that is there but would
     // not start, or the one that is missing.
     std::error_code ec;

@@ -18,6 +18,9 @@
 
 namespace parlux::test {
 
+// The box an array read before its first record gives.
+inline const std::string kArrayMessage = "9\r\nSubscript out of range\r\nArray not Initialized";
+
 // One remailer of a hand-made list: name, address and capability flags.
 struct Remailer {
     std::string name, address, flags;

@@ -8,8 +8,6 @@
 namespace parlux::test {
 namespace {
 
-const std::string kArrayMessage = "9\r\nSubscript out of range\r\nArray not Initialized";
-
 struct CutCase {
     const char* what;
     std::string line;

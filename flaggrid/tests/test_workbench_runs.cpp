@@ -7,8 +7,6 @@
 namespace parlux::test {
 namespace {
 
-const std::string kArrayMessage = "9\r\nSubscript out of range\r\nArray not Initialized";
-
 class RecordingView final : public WorkbenchView {
 public:
     void boxChanged(const std::string& box, const std::string& text) override { boxes.push_back(box + "=" + text); }

@@ -12,7 +12,7 @@ const std::string kOldKey = "0123456789abcdef0123456789abcdef";
 const std::string kNewKey = "fedcba9876543210fedcba9876543210";
 
 // The first night: alpha and beta agree on everything.
-Night Usual() {
+Night AgreeingNight() {
     Night n;
     n.pingers["alpha"] = {{"austria"}, {"dizum"}, {"frell"}};
     n.pingers["beta"] = {{"dizum"}, {"frell"}};
@@ -87,10 +87,10 @@ TEST_F(NightsTest, TwoNightsGiveTheChangeLinesOfWhatChanged) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(data_ / "Parlux.sqlite");
         listPingers({"alpha", "beta"});
-        runNight(Usual(), FirstNight());
+        runNight(AgreeingNight(), FirstNight());
         EXPECT_EQ(changes(), Report("2026/12/08 03:15:00 GMT", {"PGP-2  first recorded run"},
                                     {"K-TY2  first recorded run"}, {"0000  first recorded run"}));
-        Night second = Usual();
+        Night second = AgreeingNight();
         c.change(second);
         runNight(second, SecondNight());
         EXPECT_EQ(changes(), Report("2026/12/08 03:15:00 GMT -> 2026/12/09 03:15:00 GMT", c.pgp2, c.ty2, c.caps));
@@ -101,9 +101,9 @@ TEST_F(NightsTest, TwoNightsGiveTheChangeLinesOfWhatChanged) {
 
 TEST_F(NightsTest, APingerDownNightAfterNightIsCountedAndTheOldRunsGo) {
     listPingers({"alpha", "beta"});
-    Night down = Usual();
+    Night down = AgreeingNight();
     down.down = {"alpha"};
-    runNight(Usual(), FirstNight());
+    runNight(AgreeingNight(), FirstNight());
     for (int night = 1; night <= 3; ++night) runNight(down, FirstNight() + std::chrono::days(night));
     const std::string text = changes();
     EXPECT_NE(text.find("PGP-2  alpha  not reached  3 runs\r\n"), std::string::npos) << text;
@@ -111,7 +111,7 @@ TEST_F(NightsTest, APingerDownNightAfterNightIsCountedAndTheOldRunsGo) {
     site::SiteConfig config;
     config.historyDays = 2;
     site::SetCurrent(config);
-    runNight(Usual(), FirstNight() + std::chrono::days(4));
+    runNight(AgreeingNight(), FirstNight() + std::chrono::days(4));
     history::HistoryDb db(data_ / "Parlux.sqlite");
     EXPECT_EQ(db.lastRuns("PGP-2", 10).size(), 3U);
     EXPECT_EQ(db.load(db.lastRuns("PGP-2", 1).front()).gmt, "2026/12/12 03:15:00");
