@@ -476,7 +476,10 @@ HistoryDb::WriteLock::~WriteLock() { sqlite3_exec(db_.db_, "COMMIT", nullptr, nu
 std::string HistoryDb::integrityCheck() {
     Statement check(*this, "PRAGMA integrity_check");
     std::string out;
-    while (check.step()) out += (out.empty() ? "" : "\n") + check.text(0);
+    while (check.step()) {
+        if (!out.empty()) out += '\n';
+        out += check.text(0);
+    }
     return out;
 }
 
