@@ -212,7 +212,7 @@ void SampleBench(const fs::path& root) {
     fs::create_directories(root / "program");
     fs::create_directories(root / "private");
     fs::permissions(root / "private", fs::perms::owner_all);
-    fs::copy_file(ProgramFolder() / "Pulsegrid", root / "program" / "Pulsegrid");
+    fs::copy_file(ProgramFolder() / "Pulsegrid", root / "program" / "Pulsegrid", fs::copy_options::skip_existing);
     const fs::path on = root / "on", off = root / "off";
     demo::PrepareDataFolder(sample / "data", on, server.port(), down);
     demo::PrepareDataFolder(sample / "data", off, server.port(), down);
@@ -261,8 +261,8 @@ std::pair<double, double> OnAndOff(const fs::path& root, int pingers, int remail
         for (int side = 0; side < 2; ++side) {
             const FullAutoRun run = RunFullAuto(root / "program" / "Pulsegrid", side == 0 ? on : off, root / "private",
                                                 root / "out.txt", root / "err.txt");
-            if (run.status != 0)
-                std::fprintf(stderr, "history_bench: a %s run ended with %d\n", size.c_str(), run.status);
+            // Pingers not reached end a run with 1: their cached copies are the point.
+            if (run.status < 0) std::fprintf(stderr, "history_bench: a %s run did not end normally\n", size.c_str());
             best[side] = std::min(best[side], run.wall);
         }
     }

@@ -332,9 +332,12 @@ std::string HistoryDb::textOf(std::int64_t id) {
     return body;
 }
 
-void HistoryDb::record(const Run& run, int keepDays) { record(std::vector<Run>{run}, keepDays); }
+// A run of a large grid is half a million figures: recorded where it is, never copied.
+void HistoryDb::record(const Run& run, int keepDays) { record(std::span<const Run>(&run, 1), keepDays); }
 
-void HistoryDb::record(const std::vector<Run>& runs, int keepDays) {
+void HistoryDb::record(const std::vector<Run>& runs, int keepDays) { record(std::span<const Run>(runs), keepDays); }
+
+void HistoryDb::record(std::span<const Run> runs, int keepDays) {
     exec("BEGIN IMMEDIATE");
     try {
         for (const Run& run : runs) insert(run);

@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -147,6 +148,7 @@ private:
     void open();
     void refuseForeignObjects(int version);
     void migrate();
+    void record(std::span<const Run> runs, int keepDays);
     void insert(const Run& run);
     void prune(int keepDays);
     void rollback();

@@ -111,12 +111,8 @@ TEST_F(NightsTest, APingerDownNightAfterNightIsCountedAndTheOldRunsGo) {
     // two oldest go, the last 30 stay whatever their age; K-TY2 keeps its 5.
     {
         history::HistoryDb db(data_ / "Parlux.sqlite");
-        history::Run pad;
-        pad.program = "Pulsegrid", pad.type = "PGP-2";
-        for (int run = 0; run < 27; ++run) {
-            pad.gmt = FormatStamp(SecondNight() + std::chrono::minutes(run));
-            db.record(pad, 0);
-        }
+        for (int run = 0; run < 27; ++run)
+            db.record({"Pulsegrid", "PGP-2", FormatStamp(SecondNight() + std::chrono::minutes(run)), {}, {}, {}}, 0);
     }
     site::SiteConfig config;
     config.historyDays = 2;
