@@ -3,6 +3,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "common/core/SitePage.h"
 
@@ -10,30 +11,29 @@ namespace parlux::history {
 
 namespace {
 
-using Pair = std::pair<std::string, std::string>;  // pinger, remailer
-
-std::map<Pair, const Figure*> ByPair(const StoredRun& run) {
-    std::map<Pair, const Figure*> out;
-    for (const auto& f : run.figures) out.emplace(Pair{f.pinger, f.remailer}, &f);
-    return out;
+// A figure's place in a run's figures, sorted by pinger and remailer.
+bool Before(const Figure& a, const Figure& b) {
+    return std::tie(a.pinger, a.remailer) < std::tie(b.pinger, b.remailer);
 }
 
 // The change of one pinger's line that stayed, or nothing.
-void LineChanges(const std::string& head, Kind kind, const Figure& was, const Figure& is,
+void LineChanges(const std::string& type, Kind kind, const Figure& was, const Figure& is,
                  std::vector<std::string>& out) {
+    // Most pairs did not change: their line's head is made only when one did.
+    const auto head = [&] { return type + "  " + is.pinger + "  " + is.remailer + "  "; };
     switch (kind) {
         case Kind::Stats:
             if (was.uptimePercent && is.uptimePercent &&
                 std::fabs(*is.uptimePercent - *was.uptimePercent) >= kUptimeChangePoints - 1e-9)
-                out.push_back(head + "uptime " + FormatPercent(*was.uptimePercent) + "% -> " +
+                out.push_back(head() + "uptime " + FormatPercent(*was.uptimePercent) + "% -> " +
                               FormatPercent(*is.uptimePercent) + "%");
             break;
         case Kind::Keys:
-            if (was.keyId != is.keyId) out.push_back(head + "key " + was.keyId + " -> " + is.keyId);
+            if (was.keyId != is.keyId) out.push_back(head() + "key " + was.keyId + " -> " + is.keyId);
             break;
         case Kind::CapStrings:
             if (was.caps != is.caps) {
-                out.push_back(head + "capabilities changed");
+                out.push_back(head() + "capabilities changed");
                 out.push_back("    " + was.caps);
                 out.push_back("    " + is.caps);
             }
@@ -70,19 +70,24 @@ std::vector<std::string> ChangesBetween(const StoredRun& before, const StoredRun
     const Kind kind = KindOf(type);
     for (const auto& [nick, runs] : notReached)
         out.push_back(type + "  " + nick + "  not reached  " + std::to_string(runs) + " runs");
-    const auto was = ByPair(before), is = ByPair(now);
-    std::set<Pair> pairs;
-    for (const auto& entry : was) pairs.insert(entry.first);
-    for (const auto& entry : is) pairs.insert(entry.first);
-    for (const auto& pair : pairs) {
-        const std::string head = type + "  " + pair.first + "  " + pair.second + "  ";
-        const auto w = was.find(pair), i = is.find(pair);
-        if (w == was.end())
-            out.push_back(head + "appeared");
-        else if (i == is.end())
-            out.push_back(head + "vanished");
+    // Both runs' figures are in the order of pinger and remailer: one walk
+    // down the two, each pair met once (a large grid is half a million).
+    auto w = before.figures.begin(), i = now.figures.begin();
+    const auto wasEnd = before.figures.end(), isEnd = now.figures.end();
+    while (w != wasEnd || i != isEnd) {
+        const bool gone = i == isEnd || (w != wasEnd && Before(*w, *i));
+        const bool came = !gone && (w == wasEnd || Before(*i, *w));
+        const Figure& f = gone ? *w : *i;
+        if (gone || came) {
+            out.push_back(type + "  " + f.pinger + "  " + f.remailer + "  " + (gone ? "vanished" : "appeared"));
+        } else {
+            LineChanges(type, kind, *w, *i, out);
+            ++w;
+        }
+        if (gone)
+            ++w;
         else
-            LineChanges(head, kind, *w->second, *i->second, out);
+            ++i;
     }
     if (kind != Kind::Keys) return out;
     const auto differedBefore = DifferingKeys(before);
@@ -127,8 +132,8 @@ std::string ChangesText(const std::vector<std::string>& lines) {
 std::string ChangesPage(const std::vector<std::string>& lines, const std::string& stamp) {
     std::string p = site::PageHead("Changes between the last two runs of the comparison of remailer pingers",
                                    "changes, remailer, comparison, pingers, keys, uptime, anonymous, mixmaster, PGP");
-    p += "<h3 align=\"left\"><font color=\"#008000\">Changes between the last two recorded runs __ __ " + stamp +
-         " GMT.</font></h3>\r\n";
+    p += "<h3 align=\"left\"><font color=\"#008000\">Changes between the last two recorded runs __ __ " +
+         site::HtmlEscape(stamp) + " GMT.</font></h3>\r\n";
     p += site::MailNotice();
     p += "<br>\r\n<pre>\r\n";
     for (const auto& line : lines) p += site::HtmlEscape(line) + "\r\n";

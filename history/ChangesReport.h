@@ -18,7 +18,9 @@ namespace parlux::history {
 // An uptime that moved by this many points or more is a change.
 inline constexpr double kUptimeChangePoints = 20.0;
 
-// The changes between two runs of one type, and the section of each type.
+// The changes between two runs of one type (their figures in the order of
+// pinger and remailer, as HistoryDb::load gives them), and the section of
+// each type.
 std::vector<std::string> ChangesBetween(const StoredRun& before, const StoredRun& now,
                                         const std::vector<std::pair<std::string, int>>& notReached);
 std::vector<std::string> ChangeLines(HistoryDb& db);

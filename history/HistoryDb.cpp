@@ -1,11 +1,13 @@
 #include "history/HistoryDb.h"
 
 #include <sqlite3.h>
-#include <zlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <set>
 #include <thread>
 #include <tuple>
 
@@ -37,14 +39,6 @@ public:
     }
     Statement& bind(int i, const std::string& value) {
         check(sqlite3_bind_text(stmt_, i, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT));
-        return *this;
-    }
-    Statement& bindBlob(int i, const std::string& value) {
-        check(sqlite3_bind_blob(stmt_, i, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT));
-        return *this;
-    }
-    Statement& bindNull(int i) {
-        check(sqlite3_bind_null(stmt_, i));
         return *this;
     }
     // True while there is a row.
@@ -86,8 +80,7 @@ const char* const kMigrations[] = {
     "CREATE TABLE nick(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
     "CREATE TABLE remailer(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);"
     "CREATE TABLE text(id INTEGER PRIMARY KEY, body TEXT NOT NULL UNIQUE);"
-    // raw: the stats texts of the run, "pinger TAB remailer TAB text LF" each,
-    // deflated in one piece (the pingers print much the same lines).
+    // raw: the stats texts of the run, deflated in one piece (gone in 2).
     "CREATE TABLE run(id INTEGER PRIMARY KEY, program INTEGER NOT NULL, type INTEGER NOT NULL,"
     " gmt TEXT NOT NULL, listed INTEGER NOT NULL, downloaded INTEGER NOT NULL, cached INTEGER NOT NULL, raw BLOB);"
     "CREATE INDEX run_by_type ON run(type, id);"
@@ -104,54 +97,49 @@ const char* const kMigrations[] = {
     " WITHOUT ROWID;"
     "CREATE TABLE cap_figure(run INTEGER NOT NULL, nick INTEGER NOT NULL, remailer INTEGER NOT NULL, caps INTEGER,"
     " PRIMARY KEY(run, nick, remailer)) WITHOUT ROWID;",
+    // 2: no page read the stats texts; they were half the file.
+    "ALTER TABLE run DROP COLUMN raw;",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 
-// The fastest level: recording stays quick, and the texts still shrink to a third.
-constexpr int kDeflateLevel = 1;
+// A time as the runs keep it, "YYYY/MM/DD HH:NN:SS": what is not one (a file
+// written by hand may hold anything) is never taken for the newest run.
+constexpr const char* kWellFormedGmt =
+    "gmt GLOB '[0-9][0-9][0-9][0-9]/[0-9][0-9]/[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]'";
 
-std::string Deflate(const std::string& text) {
-    if (text.empty()) return {};
-    uLongf size = compressBound(static_cast<uLong>(text.size()));
-    std::string out(size, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(text.data()),
-                  static_cast<uLong>(text.size()), kDeflateLevel) != Z_OK)
-        return {};
-    out.resize(size);
+// The objects of the history's own schema at a version: what the steps up to
+// it make in an empty database.
+using SchemaObject = std::tuple<std::string, std::string, std::string, std::string>;  // type, name, table, sql
+std::set<SchemaObject> SchemaObjects(sqlite3* db) {
+    std::set<SchemaObject> out;
+    sqlite3_stmt* select = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT type, name, tbl_name, sql FROM sqlite_schema", -1, &select, nullptr) !=
+        SQLITE_OK)
+        return out;
+    auto text = [select](int column) {
+        const auto* bytes = sqlite3_column_text(select, column);
+        return bytes ? std::string(reinterpret_cast<const char*>(bytes)) : std::string();
+    };
+    while (sqlite3_step(select) == SQLITE_ROW) out.emplace(text(0), text(1), text(2), text(3));
+    sqlite3_finalize(select);
     return out;
 }
 
-std::string Inflate(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) return {};
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    z.avail_in = static_cast<uInt>(bytes.size());
-    std::string out;
-    char buffer[16384];
-    int rc = Z_OK;
-    while (rc == Z_OK) {
-        z.next_out = reinterpret_cast<Bytef*>(buffer);
-        z.avail_out = sizeof buffer;
-        rc = inflate(&z, Z_NO_FLUSH);
-        out.append(buffer, sizeof buffer - z.avail_out);
+std::set<SchemaObject> OwnSchema(int version) {
+    sqlite3* db = nullptr;
+    std::set<SchemaObject> out;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        for (int step = 0; step < version; ++step) sqlite3_exec(db, kMigrations[step], nullptr, nullptr, nullptr);
+        out = SchemaObjects(db);
     }
-    inflateEnd(&z);
-    return rc == Z_STREAM_END ? out : std::string();
+    sqlite3_close(db);
+    return out;
 }
 
-// "pinger TAB remailer TAB text" lines, by pinger TAB remailer.
-std::map<std::string, std::string> RawTexts(const std::string& lines) {
-    std::map<std::string, std::string> raw;
-    for (std::size_t start = 0; start < lines.size();) {
-        const std::size_t end = std::min(lines.find('\n', start), lines.size());
-        const std::string line = lines.substr(start, end - start);
-        const std::size_t first = line.find('\t');
-        const std::size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
-        if (second != std::string::npos) raw[line.substr(0, second)] = line.substr(second + 1);
-        start = end + 1;
-    }
-    return raw;
+std::string Seconds(std::chrono::milliseconds limit) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(limit.count()) / 1000.0);
+    return buffer;
 }
 
 int TypeOrder(const std::string& type) {
@@ -162,21 +150,17 @@ int TypeOrder(const std::string& type) {
 
 }  // namespace
 
-HistoryDb::HistoryDb(fs::path path, int busyTimeoutMs) : path_(std::move(path)), busyTimeoutMs_(busyTimeoutMs) {
-    const int rc = sqlite3_open_v2(path_.c_str(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
-    if (rc != SQLITE_OK) {
-        const std::string what = path_.string() + ": " + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw HistoryError(what, rc);
-    }
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, busyTimeoutMs_);
+HistoryDb::HistoryDb(fs::path path, int busyTimeoutMs, std::chrono::milliseconds stepLimit)
+    : path_(std::move(path)), busyTimeoutMs_(busyTimeoutMs), stepLimit_(stepLimit) {
+    open();
     try {
+        const Step opening(*this);
         useWal();
         // A killed process loses at most its own run; a power cut at worst the last ones.
         exec("PRAGMA synchronous=NORMAL");
+        // The log goes back to nothing once folded into the file: the disk is
+        // the pages' first.
+        exec("PRAGMA journal_size_limit=0");
         migrate();
     } catch (...) {
         sqlite3_close(db_);
@@ -185,11 +169,51 @@ HistoryDb::HistoryDb(fs::path path, int busyTimeoutMs) : path_(std::move(path)),
     }
 }
 
+void HistoryDb::open() {
+    // The folder is the owner's choice, links and all; the file and the two
+    // SQLite keeps beside it are the history's own and never lead elsewhere.
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        const std::string name = path_.string() + suffix;
+        struct stat info {};
+        if (::lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+            throw HistoryError(name + ": a link, not opened", SQLITE_CANTOPEN);
+    }
+    std::error_code ec;
+    const fs::path folder = fs::canonical(path_.parent_path().empty() ? fs::path(".") : path_.parent_path(), ec);
+    const fs::path real = ec ? path_ : folder / path_.filename();
+    const int rc =
+        sqlite3_open_v2(real.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string what = path_.string() + ": " + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw HistoryError(what, rc);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, busyTimeoutMs_);
+    // Nothing in the file runs as code.
+    for (const auto& [option, value] : {std::pair{SQLITE_DBCONFIG_DEFENSIVE, 1},
+                                        {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0},
+                                        {SQLITE_DBCONFIG_ENABLE_VIEW, 0},
+                                        {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+                                        {SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0}})
+        sqlite3_db_config(db_, option, value, nullptr);
+    sqlite3_progress_handler(db_, 1000, &HistoryDb::Progress, this);
+}
+
+int HistoryDb::Progress(void* self) {
+    auto* db = static_cast<HistoryDb*>(self);
+    if (!db->deadline_ || std::chrono::steady_clock::now() < *db->deadline_) return 0;
+    db->timedOut_ = true;
+    return 1;
+}
+
 HistoryDb::~HistoryDb() { sqlite3_close(db_); }
 
 void HistoryDb::fail(int code) const {
     std::string words = sqlite3_errmsg(db_);
     if (words == "not an error" || words.empty()) words = sqlite3_errstr(code);
+    if ((code & 0xff) == SQLITE_INTERRUPT && timedOut_) words = "gave up after " + Seconds(stepLimit_) + " s";
     throw HistoryError(path_.string() + ": " + words, code);
 }
 
@@ -223,21 +247,52 @@ void HistoryDb::migrate() {
         v.step();
         return static_cast<int>(v.integer(0));
     };
-    if (version() == kSchemaVersion) return;
+    if (version() == kSchemaVersion) return refuseForeignObjects(kSchemaVersion);
     exec("BEGIN IMMEDIATE");
+    int found = 0;
     try {
-        const int found = version();  // another program may have done it meanwhile
+        found = version();  // another program may have done it meanwhile
         if (found > kSchemaVersion)
             throw HistoryError(path_.string() + ": written by a later Parlux (schema " + std::to_string(found) +
                                    ", this one knows " + std::to_string(kSchemaVersion) + ")",
                                SQLITE_ERROR);
+        refuseForeignObjects(found);
         for (int step = found; step < kSchemaVersion; ++step) exec(kMigrations[step]);
         exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
         exec("COMMIT");
     } catch (...) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        rollback();
         throw;
     }
+    // The stats texts dropped leave free pages the size of half the file:
+    // given back once.
+    if (found >= 1 && found < 2) {
+        exec("VACUUM");
+        checkpoint();
+    }
+}
+
+void HistoryDb::refuseForeignObjects(int version) {
+    std::string foreign;
+    const auto own = OwnSchema(version);
+    for (const auto& object : SchemaObjects(db_))
+        if (!own.count(object))
+            foreign += (foreign.empty() ? "" : ", ") + std::get<0>(object) + " " + std::get<1>(object);
+    if (!foreign.empty())
+        throw HistoryError(path_.string() + ": holds what is not the history's own (" + foreign + ")", SQLITE_CORRUPT);
+}
+
+void HistoryDb::rollback() {
+    deadline_.reset();  // a step out of time still gives back what it began
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void HistoryDb::checkpoint() {
+    // Never waits for another program: what is not folded back now is with
+    // the next run.
+    sqlite3_busy_timeout(db_, 0);
+    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_busy_timeout(db_, busyTimeoutMs_);
 }
 
 std::int64_t HistoryDb::intern(const char* table, const char* column, const std::string& value,
@@ -277,29 +332,60 @@ std::string HistoryDb::textOf(std::int64_t id) {
     return body;
 }
 
-void HistoryDb::record(const Run& run, const std::string& oldestKept) { record(std::vector<Run>{run}, oldestKept); }
+// A run of a large grid is half a million figures: recorded where it is, never copied.
+void HistoryDb::record(const Run& run, int keepDays) { record(std::span<const Run>(&run, 1), keepDays); }
 
-void HistoryDb::record(const std::vector<Run>& runs, const std::string& oldestKept) {
+void HistoryDb::record(const std::vector<Run>& runs, int keepDays) { record(std::span<const Run>(runs), keepDays); }
+
+void HistoryDb::record(std::span<const Run> runs, int keepDays) {
     exec("BEGIN IMMEDIATE");
     try {
         for (const Run& run : runs) insert(run);
-        if (!oldestKept.empty()) {
-            const char* const prune[] = {
-                "DELETE FROM stats_figure WHERE run IN (SELECT id FROM run WHERE gmt < ?1)",
-                "DELETE FROM key_figure WHERE run IN (SELECT id FROM run WHERE gmt < ?1)",
-                "DELETE FROM cap_figure WHERE run IN (SELECT id FROM run WHERE gmt < ?1)",
-                "DELETE FROM run_pinger WHERE run IN (SELECT id FROM run WHERE gmt < ?1)",
-                "DELETE FROM run WHERE gmt < ?1",
-            };
-            for (const char* sql : prune) Statement(*this, sql).bind(1, oldestKept).run();
-        }
+        if (keepDays > 0) prune(keepDays);
         exec("COMMIT");
     } catch (...) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        rollback();
         // Numbers handed out inside the lost transaction are gone with it.
         nicks_.clear(), remailers_.clear(), texts_.clear(), textsById_.clear();
         throw;
     }
+    checkpoint();
+}
+
+void HistoryDb::prune(int keepDays) {
+    // Measured from the newest run recorded, not from the clock: a night
+    // with the clock far ahead removes nothing that was not old already.
+    Statement cutoff(*this, (std::string("SELECT replace(datetime(replace(max(gmt), '/', '-'), ?1), '-', '/')"
+                                         " FROM run WHERE ") +
+                             kWellFormedGmt)
+                                .c_str());
+    cutoff.bind(1, "-" + std::to_string(keepDays) + " days");
+    if (!cutoff.step() || cutoff.null(0)) return;
+    const std::string oldestKept = cutoff.text(0);
+    Statement doomed(*this,
+                     "SELECT id FROM run r WHERE gmt < ?1"
+                     " AND (SELECT count(*) FROM run x WHERE x.type = r.type AND x.id > r.id) >= ?2");
+    doomed.bind(1, oldestKept).bind(2, kRunsAlwaysKept);
+    std::vector<std::int64_t> ids;
+    while (doomed.step()) ids.push_back(doomed.integer(0));
+    const char* const prune[] = {
+        "DELETE FROM stats_figure WHERE run=?1", "DELETE FROM key_figure WHERE run=?1",
+        "DELETE FROM cap_figure WHERE run=?1",   "DELETE FROM run_pinger WHERE run=?1",
+        "DELETE FROM run WHERE id=?1",
+    };
+    for (const char* sql : prune) {
+        Statement remove(*this, sql);
+        for (const auto id : ids) remove.bind(1, id).run();
+    }
+}
+
+std::string HistoryDb::newestGmt(const std::string& type) {
+    Statement select(*this, (std::string("SELECT max(r.gmt) FROM run r JOIN text t ON t.id = r.type"
+                                         " WHERE t.body=?1 AND r.") +
+                             kWellFormedGmt)
+                                .c_str());
+    select.bind(1, type);
+    return select.step() ? select.text(0) : std::string();
 }
 
 void HistoryDb::insert(const Run& run) {
@@ -308,15 +394,11 @@ void HistoryDb::insert(const Run& run) {
         downloaded += p.state == PingerState::Downloaded;
         cached += p.state == PingerState::Cached;
     }
-    std::string raw;
-    for (const auto& f : run.figures)
-        if (!f.raw.empty()) raw += f.pinger + "\t" + f.remailer + "\t" + f.raw + "\n";
     Statement addRun(*this,
-                     "INSERT INTO run(program, type, gmt, listed, downloaded, cached, raw)"
-                     " VALUES(?1,?2,?3,?4,?5,?6,?7)");
+                     "INSERT INTO run(program, type, gmt, listed, downloaded, cached)"
+                     " VALUES(?1,?2,?3,?4,?5,?6)");
     addRun.bind(1, textId(run.program)).bind(2, textId(run.type)).bind(3, run.gmt);
     addRun.bind(4, static_cast<std::int64_t>(run.pingers.size())).bind(5, downloaded).bind(6, cached);
-    if (!raw.empty()) addRun.bindBlob(7, Deflate(raw));
     addRun.run();
     const std::int64_t runId = sqlite3_last_insert_rowid(db_);
 
@@ -375,7 +457,7 @@ std::string HistoryDb::gmtOf(std::int64_t id) {
     return select.step() ? select.text(0) : std::string();
 }
 
-StoredRun HistoryDb::load(std::int64_t id, bool withRaw) {
+StoredRun HistoryDb::load(std::int64_t id) {
     StoredRun run;
     run.id = id;
     {
@@ -391,13 +473,6 @@ StoredRun HistoryDb::load(std::int64_t id, bool withRaw) {
                          " WHERE p.run=?1 ORDER BY n.name");
         select.bind(1, id);
         while (select.step()) run.pingers.push_back({select.text(0), static_cast<PingerState>(select.integer(1))});
-    }
-    // pinger TAB remailer -> the stats text
-    std::map<std::string, std::string> raw;
-    if (withRaw) {
-        Statement select(*this, "SELECT raw FROM run WHERE id=?1");
-        select.bind(1, id);
-        if (select.step()) raw = RawTexts(Inflate(select.text(0)));
     }
     const Kind kind = KindOf(run.type);
     const char* const selects[] = {
@@ -423,7 +498,6 @@ StoredRun HistoryDb::load(std::int64_t id, bool withRaw) {
         } else {
             f.caps = textOf(select.integer(2));
         }
-        if (withRaw) f.raw = raw[f.pinger + "\t" + f.remailer];
         run.figures.push_back(std::move(f));
     }
     // In the order of pinger and remailer names, as the report walks them.
@@ -471,7 +545,33 @@ std::map<std::int64_t, std::string> HistoryDb::names(const char* table) {
 }
 
 HistoryDb::WriteLock::WriteLock(HistoryDb& db) : db_(db) { db_.exec("BEGIN IMMEDIATE"); }
-HistoryDb::WriteLock::~WriteLock() { sqlite3_exec(db_.db_, "COMMIT", nullptr, nullptr, nullptr); }
+
+HistoryDb::WriteLock::~WriteLock() {
+    if (open_) db_.rollback();
+}
+
+void HistoryDb::WriteLock::commit() {
+    open_ = false;
+    try {
+        db_.exec("COMMIT");
+    } catch (...) {
+        db_.rollback();
+        throw;
+    }
+}
+
+HistoryDb::Step::Step(HistoryDb& db) : db_(db) {
+    db_.deadline_ = std::chrono::steady_clock::now() + db_.stepLimit_;
+    db_.timedOut_ = false;
+}
+
+HistoryDb::Step::~Step() { db_.deadline_.reset(); }
+
+std::int64_t HistoryDb::dataVersion() {
+    Statement select(*this, "PRAGMA data_version");
+    select.step();
+    return select.integer(0);
+}
 
 std::string HistoryDb::integrityCheck() {
     Statement check(*this, "PRAGMA integrity_check");

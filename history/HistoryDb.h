@@ -2,14 +2,23 @@
 // Parlux.sqlite: the runs the comparers have recorded. One file in the data
 // folder, in WAL mode so that the three comparers of a night record side by
 // side, each waiting at most the busy timeout for the others. Nicks,
-// remailers and texts are kept once and referred to by number; the stats
-// texts of a run are kept compressed in one piece. The schema carries
-// its version in PRAGMA user_version, and an older file is brought up to date
-// one step per version when it is opened.
+// remailers and texts are kept once and referred to by number; a run keeps
+// only the figures a page or report reads. The schema carries its version in
+// PRAGMA user_version, and an older file is brought up to date one step per
+// version when it is opened.
+//
+// The file is data and never code: whoever owns the data folder may have
+// written it, and the night may run as root. Triggers, views and the
+// schema's functions never run, a schema holding anything that is not the
+// history's own is refused as damaged, and every step gives up after its
+// time limit.
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,11 +30,16 @@ struct sqlite3;
 namespace parlux::history {
 
 // The schema this build writes; a file of a later one is left alone.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 // How long a program waits for another's write to end.
 inline constexpr int kBusyTimeoutMs = 5000;
 // The file's name in the data folder.
 inline constexpr std::string_view kHistoryName = "Parlux.sqlite";
+// How long one step (opening, recording, a page) may take before it gives up.
+inline constexpr std::chrono::milliseconds kStepTimeLimit{30000};
+// The runs of a type kept whatever their age: a clock that was once far
+// ahead never empties a type.
+inline constexpr int kRunsAlwaysKept = 30;
 
 // What went wrong: what() is "<path>: <SQLite's words>"; damaged() when the
 // file is not a database or its image is malformed.
@@ -39,7 +53,7 @@ private:
     int code_;
 };
 
-// A run read back: its pingers and what they showed (the raw texts only when asked).
+// A run read back: its pingers and what they showed.
 struct StoredRun {
     std::int64_t id = 0;
     std::string type, gmt;
@@ -56,26 +70,32 @@ struct UptimePoint {
 
 class HistoryDb {
 public:
-    // Opens (creating when missing) and brings the schema up to date.
-    // Throws HistoryError.
-    explicit HistoryDb(std::filesystem::path path, int busyTimeoutMs = kBusyTimeoutMs);
+    // Opens (creating when missing) and brings the schema up to date. The
+    // folder may be reached through links; the file, its log and its index
+    // must not be links. Throws HistoryError.
+    explicit HistoryDb(std::filesystem::path path, int busyTimeoutMs = kBusyTimeoutMs,
+                       std::chrono::milliseconds stepLimit = kStepTimeLimit);
     ~HistoryDb();
     HistoryDb(const HistoryDb&) = delete;
     HistoryDb& operator=(const HistoryDb&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
 
-    // The run in one transaction, with the runs older than oldestKept (GMT
-    // "YYYY/MM/DD HH:NN:SS"; "" keeps all) removed in the same one.
-    void record(const Run& run, const std::string& oldestKept);
+    // The run in one transaction, with the runs more than keepDays older
+    // than the newest recorded run removed in the same one (0 keeps all),
+    // the last kRunsAlwaysKept of each type kept whatever their age. The log
+    // is folded back into the file after it.
+    void record(const Run& run, int keepDays);
     // Several runs in one transaction (a night of every type, say).
-    void record(const std::vector<Run>& runs, const std::string& oldestKept);
+    void record(const std::vector<Run>& runs, int keepDays);
+    // The time of the type's newest recorded run, "" when none.
+    std::string newestGmt(const std::string& type);
 
     // Types with a recorded run, in the order of the suite's types.
     std::vector<std::string> types();
     // The ids of the type's last n runs, oldest first.
     std::vector<std::int64_t> lastRuns(const std::string& type, int n);
-    StoredRun load(std::int64_t id, bool withRaw = false);
+    StoredRun load(std::int64_t id);
     // The runs of the type in a row, newest first, in which the pinger was not
     // reached (counted while it was listed and not downloaded).
     int runsNotReached(const std::string& type, const std::string& nick);
@@ -83,18 +103,37 @@ public:
     std::vector<UptimePoint> uptimes(const std::vector<std::int64_t>& runs);
     std::string gmtOf(std::int64_t id);
 
-    // The write lock held for as long as it lives: the reports written from
-    // the database are written by one program at a time.
+    // The write lock held until commit() or the end of its life (which
+    // rolls back): what is read under it is one moment of the file.
     class WriteLock {
     public:
         explicit WriteLock(HistoryDb& db);
         ~WriteLock();
         WriteLock(const WriteLock&) = delete;
         WriteLock& operator=(const WriteLock&) = delete;
+        // Throws HistoryError when the commit fails.
+        void commit();
+
+    private:
+        HistoryDb& db_;
+        bool open_ = true;
+    };
+
+    // One step of the history: SQLite gives up (HistoryError, "gave up after
+    // N s") once the step has taken longer than the limit.
+    class Step {
+    public:
+        explicit Step(HistoryDb& db);
+        ~Step();
+        Step(const Step&) = delete;
+        Step& operator=(const Step&) = delete;
 
     private:
         HistoryDb& db_;
     };
+
+    // Changes whenever another connection has committed since the last look.
+    std::int64_t dataVersion();
 
     // "ok" when the file is whole.
     std::string integrityCheck();
@@ -102,12 +141,20 @@ public:
 
 private:
     friend class WriteLock;
+    friend class Step;
     class Statement;
     [[noreturn]] void fail(int code) const;
     void exec(const char* sql);
+    void open();
+    void refuseForeignObjects(int version);
     void migrate();
+    void record(std::span<const Run> runs, int keepDays);
     void insert(const Run& run);
+    void prune(int keepDays);
+    void rollback();
+    void checkpoint();
     void useWal();
+    static int Progress(void* self);
     std::int64_t intern(const char* table, const char* column, const std::string& value,
                         std::map<std::string, std::int64_t>& cache);
     std::int64_t textId(const std::string& value);
@@ -118,6 +165,10 @@ private:
     std::filesystem::path path_;
     sqlite3* db_ = nullptr;
     int busyTimeoutMs_;
+    std::chrono::milliseconds stepLimit_;
+    // While a step runs: when it gives up.
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    bool timedOut_ = false;
     std::map<std::string, std::int64_t> nicks_, remailers_, texts_;
     std::map<std::int64_t, std::string> textsById_;
 };

@@ -7,6 +7,7 @@
 
 #include "common/core/TextLines.h"
 #include "history/ChangesReport.h"
+#include "history/DiskRoom.h"
 #include "history/TrendPage.h"
 
 namespace parlux::history {
@@ -21,11 +22,31 @@ std::string DamagedName(DateTime gmt) {
     return buffer;
 }
 
-NightRecorder::NightRecorder(fs::path dataFolder, std::function<void(const std::string&)> complain, int busyTimeoutMs)
+namespace {
+
+// How often a program writes the changes report again while others record.
+constexpr int kChangesRounds = 4;
+
+// A run more than a day before the newest recorded run of its type: the
+// clock of one of the two was wrong. It is recorded all the same, and the
+// reports keep comparing the runs in the order they were recorded.
+void SayWhenBehind(HistoryDb& db, const Run& run, DateTime gmt,
+                   const std::function<void(const std::string&)>& complain) {
+    const std::string newest = db.newestGmt(run.type);
+    if (newest.empty() || FormatStamp(gmt + std::chrono::days(1)) >= newest) return;
+    complain("history: the run of " + run.gmt + " GMT is more than a day before the newest recorded run of " +
+             run.type + ", " + newest + " GMT: the clock of one of the two was wrong");
+}
+
+}  // namespace
+
+NightRecorder::NightRecorder(fs::path dataFolder, std::function<void(const std::string&)> complain, int busyTimeoutMs,
+                             std::chrono::milliseconds stepLimit)
     : dataFolder_(std::move(dataFolder)),
       path_(dataFolder_ / std::string(kHistoryName)),
       complain_(std::move(complain)),
-      busyTimeoutMs_(busyTimeoutMs) {}
+      busyTimeoutMs_(busyTimeoutMs),
+      stepLimit_(stepLimit) {}
 
 void NightRecorder::setAside(DateTime gmt, const std::string& why) {
     // The log and the shared-memory index go with it: a new file must not
@@ -56,7 +77,7 @@ HistoryDb& NightRecorder::open() {
     const bool there = ::stat(path_.c_str(), &info) == 0;
     if (db_ && !(there && info.st_ino == inode_ && info.st_dev == device_)) db_.reset();
     if (!db_) {
-        db_.emplace(path_, busyTimeoutMs_);
+        db_.emplace(path_, busyTimeoutMs_, stepLimit_);
         if (::stat(path_.c_str(), &info) == 0) inode_ = info.st_ino, device_ = info.st_dev;
     }
     return *db_;
@@ -66,8 +87,15 @@ void NightRecorder::recordRun(Run run, DateTime gmt, const HistorySettings& sett
     if (!settings.on) return;
     const std::string stamp = FormatStamp(gmt);
     run.gmt = stamp;
+    if (const auto short_ = ShortOfRoom(dataFolder_, run.figures.size())) {
+        complain_("history not recorded: " + *short_);
+        return;
+    }
     try {
-        open().record(run, FormatStamp(gmt - std::chrono::days(settings.days)));
+        HistoryDb& db = open();
+        const HistoryDb::Step step(db);
+        SayWhenBehind(db, run, gmt, complain_);
+        db.record(run, settings.days);
     } catch (const HistoryError& e) {
         const bool damaged = e.damaged();
         db_.reset();  // closed before it is renamed
@@ -82,7 +110,10 @@ void NightRecorder::recordRun(Run run, DateTime gmt, const HistorySettings& sett
         return;
     }
     try {
-        if (KindOf(run.type) == Kind::Stats) writeTrend(*db_, run, stamp);
+        if (KindOf(run.type) == Kind::Stats) {
+            const HistoryDb::Step step(*db_);
+            writeTrend(*db_, run, stamp);
+        }
         writeChanges(*db_, stamp);
     } catch (const std::exception& e) {
         db_.reset();
@@ -107,12 +138,24 @@ void NightRecorder::writeTrend(HistoryDb& db, const Run& run, const std::string&
 }
 
 void NightRecorder::writeChanges(HistoryDb& db, const std::string& stamp) {
-    // Every program writes the whole report, one at a time: the last one's
-    // copy holds every type.
-    const HistoryDb::WriteLock lock(db);
-    const auto lines = ChangeLines(db);
-    writeFile("Changes.txt", ChangesText(lines));
-    writeFile("Changes.html", ChangesPage(lines, stamp));
+    // Every program writes the whole report, read at one moment of the file
+    // and written outside any transaction. A program that recorded
+    // meanwhile writes its own after it; one whose copy may have come last
+    // with a run missing writes it again, so the last copy holds every type.
+    for (int round = 0; round < kChangesRounds; ++round) {
+        std::vector<std::string> lines;
+        std::int64_t version = 0;
+        {
+            const HistoryDb::Step step(db);
+            HistoryDb::WriteLock lock(db);
+            version = db.dataVersion();
+            lines = ChangeLines(db);
+            lock.commit();
+        }
+        writeFile("Changes.txt", ChangesText(lines));
+        writeFile("Changes.html", ChangesPage(lines, stamp));
+        if (db.dataVersion() == version) return;
+    }
 }
 
 }  // namespace parlux::history

@@ -26,7 +26,7 @@ class NightRecorder {
 public:
     // complain gets each line for stderr (without the program's name).
     NightRecorder(std::filesystem::path dataFolder, std::function<void(const std::string&)> complain,
-                  int busyTimeoutMs = kBusyTimeoutMs);
+                  int busyTimeoutMs = kBusyTimeoutMs, std::chrono::milliseconds stepLimit = kStepTimeLimit);
     ~NightRecorder();
     NightRecorder(const NightRecorder&) = delete;
     NightRecorder& operator=(const NightRecorder&) = delete;
@@ -47,6 +47,7 @@ private:
     std::filesystem::path dataFolder_, path_;
     std::function<void(const std::string&)> complain_;
     int busyTimeoutMs_;
+    std::chrono::milliseconds stepLimit_;
     // Kept open from one run to the next: a program records up to four.
     std::optional<HistoryDb> db_;
     std::uintmax_t inode_ = 0, device_ = 0;

@@ -99,7 +99,10 @@ std::string Row(const std::string& remailer, const Series* series, const std::ve
 std::string Legend(const TrendInput& in, const std::vector<std::string>& nicks) {
     const std::size_t runs = in.runGmts.size();
     std::string p = "<p>The last " + std::to_string(runs) + " recorded runs";
-    if (runs) p += ", from " + in.runGmts.front() + " GMT to " + in.runGmts.back() + " GMT";
+    // The times come from the file like every other text: escaped.
+    if (runs)
+        p += ", from " + site::HtmlEscape(in.runGmts.front()) + " GMT to " + site::HtmlEscape(in.runGmts.back()) +
+             " GMT";
     p += "; uptime in percent from 0 (bottom) to 100 (top), tonight at the right. The spread is the highest minus"
          " the lowest uptime tonight, in red when above " +
          FormatPercent(kWideSpreadPoints) + " points.</p>\r\n";
@@ -134,7 +137,7 @@ std::string TrendPage(const TrendInput& in) {
         site::PageHead("Uptime of the remailers over the last runs, pinger by pinger",
                        "trend, uptime, statistics, remailer, comparison, pingers, reliability, mixmaster, PGP");
     p += "<h3 align=\"left\"><font color=\"#008000\">Uptime Trend (Pinger-Pinged) (Stats) " +
-         site::HtmlEscape(in.type) + " __ __ " + in.stamp + " GMT.</font></h3>\r\n";
+         site::HtmlEscape(in.type) + " __ __ " + site::HtmlEscape(in.stamp) + " GMT.</font></h3>\r\n";
     p += Legend(in, nicks);
     p += site::MailNotice();
     p += site::TableStart();

@@ -3,9 +3,13 @@
 // a new history begins, a killed writer leaves every earlier run whole, and
 // three comparers record at one time.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "common/core/StderrLines.h"
@@ -155,6 +159,28 @@ TEST_F(HistoryFailures, AFileThatCannotBeWrittenCostsOneLineAndNoPage) {
     }
 }
 
+// SQL run on the file as its owner might, outside the history; the first
+// column of the last row it gives.
+std::string Plant(const fs::path& db, const std::string& sql) {
+    sqlite3* handle = nullptr;
+    std::string last;
+    sqlite3_open(db.c_str(), &handle);
+    const auto keep = [](void* to, int, char** values, char**) {
+        return *static_cast<std::string*>(to) = values[0], 0;
+    };
+    EXPECT_EQ(sqlite3_exec(handle, sql.c_str(), keep, &last, nullptr), SQLITE_OK) << sqlite3_errmsg(handle);
+    sqlite3_close(handle);
+    return last;
+}
+
+// A small run of one type; text goes into every text it stores.
+history::Run SmallRun(const std::string& type, const std::string& text = "") {
+    history::Figure f;
+    f.pinger = "alpha" + text, f.remailer = "dizum" + text, f.uptimePercent = text.empty() ? 99.0 : 50.0;
+    f.keyId = f.keySize = f.keyDate = f.keyState = f.caps = "mix" + text;
+    return {"Pulsegrid", type, "", {{f.pinger, history::PingerState::Downloaded}}, {f}, {f.remailer}};
+}
+
 // A run of 20 pingers × 100 remailers, as the recorder gets it.
 history::Run BigRun(int night) {
     history::Run run;
@@ -173,6 +199,119 @@ history::Run BigRun(int night) {
         }
     }
     return run;
+}
+
+// Surroundings that turn against the history: each costs at most its lines,
+// never runs what the file holds, and never prints a text of the file as markup.
+TEST_F(HistoryFailures, HostileSurroundingsCostTheirLinesAndNothingElse) {
+    const std::string no = "history not recorded: " + path(), hostile = "<q onmouseover=alert(1)>";
+    const auto foreign = [&](const std::string& objects) {
+        return no + ": holds what is not the history's own (" + objects +
+               "); kept as Parlux.sqlite.damaged-20261209-031500, a new history begins with the next run";
+    };
+    const auto behind = [](const char* run, const char* newest) {
+        return std::string("history: the run of ") + run +
+               " GMT is more than a day before the newest recorded run of " + "PGP-2, " + newest +
+               " GMT: the clock of one of the two was wrong";
+    };
+    const auto pgp2 = [](int year, int month, int day) {
+        return std::pair{MakeDateTime(year, month, day, 3, 15), SmallRun("PGP-2")};
+    };
+    const auto notRan = [this] {
+        EXPECT_EQ(Plant(data_ / "Parlux.sqlite.damaged-20261209-031500", "SELECT count(*) FROM victim"), "0");
+    };
+    struct Hostile {
+        const char* name;
+        std::function<void()> arrange;                          // after the first night
+        std::vector<std::pair<DateTime, history::Run>> nights;  // then these
+        std::vector<std::string> said;
+        std::function<void()> after = [] {};
+        fs::path folder = {};  // where the nights record; the data folder when empty
+        std::chrono::milliseconds limit = history::kStepTimeLimit;
+    };
+    const std::vector<std::pair<DateTime, history::Run>> next = {pgp2(2026, 12, 9)};
+    const std::string victim = "CREATE TABLE victim(x); CREATE TRIGGER t ";
+    const auto dizumNight = [](DateTime gmt, const std::string& type, const std::string& text = "") {
+        return std::pair{gmt, SmallRun(type, text)};
+    };
+    // clang-format off
+    const Hostile cases[] = {
+        {"a data folder reached through a link",
+         [this] { fs::create_directory_symlink(data_.path(), program_ / "link"); }, next, {},
+         [this] { EXPECT_EQ(history::HistoryDb(db()).lastRuns("PGP-2", 5).size(), 2U); }, program_ / "link"},
+        {"the database a link",
+         [this] { fs::rename(db(), program_ / "elsewhere"), fs::create_symlink(program_ / "elsewhere", db()); },
+         next, {no + ": a link, not opened"}},
+        {"its log a link", [this] { fs::create_symlink(program_ / "elsewhere", path() + "-wal"); }, next,
+         {no + "-wal: a link, not opened"}, [this] { EXPECT_FALSE(fs::exists(program_ / "elsewhere")); }},
+        {"a trigger and a view in the file",
+         [&] { Plant(db(), victim + "AFTER INSERT ON run BEGIN INSERT INTO victim VALUES(1); END; CREATE VIEW v AS "
+                           "SELECT * FROM run;"); },
+         next, {foreign("table victim, trigger t, view v")}, notRan},
+        {"an endless trigger",
+         [&] { Plant(db(), victim + "BEFORE INSERT ON run BEGIN INSERT INTO victim WITH RECURSIVE c(x) AS "
+                           "(SELECT 1 UNION ALL SELECT x+1 FROM c) SELECT x FROM c; END;"); },
+         next, {foreign("table victim, trigger t")}, notRan},
+        {"a step past its time limit", [] {}, {{SecondNight(), BigRun(1)}}, {no + ": gave up after 0.001 s"},
+         [] {}, {}, std::chrono::milliseconds(1)},
+        {"a hostile text in each stored column", [&] { Plant(db(), "UPDATE run SET gmt='" + hostile + "'"); },
+         {dizumNight(SecondNight(), "PGP-2", hostile), dizumNight(SecondNight(), "K-TY2"),
+          dizumNight(SecondNight(), "K-TY2", hostile), dizumNight(SecondNight(), "0000"),
+          dizumNight(SecondNight(), "0000", hostile)}, {},
+         [&] {
+             for (const char* page : {"Changes.html", "Trend_PGP-2.html"}) {
+                 EXPECT_EQ(ReadFile(data_ / page).find("<q"), std::string::npos) << page;
+                 EXPECT_NE(ReadFile(data_ / page).find("&lt;q onmouseover"), std::string::npos) << page;
+             }
+         }},
+        {"a clock a year ahead, then back", [] {},
+         {pgp2(2026, 12, 9), pgp2(2026, 12, 7), pgp2(2031, 1, 1), pgp2(2026, 12, 10)},
+         {behind("2026/12/07 03:15:00", "2026/12/09 03:15:00"), behind("2026/12/10 03:15:00", "2031/01/01 03:15:00")},
+         [this] {
+             EXPECT_EQ(history::HistoryDb(db()).lastRuns("PGP-2", 10).size(), 5U);
+             EXPECT_EQ(changes().substr(0, 59), "PGP-2  2031/01/01 03:15:00 GMT -> 2026/12/10 03:15:00 GMT\r\n");
+         }},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearData();
+        fs::remove_all(program_ / "link");
+        fs::remove(program_ / "elsewhere");
+        std::vector<std::string> said;
+        const auto complain = [&said](const std::string& line) { said.push_back(line); };
+        history::NightRecorder(data_.path(), complain).recordRun(SmallRun("PGP-2"), FirstNight(), {});
+        c.arrange();
+        const auto started = std::chrono::steady_clock::now();
+        history::NightRecorder recorder(c.folder.empty() ? data_.path() : c.folder, complain, history::kBusyTimeoutMs,
+                                        c.limit);
+        for (const auto& [gmt, run] : c.nights) recorder.recordRun(run, gmt, {});
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+        EXPECT_EQ(said, c.said);
+        c.after();
+    }
+}
+
+// On a nearly full disk the comparison pages a night writes are those of a
+// night without history, and the history says why it stepped aside.
+TEST_F(HistoryFailures, OnANearlyFullDiskThePagesComeFirst) {
+    if (::mount("tmpfs", data_.path().c_str(), "tmpfs", 0, "size=3m") != 0)
+        GTEST_SKIP() << "no 3 MB tmpfs can be mounted here (" << std::strerror(errno) << "): needs root";
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(data_.path().c_str(),
+                                                                     [](const char* at) { ::umount2(at, MNT_DETACH); });
+    listPingers({"alpha", "beta"});
+    // Left: about 150 KB, as on the disk that lost its pages.
+    const auto room = fs::space(data_.path()).available;
+    WriteFile(data_ / "filler", std::string(room - 150 * 1024, 'f'));
+    runNight(Usual(), SecondNight(), kPulsegrid, false);
+    const auto expected = pages();
+    ASSERT_EQ(expected.size(), 4U);
+    for (const auto& [name, text] : expected) fs::remove(data_ / name);
+
+    const std::string said = pulsegridNight([] {});
+    EXPECT_EQ(pages(), expected);
+    EXPECT_TRUE(said.starts_with("Pulsegrid: history not recorded: " + data_.path().string() + ": only ")) << said;
+    EXPECT_FALSE(fs::exists(db()));
 }
 
 TEST_F(HistoryFailures, AKilledWriterLeavesEveryEarlierRunWhole) {

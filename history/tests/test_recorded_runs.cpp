@@ -107,13 +107,21 @@ TEST_F(NightsTest, APingerDownNightAfterNightIsCountedAndTheOldRunsGo) {
     for (int night = 1; night <= 3; ++night) runNight(down, FirstNight() + std::chrono::days(night));
     const std::string text = changes();
     EXPECT_NE(text.find("PGP-2  alpha  not reached  3 runs\r\n"), std::string::npos) << text;
-    // history_days = 2: the runs of the first two nights are gone.
+    // history_days = 2, measured from the newest run: of PGP-2's 32 runs the
+    // two oldest go, the last 30 stay whatever their age; K-TY2 keeps its 5.
+    {
+        history::HistoryDb db(data_ / "Parlux.sqlite");
+        for (int run = 0; run < 27; ++run)
+            db.record({"Pulsegrid", "PGP-2", FormatStamp(SecondNight() + std::chrono::minutes(run)), {}, {}, {}}, 0);
+    }
     site::SiteConfig config;
     config.historyDays = 2;
     site::SetCurrent(config);
     runNight(AgreeingNight(), FirstNight() + std::chrono::days(4));
     history::HistoryDb db(data_ / "Parlux.sqlite");
-    EXPECT_EQ(db.lastRuns("PGP-2", 10).size(), 3U);
+    EXPECT_EQ(db.lastRuns("PGP-2", 100).size(), 30U);
+    EXPECT_EQ(db.gmtOf(db.lastRuns("PGP-2", 30).front()), "2026/12/10 03:15:00");
+    EXPECT_EQ(db.lastRuns("K-TY2", 100).size(), 5U);
     EXPECT_EQ(db.load(db.lastRuns("PGP-2", 1).front()).gmt, "2026/12/12 03:15:00");
     EXPECT_EQ(db.integrityCheck(), "ok");
 }
