@@ -308,7 +308,7 @@ void WorkbenchWindow::setViewCaptions() {
                                  Q((core_.dataFolder() / "index.html").string()),
                                  Q((core_.dataFolder() / "Pingers.html").string())};
     for (std::size_t i = 0; i < viewEntries_.size(); ++i)
-        viewEntries_[i]->setText(KeyedCaption(targets[static_cast<qsizetype>(i)], -1));
+        viewEntries_[i]->setText(targets[static_cast<qsizetype>(i)]);
     for (std::size_t i = 0; i < viewButtons_.size(); ++i)
         viewButtons_[i]->setToolTip(targets[static_cast<qsizetype>(i)]);
     GiveAccessKeys(this);
