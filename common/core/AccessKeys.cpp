@@ -16,11 +16,21 @@ char KeyOf(char c) { return static_cast<char>(std::toupper(static_cast<unsigned 
 // Its tail runs through the underline of the key.
 bool HasTail(char c) { return std::string_view("gjpqy").find(c) != std::string_view::npos; }
 
+// A caption's positions, sorted by the kind of character they hold.
+struct Positions {
+    std::vector<int> initials, others, tails, folders;
+    std::vector<int>& of(bool folder, char c, bool initial) {
+        if (folder) return folders;
+        if (HasTail(c)) return tails;
+        return initial ? initials : others;
+    }
+};
+
 // A caption's positions in the order it prefers them, one per key. A path
 // is known by its file name: its letters come first, so that where the
 // folders lie does not change the key.
 std::vector<int> Candidates(const std::string& caption) {
-    std::vector<int> initials, others, tails, folders;
+    Positions p;
     std::string seen;
     const std::size_t slash = caption.find_last_of("/\\");
     const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
@@ -30,14 +40,23 @@ std::vector<int> Candidates(const std::string& caption) {
             if (!Keyable(c) || seen.find(KeyOf(c)) != std::string::npos) continue;
             seen += KeyOf(c);
             const bool initial = i == 0 || !Keyable(caption[i - 1]);
-            (from < name ? folders : HasTail(c) ? tails : initial ? initials : others).push_back(static_cast<int>(i));
+            p.of(from < name, c, initial).push_back(static_cast<int>(i));
         }
         if (name == 0) break;
     }
-    initials.insert(initials.end(), others.begin(), others.end());
-    initials.insert(initials.end(), tails.begin(), tails.end());
-    initials.insert(initials.end(), folders.begin(), folders.end());
-    return initials;
+    for (const std::vector<int>* later : {&p.others, &p.tails, &p.folders})
+        p.initials.insert(p.initials.end(), later->begin(), later->end());
+    return p.initials;
+}
+
+// Where a caption holds the key it wants; -1 when it wants none, lacks it,
+// or another caption holds it already.
+int WantedAt(const std::string& caption, const std::vector<int>& candidates, char wanted,
+             const std::vector<int>& holder) {
+    if (wanted == 0 || holder[static_cast<unsigned char>(KeyOf(wanted))] >= 0) return -1;
+    for (const int at : candidates)
+        if (KeyOf(caption[static_cast<std::size_t>(at)]) == KeyOf(wanted)) return at;
+    return -1;
 }
 
 }  // namespace
@@ -91,15 +110,11 @@ std::vector<int> ChooseAccessKeys(const std::vector<std::string>& captions, std:
         take(i);
     }
     for (std::size_t i = fixed; i < n && i < wanted.size(); ++i) {
-        if (wanted[i] == 0) continue;
-        const auto key = static_cast<unsigned char>(KeyOf(wanted[i]));
-        for (const int at : candidates[i]) {
-            if (KeyOf(captions[i][static_cast<std::size_t>(at)]) != static_cast<char>(key) || holder[key] >= 0)
-                continue;
-            holder[key] = static_cast<int>(i);
-            chosen[i] = at;
-            kept[i] = true;
-        }
+        const int at = WantedAt(captions[i], candidates[i], wanted[i], holder);
+        if (at < 0) continue;
+        holder[static_cast<unsigned char>(KeyOf(wanted[i]))] = static_cast<int>(i);
+        chosen[i] = at;
+        kept[i] = true;
     }
     for (std::size_t i = fixed; i < n; ++i)
         if (chosen[i] < 0) take(i);

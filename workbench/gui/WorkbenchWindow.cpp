@@ -307,8 +307,7 @@ void WorkbenchWindow::setViewCaptions() {
     const QStringList targets = {"Pingers.lst", "index.html", Q((core_.dataFolder() / "Pingers.lst").string()),
                                  Q((core_.dataFolder() / "index.html").string()),
                                  Q((core_.dataFolder() / "Pingers.html").string())};
-    for (std::size_t i = 0; i < viewEntries_.size(); ++i)
-        viewEntries_[i]->setText(targets[static_cast<qsizetype>(i)]);
+    for (std::size_t i = 0; i < viewEntries_.size(); ++i) viewEntries_[i]->setText(targets[static_cast<qsizetype>(i)]);
     for (std::size_t i = 0; i < viewButtons_.size(); ++i)
         viewButtons_[i]->setToolTip(targets[static_cast<qsizetype>(i)]);
     GiveAccessKeys(this);
