@@ -16,6 +16,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -174,6 +175,13 @@ GridhubWindow::GridhubWindow(SuiteLinks links, QWidget* parent) : QMainWindow(pa
     SetScrollableCentralWidget(this, central);
     buildMenus();
     DriveByKeyboard(this);
+    // The date and size of the file chosen, where the keyboard shows them too.
+    fileInfo_ = new QLabel;
+    fileInfo_->setObjectName("lbl_FileInfo");
+    statusBar()->setObjectName("StatusBar1");
+    statusBar()->addWidget(fileInfo_, 1);
+    // The first focus starts nothing when Enter comes: the area choice.
+    areas_.front()->setFocus(Qt::OtherFocusReason);
     for (std::size_t i = 0; i < viewButtons_.size(); ++i)
         viewButtons_[i]->setToolTip(PlainCaption(viewEntries_[gridhub::kViewButtonEntries[i] - 1]->text()));
 }
@@ -186,7 +194,14 @@ QWidget* GridhubWindow::buildProggies() {
     for (int i = 0; i < static_cast<int>(gridhub::kLaunchTable.size()); ++i) {
         const gridhub::LaunchEntry& entry = gridhub::kLaunchTable[i];
         QLabel* box = PictureBox(QString("Picture1_%1").arg(i), "Double_Click to Shell Proggy");
-        doubleClicks_.on(box, [this, i] { launch(i); });
+        // Enter asks first when the program would run unattended.
+        doubleClicks_.onAsking(
+            box, [this, i] { launch(i); },
+            [this, i] {
+                if (gridhub::LaunchArguments(ValueOf(checks_[i])).empty()) return true;
+                const std::string& file = gridhub::kLaunchTable[i].file;
+                return links_.messages().ask("Start " + file.substr(0, file.size() - 4) + " FULL_AUTO?");
+            });
         programBoxes_.push_back(box);
 
         auto* check = new LaunchCheckBox("Check1");
@@ -225,7 +240,9 @@ QWidget* GridhubWindow::buildChoose() {
     row->addWidget(hyper);
 
     image_ = PictureBox("Image1", "Double-Click for HYPER FULL_AUTO");
-    doubleClicks_.on(image_, [this] { hyperAndClose(); });
+    doubleClicks_.onAsking(
+        image_, [this] { hyperAndClose(); },
+        [this] { return links_.messages().ask("HYPER: start every relevant program, then close this window?"); });
     row->addWidget(image_);
     return frame;
 }
@@ -468,7 +485,7 @@ void GridhubWindow::chooseArea(Area chosen) {
     types_->clear();
     if (chosen == Area::None) {
         files_->clear();
-        files_->setToolTip("");
+        showFileInfo("");
         return;
     }
     for (const std::string& type : gridhub::TypeChoices(chosen)) types_->addItem(Q(type));
@@ -478,7 +495,7 @@ void GridhubWindow::chooseArea(Area chosen) {
 
 void GridhubWindow::chooseType() {
     files_->clear();
-    files_->setToolTip("");
+    showFileInfo("");
     selectOutputNone();
     for (const std::string& name : gridhub::ListFiles(links_.dataFolder, area(), types_->currentText().toStdString()))
         files_->addItem(Q(name));
@@ -489,11 +506,11 @@ void GridhubWindow::chooseType() {
 
 void GridhubWindow::chooseFile(bool open) {
     if (files_->currentIndex() < 0) {
-        files_->setToolTip("");
+        showFileInfo("");
         return;
     }
     const fs::path path = links_.dataFolder / files_->currentText().toStdString();
-    files_->setToolTip(Q(gridhub::FileTooltip(path)));
+    showFileInfo(Q(gridhub::FileTooltip(path)));
     if (!open) return;
     switch (outputStyle()) {
         case 1:
@@ -506,6 +523,11 @@ void GridhubWindow::chooseFile(bool open) {
         default:
             break;
     }
+}
+
+void GridhubWindow::showFileInfo(const QString& text) {
+    files_->setToolTip(text);
+    fileInfo_->setText(text);
 }
 
 void GridhubWindow::chooseOutputStyle(int style) {

@@ -72,6 +72,8 @@ private:
     // with the arrow keys), nothing is opened.
     void chooseFile(bool open = true);
     void chooseOutputStyle(int style);
+    // The chosen file's date and size: its list's tooltip and the status line.
+    void showFileInfo(const QString& text);
     void selectOutputNone();
     gridhub::Area area() const;
     int outputStyle() const;
@@ -91,6 +93,7 @@ private:
     QComboBox* types_ = nullptr;         // Combo1
     QComboBox* files_ = nullptr;         // Combo2
     QLabel* image_ = nullptr;            // Image1
+    QLabel* fileInfo_ = nullptr;         // the status line
 };
 
 }  // namespace parlux

@@ -16,7 +16,10 @@ int main(int argc, char** argv) {
         [](SingleInstance* instance, QtMessageSink& messages, const std::string& commandLine) {
             GridhubWindow* shown = nullptr;
             GridhubWindow window(SuiteLinks{
-                [&shown, &messages](const QString& target) { ShellOpen(shown, target, &messages); }, &StartDetached,
+                [&shown, &messages](const QString& target) { ShellOpen(shown, target, &messages); },
+                [&shown, &messages](const std::string& commandLine, short style) {
+                    return StartOrOpen(shown, commandLine, style, &messages);
+                },
                 [&messages]() -> MessageSink& { return messages; }, ProgramFolder(), DataFolder(), MeFolder()});
             shown = &window;
             messages.setParent(&window);

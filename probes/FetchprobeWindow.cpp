@@ -251,8 +251,15 @@ void FetchprobeWindow::deleteWork() {
     if (fs::is_regular_file(fs::symlink_status(path, ec))) fs::remove(path, ec);  // no file, no matter
 }
 
-void FetchprobeWindow::editWork() { links_.start("EditPad.exe " + workFile().string(), kShowNormal); }
+void FetchprobeWindow::editWork() { openWork("EditPad.exe "); }
 
-void FetchprobeWindow::hexEditWork() { links_.start("HEdit.exe " + workFile().string(), kShowNormal); }
+void FetchprobeWindow::hexEditWork() { openWork("HEdit.exe "); }
+
+void FetchprobeWindow::openWork(const std::string& editor) {
+    // Nothing a person asks to see opens silently nothing (the opener's own
+    // failure is told by the opener's watch).
+    if (!links_.start(editor + workFile().string(), kShowNormal))
+        links_.messages().critical(workFile().string() + " cannot be opened: no program to open it was found");
+}
 
 }  // namespace parlux

@@ -47,6 +47,7 @@ protected:
 private:
     std::string url() const;
     std::filesystem::path workFile() const;
+    void openWork(const std::string& editor);
     // Runs an action with the error of the work file reported, the pointer as
     // busy meanwhile when asked. Refused while another one runs (a download
     // waits with the window's events running); the action buttons are

@@ -23,7 +23,10 @@ int main(int argc, char** argv) {
             FetchprobeWindow* shown = nullptr;
             FetchprobeWindow window(
                 SuiteLinks{[&shown, &messages](const QString& target) { ShellOpen(shown, target, &messages); },
-                           &StartDetached, [&messages]() -> MessageSink& { return messages; }, ProgramFolder(), data});
+                           [&shown, &messages](const std::string& commandLine, short style) {
+                               return StartOrOpen(shown, commandLine, style, &messages);
+                           },
+                           [&messages]() -> MessageSink& { return messages; }, ProgramFolder(), data});
             shown = &window;
             messages.setParent(&window);
             instance->setWindow(&window);

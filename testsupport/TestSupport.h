@@ -44,7 +44,13 @@ private:
 class RecordingMessages final : public MessageSink {
 public:
     void critical(std::string_view text) override { texts.emplace_back(text); }
+    bool ask(std::string_view question) override {
+        questions.emplace_back(question);
+        return answer;
+    }
     std::vector<std::string> texts;
+    std::vector<std::string> questions;
+    bool answer = false;  // to every question
 };
 
 // Whole-file helpers (binary).

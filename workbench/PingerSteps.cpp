@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "common/core/DateTime.h"
 #include "common/core/LfToCrLf.h"
@@ -55,6 +58,8 @@ void ReportDownload(WorkbenchCore& wb, const std::string& type, const std::strin
     if (!wb.closing()) wb.noteNotDownloaded(nick + " " + type, result.error);
 }
 
+constexpr std::string_view kWaitingFor = "; waiting for ";
+
 // A type the list does not name at all is no fault of the run.
 void NoteIfNothingListed(WorkbenchCore& wb, const std::vector<PingerRecord>& records, const std::string& type) {
     if (std::none_of(records.begin(), records.end(), [&type](const PingerRecord& r) { return r.type == type; }))
@@ -82,7 +87,7 @@ TransferDone WaitingLine(WorkbenchCore& wb, std::vector<std::string> nicks) {
         std::string waiting;
         for (std::size_t k = 0; k < state->nicks.size(); ++k)
             if (!state->ended[k]) waiting += (waiting.empty() ? "" : ", ") + state->nicks[k];
-        if (!waiting.empty()) line += "; waiting for " + waiting;
+        if (!waiting.empty()) line.append(kWaitingFor).append(waiting);
         wb.feedback().progress(line);
     };
     show();
@@ -244,6 +249,26 @@ long FixLineEndsStep(WorkbenchCore& wb) {
                   std::to_string(firstLine));
     }
     return pingers.rowCount();
+}
+
+std::string ShortenWaitingLine(const std::string& line, const std::function<bool(const std::string&)>& fits) {
+    const std::size_t at = line.find(kWaitingFor);
+    if (fits(line) || at == std::string::npos) return line;
+    const std::string head = line.substr(0, at + kWaitingFor.size());
+    std::vector<std::string> names;
+    for (std::size_t from = head.size(); from <= line.size();) {
+        const std::size_t comma = std::min(line.find(", ", from), line.size());
+        names.push_back(line.substr(from, comma - from));
+        from = comma + 2;
+    }
+    // The first names and the last stay; those between go, one at a time.
+    for (std::size_t shown = names.size() - 1; shown-- > 0;) {
+        std::string text = head;
+        for (std::size_t k = 0; k < shown; ++k) text += names[k] + ", ";
+        text += "\u2026 " + names.back() + " (" + std::to_string(names.size() - shown - 1) + " more)";
+        if (fits(text) || shown == 0) return text;
+    }
+    return line;
 }
 
 }  // namespace parlux

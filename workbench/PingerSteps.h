@@ -5,6 +5,7 @@
 // and empty further columns); FIX_LfToCrLf repairs the line ends of the
 // downloaded files.
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "common/core/PingersList.h"
@@ -29,5 +30,10 @@ long LoadPingersStep(WorkbenchCore& wb, int columns);
 
 // FIX_LfToCrLf over the loaded pingers' files; the result is the rows walked.
 long FixLineEndsStep(WorkbenchCore& wb);
+
+// The download progress line made to fit where fits says it does not: the
+// count stays whole, and names of pingers still waited for go from the
+// middle of the list ("waiting for alpha, bravo, … foxtrot (3 more)").
+std::string ShortenWaitingLine(const std::string& line, const std::function<bool(const std::string&)>& fits);
 
 }  // namespace parlux

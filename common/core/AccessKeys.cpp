@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstddef>
 #include <functional>
+#include <string_view>
 
 namespace parlux {
 
@@ -12,11 +13,24 @@ bool Keyable(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; 
 
 char KeyOf(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 
+// Its tail runs through the underline of the key.
+bool HasTail(char c) { return std::string_view("gjpqy").find(c) != std::string_view::npos; }
+
+// A caption's positions, sorted by the kind of character they hold.
+struct Positions {
+    std::vector<int> initials, others, tails, folders;
+    std::vector<int>& of(bool folder, char c, bool initial) {
+        if (folder) return folders;
+        if (HasTail(c)) return tails;
+        return initial ? initials : others;
+    }
+};
+
 // A caption's positions in the order it prefers them, one per key. A path
 // is known by its file name: its letters come first, so that where the
 // folders lie does not change the key.
 std::vector<int> Candidates(const std::string& caption) {
-    std::vector<int> initials, others, folders;
+    Positions p;
     std::string seen;
     const std::size_t slash = caption.find_last_of("/\\");
     const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
@@ -26,24 +40,38 @@ std::vector<int> Candidates(const std::string& caption) {
             if (!Keyable(c) || seen.find(KeyOf(c)) != std::string::npos) continue;
             seen += KeyOf(c);
             const bool initial = i == 0 || !Keyable(caption[i - 1]);
-            (from < name ? folders : initial ? initials : others).push_back(static_cast<int>(i));
+            p.of(from < name, c, initial).push_back(static_cast<int>(i));
         }
         if (name == 0) break;
     }
-    initials.insert(initials.end(), others.begin(), others.end());
-    initials.insert(initials.end(), folders.begin(), folders.end());
-    return initials;
+    for (const std::vector<int>* later : {&p.others, &p.tails, &p.folders})
+        p.initials.insert(p.initials.end(), later->begin(), later->end());
+    return p.initials;
+}
+
+// Where a caption holds the key it wants; -1 when it wants none, lacks it,
+// or another caption holds it already.
+int WantedAt(const std::string& caption, const std::vector<int>& candidates, char wanted,
+             const std::vector<int>& holder) {
+    if (wanted == 0 || holder[static_cast<unsigned char>(KeyOf(wanted))] >= 0) return -1;
+    for (const int at : candidates)
+        if (KeyOf(caption[static_cast<std::size_t>(at)]) == KeyOf(wanted)) return at;
+    return -1;
 }
 
 }  // namespace
 
-std::vector<int> ChooseAccessKeys(const std::vector<std::string>& captions, std::size_t fixed) {
+std::vector<int> ChooseAccessKeys(const std::vector<std::string>& captions, std::size_t fixed,
+                                  const std::vector<char>& wanted) {
     const std::size_t n = captions.size();
     std::vector<std::vector<int>> candidates(n);
     for (std::size_t i = 0; i < n; ++i) candidates[i] = Candidates(captions[i]);
     std::vector<int> chosen(n, -1);
     // Which caption holds each key (upper case letters and digits).
     std::vector<int> holder(256, -1);
+    // The captions that keep their key once taken: the fixed ones, and those
+    // given the key they want.
+    std::vector<bool> kept(n, false);
 
     // A caption takes a free key of its own, or one whose holder can move to
     // another (the augmenting paths of a bipartite matching): as many keys
@@ -55,7 +83,7 @@ std::vector<int> ChooseAccessKeys(const std::vector<std::string>& captions, std:
             if (visited[key]) continue;
             visited[key] = true;
             const int held = holder[key];
-            if (held < 0 || (static_cast<std::size_t>(held) >= fixed && place(static_cast<std::size_t>(held)))) {
+            if (held < 0 || (!kept[static_cast<std::size_t>(held)] && place(static_cast<std::size_t>(held)))) {
                 holder[key] = static_cast<int>(i);
                 chosen[i] = at;
                 return true;
@@ -63,7 +91,7 @@ std::vector<int> ChooseAccessKeys(const std::vector<std::string>& captions, std:
         }
         return false;
     };
-    for (std::size_t i = 0; i < n; ++i) {
+    const auto take = [&](std::size_t i) {
         // First a free key, so that no earlier caption is moved off its own
         // first choice needlessly.
         for (const int at : candidates[i]) {
@@ -71,13 +99,25 @@ std::vector<int> ChooseAccessKeys(const std::vector<std::string>& captions, std:
             if (holder[key] < 0) {
                 holder[key] = static_cast<int>(i);
                 chosen[i] = at;
-                break;
+                return;
             }
         }
-        if (chosen[i] >= 0) continue;
         visited.assign(256, false);
         place(i);
+    };
+    for (std::size_t i = 0; i < n && i < fixed; ++i) {
+        kept[i] = true;
+        take(i);
     }
+    for (std::size_t i = fixed; i < n && i < wanted.size(); ++i) {
+        const int at = WantedAt(captions[i], candidates[i], wanted[i], holder);
+        if (at < 0) continue;
+        holder[static_cast<unsigned char>(KeyOf(wanted[i]))] = static_cast<int>(i);
+        chosen[i] = at;
+        kept[i] = true;
+    }
+    for (std::size_t i = fixed; i < n; ++i)
+        if (chosen[i] < 0) take(i);
     return chosen;
 }
 

@@ -17,7 +17,12 @@ namespace parlux {
 // letters all belong to others, gets none. The first fixed captions keep the
 // key they take first (a menu bar's titles keep their usual letters); the
 // others may be moved to another of their letters to leave a later caption
-// its only one.
-std::vector<int> ChooseAccessKeys(const std::vector<std::string>& captions, std::size_t fixed = 0);
+// its only one. A small letter with a tail (g, j, p, q, y) comes after the
+// others of its caption: the tail hides the underline. wanted, where given,
+// holds for each caption the key it is to have (0: none asked); a caption
+// that holds that letter takes it before the others choose, and keeps it,
+// so that sister windows give one action one key.
+std::vector<int> ChooseAccessKeys(const std::vector<std::string>& captions, std::size_t fixed = 0,
+                                  const std::vector<char>& wanted = {});
 
 }  // namespace parlux

@@ -16,6 +16,9 @@ public:
     virtual void critical(std::string_view text) = 0;
     // Whether a box reaches someone at a screen (false: the text goes to stderr).
     virtual bool interactive() const { return true; }
+    // A question answered Yes or No, No being the answer Enter gives; No
+    // where nobody is there to answer.
+    virtual bool ask(std::string_view /*question*/) { return false; }
 };
 
 // The clock, for log records and page time stamps.

@@ -11,12 +11,17 @@
 namespace parlux {
 
 void DoubleClicks::on(QObject* widget, std::function<void()> action, bool enter) {
-    actions_[widget] = Bound{std::move(action), enter};
+    actions_[widget] = Bound{std::move(action), enter, {}};
     widget->installEventFilter(this);
     auto* w = qobject_cast<QWidget*>(widget);
     if (!enter || !w || w->focusPolicy() != Qt::NoFocus) return;
     w->setFocusPolicy(Qt::StrongFocus);
     if (auto* frame = qobject_cast<QFrame*>(w); frame && !qobject_cast<QLineEdit*>(w)) ShowFocusAsFrame(frame);
+}
+
+void DoubleClicks::onAsking(QObject* widget, std::function<void()> action, std::function<bool()> confirm) {
+    on(widget, std::move(action));
+    actions_[widget].confirm = std::move(confirm);
 }
 
 bool DoubleClicks::eventFilter(QObject* watched, QEvent* event) {
@@ -30,6 +35,7 @@ bool DoubleClicks::eventFilter(QObject* watched, QEvent* event) {
     }
     if (!run) return QObject::eventFilter(watched, event);
     const auto action = it->second.action;  // the action may close the window, and this with it
+    if (event->type() == QEvent::KeyPress && it->second.confirm && !it->second.confirm()) return true;
     action();
     return true;
 }

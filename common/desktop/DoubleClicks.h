@@ -16,6 +16,11 @@ public:
     // took none takes it then (by Tab and click), a picture box showing it
     // with a frame.
     void on(QObject* widget, std::function<void()> action, bool enter = true);
+    // As on(), for a widget whose double-click starts an unattended run:
+    // Enter runs it only when confirm says so. A key reaches a picture by
+    // accident (the window's first Enter) far more easily than a
+    // double-click does; the double-click itself is not asked about.
+    void onAsking(QObject* widget, std::function<void()> action, std::function<bool()> confirm);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -24,6 +29,7 @@ private:
     struct Bound {
         std::function<void()> action;
         bool enter;
+        std::function<bool()> confirm;  // asked before Enter runs the action (none: not asked)
     };
     std::map<QObject*, Bound> actions_;
 };

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPalette>
 #include <QShortcut>
+#include <QVariantMap>
 #include <functional>
 #include <map>
 #include <string>
@@ -25,6 +26,7 @@ namespace {
 
 constexpr const char* kPlainProperty = "parluxPlainCaption";
 constexpr const char* kKeyedProperty = "parluxKeyedCaption";
+constexpr const char* kWantedProperty = "parluxWantedKeys";
 
 // The caption of an object as it was before a key was given to it: the one
 // remembered when the text is still the keyed one, else the text itself.
@@ -41,11 +43,16 @@ struct Keyed {
     std::function<void(const QString&)> set;
 };
 
-void GiveKeys(std::vector<Keyed>& scope, std::size_t fixed = 0) {
+void GiveKeys(std::vector<Keyed>& scope, std::size_t fixed = 0, const QVariantMap& wanted = {}) {
     std::vector<std::string> captions;
+    std::vector<char> wantedKeys;
     captions.reserve(scope.size());
-    for (const Keyed& k : scope) captions.push_back(k.plain.toStdString());
-    const std::vector<int> keys = ChooseAccessKeys(captions, fixed);
+    for (const Keyed& k : scope) {
+        captions.push_back(k.plain.toStdString());
+        const QString key = wanted.value(k.plain).toString();
+        wantedKeys.push_back(key.isEmpty() ? '\0' : key[0].toLatin1());
+    }
+    const std::vector<int> keys = ChooseAccessKeys(captions, fixed, wantedKeys);
     for (std::size_t i = 0; i < scope.size(); ++i) {
         // Positions are in UTF-8 bytes; the captions are ASCII but for paths.
         const std::string& caption = captions[i];
@@ -68,13 +75,21 @@ void KeyMenuEntries(QMenu* menu) {
     GiveKeys(entries);
 }
 
-// Enter and Return on a focused button press it, as Space does.
+// Enter and Return on a focused button press it, as Space does. A button
+// pressed by its access key takes the focus first, as a click or Space leaves
+// it there: the action gives it back to that button at its end.
 class EnterPresses final : public QObject {
 public:
     using QObject::QObject;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Shortcut) {
+            auto* button = qobject_cast<QAbstractButton*>(watched);
+            if (button && button->isEnabled() && button->focusPolicy() & Qt::TabFocus)
+                button->setFocus(Qt::ShortcutFocusReason);
+            return false;
+        }
         if (event->type() != QEvent::KeyPress) return false;
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
@@ -177,10 +192,13 @@ void GiveAccessKeys(QWidget* window) {
     }
     for (Keyed& control : controls) (uses[control.plain] > 1 ? repeated : scope).push_back(std::move(control));
     scope.insert(scope.end(), repeated.begin(), repeated.end());
-    GiveKeys(scope, menus);
+    GiveKeys(scope, menus, window->property(kWantedProperty).toMap());
 }
 
-void DriveByKeyboard(QMainWindow* window) {
+void DriveByKeyboard(QMainWindow* window, const WantedKeys& wanted) {
+    QVariantMap keys;
+    for (const auto& [caption, key] : wanted) keys.insert(caption, QString(QChar::fromLatin1(key)));
+    window->setProperty(kWantedProperty, keys);
     GiveAccessKeys(window);
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), window);
     QObject::connect(f10, &QShortcut::activated, window, [window] {

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <map>
 
 class QFrame;
 class QMainWindow;
@@ -25,9 +26,15 @@ QString PlainCaption(const QString& caption);
 // none), every "&" of its own doubled.
 QString KeyedCaption(const QString& plain, int at);
 
-// The keyboard for a whole window: the access keys, F10 opening the menu
-// bar, and Enter or Return on a focused button pressing it as Space does.
-void DriveByKeyboard(QMainWindow* window);
+// The key a caption is to have wherever it stands ({"H Y P", 'Y'}): sister
+// windows give one action one key.
+using WantedKeys = std::map<QString, char>;
+
+// The keyboard for a whole window: the access keys (wanted: those its
+// buttons are to have, kept when the keys are given again), F10 opening the
+// menu bar, Enter or Return on a focused button pressing it as Space does,
+// and the focus back on a button whose access key pressed it.
+void DriveByKeyboard(QMainWindow* window, const WantedKeys& wanted = {});
 
 // A picture box that can take the focus shows it with a frame in the
 // highlight colour while it has it.

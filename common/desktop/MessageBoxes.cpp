@@ -18,6 +18,15 @@ bool QtMessageSink::interactive() const {
              platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"));
 }
 
+bool QtMessageSink::ask(std::string_view question) {
+    if (!interactive()) return false;
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                    QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size())),
+                    QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtMessageSink::critical(std::string_view text) {
     if (!interactive()) {
         StderrLine(text);  // one line, after the program's name as a box has it in its caption

@@ -16,6 +16,7 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     void critical(std::string_view text) override;
     bool interactive() const override;
+    bool ask(std::string_view question) override;
 
 private:
     QWidget* parent_;

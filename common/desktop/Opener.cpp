@@ -10,7 +10,10 @@
 #include <QSocketNotifier>
 #include <QWidget>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "common/core/DataFolder.h"
 #include "common/core/Sinks.h"
@@ -126,6 +129,22 @@ bool StartWatchedOpener(QWidget* window, const std::string& target, MessageSink*
 }
 
 }  // namespace
+
+bool StartOrOpen(QWidget* window, const std::string& commandLine, short showStyle, MessageSink* messages) {
+    std::vector<std::string> argv;
+    try {
+        argv = MapCommandLine(commandLine);
+    } catch (...) {
+        return false;
+    }
+    if (argv.size() != 2 || argv.front() != kOpener) return StartDetachedArgv(argv, showStyle);
+    // A bare name is the current folder's file here, not the "Me" folder's.
+    std::error_code ec;
+    const std::filesystem::path target = std::filesystem::absolute(argv.back(), ec);
+    if (!Runnable(kOpener)) return false;
+    ShellOpen(window, QString::fromStdString(ec ? argv.back() : target.string()), messages);
+    return true;
+}
 
 bool IsLocalTarget(const QString& target) {
     // "http://", "mailto:": an address; a Windows drive ("Y:\") is a path.

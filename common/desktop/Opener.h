@@ -1,6 +1,7 @@
 #pragma once
 // Opening documents, folders and addresses with the desktop's opener.
 #include <QString>
+#include <string>
 
 class QWidget;
 
@@ -16,6 +17,12 @@ class MessageSink;
 // (when given) is told "<target> cannot be opened: <the opener's reason>",
 // from the window's event loop.
 void ShellOpen(QWidget* window, const QString& target, MessageSink* messages = nullptr);
+
+// Starts a command line as StartDetached does, but the tools of the original
+// desktop that the opener stands for ("EditPad.exe file") go to ShellOpen,
+// so that an opener that fails is told to messages as for any other target.
+// False when nothing could be started.
+bool StartOrOpen(QWidget* window, const std::string& commandLine, short showStyle, MessageSink* messages);
 
 // Whether a target names a file or folder here (not a web address).
 bool IsLocalTarget(const QString& target);

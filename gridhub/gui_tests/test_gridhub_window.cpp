@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -187,6 +188,7 @@ TEST_F(GridhubTest, BrowsingListsFilesAndOpensThemOnlyInTheChosenStyle) {
     EXPECT_EQ(items("Combo2"), (Strings{"alpha_rlist.shtml", "beta_rlist.shtml"}));
     EXPECT_EQ(widget<QComboBox>("Combo2")->currentIndex(), 0);
     EXPECT_TRUE(tooltip("Combo2").ends_with(" | 1")) << tooltip("Combo2");
+    EXPECT_EQ(widget<QLabel>("lbl_FileInfo")->text().toStdString(), tooltip("Combo2"));
     EXPECT_TRUE(started_.empty() && opened_.empty());
 
     click("Option2_1");  // EditPad: the chosen file opens at once, and every file chosen after it
@@ -287,6 +289,8 @@ TEST_F(GridhubTest, ViewButtonsSearchesAndTheCopyButton) {
 TEST_F(GridhubTest, EveryAccessKeyAndEnterReachesItsAction) {
     WriteFile(program_ / "Keys.fnd", "x");
     openWindow();
+    Activate(*window_);
+    EXPECT_EQ(QApplication::focusWidget(), widget("Option1_0"));  // the first focus starts nothing
     const Strings pressed = PressEveryAccessKey(*window_);
     Strings without;
     for (auto* button : window_->findChildren<QAbstractButton*>()) {
@@ -305,6 +309,11 @@ TEST_F(GridhubTest, EveryAccessKeyAndEnterReachesItsAction) {
     started_.clear();
     opened_.clear();
     fs::remove(program_ / "started.log");
+    PressEnter(*window_, "Picture1_0");  // FULL_AUTO: asked first, and No starts nothing
+    PressEnter(*window_, "Image1");
+    EXPECT_EQ(messages_.questions.size(), 2u);
+    EXPECT_TRUE(started_.empty());
+    messages_.answer = true;
     PressEnter(*window_, "Check1_2");  // ticked -> clear, as Space does
     EXPECT_EQ(widget<QCheckBox>("Check1_2")->checkState(), Qt::Unchecked);
     PressEnter(*window_, "Picture1_2");

@@ -68,7 +68,11 @@ TEST_F(WindowTest, EnterDoesWhatTheClickDoes) {
         }
         EXPECT_EQ(launcher_.started, c.started) << c.control;
     }
-    // Image1: HYPER, then the window closes.
+    // Image1 asks first: No runs nothing; Yes runs HYPER, then the window closes.
+    PressEnter(*window_, "Image1");
+    EXPECT_EQ(messages_.questions.size(), 1u);
+    EXPECT_TRUE(window_->isVisible());
+    messages_.answer = true;
     PressEnter(*window_, "Image1");
     EXPECT_EQ(TopLines(log()).back(), "HYPER Completed: ");
     EXPECT_FALSE(window_->isVisible());
@@ -78,11 +82,17 @@ TEST_F(WindowTest, EnterDoesWhatTheClickDoes) {
 // it was greyed meanwhile; every Tab stop shows its focus.
 TEST_F(WindowTest, TheFocusComesBackToTheButtonThatStartedTheAction) {
     Activate(*window_);
+    // It opens on the type choice, where Enter starts no run.
+    EXPECT_EQ(QApplication::focusWidget(), widget("Option1_1"));
     for (const char* button : {"cmd_LOA_Pingers", "cmd_FIX_LfToCrLf", "cmd_SUPER"}) {
         widget(button)->setFocus(Qt::TabFocusReason);
         QTest::keyClick(widget(button), Qt::Key_Space);
         EXPECT_EQ(QApplication::focusWidget(), widget(button)) << button;
     }
+    // Pressed by its access key, a button has the focus afterwards too.
+    QTest::keyClick(window_.get(), Qt::Key_L, Qt::AltModifier);
+    QTest::qWait(300);  // the press shows for a moment first
+    EXPECT_EQ(QApplication::focusWidget(), widget("cmd_LOA_Pingers"));
     EXPECT_EQ(TabStopsWithoutVisibleFocus(*window_), std::vector<std::string>{});
 }
 

@@ -32,7 +32,7 @@ int RunComparer(int argc, char** argv) {
         argc, argv, Procedures::Describe().program, true,
         [](SingleInstance* instance, QtMessageSink& messages, const std::string& commandLine) {
             FeedbackLines feedback(RunLog(RunLogPath()), SystemClock());
-            DesktopLauncher launcher;
+            DesktopLauncher launcher(&messages);
             history::HistoryHook history;
             Workbench<Procedures> core(WorkbenchEnv{DataFolder(), ProgramFolder(), &feedback, &messages, &SystemClock(),
                                                     &launcher, MeFolder(), &history});

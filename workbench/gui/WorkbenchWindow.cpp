@@ -27,6 +27,7 @@
 #include "common/desktop/Opener.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"
+#include "workbench/PingerSteps.h"
 
 namespace parlux {
 
@@ -42,10 +43,24 @@ std::string Upper(std::string text) {
 
 constexpr const char* kDumpBoxTooltip = "Double-Click to View Dump";
 
+// One action, one key in the three comparers. Pulsegrid's captions hold
+// just as many letters as it has captions, so that one of them has to take
+// the g of "Pingers", with its tail.
+const WantedKeys& ComparerKeys() {
+    static const WantedKeys keys = {
+        {"S U P E R", 'U'},   {"RESET", 'R'},       {"H Y P", 'Y'},       {"Pingers.html", 'H'}, {"LOA_Pingers", 'L'},
+        {"SRT_Pingers", 'G'}, {"LOA_Pingeds", 'D'}, {"SRT_Pingeds", 'N'}, {"PRT_Compil", 'C'},   {"FIX_LfToCrLf", 'F'},
+    };
+    return keys;
+}
+
+constexpr const char* kHyperQuestion =
+    "HYPER FULL_AUTO: every type, then the window closes (as a double-click on the picture does). Start it?";
+
 }  // namespace
 
 bool DesktopLauncher::start(const std::string& commandLine, short showStyle) {
-    return StartDetached(commandLine, showStyle);
+    return StartOrOpen(nullptr, commandLine, showStyle, messages_);
 }
 
 int DesktopLauncher::startAndWait(const std::string& commandLine, short showStyle) {
@@ -89,7 +104,8 @@ WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     image_->setFixedSize(56, 56);
     image_->setAlignment(Qt::AlignCenter);
     image_->setFrameShape(QFrame::StyledPanel);
-    doubleClicks_.on(image_, [this] { hyperAndClose(); });
+    doubleClicks_.onAsking(
+        image_, [this] { hyperAndClose(); }, [this] { return core_.messages().ask(kHyperQuestion); });
     QGroupBox* choice = buildChoice();
     choiceRow->addWidget(choice, 1);
     if (d_.imageInChoiceFrame)
@@ -122,12 +138,16 @@ WorkbenchWindow::WorkbenchWindow(WorkbenchCore& core, QWidget* parent)
     SetScrollableCentralWidget(this, central, footer);
     buildMenus();
     if (auto* transfer = findChild<QPushButton*>("cmd_TFR")) actionControls_.push_back(transfer);
-    DriveByKeyboard(this);
+    DriveByKeyboard(this, ComparerKeys());
 
     // Show the core's state as it stands.
     for (const auto& [name, box] : boxes_) box->setText(Q(core_.box(name)));
     if (core_.chosenType() >= 0) typeChosen(core_.chosenType());
     choiceEnabledChanged(core_.choiceEnabled());
+    // The first focus starts nothing when Enter comes: the type choice, or
+    // (a comparer of one type) the first view button.
+    QWidget* first = options_.empty() ? static_cast<QWidget*>(viewButtons_.front()) : options_.front();
+    first->setFocus(Qt::OtherFocusReason);
     core_.setView(this);
     // Transfers wait with the window's events running.
     previousPump_ = SetWaitPump([this] { return pumpEvents(); });
@@ -282,13 +302,14 @@ void WorkbenchWindow::buildMenus() {
 void WorkbenchWindow::centre() { PlaceOnScreen(this); }
 
 void WorkbenchWindow::setViewCaptions() {
-    viewEntries_[0]->setText("Pingers.lst");
-    viewEntries_[1]->setText("index.html");
-    viewEntries_[2]->setText(Q((core_.dataFolder() / "Pingers.lst").string()));
-    viewEntries_[3]->setText(Q((core_.dataFolder() / "index.html").string()));
-    viewEntries_[4]->setText(Q((core_.dataFolder() / "Pingers.html").string()));
+    // The tooltips are the paths themselves: an "&" in a folder's name is
+    // part of the path, not the mark of a key.
+    const QStringList targets = {"Pingers.lst", "index.html", Q((core_.dataFolder() / "Pingers.lst").string()),
+                                 Q((core_.dataFolder() / "index.html").string()),
+                                 Q((core_.dataFolder() / "Pingers.html").string())};
+    for (std::size_t i = 0; i < viewEntries_.size(); ++i) viewEntries_[i]->setText(targets[static_cast<qsizetype>(i)]);
     for (std::size_t i = 0; i < viewButtons_.size(); ++i)
-        viewButtons_[i]->setToolTip(PlainCaption(viewEntries_[i]->text()));
+        viewButtons_[i]->setToolTip(targets[static_cast<qsizetype>(i)]);
     GiveAccessKeys(this);
 }
 
@@ -398,7 +419,16 @@ void WorkbenchWindow::showLines(const std::string& top, const std::string& detai
 void WorkbenchWindow::applyLines() {
     if (!linesPending_) return;
     linesPending_ = false;
-    for (auto [box, text] : {std::pair{feedbackTop_, &pendingTop_}, std::pair{feedbackDetail_, &pendingDetail_}}) {
+    // A progress line too long for its box keeps its count and loses names
+    // of the pingers waited for, from the middle.
+    const QLineEdit* detailBox = feedbackDetail_;
+    const auto fits = [detailBox](const std::string& text) {
+        const int room = detailBox->contentsRect().width() - 8;  // the box's own margins
+        return detailBox->fontMetrics().horizontalAdvance(Q(text)) <= room;
+    };
+    const std::string detail = headless_ ? pendingDetail_ : ShortenWaitingLine(pendingDetail_, fits);
+    for (auto [box, text] : {std::pair<QLineEdit*, const std::string*>{feedbackTop_, &pendingTop_},
+                             std::pair<QLineEdit*, const std::string*>{feedbackDetail_, &detail}}) {
         const QString line = Q(*text);
         if (box->text() == line) continue;
         box->setText(line);

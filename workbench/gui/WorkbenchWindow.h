@@ -30,12 +30,16 @@ class QRadioButton;
 
 namespace parlux {
 
-// Starts programs with the desktop layer: StartDetached without waiting, or
-// as a child waited for.
+// Starts programs with the desktop layer: StartOrOpen without waiting (an
+// opener that fails is told to messages), or as a child waited for.
 class DesktopLauncher final : public ProgramLauncher {
 public:
+    explicit DesktopLauncher(MessageSink* messages = nullptr) : messages_(messages) {}
     bool start(const std::string& commandLine, short showStyle) override;
     int startAndWait(const std::string& commandLine, short showStyle) override;
+
+private:
+    MessageSink* messages_;
 };
 
 class WorkbenchWindow final : public QMainWindow, public WorkbenchView, public FeedbackDisplay {

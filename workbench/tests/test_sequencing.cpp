@@ -10,6 +10,7 @@
 
 #include "common/core/DateTime.h"
 #include "testsupport/TestSupport.h"
+#include "workbench/PingerSteps.h"
 #include "workbench/testing/RecordingComparer.h"
 #include "workbench/testing/WorkbenchTestSupport.h"
 
@@ -68,6 +69,23 @@ TEST_F(Sequencing, SuperHyperAndReset) {
               (std::vector<std::string>{"RESET in Progress: ", "RESET Completed: ", "HYPER Completed: "}));
     EXPECT_TRUE(launcher_.started.empty());
     EXPECT_EQ(core_.box("txt_PRT_Compil"), "");
+}
+
+// A progress line too long for its box keeps its count and the last name.
+TEST(ShortenWaitingLine, NamesGoFromTheMiddle) {
+    const std::string line =
+        "LOA_Pingers: 1 of 7 done (0 failed); waiting for alpha, bravo, charlie, echo, foxtrot, golf";
+    const struct {
+        std::size_t width;
+        std::string shown;
+    } cases[] = {
+        {200, line},
+        {80, "LOA_Pingers: 1 of 7 done (0 failed); waiting for alpha, bravo, \u2026 golf (3 more)"},
+        {10, "LOA_Pingers: 1 of 7 done (0 failed); waiting for \u2026 golf (5 more)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ShortenWaitingLine(line, [&c](const std::string& t) { return t.size() <= c.width; }), c.shown)
+            << c.width;
 }
 
 }  // namespace

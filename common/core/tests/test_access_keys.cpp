@@ -27,7 +27,7 @@ TEST(AccessKeys, EachCaptionGetsAKeyOfItsOwnWhereItsLettersAllow) {
     } cases[] = {
         {"first letters first", {"View", "Internet", "Apps"}, {"&View", "&Internet", "&Apps"}},
         {"then the first letter of a later word", {"S U P E R", "Stats"}, {"&S U P E R", "S&tats"}},
-        {"one key whatever the case", {"apps", "Apps"}, {"&apps", "A&pps"}},
+        {"one key whatever the case", {"apps", "Apps"}, {"&apps", "App&s"}},
         {"an earlier caption moves to leave a later one its only letter", {"SA", "S"}, {"S&A", "&S"}},
         {"no letter, no key", {">>", "+", "GO"}, {">>", "+", "&GO"}},
         {"letters all taken", {"SAV", "SAV", "SAV", "SAV"}, {"&SAV", "S&AV", "SA&V", "SAV"}},
@@ -36,6 +36,7 @@ TEST(AccessKeys, EachCaptionGetsAKeyOfItsOwnWhereItsLettersAllow) {
          {"Pingers.lst", "/home/u/Parlux/Pingers.lst", "/home/u/Parlux/PingersBad.lst"},
          {"&Pingers.lst", "/home/u/Parlux/Pingers.&lst", "/home/u/Parlux/P&ingersBad.lst"}},
         {"then by its folders", {"ab", "/x/ab", "/x/ab"}, {"&ab", "/x/a&b", "/&x/ab"}},
+        {"a letter with a tail last", {"S", "Sgt", "Py"}, {"&S", "Sg&t", "&Py"}},
     };
     for (const auto& c : cases) EXPECT_EQ(Marked(c.captions), c.marked) << c.name;
 }
@@ -47,6 +48,9 @@ TEST(AccessKeys, FixedCaptionsKeepTheKeyTheyTookFirst) {
     EXPECT_EQ(ChooseAccessKeys(captions), (std::vector<int>{1, 3, 0}));
     // Fixed, it keeps it, and "V" has none.
     EXPECT_EQ(ChooseAccessKeys(captions, 1), (std::vector<int>{0, 3, -1}));
+    // A wanted key is taken first and kept; a caption without it chooses.
+    EXPECT_EQ(ChooseAccessKeys({"View", "H Y P", "Pingers.html", "Y"}, 1, {0, 'Y', 'H', 'Q'}),
+              (std::vector<int>{0, 2, 8, -1}));
 }
 
 }  // namespace

@@ -238,21 +238,31 @@ TEST_F(OpenerTest, AnOpenerThatFailsIsToldWithItsReason) {
         {"it opens", "exit 0", ""},
         {"there is none", "", target + " cannot be opened: xdg-open was not found"},
     };
-    for (const auto& c : cases) {
-        test::RecordingMessages messages;
-        fs::remove(bin / "xdg-open");
-        std::unique_ptr<ScopedEnv> noPath;
-        if (c.script.empty())
-            noPath = std::make_unique<ScopedEnv>("PATH", bin.path().c_str());
-        else
-            MakeExecutable(bin / "xdg-open", "#!/bin/sh\n" + c.script + "\n");
-        ShellOpen(nullptr, QString::fromStdString(target), &messages);
-        QElapsedTimer timer;
-        timer.start();
-        while (messages.texts.empty() && timer.elapsed() < (c.said.empty() ? 1000 : 5000))
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        EXPECT_EQ(messages.texts, c.said.empty() ? Strings{} : Strings{c.said}) << c.name;
-    }
+    // Opened by name, or by the editor's command line (a result box, Fetchprobe's N).
+    for (const bool byEditor : {false, true})
+        for (const auto& c : cases) {
+            test::RecordingMessages messages;
+            fs::remove(bin / "xdg-open");
+            std::unique_ptr<ScopedEnv> noPath;
+            if (c.script.empty())
+                noPath = std::make_unique<ScopedEnv>("PATH", bin.path().c_str());
+            else
+                MakeExecutable(bin / "xdg-open", "#!/bin/sh\n" + c.script + "\n");
+            if (byEditor && c.script.empty()) {
+                EXPECT_FALSE(
+                    StartOrOpen(nullptr, "EditPad.exe " + target, kShowNormal, &messages));  // the caller says so
+                continue;
+            }
+            if (byEditor)
+                EXPECT_TRUE(StartOrOpen(nullptr, "EditPad.exe " + target, kShowNormal, &messages));
+            else
+                ShellOpen(nullptr, QString::fromStdString(target), &messages);
+            QElapsedTimer timer;
+            timer.start();
+            while (messages.texts.empty() && timer.elapsed() < (c.said.empty() ? 1000 : 5000))
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            EXPECT_EQ(messages.texts, c.said.empty() ? Strings{} : Strings{c.said}) << c.name;
+        }
 }
 
 TEST_F(OpenerTest, ShellOpenStartsASuiteProgram) {
