@@ -62,12 +62,11 @@ HistoryDb& NightRecorder::open() {
     return *db_;
 }
 
-void NightRecorder::recordRun(Run run, DateTime gmt, const HistorySettings& settings) {
-    if (!settings.on) return;
+void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
     const std::string stamp = FormatStamp(gmt);
     run.gmt = stamp;
     try {
-        open().record(run, FormatStamp(gmt - std::chrono::days(settings.days)));
+        open().record(run, FormatStamp(gmt - std::chrono::days(keptDays)));
     } catch (const HistoryError& e) {
         const bool damaged = e.damaged();
         db_.reset();  // closed before it is renamed

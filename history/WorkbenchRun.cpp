@@ -141,7 +141,7 @@ void HistoryHook::pagesWritten(WorkbenchCore& wb) {
     if (!recorder_ || recorder_->dataFolder() != wb.dataFolder())
         recorder_ = std::make_unique<NightRecorder>(
             wb.dataFolder(), [](const std::string& line) { StderrLine(line); }, busyTimeoutMs_);
-    recorder_->recordRun(RunOf(wb), GmtNow(wb.clock()), HistorySettings{config.history, config.historyDays});
+    recorder_->recordRun(RunOf(wb), GmtNow(wb.clock()), config.historyDays);
 }
 
 }  // namespace parlux::history

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "common/core/SiteConfig.h"
 #include "common/core/StderrLines.h"
 #include "history/HistoryDb.h"
 #include "history/NightRecorder.h"
@@ -179,7 +180,7 @@ TEST_F(HistoryFailures, AKilledWriterLeavesEveryEarlierRunWhole) {
     const pid_t pid = StartChild(program_ / "err.txt", [this] {
         history::NightRecorder recorder(data_.path(), [](const std::string& line) { StderrLine(line); });
         for (int night = 0;; ++night)
-            recorder.recordRun(BigRun(night), FirstNight() + std::chrono::hours(night), history::HistorySettings{});
+            recorder.recordRun(BigRun(night), FirstNight() + std::chrono::hours(night), site::SiteConfig{}.historyDays);
     });
     // Killed in the middle of a run once a few are in.
     // The sanitizer build on a busy machine writes slowly: look now and
