@@ -74,7 +74,7 @@ void Join(std::string& to, const std::string& more) {
 // joined), for the Mix types the remailer's name.
 void KeyFigures(WorkbenchCore& wb, const std::string& type, Run& run) {
     const Table& keys = wb.table(kMainTable);
-    const bool pgp = type == "K-RSA" || type == "K-DSS";
+    const bool pgp = IsPgpKeyType(type);
     std::map<std::pair<std::string, std::string>, Figure> figures;
     for (int r = 0; r < wb.count(kMainTable); ++r) {
         const std::string& address = keys.text(kKeyAddress, r);
