@@ -75,7 +75,10 @@ namespace {
 // The remailer lists a pinger can be compared by: the version-1 Cypherpunk
 // list and both version-2 lists (the version-1 Mixmaster list has no
 // capability lines).
-bool ComparedType(const std::string& type) { return type == "PGP-1" || type == "PGP-2" || type == "MIX-2"; }
+bool ComparedType(const std::string& type) {
+    const StatsTypeInfo* info = FindStatsType(type);
+    return info != nullptr && !info->keys && (info->network == Network::Cpunk || info->version == 2);
+}
 
 // A file time as the local date and time, to the second.
 DateTime LocalDateTime(fs::file_time_type fileTime) {

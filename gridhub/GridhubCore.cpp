@@ -34,8 +34,13 @@ std::string LaunchArguments(CheckValue check) { return check == kTicked ? " FULL
 
 std::vector<std::string> TypeChoices(Area area) {
     switch (area) {
-        case Area::DownLoads:
-            return {"PGP-1", "PGP-2", "MIX-1", "MIX-2", "K-RSA", "K-DSS", "K-TY2", "K-MIX"};
+        case Area::DownLoads: {
+            // The stats lists, then the key files, each network's together.
+            std::vector<std::string> choices;
+            for (const bool keys : {false, true})
+                for (const std::string_view code : TypeCodesByNetwork(keys)) choices.emplace_back(code);
+            return choices;
+        }
         case Area::Results:
             return {"Results"};
         case Area::None:

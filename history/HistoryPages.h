@@ -11,7 +11,7 @@ namespace parlux::history {
 inline std::vector<std::string> HistoryPageNames() {
     std::vector<std::string> names;
     for (const auto& type : kStatsTypes)
-        if (!type.code.starts_with("K-")) names.push_back("Trend_" + std::string(type.code) + ".html");
+        if (!type.keys) names.push_back("Trend_" + std::string(type.code) + ".html");
     names.emplace_back("Changes.html");
     return names;
 }

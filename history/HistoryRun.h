@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/core/StatsTypes.h"
+
 namespace parlux::history {
 
 // How a pinger's figures came to the run.
@@ -52,7 +54,7 @@ inline constexpr std::string_view kCapStringsType = "0000";
 enum class Kind { Stats, Keys, CapStrings };
 inline Kind KindOf(std::string_view type) {
     if (type == kCapStringsType) return Kind::CapStrings;
-    return type.starts_with("K-") ? Kind::Keys : Kind::Stats;
+    return IsKeyType(type) ? Kind::Keys : Kind::Stats;
 }
 
 // The latency and uptime printed in a stats text: version 1 ends in

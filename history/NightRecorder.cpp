@@ -83,8 +83,7 @@ HistoryDb& NightRecorder::open() {
     return *db_;
 }
 
-void NightRecorder::recordRun(Run run, DateTime gmt, const HistorySettings& settings) {
-    if (!settings.on) return;
+void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
     const std::string stamp = FormatStamp(gmt);
     run.gmt = stamp;
     if (const auto short_ = ShortOfRoom(dataFolder_, run.figures.size())) {
@@ -95,7 +94,7 @@ void NightRecorder::recordRun(Run run, DateTime gmt, const HistorySettings& sett
         HistoryDb& db = open();
         const HistoryDb::Step step(db);
         SayWhenBehind(db, run, gmt, complain_);
-        db.record(run, settings.days);
+        db.record(run, keptDays);
     } catch (const HistoryError& e) {
         const bool damaged = e.damaged();
         db_.reset();  // closed before it is renamed

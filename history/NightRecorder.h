@@ -17,11 +17,6 @@
 
 namespace parlux::history {
 
-struct HistorySettings {
-    bool on = true;
-    int days = 400;
-};
-
 class NightRecorder {
 public:
     // complain gets each line for stderr (without the program's name).
@@ -31,8 +26,9 @@ public:
     NightRecorder(const NightRecorder&) = delete;
     NightRecorder& operator=(const NightRecorder&) = delete;
 
-    // run.gmt is set from gmt, the time of the run's pages.
-    void recordRun(Run run, DateTime gmt, const HistorySettings& settings);
+    // run.gmt is set from gmt, the time of the run's pages; the runs older
+    // than keptDays (Parlux.conf's history_days) before it are removed.
+    void recordRun(Run run, DateTime gmt, int keptDays);
 
     const std::filesystem::path& databasePath() const { return path_; }
     const std::filesystem::path& dataFolder() const { return dataFolder_; }

@@ -74,7 +74,7 @@ void Join(std::string& to, const std::string& more) {
 // joined), for the Mix types the remailer's name.
 void KeyFigures(WorkbenchCore& wb, const std::string& type, Run& run) {
     const Table& keys = wb.table(kMainTable);
-    const bool pgp = type == "K-RSA" || type == "K-DSS";
+    const bool pgp = IsPgpKeyType(type);
     std::map<std::pair<std::string, std::string>, Figure> figures;
     for (int r = 0; r < wb.count(kMainTable); ++r) {
         const std::string& address = keys.text(kKeyAddress, r);
@@ -141,7 +141,7 @@ void HistoryHook::pagesWritten(WorkbenchCore& wb) {
     if (!recorder_ || recorder_->dataFolder() != wb.dataFolder())
         recorder_ = std::make_unique<NightRecorder>(
             wb.dataFolder(), [](const std::string& line) { StderrLine(line); }, busyTimeoutMs_);
-    recorder_->recordRun(RunOf(wb), GmtNow(wb.clock()), HistorySettings{config.history, config.historyDays});
+    recorder_->recordRun(RunOf(wb), GmtNow(wb.clock()), config.historyDays);
 }
 
 }  // namespace parlux::history

@@ -25,8 +25,6 @@ const GridColumns KeysProcedures::kGrid{kKeyNick, kKeyItem, kKeySort, 5, kListNi
 
 namespace {
 
-bool IsPgpType(const std::string& type) { return type == "K-RSA" || type == "K-DSS"; }
-
 // The PGP library writes its own diagnostics (a signature it cannot check, a
 // text between two armored blocks) to the standard error, where a run without
 // a display shows its messages: they are kept from it while a file is read.
@@ -70,11 +68,8 @@ WorkbenchDescription KeysProcedures::Describe() {
     d.caption = "Quill's Compare Keys";
     d.dumpLetter = 'K';
     d.tables = {TableDef{"Pingers", 2}, TableDef{"Pingeds", 1}, TableDef{"Keys", 5}};
-    for (const std::string_view code : {"K-RSA", "K-DSS", "K-TY2", "K-MIX"}) {
-        const auto it = std::find_if(kStatsTypes.begin(), kStatsTypes.end(),
-                                     [code](const StatsTypeInfo& t) { return t.code == code; });
-        d.types.push_back({std::string(it->code), std::string(it->caption)});
-    }
+    for (const std::string_view code : TypeCodesByNetwork(true))
+        d.types.push_back({std::string(code), std::string(FindStatsType(code)->caption)});
     d.choiceCaption = "Choose KeyRings";
     shared_actions::SetCommonTooltips(d);
     d.hyperTooltip = "All Keyrings";
@@ -166,7 +161,7 @@ long KeysProcedures::SRT_Pingers() {
 
 // ---------------------------------------------------------------- keys
 
-long KeysProcedures::LOA_Keys() { return IsPgpType(type()) ? LoadPgpKeys() : LoadMixKeys(); }
+long KeysProcedures::LOA_Keys() { return IsPgpKeyType(type()) ? LoadPgpKeys() : LoadMixKeys(); }
 
 bool KeysProcedures::addRow(const std::string& nick, std::string item, std::string address, std::string detail) {
     const int row = keys().loaded() ? keys().rowCount() : 0;
@@ -245,7 +240,7 @@ long KeysProcedures::SRT_Keys() { return SortMainStep(wb_, kGrid); }
 
 std::string KeysPage(const Table& pingers, const Table& pingeds, const Table& keys, const std::string& type,
                      const std::string& stamp) {
-    const int detailWidth = IsPgpType(type) ? 120 : 32;
+    const int detailWidth = IsPgpKeyType(type) ? 120 : 32;
     return BlockPage("Reverse Comparison (Pinged-Pinger) (Keys " + type + ") " + stamp + " GMT", pingers, pingeds, keys,
                      KeysProcedures::kGrid, BlockFields{kKeyAddress, kKeyDetail, 40, detailWidth});
 }

@@ -14,15 +14,27 @@ install(CODE "
 ")
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/systemd/parlux-nightly.timer DESTINATION lib/systemd/user)
 
+# Parlux.conf as a new data folder gets it, and its manual page with the
+# keys' paragraphs, written from the list of its keys.
+add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/Parlux.conf ${CMAKE_CURRENT_BINARY_DIR}/man/Parlux.conf.5
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
+  COMMAND parlux-conf-files ${CMAKE_CURRENT_BINARY_DIR}/Parlux.conf ${CMAKE_CURRENT_SOURCE_DIR}/man/Parlux.conf.5.in
+    ${CMAKE_CURRENT_BINARY_DIR}/man/Parlux.conf.5
+  DEPENDS parlux-conf-files ${CMAKE_CURRENT_SOURCE_DIR}/man/Parlux.conf.5.in VERBATIM)
+
 # A set-up from an empty home: copied into the data folder as they are.
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/examples/Pingers.lst ${CMAKE_CURRENT_SOURCE_DIR}/examples/PingersBad.lst
-  ${CMAKE_CURRENT_SOURCE_DIR}/examples/Parlux.conf
+  ${CMAKE_CURRENT_BINARY_DIR}/Parlux.conf
   DESTINATION ${PARLUX_DOC_DIR}/examples)
 
 set(night_pages)
 foreach(page IN ITEMS Parlux.conf.5 parlux.7)
   string(REGEX MATCH "[0-9]$" section ${page})
-  parlux_gzip(${CMAKE_CURRENT_SOURCE_DIR}/man/${page} ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
+  set(source ${CMAKE_CURRENT_SOURCE_DIR}/man/${page})
+  if(EXISTS ${source}.in)
+    set(source ${CMAKE_CURRENT_BINARY_DIR}/man/${page})
+  endif()
+  parlux_gzip(${source} ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
   list(APPEND night_pages ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
 endforeach()

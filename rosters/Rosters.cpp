@@ -22,6 +22,12 @@ namespace parlux::rosters {
 
 namespace fs = std::filesystem;
 
+const std::vector<std::string_view> kColumnTypes = [] {
+    std::vector<std::string_view> types = TypeCodes(false);
+    for (const std::string_view code : TypeCodesByNetwork(true)) types.push_back(code);
+    return types;
+}();
+
 int LinkColumn(std::string_view type) {
     for (std::size_t c = 0; c < kColumnTypes.size(); ++c)
         if (kColumnTypes[c] == type) return static_cast<int>(c) + 1;

@@ -20,8 +20,8 @@ namespace parlux::rosters {
 // PingerLinksArray and UploadDatesArray: column 0 the nick, columns 1 to 8 one
 // file each, in this order.
 inline constexpr int kLinkColumns = 9;
-inline constexpr std::array<std::string_view, 8> kColumnTypes = {"PGP-1", "MIX-1", "PGP-2", "MIX-2",
-                                                                 "K-RSA", "K-DSS", "K-TY2", "K-MIX"};
+// The stats lists in the list's order, then the key files, Cpunk's first.
+extern const std::vector<std::string_view> kColumnTypes;
 // The column of a query type (exact match), 0 when it is none of the eight.
 int LinkColumn(std::string_view type);
 

@@ -236,7 +236,7 @@ long FixLineEndsStep(WorkbenchCore& wb) {
         wb.detail(nick + " " + type + " being LfToCrLf 'ed");
         std::int32_t length = 0, firstLine = 0;
         try {
-            LfToCrLf(path, length, firstLine, wb.messages(), type.starts_with("K-"));
+            LfToCrLf(path, length, firstLine, wb.messages(), IsKeyType(type));
         } catch (const LineEndRewriteError& e) {
             // Read, but the repaired file could not replace it: the old one stays.
             wb.messages().critical(path.string() + " cannot be rewritten: " + e.code().message());

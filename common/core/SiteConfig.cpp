@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "common/core/WholeFile.h"
 
@@ -17,21 +19,31 @@ namespace {
 
 constexpr std::size_t kMaxFileSize = 64 * 1024;  // a handful of lines; anything bigger is not this file
 
-// "mirror1 to mirror4", as the messages and the template name the keys.
-std::string MirrorKeys() { return "mirror1 to mirror" + std::to_string(kMirrorCount); }
+const ConfKey* FindKey(std::string_view name) {
+    for (const ConfKey& key : kConfKeys)
+        if (key.name == name) return &key;
+    return nullptr;
+}
 
-// The number of a key "mirror<n>" with n from 1 to kMirrorCount, written
-// without leading zeros; 0 for any other key.
-std::size_t MirrorNumber(std::string_view key) {
-    if (!key.starts_with("mirror")) return 0;
-    const std::string_view digits = key.substr(6);
-    if (digits.empty() || digits.size() > 3 || digits.front() == '0') return 0;
-    std::size_t number = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9') return 0;
-        number = number * 10 + static_cast<std::size_t>(c - '0');
-    }
-    return number <= kMirrorCount ? number : 0;
+// How the template, the manual and the messages name a key: "mirror1 to
+// mirror4" for one told together with the keys after it.
+std::string Label(std::size_t index) {
+    std::size_t last = index;
+    while (last + 1 < kConfKeys.size() && kConfKeys[last + 1].comment.empty()) ++last;
+    std::string label(kConfKeys[index].name);
+    if (last != index) label += " to " + std::string(kConfKeys[last].name);
+    return label;
+}
+
+// "site, mail, mirror1 to mirror4, history and history_days"
+std::string KeyLabels() {
+    std::vector<std::string> labels;
+    for (std::size_t i = 0; i < kConfKeys.size(); ++i)
+        if (!kConfKeys[i].comment.empty()) labels.push_back(Label(i));
+    std::string text;
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == labels.size() ? " and " : ", ") + labels[i];
+    return text;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -67,12 +79,15 @@ std::string NotWebAddress(std::string_view value) {
     return {};
 }
 
-std::string Problem(std::string_view key, std::string_view value) {
+// Why an address value cannot be used; "" when it can.
+std::string Problem(const ConfKey& conf, std::string_view value) {
+    const std::string_view key = conf.name;
     if (value.empty()) return "no value for " + std::string(key);
     if (std::string bad = BadCharacter(value); !bad.empty()) return std::string(key) + " " + bad;
-    if (key == "mail") {
-        if (value.find('@') == std::string_view::npos) return "mail is not a mail address (no \"@\")";
-        if (value.find_first_of("?&#") != std::string_view::npos) return "mail holds \"?\", \"&\" or \"#\"";
+    if (conf.kind == ConfValue::kMailAddress) {
+        if (value.find('@') == std::string_view::npos) return std::string(key) + " is not a mail address (no \"@\")";
+        if (value.find_first_of("?&#") != std::string_view::npos)
+            return std::string(key) + " holds \"?\", \"&\" or \"#\"";
         return {};
     }
     if (std::string why = NotWebAddress(value); !why.empty()) return std::string(key) + " " + why;
@@ -84,25 +99,37 @@ std::string Problem(std::string_view key, std::string_view value) {
                 : value[at] == '?' ? "a query"
                                    : "a fragment") +
                "): only scheme, host and folder";
-    if (key == "site" && value.back() == '/') return "site ends in \"/\" (the pages add \"/Parlux/...\")";
+    if (conf.kind == ConfValue::kWebFolder && value.back() == '/')
+        return std::string(key) + " ends in \"/\" (the pages add \"/Parlux/...\")";
     return {};
 }
 
-bool IsHistoryKey(std::string_view key) { return key == "history" || key == "history_days"; }
-
-// history = on | off, history_days = 1 to 100000; fail gets why not.
-template <class Fail>
-void ApplyHistoryKey(SiteConfig& config, std::string_view key, std::string_view value, const Fail& fail) {
-    if (key == "history") {
-        if (value != "on" && value != "off") fail("history is neither on nor off");
-        config.history = value == "on";
-        return;
-    }
+// Why an on/off or days value cannot be used; "" when it can.
+std::string SettingProblem(const ConfKey& conf, std::string_view value) {
+    const std::string key(conf.name);
+    if (conf.kind == ConfValue::kOnOff) return value == "on" || value == "off" ? "" : key + " is neither on nor off";
     if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string_view::npos)
-        fail("history_days is not a number of days");
-    const int days = std::stoi(std::string(value));
-    if (days < 1 || days > 100000) fail("history_days is not between 1 and 100000");
-    config.historyDays = days;
+        return key + " is not a number of days";
+    if (const int days = DaysOf(value); days < 1 || days > 100000) return key + " is not between 1 and 100000";
+    return {};
+}
+
+// The field of the config a key sets; value is a good one.
+void StoreValue(SiteConfig& config, const ConfKey& key, std::string_view value) {
+    if (key.name == "site") {
+        config.site = value;
+    } else if (key.name == "mail") {
+        config.mail = value;
+    } else if (key.kind == ConfValue::kWebAddress) {
+        std::size_t mirror = 0;  // the web addresses before it
+        for (const ConfKey* k = kConfKeys.data(); k != &key; ++k) mirror += k->kind == ConfValue::kWebAddress ? 1 : 0;
+        config.mirrors.at(mirror) = value;
+        config.mirrorSet.at(mirror) = true;
+    } else if (key.name == "history") {
+        config.history = value == "on";
+    } else if (key.name == "history_days") {
+        config.historyDays = DaysOf(value);
+    }
 }
 
 }  // namespace
@@ -126,25 +153,15 @@ SiteConfig ParseSiteConfig(std::string_view text, const std::string& path) {
         if (equals == std::string_view::npos) fail("no \"=\" (lines are key = value)");
         const std::string_view key = Trim(line.substr(0, equals));
         const std::string_view value = Trim(line.substr(equals + 1));
-        std::string* target = nullptr;
-        if (key == "site") {
-            target = &config.site;
-        } else if (key == "mail") {
-            target = &config.mail;
-        } else if (const std::size_t mirror = MirrorNumber(key); mirror > 0) {
-            target = &config.mirrors[mirror - 1];
-            config.mirrorSet[mirror - 1] = true;
-        } else if (IsHistoryKey(key)) {
-            ApplyHistoryKey(config, key, value, fail);
-            continue;
-        } else {
+        const ConfKey* conf = FindKey(key);
+        if (conf == nullptr) {
             std::string shown;
             for (const char c : key) shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-            fail("unknown key \"" + shown + "\" (the keys are site, mail, " + MirrorKeys() +
-                 ", history and history_days)");
+            fail("unknown key \"" + shown + "\" (the keys are " + KeyLabels() + ")");
         }
-        if (std::string why = Problem(key, value); !why.empty()) fail(why);
-        target->assign(value);
+        const bool setting = conf->kind == ConfValue::kOnOff || conf->kind == ConfValue::kDays;
+        if (std::string why = setting ? SettingProblem(*conf, value) : Problem(*conf, value); !why.empty()) fail(why);
+        StoreValue(config, *conf, value);
     }
     return config;
 }
@@ -176,33 +193,44 @@ SiteConfig LoadSiteConfig(const fs::path& dataFolder) {
     return config;
 }
 
+namespace {
+// Each line of text after prefix.
+std::string Prefixed(std::string_view prefix, std::string_view text) {
+    std::string lines;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        lines.append(prefix).append(text.substr(start, end - start)).append("\n");
+        start = end + 1;
+    }
+    return lines;
+}
+}  // namespace
+
 std::string ConfigTemplate() {
     std::string text =
         "# Parlux.conf: the addresses the pages and menus carry. One key = value\n"
         "# a line; lines starting with # are ignored. Remove the # before a key\n"
         "# and put in your own value.\n"
-        "#\n"
-        "# site: your primary site, http:// or https://, host and folder, no \"/\"\n"
-        "# at the end (the pages link to its /Parlux/ folder).\n"
-        "# site = " +
-        std::string(kDefaultSite) +
-        "\n"
-        "# mail: the address of the pages' mail notice.\n"
-        "# mail = " +
-        std::string(kDefaultMail) +
-        "\n"
-        "# " +
-        MirrorKeys() +
-        ": the entries of the Internet menus; once this file\n"
-        "# is there, a mirror it does not set is left out of them.\n";
-    for (std::size_t i = 0; i < kDefaultMirrors.size(); ++i)
-        text += "# mirror" + std::to_string(i + 1) + " = " + std::string(kDefaultMirrors[i]) + "\n";
-    text +=
-        "# history: on records every run in Parlux.sqlite and writes the trend\n"
-        "# pages and Changes.txt; off records nothing.\n"
-        "# history = on\n"
-        "# history_days: the days of runs the history keeps.\n"
-        "# history_days = 400\n";
+        "#\n";
+    for (std::size_t i = 0; i < kConfKeys.size(); ++i) {
+        const ConfKey& key = kConfKeys[i];
+        if (!key.comment.empty()) text += Prefixed("# ", Label(i) + ": " + std::string(key.comment));
+        text += "# " + std::string(key.name) + " = " + std::string(key.defaultValue) + "\n";
+    }
+    return text;
+}
+
+std::string ConfigManualKeys() {
+    std::string text;
+    for (std::size_t i = 0; i < kConfKeys.size(); ++i) {
+        if (kConfKeys[i].manual.empty()) continue;
+        const std::string label = Label(i);
+        const std::size_t to = label.find(" to ");
+        text += ".TP\n";
+        text += to == std::string::npos ? ".B " + label
+                                        : ".BR " + label.substr(0, to) + " \" to \" " + label.substr(to + 4);
+        text += "\n" + std::string(kConfKeys[i].manual) + "\n";
+    }
     return text;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The maintainer's own addresses: the primary site (its Parlux pages lie under
 // "/Parlux/"), the mail address of the pages' mail notice and the mirrors
-// (kMirrorCount of them) offered in the Internet menus. Built-in defaults, replaced by the
-// lines of Parlux.conf in the data folder:
+// (kMirrorCount of them) offered in the Internet menus, and the history's
+// settings. Built-in defaults, replaced by the lines of Parlux.conf in the
+// data folder (its keys are listed in SiteConfigKeys.def):
 //
 //     # comment
 //     site = https://remailers.example.net/~kim
@@ -21,18 +22,55 @@
 
 namespace parlux::site {
 
-inline constexpr std::string_view kDefaultSite = "http://www.example.org/quill";
-inline constexpr std::string_view kDefaultMail = "quill@example.org";
-inline constexpr std::size_t kMirrorCount = 4;
-inline constexpr std::array<std::string_view, kMirrorCount> kDefaultMirrors = {
-    "http://www.example.org/quill/Parlux/",
-    "http://mirror1.example.org/quill/Parlux/",
-    "http://mirror2.example.org/quill/Parlux/",
-    "http://mirror3.example.org/quill/Parlux/",
+// The kind of value a key takes, which decides what it may hold.
+enum class ConfValue { kWebFolder, kWebAddress, kMailAddress, kOnOff, kDays };
+
+struct ConfKey {
+    std::string_view name;
+    ConfValue kind;
+    std::string_view defaultValue;
+    std::string_view comment;  // the template's lines above it; "" when told with the key before
+    std::string_view manual;   // its paragraph of the manual page, in troff
 };
+
+inline constexpr std::array kConfKeys = {
+#define PARLUX_CONF_KEY(name, kind, value, comment, manual) ConfKey{name, ConfValue::kind, value, comment, manual},
+#include "common/core/SiteConfigKeys.def"
+#undef PARLUX_CONF_KEY
+};
+
+// The built-in value of a key of the list (a compile error for any other).
+constexpr std::string_view DefaultOf(std::string_view key) {
+    for (const ConfKey& k : kConfKeys)
+        if (k.name == key) return k.defaultValue;
+    throw std::logic_error("not a key of Parlux.conf");
+}
+
+// The mirrors are the web addresses of the list, in its order.
+inline constexpr std::size_t kMirrorCount = [] {
+    std::size_t count = 0;
+    for (const ConfKey& k : kConfKeys) count += k.kind == ConfValue::kWebAddress ? 1 : 0;
+    return count;
+}();
+inline constexpr std::array<std::string_view, kMirrorCount> kDefaultMirrors = [] {
+    std::array<std::string_view, kMirrorCount> mirrors{};
+    std::size_t i = 0;
+    for (const ConfKey& k : kConfKeys)
+        if (k.kind == ConfValue::kWebAddress) mirrors[i++] = k.defaultValue;
+    return mirrors;
+}();
+inline constexpr std::string_view kDefaultSite = DefaultOf("site");
+inline constexpr std::string_view kDefaultMail = DefaultOf("mail");
 
 // The file's name in the data folder.
 inline constexpr std::string_view kConfigName = "Parlux.conf";
+
+// A kDays value's number; its digits are checked where it is read.
+constexpr int DaysOf(std::string_view digits) {
+    int days = 0;
+    for (const char c : digits) days = days * 10 + (c - '0');
+    return days;
+}
 
 inline std::array<std::string, kMirrorCount> DefaultMirrors() {
     std::array<std::string, kMirrorCount> mirrors;
@@ -53,8 +91,8 @@ struct SiteConfig {
     bool offersMirror(std::size_t i) const { return i < mirrors.size() && (!fromFile || mirrorSet[i]); }
     // The history of runs (Parlux.sqlite and the trend and changes pages):
     // on or off, and the days of runs it keeps.
-    bool history = true;
-    int historyDays = 400;
+    bool history = DefaultOf("history") == "on";
+    int historyDays = DaysOf(DefaultOf("history_days"));
 };
 
 // A line that cannot be used; what() is "<path>:<line>: <what is wrong>"
@@ -75,6 +113,8 @@ SiteConfig LoadSiteConfig(const std::filesystem::path& dataFolder);
 // A Parlux.conf that changes nothing: each key with its built-in value,
 // commented out, and what it is for.
 std::string ConfigTemplate();
+// The keys' paragraphs of the manual page, in troff (".TP" before each).
+std::string ConfigManualKeys();
 // Writes ConfigTemplate() to dataFolder/Parlux.conf when there is no such
 // file (never over one, nor through a link); returns the file's path.
 std::filesystem::path EnsureConfigFile(const std::filesystem::path& dataFolder);

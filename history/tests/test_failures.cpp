@@ -12,6 +12,7 @@
 #include <cstring>
 #include <thread>
 
+#include "common/core/SiteConfig.h"
 #include "common/core/StderrLines.h"
 #include "history/HistoryDb.h"
 #include "history/NightRecorder.h"
@@ -280,12 +281,13 @@ TEST_F(HistoryFailures, HostileSurroundingsCostTheirLinesAndNothingElse) {
         fs::remove(program_ / "elsewhere");
         std::vector<std::string> said;
         const auto complain = [&said](const std::string& line) { said.push_back(line); };
-        history::NightRecorder(data_.path(), complain).recordRun(SmallRun("PGP-2"), FirstNight(), {});
+        history::NightRecorder(data_.path(), complain)
+            .recordRun(SmallRun("PGP-2"), FirstNight(), site::SiteConfig{}.historyDays);
         c.arrange();
         const auto started = std::chrono::steady_clock::now();
         history::NightRecorder recorder(c.folder.empty() ? data_.path() : c.folder, complain, history::kBusyTimeoutMs,
                                         c.limit);
-        for (const auto& [gmt, run] : c.nights) recorder.recordRun(run, gmt, {});
+        for (const auto& [gmt, run] : c.nights) recorder.recordRun(run, gmt, site::SiteConfig{}.historyDays);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
         EXPECT_EQ(said, c.said);
         c.after();
@@ -318,7 +320,7 @@ TEST_F(HistoryFailures, AKilledWriterLeavesEveryEarlierRunWhole) {
     const pid_t pid = StartChild(program_ / "err.txt", [this] {
         history::NightRecorder recorder(data_.path(), [](const std::string& line) { StderrLine(line); });
         for (int night = 0;; ++night)
-            recorder.recordRun(BigRun(night), FirstNight() + std::chrono::hours(night), history::HistorySettings{});
+            recorder.recordRun(BigRun(night), FirstNight() + std::chrono::hours(night), site::SiteConfig{}.historyDays);
     });
     // Killed in the middle of a run once a few are in.
     // The sanitizer build on a busy machine writes slowly: look now and

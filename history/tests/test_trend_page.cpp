@@ -43,7 +43,8 @@ TEST(TrendPage, FiveRunsOfThreePingersMatchTheGoldenPage) {
                 run.figures.push_back(f);
             }
         }
-        recorder.recordRun(run, MakeDateTime(2026, 12, 5 + static_cast<int>(night), 3, 15), {});
+        recorder.recordRun(run, MakeDateTime(2026, 12, 5 + static_cast<int>(night), 3, 15),
+                           site::SiteConfig{}.historyDays);
     }
     EXPECT_TRUE(complaints.empty()) << complaints.front();
     const std::string page = ReadFile(data / "Trend_MIX-2.html");

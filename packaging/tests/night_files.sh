@@ -50,9 +50,13 @@ fi
 [ -f "$examples/PingersBad.lst" ] && [ -s "$examples/PingersBad.lst" ] && fail "$examples/PingersBad.lst is not empty"
 if [ -f "$examples/Parlux.conf" ]; then
   grep -v '^#' "$examples/Parlux.conf" | grep -q . && fail "$examples/Parlux.conf sets a key"
-  for key in site mail mirror1 mirror2 mirror3 mirror4; do
-    grep -q "^# $key = " "$examples/Parlux.conf" || fail "$examples/Parlux.conf does not show $key"
-  done
+  # Every key of the one list, commented out with its built-in value.
+  keys=$(sed -n 's/^PARLUX_CONF_KEY("\([a-z0-9_]*\)", *[A-Za-z]*, *"\([^"]*\)".*/\1 = \2/p' \
+    "$(dirname "$0")/../../common/core/SiteConfigKeys.def")
+  [ -n "$keys" ] || fail "no key read from SiteConfigKeys.def"
+  while read -r line; do
+    grep -qxF "# $line" "$examples/Parlux.conf" || fail "$examples/Parlux.conf does not show $line"
+  done <<< "$keys"
 fi
 
 # --- the manual pages: the suite's own, and a NAME line man -k finds

@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 TEST(NightSetup, TheExamplesAreTheProgramsOwnFilesAndChangeNothing) {
     const fs::path examples = SourceDir() / "packaging/examples";
     EXPECT_EQ(ReadFile(examples / "Pingers.lst"), kPingersListTemplate);
-    EXPECT_EQ(ReadFile(examples / "Parlux.conf"), site::ConfigTemplate());
     EXPECT_EQ(ReadFile(examples / "PingersBad.lst"), "");
 
     // Comments only: no record until one is taken out of its comment.
