@@ -6,8 +6,7 @@
 #include <optional>
 
 #include "common/core/TextLines.h"
-#include "history/ChangesReport.h"
-#include "history/TrendPage.h"
+#include "history/HistoryPages.h"
 
 namespace parlux::history {
 
@@ -82,8 +81,7 @@ void NightRecorder::recordRun(Run run, DateTime gmt, const HistorySettings& sett
         return;
     }
     try {
-        if (KindOf(run.type) == Kind::Stats) writeTrend(*db_, run, stamp);
-        writeChanges(*db_, stamp);
+        writePages(*db_, run, stamp);
     } catch (const std::exception& e) {
         db_.reset();
         complain_(std::string("history pages not written: ") + e.what());
@@ -95,24 +93,16 @@ void NightRecorder::writeFile(const std::string& name, const std::string& conten
     if (!WriteFileAtomically(path, content)) complain_("history page not written: " + path.string());
 }
 
-void NightRecorder::writeTrend(HistoryDb& db, const Run& run, const std::string& stamp) {
-    TrendInput in;
-    in.type = run.type;
-    in.stamp = stamp;
-    in.remailers = run.remailerOrder;
-    const auto runs = db.lastRuns(run.type, kTrendRuns);
-    for (const auto id : runs) in.runGmts.push_back(db.gmtOf(id));
-    in.points = db.uptimes(runs);
-    writeFile(TrendPageName(run.type), TrendPage(in));
-}
-
-void NightRecorder::writeChanges(HistoryDb& db, const std::string& stamp) {
-    // Every program writes the whole report, one at a time: the last one's
-    // copy holds every type.
+void NightRecorder::writePages(HistoryDb& db, const Run& run, const std::string& stamp) {
+    PageSource source(db, run, stamp);
+    if (KindOf(run.type) == Kind::Stats)
+        for (const HistoryPageKind& kind : HistoryPageKinds())
+            if (kind.scope == PageScope::PerStatsType) writeFile(kind.fileName(run.type), kind.write(source));
+    // Every program writes the night's pages whole, one at a time: the last
+    // one's copy holds every type.
     const HistoryDb::WriteLock lock(db);
-    const auto lines = ChangeLines(db);
-    writeFile("Changes.txt", ChangesText(lines));
-    writeFile("Changes.html", ChangesPage(lines, stamp));
+    for (const HistoryPageKind& kind : HistoryPageKinds())
+        if (kind.scope == PageScope::PerNight) writeFile(kind.fileName(), kind.write(source));
 }
 
 }  // namespace parlux::history
