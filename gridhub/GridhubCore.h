@@ -54,10 +54,15 @@ std::vector<std::string> ViewCaptions(const std::filesystem::path& dataFolder);
 // entry added later moves neither the name nor the access key of those before
 // it: entries 1 to 7 keep their numbers ("MnusView_3"), the others take their
 // file's name ("MnusView_Parlux_conf", "MnusView_Trend_PGP-1_html").
+enum class ViewOpens {
+    Named,   // as the caption names it: a bare name in the program folder, a missing file said so
+    Path,    // the path, as it is
+    Config,  // Parlux.conf's path, first written with every key commented out when missing
+};
 struct ViewEntry {
     std::string objectName;
     std::string caption;  // the file opened; "-" for a separator
-    bool writesConfig;    // Parlux.conf: first written, every key commented out, when missing
+    ViewOpens opens;
 };
 // Entries 1 to 7, the data folder's Parlux.conf and, when the history is
 // kept, a separator and the pages of the history's kinds.

@@ -119,7 +119,8 @@ TEST(GridhubViewMenu, PagesAddedLaterMoveNoNameNorKeyBefore) {
         const auto keysA = keys(shorter), keysB = keys(longer);
         EXPECT_EQ(std::vector<int>(keysB.begin(), keysB.begin() + static_cast<long>(keysA.size())), keysA);
     }
-    EXPECT_EQ(Names(names(after).end() - static_cast<long>(added.size()), names(after).end()), added);
+    const Names all = names(after);
+    EXPECT_EQ(Names(all.end() - static_cast<long>(added.size()), all.end()), added);
     EXPECT_EQ(names(without).back(), "MnusView_Parlux_conf /srv/Parlux/Parlux.conf");
 }
 
