@@ -33,6 +33,7 @@
 #include "common/core/TextLines.h"
 #include "history/ChangesReport.h"
 #include "history/HistoryDb.h"
+#include "history/HistoryPages.h"
 #include "history/NightRecorder.h"
 #include "history/TrendPage.h"
 #include "tools/demo/DemoSetup.h"
@@ -163,7 +164,7 @@ void SizeBench(const fs::path& root) {
             const auto ids = db->lastRuns(type, history::kTrendRuns);
             for (const auto id : ids) in.runGmts.push_back(db->gmtOf(id));
             in.points = db->uptimes(ids);
-            WriteFileAtomically(data / history::TrendPageName(type), history::TrendPage(in));
+            WriteFileAtomically(data / history::PageKind("Trend_<type>.html")->fileName(type), history::TrendPage(in));
             trend.push_back(Seconds(start) * 1000.0);
 
             start = Clock::now();

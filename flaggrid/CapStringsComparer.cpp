@@ -240,4 +240,22 @@ long CapStringsProcedures::PRT_Compil() {
     return WritePage(wb_, kReportName, report) ? 1 : 0;
 }
 
+RecordedRun CapStringsProcedures::PagesShown() const {
+    RecordedRun run = RunHeader(wb_, std::string(kCapStringsType));
+    // Flaggrid reads the pages the other programs fetched: no pinger is reached here.
+    const Table& pingers = wb_.table(kPingersTable);
+    for (int r = 0; r < wb_.count(kPingersTable); ++r)
+        run.pingers.push_back({pingers.text(kCapPingerNick, r), PingerState::Local});
+    const Table& caps = wb_.table(kMainTable);
+    for (int r = 0; r < wb_.count(kMainTable); ++r) {
+        if (caps.text(kCapAddress, r).empty() && caps.text(kCapText, r).empty()) continue;
+        Figure f;
+        f.pinger = caps.text(kCapNick, r);
+        f.remailer = caps.text(kCapName, r);
+        f.caps = caps.text(kCapText, r);
+        run.figures.push_back(std::move(f));
+    }
+    return run;
+}
+
 }  // namespace parlux

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <system_error>
 
+#include "common/core/SiteConfig.h"
 #include "common/core/StatsTypes.h"
 #include "common/core/SuitePrograms.h"
 
@@ -26,9 +27,27 @@ std::vector<LaunchEntry> BuildLaunchTable() {
     return table;
 }
 
+std::vector<int> BuildHyperPrograms() {
+    std::vector<int> hyper;
+    int place = 0;
+    for (const SuiteProgramInfo& info : kSuiteProgramInfo) {
+        if (info.hubLabel.empty()) continue;
+        if (info.hyper) hyper.push_back(place);
+        ++place;
+    }
+    return hyper;
+}
+
+// "Trend_PGP-1.html" -> "MnusView_Trend_PGP-1_html"
+std::string EntryName(std::string fileName) {
+    std::replace(fileName.begin(), fileName.end(), '.', '_');
+    return "MnusView_" + fileName;
+}
+
 }  // namespace
 
 const std::vector<LaunchEntry> kLaunchTable = BuildLaunchTable();
+const std::vector<int> kHyperPrograms = BuildHyperPrograms();
 
 std::string LaunchArguments(CheckValue check) { return check == kTicked ? " FULL_AUTO" : ""; }
 
@@ -93,6 +112,20 @@ std::vector<std::string> ViewCaptions(const fs::path& dataFolder) {
             (dataFolder / "Pingers.lst").string(),
             (dataFolder / "index.html").string(),
             (dataFolder / "Pingers.html").string()};
+}
+
+std::vector<ViewEntry> ViewMenu(const fs::path& dataFolder, bool history,
+                                const std::vector<history::HistoryPageKind>& kinds) {
+    std::vector<ViewEntry> menu;
+    for (const std::string& caption : ViewCaptions(dataFolder))
+        menu.push_back({"MnusView_" + std::to_string(menu.size() + 1), caption, ViewOpens::Named});
+    const std::string conf(site::kConfigName);
+    menu.push_back({EntryName(conf), (dataFolder / conf).string(), ViewOpens::Config});
+    if (!history) return menu;
+    menu.push_back({"MnusView_History", "-", ViewOpens::Path});
+    for (const std::string& page : history::HistoryPageNames(kinds))
+        menu.push_back({EntryName(page), (dataFolder / page).string(), ViewOpens::Path});
+    return menu;
 }
 
 std::vector<std::string> MyStatsCaptions(const fs::path& dataFolder) {

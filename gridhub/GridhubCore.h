@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "history/HistoryPages.h"
+
 namespace parlux::gridhub {
 
 // A check box's value: clear, ticked, grey.
@@ -20,8 +22,9 @@ struct LaunchEntry {
 // order (common/core/SuitePrograms.def).
 extern const std::vector<LaunchEntry> kLaunchTable;
 
-// The programs HYPER starts, in order: Pulsegrid, Lockgrid, Rosterbase.
-inline constexpr std::array<int, 3> kHyperPrograms = {0, 2, 3};
+// The places in kLaunchTable of the programs HYPER starts, in the suite
+// list's order (its hyper trait): Pulsegrid, Lockgrid, Rosterbase.
+extern const std::vector<int> kHyperPrograms;
 
 // What follows the program on its command line: " FULL_AUTO" for a ticked
 // box only.
@@ -46,6 +49,25 @@ std::string FileTooltip(const std::filesystem::path& path);
 // The View menu's captions, entries 1 to 7: the program folder's copies by
 // name, then the data folder's by path.
 std::vector<std::string> ViewCaptions(const std::filesystem::path& dataFolder);
+
+// One entry of the View menu. Each is named after what it opens, so that an
+// entry added later moves neither the name nor the access key of those before
+// it: entries 1 to 7 keep their numbers ("MnusView_3"), the others take their
+// file's name ("MnusView_Parlux_conf", "MnusView_Trend_PGP-1_html").
+enum class ViewOpens {
+    Named,   // as the caption names it: a bare name in the program folder, a missing file said so
+    Path,    // the path, as it is
+    Config,  // Parlux.conf's path, first written with every key commented out when missing
+};
+struct ViewEntry {
+    std::string objectName;
+    std::string caption;  // the file opened; "-" for a separator
+    ViewOpens opens;
+};
+// Entries 1 to 7, the data folder's Parlux.conf and, when the history is
+// kept, a separator and the pages of the history's kinds.
+std::vector<ViewEntry> ViewMenu(const std::filesystem::path& dataFolder, bool history,
+                                const std::vector<history::HistoryPageKind>& kinds = history::HistoryPageKinds());
 // For each view button 1 to 9, the View menu entry (1 to 7) whose caption is
 // its tooltip.
 inline constexpr std::array<int, 9> kViewButtonEntries = {1, 2, 3, 4, 5, 6, 7, 6, 7};

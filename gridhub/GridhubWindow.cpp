@@ -30,7 +30,6 @@
 #include "common/desktop/Keyboard.h"
 #include "common/desktop/ProgramStart.h"
 #include "common/desktop/QtText.h"
-#include "history/HistoryPages.h"
 
 namespace parlux {
 
@@ -317,32 +316,28 @@ QWidget* GridhubWindow::buildOutputStyle() {
 
 void GridhubWindow::buildMenus() {
     QMenuBar* bar = menuBar();
-    QStringList view;
-    for (const std::string& caption : gridhub::ViewCaptions(links_.dataFolder)) view << Q(caption);
-    viewEntries_ = AddOpenMenu(bar, "View", "MnuView", "MnusView_", view, 1, links_);
-    // The site's addresses: a file that does not exist yet is first written
-    // with every key commented out, ready to be filled in.
-    if (QMenu* menu = bar->findChild<QMenu*>("MnuView")) {
-        const fs::path conf = links_.dataFolder / std::string(site::kConfigName);
-        QAction* entry = menu->addAction(Q(conf.string()));
-        entry->setObjectName(QString("MnusView_%1").arg(view.size() + 1));
-        connect(entry, &QAction::triggered, this, [this] {
+    QMenu* view = bar->addMenu("View");
+    view->setObjectName("MnuView");
+    // An entry added later leaves the access keys of those before it alone.
+    KeepMenuKeysInOrder(view);
+    viewEntries_.clear();
+    for (const gridhub::ViewEntry& entry : gridhub::ViewMenu(links_.dataFolder, site::Current().history)) {
+        const bool separator = entry.caption == "-";
+        QAction* action = separator ? view->addSeparator() : view->addAction(Q(entry.caption));
+        action->setObjectName(Q(entry.objectName));
+        viewEntries_.push_back(action);
+        if (separator) continue;
+        // The caption gains an access key: what opens is the entry's own text.
+        connect(action, &QAction::triggered, this, [this, entry] {
+            const QString target = Q(entry.caption);
             std::error_code ec;
-            if (fs::is_directory(links_.dataFolder, ec)) site::EnsureConfigFile(links_.dataFolder);
-            links_.open(Q((links_.dataFolder / std::string(site::kConfigName)).string()));
+            if (entry.opens == gridhub::ViewOpens::Config && fs::is_directory(links_.dataFolder, ec))
+                site::EnsureConfigFile(links_.dataFolder);
+            if (entry.opens == gridhub::ViewOpens::Named)
+                OpenNamed(links_, target);
+            else
+                links_.open(target);
         });
-        // The pages of the history of runs, when it is kept.
-        if (site::Current().history) {
-            menu->addSeparator()->setObjectName(QString("MnusView_%1").arg(view.size() + 2));
-            int index = static_cast<int>(view.size()) + 3;
-            for (const std::string& name : history::HistoryPageNames()) {
-                const QString path = Q((links_.dataFolder / name).string());
-                QAction* page = menu->addAction(path);
-                page->setObjectName(QString("MnusView_%1").arg(index++));
-                // The caption gains an access key: open the path itself.
-                connect(page, &QAction::triggered, this, [this, path] { links_.open(path); });
-            }
-        }
     }
     AddInternetMenu(bar, links_);
     AddExplorerMenus(bar, links_);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "history/HistoryDb.h"
+#include "history/PageSource.h"
 
 namespace parlux::history {
 
@@ -28,5 +29,8 @@ std::vector<std::string> ChangeLines(HistoryDb& db);
 // The lines as Changes.txt (CR LF) and as Changes.html in the site's frame.
 std::string ChangesText(const std::vector<std::string>& lines);
 std::string ChangesPage(const std::vector<std::string>& lines, const std::string& stamp);
+// The same from the history's change lines, as the night's pages.
+inline std::string ChangesTextOf(PageSource& source) { return ChangesText(source.changeLines()); }
+inline std::string ChangesPageOf(PageSource& source) { return ChangesPage(source.changeLines(), source.stamp()); }
 
 }  // namespace parlux::history

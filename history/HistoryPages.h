@@ -1,19 +1,43 @@
 #pragma once
-// The pages the history writes into the data folder, as Gridhub's View menu
-// lists them: the trend page of each stats type, then the changes report.
+// The pages the history writes into the data folder, each kind declared once
+// in HistoryPages.cpp: its file name, when it is written, whether Gridhub's
+// View menu opens it, and its writer. NightRecorder writes them, Gridhub's
+// View menu lists them and the manual pages name them: a new kind is one line
+// there and its writer.
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "common/core/StatsTypes.h"
+#include "history/PageSource.h"
 
 namespace parlux::history {
 
-inline std::vector<std::string> HistoryPageNames() {
-    std::vector<std::string> names;
-    for (const auto& type : kStatsTypes)
-        if (!type.keys) names.push_back("Trend_" + std::string(type.code) + ".html");
-    names.emplace_back("Changes.html");
-    return names;
-}
+// When a kind is written: after a run of a stats type, the page of that type;
+// or after every run, one page of the whole history.
+enum class PageScope { PerStatsType, PerNight };
+
+using PageWriter = std::string (*)(PageSource&);
+
+struct HistoryPageKind {
+    // "Trend_<type>.html": the type's code stands for <type>.
+    std::string_view name;
+    PageScope scope;
+    bool inViewMenu;  // Gridhub's View menu opens it, by its path
+    PageWriter write;
+
+    // The file of a type ("Trend_PGP-1.html"), or of the night.
+    std::string fileName(std::string_view type = {}) const;
+};
+
+inline constexpr std::string_view kTypePlaceholder = "<type>";
+
+// Every kind, in the order they are written and listed.
+const std::vector<HistoryPageKind>& HistoryPageKinds();
+// The kind of that name ("Changes.html"), nullptr for none.
+const HistoryPageKind* PageKind(std::string_view name);
+
+// The files the View menu lists, in the order of the kinds: a kind of a type
+// once for each stats type.
+std::vector<std::string> HistoryPageNames(const std::vector<HistoryPageKind>& kinds = HistoryPageKinds());
 
 }  // namespace parlux::history

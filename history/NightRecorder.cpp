@@ -4,11 +4,12 @@
 
 #include <cstdio>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "common/core/TextLines.h"
-#include "history/ChangesReport.h"
 #include "history/DiskRoom.h"
-#include "history/TrendPage.h"
+#include "history/HistoryPages.h"
 
 namespace parlux::history {
 
@@ -109,11 +110,7 @@ void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
         return;
     }
     try {
-        if (KindOf(run.type) == Kind::Stats) {
-            const HistoryDb::Step step(*db_);
-            writeTrend(*db_, run, stamp);
-        }
-        writeChanges(*db_, stamp);
+        writePages(*db_, run, stamp);
     } catch (const std::exception& e) {
         db_.reset();
         complain_(std::string("history pages not written: ") + e.what());
@@ -125,34 +122,30 @@ void NightRecorder::writeFile(const std::string& name, const std::string& conten
     if (!WriteFileAtomically(path, content)) complain_("history page not written: " + path.string());
 }
 
-void NightRecorder::writeTrend(HistoryDb& db, const Run& run, const std::string& stamp) {
-    TrendInput in;
-    in.type = run.type;
-    in.stamp = stamp;
-    in.remailers = run.remailerOrder;
-    const auto runs = db.lastRuns(run.type, kTrendRuns);
-    for (const auto id : runs) in.runGmts.push_back(db.gmtOf(id));
-    in.points = db.uptimes(runs);
-    writeFile(TrendPageName(run.type), TrendPage(in));
-}
-
-void NightRecorder::writeChanges(HistoryDb& db, const std::string& stamp) {
-    // Every program writes the whole report, read at one moment of the file
-    // and written outside any transaction. A program that recorded
+void NightRecorder::writePages(HistoryDb& db, const Run& run, const std::string& stamp) {
+    if (KindOf(run.type) == Kind::Stats) {
+        PageSource source(db, run, stamp);
+        const HistoryDb::Step step(db);
+        for (const HistoryPageKind& kind : HistoryPageKinds())
+            if (kind.scope == PageScope::PerStatsType) writeFile(kind.fileName(run.type), kind.write(source));
+    }
+    // Every program writes the night's pages whole, read at one moment of the
+    // file and written outside any transaction. A program that recorded
     // meanwhile writes its own after it; one whose copy may have come last
-    // with a run missing writes it again, so the last copy holds every type.
+    // with a run missing writes them again, so the last copy holds every type.
     for (int round = 0; round < kChangesRounds; ++round) {
-        std::vector<std::string> lines;
+        std::vector<std::pair<std::string, std::string>> pages;
         std::int64_t version = 0;
         {
+            PageSource source(db, run, stamp);
             const HistoryDb::Step step(db);
             HistoryDb::WriteLock lock(db);
             version = db.dataVersion();
-            lines = ChangeLines(db);
+            for (const HistoryPageKind& kind : HistoryPageKinds())
+                if (kind.scope == PageScope::PerNight) pages.emplace_back(kind.fileName(), kind.write(source));
             lock.commit();
         }
-        writeFile("Changes.txt", ChangesText(lines));
-        writeFile("Changes.html", ChangesPage(lines, stamp));
+        for (const auto& [name, content] : pages) writeFile(name, content);
         if (db.dataVersion() == version) return;
     }
 }

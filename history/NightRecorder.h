@@ -1,7 +1,7 @@
 #pragma once
 // What a comparer does with a run once its pages are written: record it in
 // Parlux.sqlite, remove the runs older than history_days, and rewrite the
-// type's trend page and the changes report from the database. Whatever goes
+// history's pages (HistoryPages) from the database. Whatever goes
 // wrong here costs the night one stderr line and never a page of its own: a
 // database that cannot be opened or written is left for the next run, and one
 // that is damaged is renamed aside (never deleted) so that the next run
@@ -35,8 +35,8 @@ public:
 
 private:
     HistoryDb& open();
-    void writeTrend(HistoryDb& db, const Run& run, const std::string& stamp);
-    void writeChanges(HistoryDb& db, const std::string& stamp);
+    // Every page kind of the history (HistoryPages) the run calls for.
+    void writePages(HistoryDb& db, const Run& run, const std::string& stamp);
     void writeFile(const std::string& name, const std::string& content);
     void setAside(DateTime gmt, const std::string& why);
 

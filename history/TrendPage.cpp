@@ -116,7 +116,17 @@ std::string Legend(const TrendInput& in, const std::vector<std::string>& nicks) 
 
 }  // namespace
 
-std::string TrendPageName(const std::string& type) { return "Trend_" + type + ".html"; }
+std::string TrendPageOf(PageSource& source) {
+    const Run& run = source.run();
+    TrendInput in;
+    in.type = run.type;
+    in.stamp = source.stamp();
+    in.remailers = run.remailerOrder;
+    const auto runs = source.db().lastRuns(run.type, kTrendRuns);
+    for (const auto id : runs) in.runGmts.push_back(source.db().gmtOf(id));
+    in.points = source.db().uptimes(runs);
+    return TrendPage(in);
+}
 
 std::string TrendPage(const TrendInput& in) {
     const std::size_t runs = in.runGmts.size();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "history/HistoryDb.h"
+#include "history/PageSource.h"
 
 namespace parlux::history {
 
@@ -24,7 +25,7 @@ struct TrendInput {
 };
 
 std::string TrendPage(const TrendInput& in);
-// The page's name: "Trend_" + type + ".html".
-std::string TrendPageName(const std::string& type);
+// The page of the run's type, charted from its last kTrendRuns runs.
+std::string TrendPageOf(PageSource& source);
 
 }  // namespace parlux::history

@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <map>
 
 #include "common/core/GmtOffset.h"
 #include "common/core/QuickSort.h"
 #include "common/core/StatsTypes.h"
 #include "common/core/Table.h"
+#include "common/core/TextFields.h"
 #include "common/core/TextLines.h"
 #include "common/core/TextReplace.h"
 #include "lockgrid/KeyLister.h"
@@ -249,6 +251,61 @@ long KeysProcedures::PRT_Compil() {
     if (GridNotReady(wb_)) return 0;
     const std::string page = KeysPage(pingers(), pingeds(), keys(), type(), FormatStamp(GmtNow(wb_.clock())));
     return WritePage(wb_, OutputPages().front(), page) ? 1 : 0;
+}
+
+namespace {
+
+// "1024/ABCDEF12 2003/01/01  user <address> [revoked]": size, date, state.
+void PgpDetail(const std::string& detail, Figure& f) {
+    const std::string text = Trim(detail);
+    const std::size_t slash = text.find('/');
+    if (slash != std::string::npos) f.keySize = Trim(text.substr(0, slash));
+    const std::size_t blank = text.find(' ');
+    if (blank != std::string::npos) f.keyDate = text.substr(blank + 1, 10);
+    f.keyState = text.ends_with(" [revoked]") ? "revoked" : text.ends_with(" [expired]") ? "expired" : "valid";
+}
+
+void Join(std::string& to, const std::string& more) {
+    if (to.empty() || to == more) {
+        to = more;
+    } else {
+        to += "," + more;
+    }
+}
+
+}  // namespace
+
+// One figure per pinger and remailer: for the PGP types the remailer is the
+// key's address (a pinger may carry more than one key for it: their IDs are
+// joined), for the Mix types the remailer's name.
+RecordedRun KeysProcedures::PagesShown() const {
+    RecordedRun run = RunHeader(wb_, type());
+    run.pingers = DownloadedPingers(wb_, type());
+    const Table& keys = wb_.table(kMainTable);
+    const bool pgp = IsPgpKeyType(type());
+    std::map<std::pair<std::string, std::string>, Figure> figures;
+    for (int r = 0; r < wb_.count(kMainTable); ++r) {
+        const std::string& address = keys.text(kKeyAddress, r);
+        const std::string& detail = keys.text(kKeyDetail, r);
+        if (address.empty() && detail.empty()) continue;  // a pair the pinger does not carry
+        const std::string& item = keys.text(kKeyItem, r);
+        const std::string remailer = pgp && !address.empty() ? address : item;
+        Figure& f = figures[{keys.text(kKeyNick, r), remailer}];
+        f.pinger = keys.text(kKeyNick, r);
+        f.remailer = remailer;
+        if (pgp) {
+            Figure one;
+            PgpDetail(detail, one);
+            Join(f.keyId, item);
+            Join(f.keySize, one.keySize);
+            Join(f.keyDate, one.keyDate);
+            Join(f.keyState, one.keyState);
+        } else {
+            f.keyId = detail;
+        }
+    }
+    for (auto& entry : figures) run.figures.push_back(std::move(entry.second));
+    return run;
 }
 
 }  // namespace parlux

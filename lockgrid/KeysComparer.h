@@ -45,6 +45,8 @@ public:
     // The actions in SUPER's order, each with the procedure behind its button.
     static const std::vector<ComparerAction<KeysProcedures>>& Actions();
     std::vector<std::string> OutputPages() const;
+    // What the pages PRT_Compil has just written showed, for the history.
+    RecordedRun PagesShown() const;
 
     long LOA_Pingers();
     long FIX_LfToCrLf();

@@ -4,6 +4,7 @@
 #include "common/core/GmtOffset.h"
 #include "common/core/QuickSort.h"
 #include "common/core/StatsTypes.h"
+#include "pulsegrid/StatsFigures.h"
 #include "pulsegrid/StatsPageWriter.h"
 #include "workbench/GridSteps.h"
 #include "workbench/PingerSteps.h"
@@ -84,6 +85,25 @@ long StatsProcedures::PRT_Compil() {
     if (IsVersion2(type())) ok = WritePage(wb_, "Comp_RC_" + type() + ".txt", ReverseCapsPage(in)) && ok;
     ok = WritePage(wb_, "Comp_DS_" + type() + ".html", DirectWebPage(in)) && ok;
     return ok ? 1 : 0;
+}
+
+RecordedRun StatsProcedures::PagesShown() const {
+    RecordedRun run = RunHeader(wb_, type());
+    run.pingers = DownloadedPingers(wb_, type());
+    const Table& stats = wb_.table(kMainTable);
+    const bool v1 = IsVersion1(type());
+    for (int r = 0; r < wb_.count(kMainTable); ++r) {
+        const std::string& text = stats.text(kStatsText, r);
+        if (text.empty()) continue;  // a pair the pinger did not report
+        Figure f;
+        f.pinger = stats.text(kStatsNick, r);
+        f.remailer = stats.text(kStatsName, r);
+        f.raw = text;
+        f.latencySeconds = ParseLatency(text, v1);
+        f.uptimePercent = ParseUptime(text, v1);
+        run.figures.push_back(std::move(f));
+    }
+    return run;
 }
 
 }  // namespace parlux

@@ -25,6 +25,8 @@ public:
     // The actions in SUPER's order, each with the procedure behind its button.
     static const std::vector<ComparerAction<StatsProcedures>>& Actions();
     std::vector<std::string> OutputPages() const;
+    // What the pages PRT_Compil has just written showed, for the history.
+    RecordedRun PagesShown() const;
 
     long LOA_Pingers();
     long FIX_LfToCrLf();

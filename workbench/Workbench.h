@@ -12,6 +12,7 @@
 
 #include "common/core/Sinks.h"
 #include "common/core/Table.h"
+#include "workbench/RecordedRun.h"
 
 namespace parlux {
 
@@ -112,7 +113,7 @@ struct RunReport {
 class WorkbenchCore;
 
 // Told each time PRT_Compil has written a type's pages (the history of runs
-// records what they showed).
+// records what they showed: WorkbenchCore::pagesShown).
 class PagesObserver {
 public:
     virtual ~PagesObserver() = default;
@@ -220,6 +221,8 @@ public:
 
     // The text pages the output view opens for the current type.
     virtual std::vector<std::string> outputPages() const = 0;
+    // What the pages PRT_Compil has just written showed, from the tables.
+    virtual RecordedRun pagesShown() const = 0;
 
 protected:
     // Runs the procedure of description().actions[index]; the number is shown
@@ -269,12 +272,14 @@ struct ComparerAction {
 //   static const std::vector<ComparerAction<Procedures>>& Actions();  // SUPER's order
 //   explicit Procedures(WorkbenchCore&);
 //   std::vector<std::string> OutputPages() const;
+//   RecordedRun PagesShown() const;  // what the pages of a run showed
 template <class Procedures>
 class Workbench final : public WorkbenchCore {
 public:
     explicit Workbench(WorkbenchEnv env) : WorkbenchCore(Description(), env), procedures_(*this) {}
     Procedures& procedures() { return procedures_; }
     std::vector<std::string> outputPages() const override { return procedures_.OutputPages(); }
+    RecordedRun pagesShown() const override { return procedures_.PagesShown(); }
 
     // The comparer's description with its actions.
     static WorkbenchDescription Description() {

@@ -16,6 +16,7 @@ enum SuiteProgramTrait : unsigned {
     kDataFolder = 4,      // works on the data folder and reads Parlux.conf there
     kDataFolderLock = 8,  // holds the data folder's lock for its life
     kWaits = 16,          // starts others unattended, and waits for them with --wait FULL_AUTO
+    kHyper = 32,          // Gridhub's HYPER starts it, in the list's order
 };
 
 struct SuiteProgramInfo {
@@ -26,6 +27,7 @@ struct SuiteProgramInfo {
     bool dataFolder;
     bool dataFolderLock;
     bool waits;
+    bool hyper;
     int appsEntry;              // its entry of the Apps menus (MnusApps_<n>), -1 for none
     std::string_view hubLabel;  // its line in Gridhub's launch table, "" for none
     int manSection;
@@ -40,6 +42,7 @@ struct SuiteProgramInfo {
                      ((traits)&kDataFolder) != 0,                                                            \
                      ((traits)&kDataFolderLock) != 0,                                                        \
                      ((traits)&kWaits) != 0,                                                                 \
+                     ((traits)&kHyper) != 0,                                                                 \
                      appsEntry,                                                                              \
                      hubLabel,                                                                               \
                      manSection},

@@ -27,6 +27,7 @@ namespace {
 constexpr const char* kPlainProperty = "parluxPlainCaption";
 constexpr const char* kKeyedProperty = "parluxKeyedCaption";
 constexpr const char* kWantedProperty = "parluxWantedKeys";
+constexpr const char* kKeysInOrderProperty = "parluxKeysInOrder";
 
 // The caption of an object as it was before a key was given to it: the one
 // remembered when the text is still the keyed one, else the text itself.
@@ -72,8 +73,14 @@ void KeyMenuEntries(QMenu* menu) {
         entries.push_back(
             {action, PlainOf(*action, action->text()), [action](const QString& t) { action->setText(t); }});
     }
-    GiveKeys(entries);
+    GiveKeys(entries, menu->property(kKeysInOrderProperty).toBool() ? entries.size() : 0);
 }
+
+}  // namespace
+
+void KeepMenuKeysInOrder(QObject* menu) { menu->setProperty(kKeysInOrderProperty, true); }
+
+namespace {
 
 // Enter and Return on a focused button press it, as Space does. A button
 // pressed by its access key takes the focus first, as a click or Space leaves

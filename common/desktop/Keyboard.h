@@ -18,6 +18,9 @@ namespace parlux {
 // entries of each menu, unique in the menu. Run again after captions have
 // changed: captions keyed before keep their key, changed ones get a new one.
 void GiveAccessKeys(QWidget* window);
+// Each entry of the menu takes its key in turn and keeps it: an entry added
+// at the end never moves the key of one before it.
+void KeepMenuKeysInOrder(QObject* menu);
 
 // A caption as the user reads it: without the "&" of its access key ("&&"
 // stands for one "&").

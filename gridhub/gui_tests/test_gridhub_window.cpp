@@ -237,9 +237,9 @@ TEST_F(GridhubTest, ViewButtonsSearchesAndTheCopyButton) {
     openWindow();
     for (int i = 1; i <= 9; ++i) click("cmd_VIEW_" + std::to_string(i));
     for (int i = 0; i < 3; ++i) doubleClick("Picture2_" + std::to_string(i));
-    entry("MnusView_8")->trigger();   // Parlux.conf, written first with every key commented out
-    entry("MnusView_13")->trigger();  // the history's pages: a trend page and the changes report
-    entry("MnusView_14")->trigger();
+    entry("MnusView_Parlux_conf")->trigger();       // Parlux.conf, written first with every key commented out
+    entry("MnusView_Trend_MIX-2_html")->trigger();  // the history's pages: a trend page and the changes report
+    entry("MnusView_Changes_html")->trigger();
     EXPECT_EQ(opened_, (Strings{"PingersBad.lst", "Pingers.lst", "index.html", (data_ / "PingersBad.lst").string(),
                                 (data_ / "Pingers.lst").string(), (data_ / "index.html").string(),
                                 (data_ / "Pingers.html").string(), (data_ / "index.html").string(),

@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "common/core/AccessKeys.h"
 #include "gridhub/GridhubCore.h"
 #include "testsupport/TestSupport.h"
 
@@ -82,6 +83,45 @@ TEST(GridhubCaptions, ADataFolderWithATrailingSlashNamesTheSameFiles) {
     EXPECT_EQ(gridhub::ViewCaptions(slashed), gridhub::ViewCaptions(plain));
     EXPECT_EQ(gridhub::MyStatsCaptions(slashed), gridhub::MyStatsCaptions(plain));
     EXPECT_EQ(gridhub::MyStatsCaptions(plain).front(), "/srv/site/MyCypSta1.txt");
+}
+
+// The View menu as the history adds page kinds after today's: every entry
+// before them keeps its object name and its access key, and the new ones are
+// named after their files.
+TEST(GridhubViewMenu, PagesAddedLaterMoveNoNameNorKeyBefore) {
+    std::vector<history::HistoryPageKind> kinds = history::HistoryPageKinds();
+    kinds.push_back({"Remailers.html", history::PageScope::PerNight, true, nullptr});
+    kinds.push_back({"Latency_<type>.html", history::PageScope::PerStatsType, true, nullptr});
+    kinds.push_back({"Hidden.txt", history::PageScope::PerNight, false, nullptr});
+    const auto names = [](const std::vector<gridhub::ViewEntry>& menu) {
+        Names out;
+        for (const auto& entry : menu) out.push_back(entry.objectName + " " + entry.caption);
+        return out;
+    };
+    const auto keys = [](const std::vector<gridhub::ViewEntry>& menu) {
+        Names captions;
+        for (const auto& entry : menu)
+            if (entry.caption != "-") captions.push_back(entry.caption);
+        return ChooseAccessKeys(captions, captions.size());
+    };
+    const auto without = gridhub::ViewMenu("/srv/Parlux", false);
+    const auto before = gridhub::ViewMenu("/srv/Parlux", true);
+    const auto after = gridhub::ViewMenu("/srv/Parlux", true, kinds);
+    const Names added = {"MnusView_Remailers_html /srv/Parlux/Remailers.html",
+                         "MnusView_Latency_PGP-1_html /srv/Parlux/Latency_PGP-1.html",
+                         "MnusView_Latency_MIX-1_html /srv/Parlux/Latency_MIX-1.html",
+                         "MnusView_Latency_PGP-2_html /srv/Parlux/Latency_PGP-2.html",
+                         "MnusView_Latency_MIX-2_html /srv/Parlux/Latency_MIX-2.html"};
+    for (const auto& [shorter, longer] : {std::pair{without, before}, std::pair{before, after}}) {
+        const Names a = names(shorter), b = names(longer);
+        ASSERT_LT(a.size(), b.size());
+        EXPECT_EQ(Names(b.begin(), b.begin() + static_cast<long>(a.size())), a);
+        const auto keysA = keys(shorter), keysB = keys(longer);
+        EXPECT_EQ(std::vector<int>(keysB.begin(), keysB.begin() + static_cast<long>(keysA.size())), keysA);
+    }
+    const Names all = names(after);
+    EXPECT_EQ(Names(all.end() - static_cast<long>(added.size()), all.end()), added);
+    EXPECT_EQ(names(without).back(), "MnusView_Parlux_conf /srv/Parlux/Parlux.conf");
 }
 
 }  // namespace

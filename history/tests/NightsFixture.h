@@ -18,7 +18,7 @@
 #include "common/core/RunLog.h"
 #include "common/core/SiteConfig.h"
 #include "flaggrid/CapStringsComparer.h"
-#include "history/WorkbenchRun.h"
+#include "history/HistoryHook.h"
 #include "lockgrid/KeysComparer.h"
 #include "pulsegrid/StatsComparer.h"
 #include "testsupport/LoopbackServer.h"

@@ -1,8 +1,11 @@
 // The history's two keys of Parlux.conf, read or refused with their place,
-// and a night with history = off: nothing recorded, none of its pages.
+// a night with history = off: nothing recorded, none of its pages; and the
+// manual pages that name the history's pages name every kind.
 #include <gtest/gtest.h>
 
 #include "common/core/SiteConfig.h"
+#include "common/core/TextLines.h"
+#include "history/HistoryPages.h"
 #include "history/tests/NightsFixture.h"
 
 namespace parlux::test {
@@ -52,8 +55,35 @@ TEST_F(NightsTest, HistoryOffRecordsNothingAndWritesNoneOfItsPages) {
     night.pingers["beta"] = {{"dizum"}};
     runNight(night, FirstNight());
     EXPECT_EQ(pages().size(), 6U);  // PGP-2's four, Lockgrid's one and Flaggrid's one
-    for (const char* name : {"Parlux.sqlite", "Trend_PGP-2.html", "Changes.txt", "Changes.html"})
-        EXPECT_FALSE(std::filesystem::exists(data_ / name)) << name;
+    EXPECT_FALSE(std::filesystem::exists(data_ / "Parlux.sqlite"));
+    for (const auto& kind : history::HistoryPageKinds())
+        EXPECT_FALSE(std::filesystem::exists(data_ / kind.fileName("PGP-2"))) << kind.name;
+}
+
+// A manual page's text with its macros and quotes dropped, line by line with
+// no blanks: ".IR Trend_ type .html" reads "Trend_type.html".
+std::string ManualText(const std::string& page) {
+    std::string text;
+    for (std::string line : SplitLines(ReadFile(SourceDir() / "packaging/man" / page))) {
+        if (line.starts_with(".")) line.erase(0, line.find(' ') == std::string::npos ? line.size() : line.find(' '));
+        std::erase_if(line, [](char c) { return c == ' ' || c == '"'; });
+        text += line + "\n";
+    }
+    return text;
+}
+
+TEST(HistoryPageKinds, NamedByTheManualPages) {
+    // The comparers of no stats type write only the night's pages.
+    const std::pair<const char*, bool> pages[] = {
+        {"Parlux.conf.5", true}, {"Pulsegrid.1", true}, {"Lockgrid.1", false}, {"Flaggrid.1", false}};
+    for (const auto& [page, perType] : pages) {
+        const std::string text = ManualText(page);
+        for (const auto& kind : history::HistoryPageKinds()) {
+            if (perType || kind.scope == history::PageScope::PerNight) {
+                EXPECT_NE(text.find(kind.fileName("type")), std::string::npos) << page << ": " << kind.name;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // A comparer program's main: the window's start-up in its fixed order, then
-// the event loop. Each comparer's main() is RunComparer<ItsProcedures>.
+// the event loop. Each comparer's main() is RunComparer<ItsProcedures>, given
+// what watches the pages it writes (the history of runs).
 #include <QApplication>
 #include <QString>
 #include <string>
@@ -12,7 +13,6 @@
 #include "common/desktop/MessageBoxes.h"
 #include "common/desktop/SingleInstance.h"
 #include "common/desktop/SuiteWindow.h"
-#include "history/WorkbenchRun.h"
 #include "workbench/Workbench.h"
 #include "workbench/gui/WorkbenchWindow.h"
 
@@ -27,15 +27,14 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
                        const std::string& commandLine);
 
 template <class Procedures>
-int RunComparer(int argc, char** argv) {
+int RunComparer(int argc, char** argv, PagesObserver* pagesObserver) {
     return RunSuiteProgram(
         argc, argv, Procedures::Describe().program, true,
-        [](SingleInstance* instance, QtMessageSink& messages, const std::string& commandLine) {
+        [pagesObserver](SingleInstance* instance, QtMessageSink& messages, const std::string& commandLine) {
             FeedbackLines feedback(RunLog(RunLogPath()), SystemClock());
             DesktopLauncher launcher(&messages);
-            history::HistoryHook history;
             Workbench<Procedures> core(WorkbenchEnv{DataFolder(), ProgramFolder(), &feedback, &messages, &SystemClock(),
-                                                    &launcher, MeFolder(), &history});
+                                                    &launcher, MeFolder(), pagesObserver});
             return RunWorkbenchWindow(core, feedback, messages, *instance, commandLine);
         });
 }

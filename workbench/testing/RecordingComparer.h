@@ -14,6 +14,7 @@ class RecordingComparerCore final : public WorkbenchCore {
 public:
     using WorkbenchCore::WorkbenchCore;
     std::vector<std::string> outputPages() const override { return {"Comp_XX_0000.txt"}; }
+    RecordedRun pagesShown() const override { return RunHeader(*this, statsType()); }
     // The actions' indexes, in the order their procedures ran.
     std::vector<std::size_t> ran;
 

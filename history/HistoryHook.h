@@ -1,18 +1,14 @@
 #pragma once
 // The history's hook in the workbench: after PRT_Compil has written a type's
-// pages, the run is taken from the finished grid (what the pages showed) and
+// pages, what they showed (the comparer's own account of its tables) is
 // handed to the night's recorder; its complaints go to stderr after the
-// program's name.
+// program's name. Each comparer's main hands one to its workbench.
 #include <memory>
 
-#include "history/HistoryRun.h"
 #include "history/NightRecorder.h"
 #include "workbench/Workbench.h"
 
 namespace parlux::history {
-
-// What the pages of the workbench's current type showed, from its tables.
-Run RunOf(WorkbenchCore& wb);
 
 class HistoryHook final : public PagesObserver {
 public:

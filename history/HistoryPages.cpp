@@ -1,0 +1,52 @@
+#include "history/HistoryPages.h"
+
+#include <algorithm>
+
+#include "common/core/StatsTypes.h"
+#include "history/ChangesReport.h"
+#include "history/TrendPage.h"
+
+namespace parlux::history {
+
+const std::vector<HistoryPageKind>& HistoryPageKinds() {
+    static const std::vector<HistoryPageKind> kinds = {
+        {"Trend_<type>.html", PageScope::PerStatsType, true, TrendPageOf},
+        {"Changes.txt", PageScope::PerNight, false, ChangesTextOf},
+        {"Changes.html", PageScope::PerNight, true, ChangesPageOf},
+    };
+    return kinds;
+}
+
+std::string HistoryPageKind::fileName(std::string_view type) const {
+    std::string file(name);
+    const std::size_t at = file.find(kTypePlaceholder);
+    if (at != std::string::npos) file.replace(at, kTypePlaceholder.size(), type);
+    return file;
+}
+
+const HistoryPageKind* PageKind(std::string_view name) {
+    const auto& kinds = HistoryPageKinds();
+    const auto it = std::find_if(kinds.begin(), kinds.end(), [name](const auto& kind) { return kind.name == name; });
+    return it == kinds.end() ? nullptr : &*it;
+}
+
+std::vector<std::string> HistoryPageNames(const std::vector<HistoryPageKind>& kinds) {
+    std::vector<std::string> names;
+    for (const HistoryPageKind& kind : kinds) {
+        if (!kind.inViewMenu) continue;
+        if (kind.scope == PageScope::PerNight) {
+            names.push_back(kind.fileName());
+            continue;
+        }
+        for (const auto& type : kStatsTypes)
+            if (KindOf(type.code) == Kind::Stats) names.push_back(kind.fileName(type.code));
+    }
+    return names;
+}
+
+const std::vector<std::string>& PageSource::changeLines() {
+    if (!changeLines_) changeLines_ = ChangeLines(db_);
+    return *changeLines_;
+}
+
+}  // namespace parlux::history

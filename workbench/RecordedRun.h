@@ -1,0 +1,72 @@
+#pragma once
+// What a run's pages showed for one type, pinger by pinger and remailer by
+// remailer: each comparer fills one from its finished tables right after
+// PRT_Compil (its RecordedRun procedure, beside the code that knows its
+// columns), and whoever watches the pages (the history of runs) keeps it.
+// No Qt, and nothing of any one comparer.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/core/StatsTypes.h"
+
+namespace parlux {
+
+class WorkbenchCore;
+
+// How a pinger's figures came to the run.
+enum class PingerState : int {
+    Downloaded = 0,  // fetched this run
+    Cached = 1,      // not reached: the copy of an earlier run was compared
+    Missing = 2,     // not reached and no earlier copy: no column on the pages
+    Local = 3,       // read from files another program fetched (Flaggrid)
+};
+
+// What one pinger's pages showed for one remailer. Stats types fill raw,
+// latency and uptime; key types the key fields; Flaggrid caps.
+struct Figure {
+    std::string pinger;
+    std::string remailer;
+    std::string raw;                      // the stats text as the pinger printed it
+    std::optional<long> latencySeconds;   // none when the text holds no latency
+    std::optional<double> uptimePercent;  // none when the text holds no uptime
+    std::string keyId, keySize, keyDate, keyState;
+    std::string caps;
+};
+
+struct PingerSeen {
+    std::string nick;
+    PingerState state = PingerState::Downloaded;
+};
+
+struct RecordedRun {
+    std::string program;  // "Pulsegrid"
+    std::string type;     // "PGP-1", "K-RSA", or "0000" for Flaggrid's strings
+    std::string gmt;      // "YYYY/MM/DD HH:NN:SS"
+    std::vector<PingerSeen> pingers;
+    std::vector<Figure> figures;
+    // The remailers in the order of the type's pages.
+    std::vector<std::string> remailerOrder;
+};
+
+// Flaggrid's pages carry "0000" where the others carry their type.
+inline constexpr std::string_view kCapStringsType = "0000";
+
+// The kind of figures a type holds.
+enum class Kind { Stats, Keys, CapStrings };
+inline Kind KindOf(std::string_view type) {
+    if (type == kCapStringsType) return Kind::CapStrings;
+    return IsKeyType(type) ? Kind::Keys : Kind::Stats;
+}
+
+// A run of the workbench's program and the given type, with the remailers in
+// the order of its pages; the pingers and figures are the comparer's to add.
+RecordedRun RunHeader(const WorkbenchCore& wb, std::string type);
+
+// The pingers of a downloading comparer for the type: downloaded, or not
+// reached with the copy of an earlier run (on the pages) or without one (no
+// column).
+std::vector<PingerSeen> DownloadedPingers(const WorkbenchCore& wb, const std::string& type);
+
+}  // namespace parlux
