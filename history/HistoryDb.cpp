@@ -9,6 +9,7 @@
 #include <thread>
 #include <tuple>
 
+#include "common/core/FolderOwner.h"
 #include "common/core/StatsTypes.h"
 
 namespace parlux::history {
@@ -178,6 +179,8 @@ HistoryDb::HistoryDb(fs::path path, int busyTimeoutMs) : path_(std::move(path)),
         // A killed process loses at most its own run; a power cut at worst the last ones.
         exec("PRAGMA synchronous=NORMAL");
         migrate();
+        // Root's run in a user's data folder leaves the history to the user.
+        for (const char* suffix : {"", "-wal", "-shm"}) KeepForFolderOwner(path_.string() + suffix);
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;

@@ -94,7 +94,11 @@ long StatsProcedures::LOA_Stats() {
         std::string failure;
         const auto content = ReadFileText(path, &failure);
         if (!content) {
-            wb_.messages().critical(failure);
+            // A pinger not reached and never copied: its summary line says so.
+            if (wb_.notReached(nick))
+                wb_.detail(progress + " no file");
+            else
+                wb_.messages().critical(failure);
             continue;
         }
         const auto lines = SplitLineViews(*content);

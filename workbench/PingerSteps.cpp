@@ -174,8 +174,9 @@ bool ReportRecord(WorkbenchCore& wb, const PingerRecord& record, std::size_t i, 
             ReportDownload(wb, type, record.nick, results[plan.requestOf[i]], plan.earlier[plan.requestOf[i]]);
             break;
     }
+    // A pinger not reached is loaded without a file: it gives no stats.
     std::error_code ec;
-    return std::filesystem::exists(path, ec) && !loaded.count(record.nick);
+    return (std::filesystem::exists(path, ec) || wb.notReached(record.nick)) && !loaded.count(record.nick);
 }
 
 }  // namespace
@@ -228,6 +229,11 @@ long FixLineEndsStep(WorkbenchCore& wb) {
     for (int r = 0; r < pingers.rowCount(); ++r) {
         const std::string nick = pingers.text(kListNick, r);
         const auto path = wb.dataPath(StatsFileName(type, nick));
+        std::error_code ec;
+        if (wb.notReached(nick) && !std::filesystem::exists(path, ec)) {
+            wb.detail(nick + " " + type + " no file to be LfToCrLf 'ed");
+            continue;
+        }
         wb.detail(nick + " " + type + " being LfToCrLf 'ed");
         std::int32_t length = 0, firstLine = 0;
         try {
