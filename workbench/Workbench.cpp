@@ -77,7 +77,7 @@ bool WorkbenchCore::notLoaded(int table) {
 }
 
 void WorkbenchCore::noteOutputNotWritten() {
-    if (nothingListed_) return;
+    if (nothingListed_ || report_.noList()) return;
     for (const auto& page : outputPages()) notePageNotWritten(dataPath(page));
 }
 
