@@ -25,6 +25,7 @@
 
 #include "common/core/Files.h"
 #include "common/core/Process.h"
+#include "common/core/ScratchFiles.h"
 #include "common/core/SiteConfig.h"
 #include "common/core/WaitedRun.h"
 #include "common/desktop/Keyboard.h"
@@ -368,15 +369,22 @@ bool GridhubWindow::start(const std::string& commandLine) {
             close();
             return false;
         }
-        // Pulsegrid, Lockgrid and Rosterbase read Pingers.lst; Rosterbase's
-        // page is not written without PingersBad.lst (empty will do).
-        for (const char* name : {"Pingers.lst", "PingersBad.lst"}) {
-            const fs::path list = links_.dataFolder / name;
-            if (fs::is_regular_file(list, ec)) continue;
+        // Pulsegrid, Lockgrid and Rosterbase read Pingers.lst: without it
+        // nothing is started.
+        const fs::path list = links_.dataFolder / "Pingers.lst";
+        if (!fs::is_regular_file(list, ec)) {
             links_.messages().critical(list.string() + " Not found: nothing started");
             failed_ = true;
             close();
             return false;
+        }
+        // Only Rosterbase reads PingersBad.lst (empty will do): the
+        // comparers' pages are still made, and Rosterbase says its own word.
+        const fs::path bad = links_.dataFolder / "PingersBad.lst";
+        if (!fs::is_regular_file(bad, ec)) {
+            links_.messages().critical(bad.string() + " Not found: Pingers.html is not written");
+            failed_ = true;
+            exitStatus_ = std::max(exitStatus_, 1);
         }
         if (WaitRequested())
             hyperAndWait();
@@ -447,7 +455,8 @@ void GridhubWindow::hyperAndWait() {
     // having waited for its Flaggrid.
     for (const Started& program : started) {
         const int status = WaitForStarted(program.pid);
-        if (ExitStatusOf(status) == 0) continue;
+        // Ended by the signal passed on to it: this program ends by it too.
+        if (ExitStatusOf(status) == 0 || SignalPending()) continue;
         exitStatus_ = std::max(exitStatus_, ExitStatusOf(status));
         links_.messages().critical(program.what + " " + DescribeEnd(status));
     }

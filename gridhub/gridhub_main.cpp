@@ -1,9 +1,9 @@
 // Gridhub: the suite's index and launcher.
 #include <QApplication>
-#include <cstdio>
 
 #include "common/core/DataFolder.h"
 #include "common/core/Sinks.h"
+#include "common/core/StderrLines.h"
 #include "common/desktop/Headless.h"
 #include "common/desktop/Opener.h"
 #include "common/desktop/ProgramStart.h"
@@ -36,8 +36,7 @@ int main(int argc, char** argv) {
             if (!window.start(commandLine)) return window.exitStatus();  // the unattended run is over
             if (RunningHeadless()) {
                 // Nobody can reach an offscreen window: say why it just waits.
-                std::fprintf(stderr, "Gridhub: no display and the command line is not FULL_AUTO: idle until ended\n");
-                std::fflush(stderr);
+                StderrLine("no display and the command line is not FULL_AUTO: idle until ended");
             }
             return QApplication::exec();
         });

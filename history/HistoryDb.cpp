@@ -11,6 +11,7 @@
 #include <thread>
 #include <tuple>
 
+#include "common/core/FolderOwner.h"
 #include "common/core/StatsTypes.h"
 
 namespace parlux::history {
@@ -162,6 +163,8 @@ HistoryDb::HistoryDb(fs::path path, int busyTimeoutMs, std::chrono::milliseconds
         // the pages' first.
         exec("PRAGMA journal_size_limit=0");
         migrate();
+        // Root's run in a user's data folder leaves the history to the user.
+        for (const char* suffix : {"", "-wal", "-shm"}) KeepForFolderOwner(path_.string() + suffix);
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;

@@ -94,6 +94,12 @@ long StatsProcedures::LOA_Stats() {
         std::string failure;
         const auto content = ReadFileText(path, &failure);
         if (!content) {
+            // A pinger not reached and never copied: its summary line says so.
+            std::error_code ec;
+            if (wb_.notReached(nick) && !std::filesystem::exists(path, ec)) {
+                wb_.detail(progress + " Succesful");
+                continue;
+            }
             wb_.messages().critical(failure);
             continue;
         }

@@ -47,11 +47,14 @@ inline long SortMainStep(WorkbenchCore& wb, const GridColumns& c) {
 // PRT_Compil's check: its pages line every pinger up against every pinged
 // item, so all three tables must be loaded (the main table asked first) and
 // the grid within its bound (tables restored from crafted dumps may hold any
-// number of rows). True, after the shared box or the size box, when not.
+// number of rows). True, after the shared box or the size box, when not:
+// the run's summary then counts the type's pages as not written.
 inline bool GridNotReady(WorkbenchCore& wb) {
-    if (wb.notLoaded(kMainTable) || wb.notLoaded(kPingersTable) || wb.notLoaded(kPingedsTable)) return true;
-    return !GridSizeAccepted(static_cast<std::size_t>(wb.count(kPingersTable)),
-                             static_cast<std::size_t>(wb.count(kPingedsTable)), wb.messages());
+    const bool ready = !wb.notLoaded(kMainTable) && !wb.notLoaded(kPingersTable) && !wb.notLoaded(kPingedsTable) &&
+                       GridSizeAccepted(static_cast<std::size_t>(wb.count(kPingersTable)),
+                                        static_cast<std::size_t>(wb.count(kPingedsTable)), wb.messages());
+    if (!ready) wb.noteOutputNotWritten();
+    return !ready;
 }
 
 // A page of the data folder, replaced whole or not at all; false, after a

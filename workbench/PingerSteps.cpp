@@ -179,8 +179,12 @@ bool ReportRecord(WorkbenchCore& wb, const PingerRecord& record, std::size_t i, 
             ReportDownload(wb, type, record.nick, results[plan.requestOf[i]], plan.earlier[plan.requestOf[i]]);
             break;
     }
+    // A pinger not reached is loaded without a file (it gives no stats),
+    // unless its file could not be made at all.
+    const bool unsavable = plan.plans[i] == Plan::Fetch && results[plan.requestOf[i]].saveFailed;
     std::error_code ec;
-    return std::filesystem::exists(path, ec) && !loaded.count(record.nick);
+    return (std::filesystem::exists(path, ec) || (wb.notReached(record.nick) && !unsavable)) &&
+           !loaded.count(record.nick);
 }
 
 }  // namespace
@@ -235,8 +239,11 @@ long FixLineEndsStep(WorkbenchCore& wb) {
         const auto path = wb.dataPath(StatsFileName(type, nick));
         wb.detail(nick + " " + type + " being LfToCrLf 'ed");
         std::int32_t length = 0, firstLine = 0;
+        std::error_code ec;
+        // A pinger not reached and never copied has no file: nothing to repair.
+        const bool noFile = wb.notReached(nick) && !std::filesystem::exists(path, ec);
         try {
-            LfToCrLf(path, length, firstLine, wb.messages(), IsKeyType(type));
+            if (!noFile) LfToCrLf(path, length, firstLine, wb.messages(), IsKeyType(type));
         } catch (const LineEndRewriteError& e) {
             // Read, but the repaired file could not replace it: the old one stays.
             wb.messages().critical(path.string() + " cannot be rewritten: " + e.code().message());

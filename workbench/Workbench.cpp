@@ -1,6 +1,7 @@
 #include "workbench/Workbench.h"
 
 #include <algorithm>
+#include <set>
 
 #include "common/core/DataFolderLock.h"
 #include "common/core/DumpFile.h"
@@ -68,10 +69,16 @@ private:
 }  // namespace
 
 bool WorkbenchCore::notLoaded(int table) {
-    // At a screen the boxes stay: they show where the run stands.
-    if (!nothingListed_ || messages().interactive()) return ArrayNotInitialized(tables_[table], messages());
+    // At a screen the boxes stay: they show where the run stands. Unattended
+    // they go to the log: the summary names the pages they cost.
+    if (messages().interactive()) return ArrayNotInitialized(tables_[table], messages());
     LogLine log(*this);
     return ArrayNotInitialized(tables_[table], log);
+}
+
+void WorkbenchCore::noteOutputNotWritten() {
+    if (nothingListed_ || report_.noList()) return;
+    for (const auto& page : outputPages()) notePageNotWritten(dataPath(page));
 }
 
 void WorkbenchCore::noteNothingListed() {
@@ -157,11 +164,18 @@ std::string RunReport::summary(const std::string& program) const {
     auto count = [](std::size_t n, const char* one, const char* many) {
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };
+    // A pinger down is one pinger, however many of its files were not reached.
+    std::set<std::string> nicks;
+    for (const auto& item : notDownloaded) nicks.insert(item.first.substr(0, item.first.find(' ')));
+    std::string pingers = count(nicks.size(), "pinger not reached", "pingers not reached");
+    if (notDownloaded.size() != nicks.size()) pingers += " (" + count(notDownloaded.size(), "file", "files") + ")";
     const std::string head = program + ": ";
-    std::string out = head + count(notDownloaded.size(), "pinger not reached", "pingers not reached") + ", " +
-                      count(pagesNotWritten.size(), "page not written", "pages not written") + "\n";
+    std::string out =
+        head + pingers + ", " + count(pagesNotWritten.size(), "page not written", "pages not written") + "\n";
     if (!listMissing.empty()) out += head + "list missing: " + listMissing + "\n";
-    if (noneReached()) out += head + "no pinger reached: the pages hold only the copies of earlier runs\n";
+    if (noneReached())
+        out += head + "no pinger reached" +
+               (pagesNotWritten.empty() ? ": the pages hold only the copies of earlier runs" : "") + "\n";
     for (const auto& [what, why] : notDownloaded) out += head + "not reached: " + what + " (" + why + ")\n";
     for (const auto& page : pagesNotWritten) out += head + "not written: " + page + "\n";
     if (!notStarted.empty()) out += head + "not started: " + notStarted + "\n";

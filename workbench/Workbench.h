@@ -85,7 +85,7 @@ public:
 
 // What an unattended run could not do, for its closing summary.
 struct RunReport {
-    std::vector<std::pair<std::string, std::string>> notDownloaded;  // "nick type", why
+    std::vector<std::pair<std::string, std::string>> notDownloaded;  // "nick type", why: one per file
     std::vector<std::string> pagesNotWritten;                        // paths
     std::string listMissing;                                         // the list's path, when it was missing
     std::string listEmpty;                                           // the list's path, when it held no record
@@ -197,7 +197,8 @@ public:
     MessageSink& messages() { return *env_.messages; }
     const Clock& clock() const { return *env_.clock; }
     ProgramLauncher& launcher() { return *env_.launcher; }
-    // The table check: shows the shared box and returns true when not loaded.
+    // The table check: shows the shared box (unattended, a line of the log)
+    // and returns true when not loaded.
     bool notLoaded(int table);
     // What went wrong on the way, gathered for the run's summary (HYPER
     // starts a new one).
@@ -205,11 +206,22 @@ public:
         report_.notDownloaded.emplace_back(what, reason);
     }
     void noteReached() { ++report_.reached; }
+    // Whether this run's download of the pinger's file of the current type
+    // failed: with no earlier copy there is no file, and the summary's line
+    // is all that is said of it.
+    bool notReached(const std::string& nick) const {
+        const std::string what = nick + " " + statsType_;
+        return std::any_of(report_.notDownloaded.begin(), report_.notDownloaded.end(),
+                           [&what](const auto& item) { return item.first == what; });
+    }
     void notePageNotWritten(const std::filesystem::path& path) { report_.pagesNotWritten.push_back(path.string()); }
+    // PRT_Compil had nothing to line up: the type's pages stay those of an
+    // earlier run (or are not there at all), unless the list named no file
+    // of the type.
+    void noteOutputNotWritten();
     void noteListMissing(const std::string& path) { report_.listMissing = path; }
     // Pingers.lst holds no record of the current type: that is no fault, so
-    // until the next RESET the table checks that then fail go to the log
-    // instead of stderr when no box would reach a screen.
+    // until the next RESET the pages it leaves unwritten are not counted.
     void noteNothingListed();
     void noteListEmpty(const std::string& path) { report_.listEmpty = path; }
     // A file read only in part (the log has said so): a line of the summary.

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/core/FolderOwner.h"
 #include "common/core/SiteConfig.h"
 #include "common/core/SuitePrograms.h"
 
@@ -44,6 +45,7 @@ DataFolderLock::DataFolderLock(const fs::path& folder, std::string_view program)
         fd_ = -1;
         return;
     }
+    KeepForFolderOwner(fd_, path_);
     int result;
     do result = ::flock(fd_, LOCK_EX | LOCK_NB);
     while (result != 0 && errno == EINTR);

@@ -9,6 +9,8 @@
 #include <system_error>
 
 #include "common/core/DataFolder.h"
+#include "common/core/FolderOwner.h"
+#include "common/core/StderrLines.h"
 
 namespace parlux {
 
@@ -47,19 +49,28 @@ private:
 
 // The log opened for writing: never through a link (a user's link must not
 // make root write over a file of root's), and only when it is a regular file
-// (a FIFO would block the run, a device would take the records).
-int OpenLog(const fs::path& path, const char* what) {
+// (a FIFO would block the run, a device would take the records). Such a log
+// is refused: -1, with the reason in `refused`.
+int OpenLog(const fs::path& path, const char* what, std::string& refused) {
     const int fd =
         ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == ELOOP) LogFailure("the run log is a link, never written through", path, ELOOP);
+    if (fd < 0 && errno == ELOOP) {
+        refused = "the run log is a link, never written through";
+        return -1;
+    }
     // A FIFO nobody reads, a folder.
-    if (fd < 0 && (errno == ENXIO || errno == EISDIR)) LogFailure("the run log is not a regular file", path, errno);
+    if (fd < 0 && (errno == ENXIO || errno == EISDIR)) {
+        refused = "the run log is not a regular file";
+        return -1;
+    }
     if (fd < 0) LogFailure(what, path, errno);
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        LogFailure("the run log is not a regular file", path, EINVAL);
+        refused = "the run log is not a regular file";
+        return -1;
     }
+    KeepForFolderOwner(fd, path);
     return fd;
 }
 
@@ -67,6 +78,18 @@ int OpenLog(const fs::path& path, const char* what) {
 
 struct RunLog::File {
     int fd = -1;
+    bool refused = false;  // a link or no regular file: no log is kept, the run goes on
+    // Opens the log unless it was refused; false when no log is kept. The
+    // refusal is said once on stderr.
+    bool open(const fs::path& path, const char* what) {
+        if (refused) return false;
+        std::string why;
+        fd = OpenLog(path, what, why);
+        if (fd >= 0) return true;
+        refused = true;
+        StderrLine(path.string() + ": " + why + ": no log kept");
+        return false;
+    }
     ~File() { shut(); }
     void shut() {
         if (fd >= 0) ::close(fd);
@@ -79,9 +102,10 @@ RunLog::RunLog(fs::path path) : path_(std::move(path)), file_(std::make_shared<F
 void RunLog::reset() const {
     if (path_.empty()) return;
     // Emptied only once it is known to be a regular file of its own.
-    const int fd = OpenLog(path_, "cannot empty the run log");
-    const int emptied = ::ftruncate(fd, 0) == 0 ? 0 : errno;
-    ::close(fd);  // an open descriptor appends and so goes on at the new end
+    file_->shut();
+    if (!file_->open(path_, "cannot empty the run log")) return;
+    const int emptied = ::ftruncate(file_->fd, 0) == 0 ? 0 : errno;
+    file_->shut();  // an open descriptor appends and so goes on at the new end
     if (emptied != 0) LogFailure("cannot empty the run log", path_, emptied);
 }
 
@@ -108,7 +132,7 @@ std::string RunLog::append(DateTime localTime, const std::string& top, const std
     AppendQuoted(record, detail);
 
     if (path_.empty()) return record;
-    if (file_->fd < 0) file_->fd = OpenLog(path_, "cannot open the run log");
+    if (file_->fd < 0 && !file_->open(path_, "cannot open the run log")) return record;
     const std::string line = record + "\r\n";
     for (std::size_t done = 0; done < line.size();) {
         const ssize_t n = ::write(file_->fd, line.data() + done, line.size() - done);

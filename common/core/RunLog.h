@@ -20,9 +20,11 @@ std::filesystem::path RunLogPath(const std::filesystem::path& programFolder, con
 // record of an action and closed at its end (close()); each record goes to
 // the file in one write, so a kill loses at most the record being written.
 // Copies share the open file. The file is opened without following a link
-// and used only when it is a regular file; a log with an empty path keeps
-// no file (the records are still made). The errors are filesystem_errors
-// whose what() is "<path>: <what is wrong>".
+// and used only when it is a regular file: a link, a FIFO or a folder at its
+// path is said once on stderr and no file is kept, the run going on. A log
+// with an empty path keeps no file either (the records are still made). The
+// other errors are filesystem_errors whose what() is "<path>: <what is
+// wrong>".
 class RunLog {
 public:
     explicit RunLog(std::filesystem::path path);

@@ -27,11 +27,30 @@ std::array<Slot, kSlots>& Slots() {
     return slots;
 }
 
-extern "C" void RemoveScratchAndEnd(int signal) {
+// The programs being waited for (a waiting night's children), and a signal
+// that came meanwhile: it is theirs first, and ends this program once they
+// have ended.
+constexpr std::size_t kChildren = 16;
+std::array<std::atomic<pid_t>, kChildren> gChildren{};
+std::atomic<int> gPendingSignal{0};
+
+void RemoveScratchAndRaise(int signal) {
     for (Slot& slot : Slots())
         if (slot.named.load()) ::unlink(slot.path.data());
     std::signal(signal, SIG_DFL);
     std::raise(signal);
+}
+
+extern "C" void RemoveScratchAndEnd(int signal) {
+    bool passedOn = false;
+    for (auto& child : gChildren) {
+        const pid_t pid = child.load();
+        if (pid <= 0) continue;
+        ::kill(pid, signal);
+        passedOn = true;
+    }
+    if (!passedOn) return RemoveScratchAndRaise(signal);
+    gPendingSignal.store(signal);
 }
 
 }  // namespace
@@ -55,6 +74,30 @@ void ForgetScratchFile(int mark) {
     slot.named.store(false);
     slot.taken.store(false);
 }
+
+void NoteWaitedChild(pid_t pid) {
+    for (auto& child : gChildren) {
+        pid_t expected = 0;
+        if (child.compare_exchange_strong(expected, pid)) return;
+    }
+}
+
+void ForgetWaitedChild(pid_t pid) {
+    for (auto& child : gChildren) {
+        pid_t expected = pid;
+        child.compare_exchange_strong(expected, 0);
+    }
+}
+
+void EndIfSignalled() {
+    const int signal = gPendingSignal.load();
+    if (signal == 0) return;
+    for (const auto& child : gChildren)
+        if (child.load() > 0) return;
+    RemoveScratchAndRaise(signal);
+}
+
+bool SignalPending() { return gPendingSignal.load() != 0; }
 
 void RemoveScratchFilesOnSignals() {
     Slots();  // made now, not first in a handler

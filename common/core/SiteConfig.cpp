@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/core/FolderOwner.h"
 #include "common/core/WholeFile.h"
 
 namespace parlux::site {
@@ -238,6 +239,7 @@ fs::path EnsureConfigFile(const fs::path& dataFolder) {
     fs::path path = dataFolder / std::string(kConfigName);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0) {
+        KeepForFolderOwner(fd, path);
         const std::string text = ConfigTemplate();
         [[maybe_unused]] const ssize_t written = ::write(fd, text.data(), text.size());
         ::close(fd);

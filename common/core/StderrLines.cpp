@@ -1,6 +1,10 @@
 #include "common/core/StderrLines.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "common/core/DataFolder.h"
@@ -36,10 +40,35 @@ std::string OneLine(std::string_view text) {
     return line;
 }
 
-void StderrLine(std::string_view text) {
-    const std::string line = StderrProgram() + ": " + OneLine(text) + "\n";
+void StderrLine(std::string_view text) { WriteStderr(StderrProgram() + ": " + OneLine(text) + "\n"); }
+
+bool StderrIsJournal() {
+    const char* stream = std::getenv("JOURNAL_STREAM");
+    if (!stream) return false;
+    unsigned long long device = 0, inode = 0;
+    char end = 0;
+    if (std::sscanf(stream, "%llu:%llu%c", &device, &inode, &end) != 2) return false;
+    struct stat info {};
+    return ::fstat(STDERR_FILENO, &info) == 0 && static_cast<unsigned long long>(info.st_dev) == device &&
+           static_cast<unsigned long long>(info.st_ino) == inode;
+}
+
+void WriteStderr(std::string_view lines) {
+    std::string text;
+    if (StderrIsJournal()) {
+        for (std::size_t pos = 0; pos < lines.size();) {
+            std::size_t end = lines.find('\n', pos);
+            end = end == std::string_view::npos ? lines.size() : end + 1;
+            const std::string_view line = lines.substr(pos, end - pos);
+            text += line.find("not reached") != std::string_view::npos ? "<4>" : "<3>";
+            text += line;
+            pos = end;
+        }
+    } else {
+        text = lines;
+    }
     std::fflush(stdout);
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }
 

@@ -14,6 +14,15 @@ const std::string& StderrProgram();
 std::string OneLine(std::string_view text);
 void StderrLine(std::string_view text);
 
+// Whether stderr is the journal: JOURNAL_STREAM ("<device>:<inode>", set
+// by systemd) names what descriptor 2 is.
+bool StderrIsJournal();
+// Writes whole lines ("<program>: ...\n") to stderr. When it is the journal
+// each line gets the kernel-style level the journal files it under: "<4>"
+// (warning) for a pinger not reached, "<3>" (error) for any other; cron and
+// a terminal get the lines as they are.
+void WriteStderr(std::string_view lines);
+
 // An ostream buffer that starts every line it passes on to stderr with
 // "<program>: ". While it lives, std::cerr writes through it.
 class StderrLines final : public std::streambuf {

@@ -3,6 +3,7 @@
 // protocols, redirect rules, address check, limits and request headers.
 #include "common/core/Transfers.h"
 
+#include "common/core/FolderOwner.h"
 #include "common/core/TextFields.h"
 
 #include <arpa/inet.h>
@@ -274,6 +275,7 @@ bool OpenScratch(Job& job) {
     job.scratch = name;
     job.scratchMark = NoteScratchFile(name);
     ::fchmod(fd, static_cast<mode_t>(ReplacementMode(job.target)));
+    KeepForFolderOwner(fd, job.target);
     job.out = ::fdopen(fd, "wb");
     if (!job.out) {
         job.saveError = "cannot save in " + folder.string() + ": " + ErrnoText(errno);
@@ -281,14 +283,6 @@ bool OpenScratch(Job& job) {
         return false;
     }
     return true;
-}
-
-// Leaves an empty file where there was none, so that the readers of the
-// downloaded files find one.
-void LeaveEmptyFileIfMissing(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                          static_cast<mode_t>(ReplacementMode(path)));
-    if (fd >= 0) ::close(fd);
 }
 
 // Prepares a job; false when it failed before any request (its result says why).
@@ -550,9 +544,6 @@ std::vector<TransferResult> RunTransfers(const std::vector<TransferRequest>& req
         jobs.push_back(std::move(job));
     }
     RunJobs(jobs, maxInFlight > 0 ? maxInFlight : CurrentDownloadLimits().maxInFlight, done);
-    for (auto& job : jobs) {
-        if (job->sink == Sink::File && !job->result->ok) LeaveEmptyFileIfMissing(job->target);
-    }
     return results;
 }
 

@@ -77,7 +77,7 @@ using TransferDone = std::function<void(std::size_t index, const TransferResult&
 // target's folder (ScratchPrefix() and six random characters), which is
 // renamed over the target only when a whole, non-empty body arrived with a
 // 2xx status other than 204 and 206; otherwise the old copy stays as it was
-// (when there was none, an empty file is left). A replaced file keeps the old
+// (when there was none, none is made). A replaced file keeps the old
 // one's read and write bits only; a new one gets 0644 less the umask.
 //
 // Both modes: GET over http or https only, redirects followed (at most 10) but

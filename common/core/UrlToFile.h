@@ -11,7 +11,7 @@ namespace parlux {
 
 // Fetches url into path and returns the bytes written. The old copy is replaced
 // only by a complete transfer with a success status; otherwise it stays as it
-// was and 0 is returned (when there was none, an empty file is left).
+// was and 0 is returned (when there was none, none is made).
 std::int32_t UrlToFile(const std::string& url, const std::filesystem::path& path);
 
 // The body as text, an error page included; "" when the transfer failed.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "common/core/ScratchFiles.h"
 #include "common/core/SuitePrograms.h"
 
 namespace parlux {
@@ -45,8 +46,11 @@ int WaitForChild(pid_t pid, const std::function<void()>& between) {
     for (;;) {
         int status = 0;
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid) return status;
-        if (done < 0 && errno != EINTR) return -1;
+        if (done == pid || (done < 0 && errno != EINTR)) {
+            ForgetWaitedChild(pid);
+            EndIfSignalled();  // a signal passed on: the last one waited for has ended
+            return done == pid ? status : -1;
+        }
         if (between) between();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

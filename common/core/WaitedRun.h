@@ -34,7 +34,8 @@ int ExitStatusOf(int waitStatus);
 std::string DescribeEnd(int waitStatus);
 // Waits for a child of this process, calling between() about every 20 ms
 // meanwhile (a window's events); its wait status, or -1 when it is not a
-// child that can be waited for.
+// child that can be waited for. When a signal was passed on to the programs
+// waited for, the end of the last of them ends this program with it.
 int WaitForChild(pid_t pid, const std::function<void()>& between);
 
 }  // namespace parlux

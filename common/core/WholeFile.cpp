@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "common/core/FolderOwner.h"
 #include "common/core/ScratchFiles.h"
 #include "common/core/Transfers.h"
 
@@ -125,6 +126,7 @@ void ReplaceWholeFile(const fs::path& path, const std::string& content) {
     };
 
     ::fchmod(fd.get(), static_cast<mode_t>(ReplacementMode(path)));
+    KeepForFolderOwner(fd.get(), path);
 
     const char* data = content.data();
     std::size_t left = content.size();

@@ -9,10 +9,12 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QWidget>
+#include <csignal>
 #include <cstdio>
 #include <string_view>
 
 #include "common/core/Process.h"
+#include "common/core/ScratchFiles.h"
 #include "common/core/Transfers.h"
 #include "common/core/WaitedRun.h"
 #include "common/desktop/CommandLine.h"
@@ -119,7 +121,22 @@ pid_t StartChild(const std::string& commandLine, short showStyle) {
     std::fflush(stdout);
     std::fflush(stderr);
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    // A signal that comes while the child is being started waits until it
+    // is noted, so that it is passed on; the child starts with none blocked.
+    sigset_t ending, before, none;
+    sigemptyset(&ending);
+    sigemptyset(&none);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&ending, signal);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    ::pthread_sigmask(SIG_BLOCK, &ending, &before);
+    // A night being ended by a signal starts nothing more.
+    const int rc = SignalPending() ? -1 : ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    if (rc == 0) NoteWaitedChild(pid);
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
 }

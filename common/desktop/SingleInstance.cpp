@@ -7,8 +7,8 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QWidget>
-#include <cstdio>
 
+#include "common/core/StderrLines.h"
 #include "common/desktop/SystemFolders.h"
 
 namespace parlux {
@@ -27,8 +27,7 @@ long PeerUid(const QLocalSocket& socket) {
 bool PeerIsThisUser(const QLocalSocket& socket) { return PeerUid(socket) == static_cast<long>(::geteuid()); }
 
 void SayOnStderr(const QString& program, const std::string& text) {
-    std::fprintf(stderr, "%s: %s\n", program.toLocal8Bit().constData(), text.c_str());
-    std::fflush(stderr);
+    WriteStderr(program.toLocal8Bit().toStdString() + ": " + text + "\n");
 }
 
 // A name that QLocalServer keeps as one file in the private folder.

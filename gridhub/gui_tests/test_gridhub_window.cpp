@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <regex>
 
 #include "common/core/SiteConfig.h"
 #include "common/desktop/Keyboard.h"
@@ -280,7 +281,25 @@ TEST_F(GridhubTest, ViewButtonsSearchesAndTheCopyButton) {
     EXPECT_EQ(ReadFile(data_ / "PingersBad.lst"), "bad\r\n");
     EXPECT_EQ(ReadFile(data_ / "index.html"), "<html></html>");
     EXPECT_FALSE(fs::exists(data_ / "Pingers.lst"));
-    EXPECT_EQ(messages_.texts, Strings{(program_ / "Pingers.lst").string() + " Not found"});
+    // The data folder's own index.html is kept, under a name of the time, and named.
+    const auto keptCopies = [this] {
+        std::vector<fs::path> kept;
+        for (const auto& entry : fs::directory_iterator(data_.path()))
+            if (entry.path().filename().string().starts_with("index.html.before-")) kept.push_back(entry.path());
+        return kept;
+    };
+    const std::vector<fs::path> kept = keptCopies();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_TRUE(std::regex_match(kept[0].filename().string(), std::regex(R"(index\.html\.before-\d{8}-\d{6})")));
+    EXPECT_EQ(ReadFile(kept[0]), "old");
+    const Strings notFound{(program_ / "Pingers.lst").string() + " Not found"};
+    EXPECT_EQ(messages_.texts, Strings{notFound[0] + "\n" + (data_ / "index.html").string() + " differed from " +
+                                       (program_ / "index.html").string() + ": kept as " + kept[0].string()});
+    // Copied again: the same files, nothing more kept.
+    messages_.texts.clear();
+    click("cmd_TFR");
+    EXPECT_EQ(messages_.texts, notFound);
+    EXPECT_EQ(keptCopies(), kept);
 }
 
 // The keyboard alone: every access key reaches its control (the launch
@@ -380,17 +399,15 @@ protected:
 TEST_F(GridhubProgram, FullAutoStartsTheRelevantProgramsAndEnds) {
     for (const char* name : {"Pulsegrid", "Lockgrid", "Rosterbase", "Flaggrid"})
         WriteStubProgram(program_.path(), name);
-    // Without a list the programs would each fail unseen: nothing is started
-    // (nor without the bad list, without which Rosterbase writes no page).
-    for (const char* list : {"Pingers.lst", "PingersBad.lst"}) {
-        auto missing = start({"FULL_AUTO"});
-        ASSERT_TRUE(missing->waitForFinished(30000));
-        EXPECT_EQ(missing->exitCode(), 1) << list;
-        EXPECT_EQ(missing->readAllStandardError().toStdString(),
-                  "Gridhub: " + (data_ / list).string() + " Not found: nothing started\n");
-        EXPECT_TRUE(StartedPrograms(program_.path(), 0).empty()) << list;
-        WriteFile(data_ / list, "");
-    }
+    // Without a list the programs would each fail unseen: nothing is started.
+    auto missing = start({"FULL_AUTO"});
+    ASSERT_TRUE(missing->waitForFinished(30000));
+    EXPECT_EQ(missing->exitCode(), 1);
+    EXPECT_EQ(missing->readAllStandardError().toStdString(),
+              "Gridhub: " + (data_ / "Pingers.lst").string() + " Not found: nothing started\n");
+    EXPECT_TRUE(StartedPrograms(program_.path(), 0).empty());
+    WriteFile(data_ / "Pingers.lst", "");
+    WriteFile(data_ / "PingersBad.lst", "");
 
     auto process = start({"FULL_AUTO"});
     ASSERT_TRUE(process->waitForFinished(30000));

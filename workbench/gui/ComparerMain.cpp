@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include "common/core/GmtOffset.h"
+#include "common/core/StderrLines.h"
 #include "common/core/WaitedRun.h"
 #include "common/desktop/Headless.h"
 #include "common/desktop/ProgramStart.h"
@@ -60,32 +60,25 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
             QCoreApplication::exit(0);
         } else if (RunningHeadless()) {
             // Nobody can reach an offscreen window: say why it just waits.
-            std::fprintf(stderr, "%s: no display and the command line is not FULL_AUTO: idle until ended\n",
-                         core.description().program.c_str());
-            std::fflush(stderr);
+            StderrLine("no display and the command line is not FULL_AUTO: idle until ended");
         }
     });
     int code = QApplication::exec();
     if (commandLine == "FULL_AUTO" && !runBegan) {
         // Cron must not read a night that did nothing as a good one.
-        std::fprintf(stderr, "%s: the window was closed before the run began: nothing done\n",
-                     core.description().program.c_str());
-        std::fflush(stderr);
+        StderrLine("the window was closed before the run began: nothing done");
         return 1;
     }
     if (code == 0 && window.failed()) code = 1;
     if (window.abandoned()) {
-        std::fprintf(stderr, "%s: the window was closed during a run: the run was given up\n",
-                     core.description().program.c_str());
-        std::fflush(stderr);
+        StderrLine("the window was closed during a run: the run was given up");
         code = 1;
     }
     if (commandLine == "FULL_AUTO") {
         // Cron reads the status and mails what goes to stderr: nothing when all went well.
         const RunReport& report = core.report();
         const std::string summary = report.summary(core.description().program);
-        std::fwrite(summary.data(), 1, summary.size(), stderr);
-        std::fflush(stderr);
+        WriteStderr(summary);
         if (code == 0 && report.failed()) code = 1;
         code = std::max(code, report.followUpStatus);
     }
