@@ -140,8 +140,19 @@ void Downloads(Bench& bench) {
         std::string text;
         for (int t = 0; t < typeCount; ++t) {
             for (int p = 0; p < pingers; ++p)
-                text += types[t] + "," + Nick(p) + "," + server.url("/" + Nick(p) + "/" + types[t]) + "\r\n";
-            for (int d = 0; d < dead; ++d) text += types[t] + ",dead" + std::to_string(d) + "," + refused + "/x\r\n";
+                text.append(types[t])
+                    .append(",")
+                    .append(Nick(p))
+                    .append(",")
+                    .append(server.url(std::string("/").append(Nick(p)).append("/").append(types[t])))
+                    .append("\r\n");
+            for (int d = 0; d < dead; ++d)
+                text.append(types[t])
+                    .append(",dead")
+                    .append(std::to_string(d))
+                    .append(",")
+                    .append(refused)
+                    .append("/x\r\n");
         }
         return text;
     };

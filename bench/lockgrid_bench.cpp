@@ -56,7 +56,8 @@ std::string TinyKeys(int count) {
         body += static_cast<char>(0x80 | ((i >> 8) & 0x7f));
         body += static_cast<char>(i | 1);
         body += std::string("\x00\x11\x01\x00\x01", 5);  // e = 65537
-        ring += Packet(6, body) + Packet(13, "k" + std::to_string(i) + " <k" + std::to_string(i) + "@example.org>");
+        const std::string k = std::string("k").append(std::to_string(i));
+        ring += Packet(6, body) + Packet(13, std::string(k).append(" <").append(k).append("@example.org>"));
     }
     return ring;
 }
