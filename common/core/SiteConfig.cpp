@@ -228,9 +228,11 @@ std::string ConfigManualKeys() {
         const std::string label = Label(i);
         const std::size_t to = label.find(" to ");
         text += ".TP\n";
-        text += to == std::string::npos ? ".B " + label
-                                        : ".BR " + label.substr(0, to) + " \" to \" " + label.substr(to + 4);
-        text += "\n" + std::string(kConfKeys[i].manual) + "\n";
+        if (to == std::string::npos)
+            text.append(".B ").append(label);
+        else
+            text.append(".BR ").append(label, 0, to).append(" \" to \" ").append(label, to + 4);
+        text.append("\n").append(kConfKeys[i].manual).append("\n");
     }
     return text;
 }
