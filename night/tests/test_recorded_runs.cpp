@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "history/HistoryDb.h"
-#include "history/tests/NightsFixture.h"
+#include "night/tests/NightsFixture.h"
 
 namespace parlux::test {
 namespace {

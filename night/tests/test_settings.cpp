@@ -6,7 +6,7 @@
 #include "common/core/SiteConfig.h"
 #include "common/core/TextLines.h"
 #include "history/HistoryPages.h"
-#include "history/tests/NightsFixture.h"
+#include "night/tests/NightsFixture.h"
 
 namespace parlux::test {
 namespace {

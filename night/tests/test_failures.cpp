@@ -16,8 +16,8 @@
 #include "common/core/StderrLines.h"
 #include "history/HistoryDb.h"
 #include "history/NightRecorder.h"
-#include "history/tests/ChildProcess.h"
-#include "history/tests/NightsFixture.h"
+#include "night/tests/ChildProcess.h"
+#include "night/tests/NightsFixture.h"
 
 namespace parlux::test {
 namespace {
