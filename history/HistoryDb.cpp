@@ -1,7 +1,9 @@
 #include "history/HistoryDb.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -163,8 +165,6 @@ HistoryDb::HistoryDb(fs::path path, int busyTimeoutMs, std::chrono::milliseconds
         // the pages' first.
         exec("PRAGMA journal_size_limit=0");
         migrate();
-        // Root's run in a user's data folder leaves the history to the user.
-        for (const char* suffix : {"", "-wal", "-shm"}) KeepForFolderOwner(path_.string() + suffix);
     } catch (...) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -180,6 +180,18 @@ void HistoryDb::open() {
         struct stat info {};
         if (::lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
             throw HistoryError(name + ": a link, not opened", SQLITE_CANTOPEN);
+    }
+    // Root's run in a user's data folder leaves the history to the user: the
+    // file is given (made first when new) before SQLite opens it, which makes
+    // its log and index with the file's owner; once SQLite holds it, another
+    // descriptor's close would drop SQLite's locks on it.
+    for (const char* suffix : {"", "-wal", "-shm"}) KeepForFolderOwner(path_.string() + suffix);
+    if (::geteuid() == 0) {
+        const int made = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (made >= 0) {
+            KeepForFolderOwner(made, path_);
+            ::close(made);
+        }
     }
     std::error_code ec;
     const fs::path folder = fs::canonical(path_.parent_path().empty() ? fs::path(".") : path_.parent_path(), ec);

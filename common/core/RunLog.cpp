@@ -78,16 +78,16 @@ int OpenLog(const fs::path& path, const char* what, std::string& refused) {
 
 struct RunLog::File {
     int fd = -1;
-    bool refused = false;  // a link or no regular file: no log is kept, the run goes on
-    // Opens the log unless it was refused; false when no log is kept. The
+    bool said = false;  // a link or no regular file was refused, and said so
+    // Opens the log; false when no log is kept (a link or no regular file at
+    // its path, looked at again each time: a window outlives its runs). The
     // refusal is said once on stderr.
     bool open(const fs::path& path, const char* what) {
-        if (refused) return false;
         std::string why;
         fd = OpenLog(path, what, why);
         if (fd >= 0) return true;
-        refused = true;
-        StderrLine(path.string() + ": " + why + ": no log kept");
+        if (!said) StderrLine(path.string() + ": " + why + ": no log kept");
+        said = true;
         return false;
     }
     ~File() { shut(); }

@@ -61,10 +61,17 @@ TEST_F(NightsTest, HistoryOffRecordsNothingAndWritesNoneOfItsPages) {
 }
 
 // A manual page's text with its macros and quotes dropped, line by line with
-// no blanks: ".IR Trend_ type .html" reads "Trend_type.html".
+// no blanks: ".IR Trend_ type .html" reads "Trend_type.html". Parlux.conf(5)
+// is made from its template and the keys' list.
 std::string ManualText(const std::string& page) {
+    std::string source = ReadFile(SourceDir() / "packaging/man" / page);
+    if (source.empty()) {
+        source = ReadFile(SourceDir() / "packaging/man" / (page + ".in"));
+        const std::size_t keys = source.find("@KEYS@");
+        if (keys != std::string::npos) source.replace(keys, 6, site::ConfigManualKeys());
+    }
     std::string text;
-    for (std::string line : SplitLines(ReadFile(SourceDir() / "packaging/man" / page))) {
+    for (std::string line : SplitLines(source)) {
         if (line.starts_with(".")) line.erase(0, line.find(' ') == std::string::npos ? line.size() : line.find(' '));
         std::erase_if(line, [](char c) { return c == ' ' || c == '"'; });
         text += line + "\n";

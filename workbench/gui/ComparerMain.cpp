@@ -60,18 +60,19 @@ int RunWorkbenchWindow(WorkbenchCore& core, FeedbackLines& feedback, QtMessageSi
             QCoreApplication::exit(0);
         } else if (RunningHeadless()) {
             // Nobody can reach an offscreen window: say why it just waits.
-            StderrLine("no display and the command line is not FULL_AUTO: idle until ended");
+            WriteStderr(core.description().program +
+                        ": no display and the command line is not FULL_AUTO: idle until ended\n");
         }
     });
     int code = QApplication::exec();
     if (commandLine == "FULL_AUTO" && !runBegan) {
         // Cron must not read a night that did nothing as a good one.
-        StderrLine("the window was closed before the run began: nothing done");
+        WriteStderr(core.description().program + ": the window was closed before the run began: nothing done\n");
         return 1;
     }
     if (code == 0 && window.failed()) code = 1;
     if (window.abandoned()) {
-        StderrLine("the window was closed during a run: the run was given up");
+        WriteStderr(core.description().program + ": the window was closed during a run: the run was given up\n");
         code = 1;
     }
     if (commandLine == "FULL_AUTO") {
