@@ -301,7 +301,8 @@ TEST_F(WindowTest, ViewButtonsAndMenusOpenTheirTargets) {
     click("cmd_VIEW_2");
     entry("MnusView_5")->trigger();
     EXPECT_TRUE(opened_.empty());
-    EXPECT_EQ(messages_.texts, (std::vector<std::string>{(data_ / "Pingers.html").string() + " Not found"}));
+    EXPECT_EQ(messages_.texts, (std::vector<std::string>{(program_ / "index.html").string() + " Not found",
+                                                         (data_ / "Pingers.html").string() + " Not found"}));
 }
 
 TEST_F(WindowTest, AppsMenuStartsTheSiblingsButNotItself) {
