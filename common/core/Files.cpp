@@ -32,7 +32,7 @@ std::string BeforeStamp() {
 std::string KeepAside(const fs::path& target, std::string& why) {
     const std::string base = target.string() + "." + BeforeStamp();
     for (int n = 0; n < 100; ++n) {
-        const std::string kept = n == 0 ? base : base + "-" + std::to_string(n);
+        std::string kept = n == 0 ? base : base + "-" + std::to_string(n);
         if (::link(target.c_str(), kept.c_str()) == 0) return kept;
         if (errno != EEXIST) break;
     }
