@@ -175,7 +175,7 @@ std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db) {
         if (ids.empty()) continue;
         if (ids.size() <= static_cast<std::size_t>(kPairsKept)) {  // the type's first run is among them
             const std::string gmt = db.gmtOf(ids.front());
-            pairs.push_back({gmt, ids.front(), t, {types[t] + "  first recorded run"}});
+            pairs.push_back({gmt, ids.front(), t, {Heading(types[t]) + "  first recorded run"}});
         }
         if (ids.size() < 2) continue;
         StoredRun before = db.load(ids.front());
@@ -238,10 +238,14 @@ std::string ChangesPage(const std::vector<std::string>& lines, const std::string
     for (const auto& line : lines) {
         if (line.starts_with(kNightHead)) {
             if (open) p += "</pre>\r\n";
-            p += "<h4>" + site::HtmlEscape(line) + "</h4>\r\n<pre>\r\n";
+            // The night's date as its id: the feed's entries point at it.
+            std::string id = line.substr(kNightHead.size(), 10);
+            std::replace(id.begin(), id.end(), '/', '-');
+            p += "<h4 id=\"" + site::HtmlEscape(id) + "\">" + site::HtmlEscape(line) + "</h4>\r\n<pre>\r\n";
             open = true;
             continue;
         }
+        if (line.empty()) continue;  // the nights are apart already
         if (!open) p += "<pre>\r\n";
         open = true;
         p += HtmlLine(line) + "\r\n";
