@@ -76,6 +76,17 @@ struct PairOfRuns {
     std::vector<std::string> lines;
 };
 
+// The remailers whose pingers' key IDs differ now and agreed before.
+void NewlyDifferingKeys(const StoredRun& before, const StoredRun& now, std::vector<std::string>& out) {
+    const auto differedBefore = DifferingKeys(before);
+    for (const auto& [remailer, ids] : DifferingKeys(now)) {
+        if (differedBefore.count(remailer)) continue;
+        std::string line = now.type + "  " + remailer + "  keys differ";
+        for (const auto& [nick, id] : ids) line += "  " + nick + "=" + id;
+        out.push_back(line);
+    }
+}
+
 std::string Section(const std::string& type, const std::vector<std::string>& gmts) {
     std::string head = type + "  ";
     for (std::size_t i = 0; i < gmts.size(); ++i) head += (i ? " -> " : "") + gmts[i] + " GMT";
@@ -156,14 +167,7 @@ std::vector<std::string> ChangesBetween(const StoredRun& before, const StoredRun
         else
             ++i;
     }
-    if (kind != Kind::Keys) return out;
-    const auto differedBefore = DifferingKeys(before);
-    for (const auto& [remailer, ids] : DifferingKeys(now)) {
-        if (differedBefore.count(remailer)) continue;
-        std::string line = type + "  " + remailer + "  keys differ";
-        for (const auto& [nick, id] : ids) line += "  " + nick + "=" + id;
-        out.push_back(line);
-    }
+    if (kind == Kind::Keys) NewlyDifferingKeys(before, now, out);
     return out;
 }
 
@@ -203,6 +207,7 @@ std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db) {
     // Newest first by the order of recording: a clock once far ahead does not
     // keep its night on top.
     std::vector<NightOfChanges> nights;
+    nights.reserve(byDate.size());
     for (auto& entry : byDate) nights.push_back(std::move(entry.second));
     std::sort(nights.begin(), nights.end(), [](const auto& a, const auto& b) { return a.newestRun > b.newestRun; });
     if (nights.size() > kNightsKept) nights.resize(kNightsKept);
