@@ -1,11 +1,13 @@
 #include "history/ChangesReport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
 #include <tuple>
 
 #include "common/core/SitePage.h"
+#include "common/core/StatsTypes.h"
 
 namespace parlux::history {
 
@@ -54,22 +56,98 @@ std::map<std::string, std::map<std::string, std::string>> DifferingKeys(const St
     return ids;
 }
 
+constexpr std::string_view kNoChange = "  no change";
+constexpr std::string_view kNightHead = "Night of ";
+
+std::string Runs(int n) { return std::to_string(n) + (n == 1 ? " run" : " runs"); }
+
+// A section's head names the capability strings' type by what it holds.
+std::string Heading(const std::string& type) {
+    return type == kCapStringsType ? std::string("capability strings") : type;
+}
+
+bool NotReached(PingerState state) { return state == PingerState::Cached || state == PingerState::Missing; }
+
+// Two consecutive runs of a type, as the night of the newer one shows them.
+struct PairOfRuns {
+    std::string gmt;  // the newer run's
+    std::int64_t run;
+    std::size_t type;  // in the suite's order
+    std::vector<std::string> lines;
+};
+
+// The remailers whose pingers' key IDs differ now and agreed before.
+void NewlyDifferingKeys(const StoredRun& before, const StoredRun& now, std::vector<std::string>& out) {
+    const auto differedBefore = DifferingKeys(before);
+    for (const auto& [remailer, ids] : DifferingKeys(now)) {
+        if (differedBefore.count(remailer)) continue;
+        std::string line = now.type + "  " + remailer + "  keys differ";
+        for (const auto& [nick, id] : ids) line += "  " + nick + "=" + id;
+        out.push_back(line);
+    }
+}
+
 std::string Section(const std::string& type, const std::vector<std::string>& gmts) {
     std::string head = type + "  ";
     for (std::size_t i = 0; i < gmts.size(); ++i) head += (i ? " -> " : "") + gmts[i] + " GMT";
     return head;
 }
 
+std::vector<std::string> PairLines(HistoryDb& db, const StoredRun& before, const StoredRun& now) {
+    std::vector<std::pair<std::string, int>> notReached, reachedAgain;
+    for (const auto& p : now.pingers) {
+        if (NotReached(p.state)) {
+            notReached.emplace_back(p.nick, db.runsNotReachedUpTo(now.type, p.nick, now.id));
+            continue;
+        }
+        const auto was = std::find_if(before.pingers.begin(), before.pingers.end(),
+                                      [&p](const PingerSeen& seen) { return seen.nick == p.nick; });
+        if (p.state == PingerState::Downloaded && was != before.pingers.end() && NotReached(was->state))
+            reachedAgain.emplace_back(p.nick, db.runsNotReachedUpTo(now.type, p.nick, before.id));
+    }
+    auto lines = ChangesBetween(before, now, notReached, reachedAgain);
+    if (lines.empty()) return {Heading(now.type) + std::string(kNoChange)};
+    lines.insert(lines.begin(), Section(Heading(now.type), {before.gmt, now.gmt}));
+    return lines;
+}
+
+// A line of the page: a remailer's name links to the trend page of its type
+// (stats types have one), and keys that differ stand out.
+std::string HtmlLine(const std::string& line) {
+    std::vector<std::string> fields;
+    for (std::size_t at = 0;;) {
+        const std::size_t next = line.find("  ", at);
+        fields.push_back(line.substr(at, next == std::string::npos ? std::string::npos : next - at));
+        if (next == std::string::npos) break;
+        at = next + 2;
+    }
+    const StatsTypeInfo* info = FindStatsType(fields[0]);
+    std::string out;
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        if (k) out += "  ";
+        const std::string text = site::HtmlEscape(fields[k]);
+        if (k == 2 && fields.size() == 4 && info && !info->keys && fields[2] != "not reached")
+            out += "<a href=\"Trend_" + site::HtmlEscape(fields[0]) + ".html\">" + text + "</a>";
+        else if (k == 2 && fields[2] == "keys differ")
+            out += "<strong class=\"differ\">" + text + "</strong>";
+        else
+            out += text;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::vector<std::string> ChangesBetween(const StoredRun& before, const StoredRun& now,
-                                        const std::vector<std::pair<std::string, int>>& notReached) {
+                                        const std::vector<std::pair<std::string, int>>& notReached,
+                                        const std::vector<std::pair<std::string, int>>& reachedAgain) {
     std::vector<std::string> out;
-    out.reserve(notReached.size());
+    out.reserve(notReached.size() + reachedAgain.size());
     const std::string type = now.type;
     const Kind kind = KindOf(type);
-    for (const auto& [nick, runs] : notReached)
-        out.push_back(type + "  " + nick + "  not reached  " + std::to_string(runs) + " runs");
+    for (const auto& [nick, runs] : notReached) out.push_back(type + "  " + nick + "  not reached  " + Runs(runs));
+    for (const auto& [nick, runs] : reachedAgain)
+        out.push_back(type + "  " + nick + "  reached again after " + Runs(runs));
     // Both runs' figures are in the order of pinger and remailer: one walk
     // down the two, each pair met once (a large grid is half a million).
     auto w = before.figures.begin(), i = now.figures.begin();
@@ -89,36 +167,59 @@ std::vector<std::string> ChangesBetween(const StoredRun& before, const StoredRun
         else
             ++i;
     }
-    if (kind != Kind::Keys) return out;
-    const auto differedBefore = DifferingKeys(before);
-    for (const auto& [remailer, ids] : DifferingKeys(now)) {
-        if (differedBefore.count(remailer)) continue;
-        std::string line = type + "  " + remailer + "  keys differ";
-        for (const auto& [nick, id] : ids) line += "  " + nick + "=" + id;
-        out.push_back(line);
-    }
+    if (kind == Kind::Keys) NewlyDifferingKeys(before, now, out);
     return out;
 }
 
-std::vector<std::string> ChangeLines(HistoryDb& db) {
-    std::vector<std::string> out;
-    for (const std::string& type : db.types()) {
-        const auto runs = db.lastRuns(type, 2);
-        if (runs.empty()) continue;
-        if (!out.empty()) out.emplace_back();
-        if (runs.size() == 1) {
-            out.push_back(Section(type, {db.gmtOf(runs[0])}));
-            out.push_back(type + "  first recorded run");
-            continue;
+std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db) {
+    std::vector<PairOfRuns> pairs;
+    const auto types = db.types();
+    for (std::size_t t = 0; t < types.size(); ++t) {
+        const auto ids = db.lastRuns(types[t], kPairsKept + 1);
+        if (ids.empty()) continue;
+        if (ids.size() <= static_cast<std::size_t>(kPairsKept)) {  // the type's first run is among them
+            const std::string gmt = db.gmtOf(ids.front());
+            pairs.push_back({gmt, ids.front(), t, {Heading(types[t]) + "  first recorded run"}});
         }
-        const StoredRun before = db.load(runs[0]), now = db.load(runs[1]);
-        out.push_back(Section(type, {before.gmt, now.gmt}));
-        std::vector<std::pair<std::string, int>> notReached;
-        for (const auto& p : now.pingers)
-            if (p.state == PingerState::Cached || p.state == PingerState::Missing)
-                notReached.emplace_back(p.nick, db.runsNotReached(type, p.nick));
-        const auto lines = ChangesBetween(before, now, notReached);
-        out.insert(out.end(), lines.begin(), lines.end());
+        if (ids.size() < 2) continue;
+        StoredRun before = db.load(ids.front());
+        for (std::size_t k = 1; k < ids.size(); ++k) {
+            StoredRun now = db.load(ids[k]);
+            pairs.push_back({now.gmt, now.id, t, PairLines(db, before, now)});
+            before = std::move(now);
+        }
+    }
+    // Within a night the types in the suite's order, a type's newest pair first.
+    std::stable_sort(pairs.begin(), pairs.end(), [](const PairOfRuns& a, const PairOfRuns& b) {
+        return a.type != b.type ? a.type < b.type : a.run > b.run;
+    });
+    std::map<std::string, NightOfChanges> byDate;
+    for (auto& pair : pairs) {
+        NightOfChanges& night = byDate[pair.gmt.substr(0, 10)];
+        night.date = pair.gmt.substr(0, 10);
+        if (pair.run > night.newestRun) {
+            night.newestRun = pair.run;
+            night.newestGmt = pair.gmt;
+        }
+        night.changed = night.changed || !pair.lines.back().ends_with(kNoChange);
+        night.lines.insert(night.lines.end(), pair.lines.begin(), pair.lines.end());
+    }
+    // Newest first by the order of recording: a clock once far ahead does not
+    // keep its night on top.
+    std::vector<NightOfChanges> nights;
+    nights.reserve(byDate.size());
+    for (auto& entry : byDate) nights.push_back(std::move(entry.second));
+    std::sort(nights.begin(), nights.end(), [](const auto& a, const auto& b) { return a.newestRun > b.newestRun; });
+    if (nights.size() > kNightsKept) nights.resize(kNightsKept);
+    return nights;
+}
+
+std::vector<std::string> ChangeLines(const std::vector<NightOfChanges>& nights) {
+    std::vector<std::string> out;
+    for (const NightOfChanges& night : nights) {
+        if (!out.empty()) out.emplace_back();
+        out.push_back(std::string(kNightHead) + night.date + " GMT");
+        out.insert(out.end(), night.lines.begin(), night.lines.end());
     }
     return out;
 }
@@ -130,14 +231,31 @@ std::string ChangesText(const std::vector<std::string>& lines) {
 }
 
 std::string ChangesPage(const std::vector<std::string>& lines, const std::string& stamp) {
-    std::string p = site::PageHead("Changes between the last two runs of the comparison of remailer pingers",
-                                   "changes, remailer, comparison, pingers, keys, uptime, anonymous, mixmaster, PGP");
-    p += "<h3 align=\"left\"><font color=\"#008000\">Changes between the last two recorded runs __ __ " +
+    std::string p = site::PageHead("Changes of the last seven recorded nights of the comparison of remailer pingers",
+                                   "changes, remailer, comparison, pingers, keys, uptime, anonymous, mixmaster, PGP",
+                                   "<meta charset=\"utf-8\">\r\n"
+                                   "<link rel=\"alternate\" type=\"application/atom+xml\" href=\"Changes.atom\">\r\n");
+    p += "<h3 align=\"left\"><font color=\"#008000\">Changes of the last seven recorded nights __ __ " +
          site::HtmlEscape(stamp) + " GMT.</font></h3>\r\n";
     p += site::MailNotice();
-    p += "<br>\r\n<pre>\r\n";
-    for (const auto& line : lines) p += site::HtmlEscape(line) + "\r\n";
-    p += "</pre>\r\n";
+    p += "<br>\r\n";
+    bool open = false;
+    for (const auto& line : lines) {
+        if (line.starts_with(kNightHead)) {
+            if (open) p += "</pre>\r\n";
+            // The night's date as its id: the feed's entries point at it.
+            std::string id = line.substr(kNightHead.size(), 10);
+            std::replace(id.begin(), id.end(), '/', '-');
+            p += "<h4 id=\"" + site::HtmlEscape(id) + "\">" + site::HtmlEscape(line) + "</h4>\r\n<pre>\r\n";
+            open = true;
+            continue;
+        }
+        if (line.empty()) continue;  // the nights are apart already
+        if (!open) p += "<pre>\r\n";
+        open = true;
+        p += HtmlLine(line) + "\r\n";
+    }
+    if (open) p += "</pre>\r\n";
     p += site::PageFoot();
     return p;
 }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <set>
 #include <thread>
 #include <tuple>
@@ -523,19 +524,7 @@ StoredRun HistoryDb::load(std::int64_t id) {
 }
 
 int HistoryDb::runsNotReached(const std::string& type, const std::string& nick) {
-    Statement select(*this,
-                     "SELECT p.state FROM run r JOIN text t ON t.id = r.type"
-                     " LEFT JOIN nick n ON n.name=?2 LEFT JOIN run_pinger p ON p.run = r.id AND p.nick = n.id"
-                     " WHERE t.body=?1 ORDER BY r.id DESC");
-    select.bind(1, type).bind(2, nick);
-    int runs = 0;
-    while (select.step()) {
-        if (select.null(0)) break;
-        const auto state = static_cast<PingerState>(select.integer(0));
-        if (state != PingerState::Cached && state != PingerState::Missing) break;
-        ++runs;
-    }
-    return runs;
+    return runsNotReachedUpTo(type, nick, std::numeric_limits<std::int64_t>::max());
 }
 
 std::vector<UptimePoint> HistoryDb::uptimes(const std::vector<std::int64_t>& runs) {
@@ -602,6 +591,22 @@ std::int64_t HistoryDb::count(const std::string& table) {
     Statement select(*this, ("SELECT count(*) FROM " + table).c_str());
     select.step();
     return select.integer(0);
+}
+
+int HistoryDb::runsNotReachedUpTo(const std::string& type, const std::string& nick, std::int64_t run) {
+    Statement select(*this,
+                     "SELECT p.state FROM run r JOIN text t ON t.id = r.type"
+                     " LEFT JOIN nick n ON n.name=?2 LEFT JOIN run_pinger p ON p.run = r.id AND p.nick = n.id"
+                     " WHERE t.body=?1 AND r.id <= ?3 ORDER BY r.id DESC");
+    select.bind(1, type).bind(2, nick).bind(3, run);
+    int runs = 0;
+    while (select.step()) {
+        if (select.null(0)) break;
+        const auto state = static_cast<PingerState>(select.integer(0));
+        if (state != PingerState::Cached && state != PingerState::Missing) break;
+        ++runs;
+    }
+    return runs;
 }
 
 }  // namespace parlux::history

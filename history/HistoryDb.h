@@ -139,6 +139,10 @@ public:
     std::string integrityCheck();
     std::int64_t count(const std::string& table);
 
+    // As runsNotReached, counted back from the run given (an older night's
+    // count, for the week of changes).
+    int runsNotReachedUpTo(const std::string& type, const std::string& nick, std::int64_t run);
+
 private:
     friend class WriteLock;
     friend class Step;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/core/StatsTypes.h"
+#include "history/ChangesFeed.h"
 #include "history/ChangesReport.h"
 #include "history/TrendPage.h"
 
@@ -13,6 +14,7 @@ const std::vector<HistoryPageKind>& HistoryPageKinds() {
         {"Trend_<type>.html", PageScope::PerStatsType, true, TrendPageOf},
         {"Changes.txt", PageScope::PerNight, false, ChangesTextOf},
         {"Changes.html", PageScope::PerNight, true, ChangesPageOf},
+        {"Changes.atom", PageScope::PerNight, false, ChangesFeedOf},
     };
     return kinds;
 }
@@ -44,8 +46,13 @@ std::vector<std::string> HistoryPageNames(const std::vector<HistoryPageKind>& ki
     return names;
 }
 
+const std::vector<NightOfChanges>& PageSource::nights() {
+    if (!nights_) nights_ = WeekOfChanges(db_);
+    return *nights_;
+}
+
 const std::vector<std::string>& PageSource::changeLines() {
-    if (!changeLines_) changeLines_ = ChangeLines(db_);
+    if (!changeLines_) changeLines_ = ChangeLines(nights());
     return *changeLines_;
 }
 

@@ -2,6 +2,7 @@
 // What the history's pages are written from after a run: the database, the
 // run just recorded and its time, and the change lines, read once for every
 // page made from them.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -12,6 +13,16 @@
 
 namespace parlux::history {
 
+// One recorded night's lines, its newest run's time and whether anything
+// changed in it.
+struct NightOfChanges {
+    std::string date;  // "YYYY/MM/DD"
+    std::string newestGmt;
+    std::int64_t newestRun = 0;
+    std::vector<std::string> lines;
+    bool changed = false;
+};
+
 class PageSource {
 public:
     PageSource(HistoryDb& db, const Run& run, std::string stamp) : db_(db), run_(run), stamp_(std::move(stamp)) {}
@@ -19,13 +30,15 @@ public:
     HistoryDb& db() { return db_; }
     const Run& run() const { return run_; }
     const std::string& stamp() const { return stamp_; }  // "YYYY/MM/DD HH:NN:SS" (GMT)
-    // Between the last two runs of every type (ChangeLines).
+    // The last recorded nights' changes (WeekOfChanges), and their lines.
+    const std::vector<NightOfChanges>& nights();
     const std::vector<std::string>& changeLines();
 
 private:
     HistoryDb& db_;
     const Run& run_;
     std::string stamp_;
+    std::optional<std::vector<NightOfChanges>> nights_;
     std::optional<std::vector<std::string>> changeLines_;
 };
 

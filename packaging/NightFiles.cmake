@@ -26,6 +26,9 @@ add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/Parlux.conf ${CMAKE_CURREN
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/examples/Pingers.lst ${CMAKE_CURRENT_SOURCE_DIR}/examples/PingersBad.lst
   ${CMAKE_CURRENT_BINARY_DIR}/Parlux.conf
   DESTINATION ${PARLUX_DOC_DIR}/examples)
+# A site's skeleton to publish as it is: its root pages, the images of the
+# pages' frame and the index of the pages a night writes.
+install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/examples/site DESTINATION ${PARLUX_DOC_DIR}/examples)
 
 set(night_pages)
 foreach(page IN ITEMS Parlux.conf.5 parlux.7)

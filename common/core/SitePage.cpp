@@ -10,11 +10,12 @@ void Line(std::string& out, std::string_view text) { out.append(text).append("\r
 
 }  // namespace
 
-std::string PageHead(std::string_view description, std::string_view keywords) {
+std::string PageHead(std::string_view description, std::string_view keywords, std::string_view headLines) {
     std::string out;
     Line(out, "<html>");
     Line(out, "");
     Line(out, "<head>");
+    out.append(headLines);
     Line(out, "<title>Quill 's Parlux Page</title>");
     Line(out, "<meta name=\"Description\" content=\"" + std::string(description) + "\">");
     Line(out, "<meta name=\"Keywords\"");

@@ -8,8 +8,8 @@
 namespace parlux::site {
 
 // From "<html>" to the separator image under the title, with the page's own
-// description and keywords.
-std::string PageHead(std::string_view description, std::string_view keywords);
+// description and keywords; headLines (whole CR LF lines) open the head.
+std::string PageHead(std::string_view description, std::string_view keywords, std::string_view headLines = {});
 // "Please E-mail me if you want to be included / a link is wrong."
 std::string MailNotice();
 // The blank line, the left-aligned block and the opening of the results table.
