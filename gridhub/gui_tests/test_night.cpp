@@ -224,41 +224,72 @@ protected:
         return lines;
     }
 
+    // The list, last night's copies and the road's own spoiling, before the run.
+    void prepare(const Road& road) {
+        // A stats-only site: Lockgrid finds no key record and keeps quiet.
+        std::string list = PingersList(server_);
+        const std::string closed = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
+        const std::string served = "127.0.0.1:" + std::to_string(server_.port()) + "/";
+        for (const auto& nick : road.down) list = Replaced(list, served + nick + "/", closed + "/");
+        if (road.signal) list = Replaced(list, served + "beta/", served + "slow/");
+        WriteFile(data_ / "Pingers.lst", list);
+        WriteFile(data_ / "PingersBad.lst", "");
+        // Last night's copies, for the pingers that are down tonight.
+        for (const auto& type : kFourTypes)
+            for (const std::string nick : {"alpha", "beta"})
+                WriteFile(data_ / (nick + StatsFileName(type, "")),
+                          StatsList(type, {nick == "alpha" ? "austria" : "hermetix"}));
+        if (road.spoil) road.spoil(data_.path(), program_.path());
+        if (road.journal) {
+            WriteFile(tmp_ / "err.txt", "");
+            struct stat err {};
+            ASSERT_EQ(::stat((tmp_ / "err.txt").c_str(), &err), 0);
+            setEnv("JOURNAL_STREAM", QString("%1:%2").arg(err.st_dev).arg(err.st_ino));
+        }
+        if (road.foreign) {
+            for (const auto& entry : fs::recursive_directory_iterator(data_.path()))
+                ASSERT_EQ(::lchown(entry.path().c_str(), kNobody, kNobody), 0);
+            ASSERT_EQ(::chown(data_.path().c_str(), kNobody, kNobody), 0);
+        }
+    }
+
+    // No empty copy stands for a pinger not reached; root's files are the owner's.
+    void expectCopiesAndOwners(const Road& road) const {
+        for (const auto& type : kFourTypes)
+            for (const std::string nick : {"alpha", "beta"}) {
+                const fs::path copy = data_ / (nick + StatsFileName(type, ""));
+                EXPECT_TRUE(!fs::exists(copy) || fs::file_size(copy) > 0) << copy;
+            }
+        for (const auto& entry : fs::recursive_directory_iterator(data_.path())) {
+            struct stat info {};
+            ASSERT_EQ(::lstat(entry.path().c_str(), &info), 0);
+            EXPECT_TRUE(!road.foreign || info.st_uid == kNobody) << entry.path();
+        }
+    }
+
+    // Ended only once the programs it started had ended: their logs are whole.
+    void expectWholeLogs(const Road& road) const {
+        const bool gridhub = road.program == std::string("Gridhub");
+        for (const char* name : {"Pulsegrid", "Flaggrid", "Lockgrid"}) {
+            const fs::path log = program_ / (std::string(name) + ".log");
+            if (fs::is_symlink(log)) continue;  // no log kept
+            const bool ran = road.started && (gridhub || name != std::string("Lockgrid"));
+            ASSERT_EQ(fs::exists(log), ran) << name;
+            if (!ran) continue;
+            const auto tops = TopLines(ReadLog(log));
+            ASSERT_FALSE(tops.empty()) << name;
+            EXPECT_EQ(tops.back(), "HYPER Completed: ") << name;
+        }
+    }
+
     TempDir program_;
     LoopbackServer server_;
 };
 
 TEST_P(NightRoads, StatusStderrAndPagesTellTheNight) {
     const Road& road = GetParam();
-    // A stats-only site: Lockgrid finds no key record and keeps quiet.
-    std::string list = PingersList(server_);
-    const std::string closed = "127.0.0.1:" + std::to_string(ClosedLoopbackPort());
-    const std::string served = "127.0.0.1:" + std::to_string(server_.port()) + "/";
-    for (const auto& nick : road.down) list = Replaced(list, served + nick + "/", closed + "/");
-    if (road.signal) list = Replaced(list, served + "beta/", served + "slow/");
-    WriteFile(data_ / "Pingers.lst", list);
-    WriteFile(data_ / "PingersBad.lst", "");
-    // Last night's copies, for the pingers that are down tonight.
-    for (const auto& type : kFourTypes)
-        for (const std::string nick : {"alpha", "beta"})
-            WriteFile(data_ / (nick + StatsFileName(type, "")),
-                      StatsList(type, {nick == "alpha" ? "austria" : "hermetix"}));
-    if (road.spoil) road.spoil(data_.path(), program_.path());
-    if (road.journal) {
-        WriteFile(tmp_ / "err.txt", "");
-        struct stat err {};
-        ASSERT_EQ(::stat((tmp_ / "err.txt").c_str(), &err), 0);
-        setEnv("JOURNAL_STREAM", QString("%1:%2").arg(err.st_dev).arg(err.st_ino));
-    }
-    if (road.foreign) {
-        if (::geteuid() != 0) {
-            GTEST_SKIP() << "only root runs in another user's folder";
-        }
-        for (const auto& entry : fs::recursive_directory_iterator(data_.path()))
-            ASSERT_EQ(::lchown(entry.path().c_str(), kNobody, kNobody), 0);
-        ASSERT_EQ(::chown(data_.path().c_str(), kNobody, kNobody), 0);
-    }
-
+    if (road.foreign && ::geteuid() != 0) GTEST_SKIP() << "only root runs in another user's folder";
+    prepare(road);
     auto process = start({"--wait", "FULL_AUTO"}, true);
     if (road.signal) {
         for (int i = 0; i < 1000 && server_.hits("/slow/PGP-1") == 0; ++i)
@@ -269,17 +300,7 @@ TEST_P(NightRoads, StatusStderrAndPagesTellTheNight) {
     EXPECT_EQ(process->exitStatus(), road.signal ? QProcess::CrashExit : QProcess::NormalExit);
     EXPECT_EQ(process->exitCode(), road.status);
     EXPECT_EQ(errorLines(), road.errors);
-    // No empty copy stands for a pinger not reached; root's files are the owner's.
-    for (const auto& type : kFourTypes)
-        for (const std::string nick : {"alpha", "beta"}) {
-            const fs::path copy = data_ / (nick + StatsFileName(type, ""));
-            EXPECT_TRUE(!fs::exists(copy) || fs::file_size(copy) > 0) << copy;
-        }
-    for (const auto& entry : fs::recursive_directory_iterator(data_.path())) {
-        struct stat info {};
-        ASSERT_EQ(::lstat(entry.path().c_str(), &info), 0);
-        EXPECT_TRUE(!road.foreign || info.st_uid == kNobody) << entry.path();
-    }
+    expectCopiesAndOwners(road);
     if (road.signal) {
         // What it started ended with it: no Pulsegrid runs on to start a Flaggrid.
         std::this_thread::sleep_for(std::chrono::seconds(4));
@@ -287,18 +308,7 @@ TEST_P(NightRoads, StatusStderrAndPagesTellTheNight) {
         return;
     }
 
-    // Ended only once the programs it started had ended: their logs are whole.
-    const bool gridhub = road.program == std::string("Gridhub");
-    for (const char* name : {"Pulsegrid", "Flaggrid", "Lockgrid"}) {
-        const fs::path log = program_ / (std::string(name) + ".log");
-        if (fs::is_symlink(log)) continue;  // no log kept
-        const bool ran = road.started && (gridhub || name != std::string("Lockgrid"));
-        ASSERT_EQ(fs::exists(log), ran) << name;
-        if (!ran) continue;
-        const auto tops = TopLines(ReadLog(log));
-        ASSERT_FALSE(tops.empty()) << name;
-        EXPECT_EQ(tops.back(), "HYPER Completed: ") << name;
-    }
+    expectWholeLogs(road);
     if (!road.started) {
         int hits = 0;
         for (const auto& type : kFourTypes) hits += server_.hits("/alpha/" + type) + server_.hits("/beta/" + type);
@@ -311,6 +321,7 @@ TEST_P(NightRoads, StatusStderrAndPagesTellTheNight) {
     });
     std::error_code ec;
     EXPECT_EQ(fs::is_regular_file(data_ / "Comp_RC_0000.txt", ec), reported);
+    const bool gridhub = road.program == std::string("Gridhub");
     EXPECT_EQ(fs::is_regular_file(data_ / "Pingers.html", ec), gridhub && fs::exists(data_ / "PingersBad.lst"));
     // One log of several programs at once: every line says whose it is.
     auto printed = LinesByProgram(ReadFile(tmp_ / "out.txt"));
