@@ -596,7 +596,7 @@ void HistoryDb::eachUptime(const std::vector<std::int64_t>& runs, const std::fun
     Statement select(*this, "SELECT nick, remailer, uptime FROM stats_figure WHERE run=?1 AND uptime IS NOT NULL");
     for (std::size_t i = 0; i < runs.size(); ++i) {
         select.bind(1, runs[i]);
-        while (select.step()) take({i, select.integer(0), select.integer(1), static_cast<int>(select.integer(2))});
+        while (select.step()) take({i, select.integer(0), select.integer(1), select.integer(2)});
         select.reset();
     }
 }

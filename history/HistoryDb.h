@@ -76,7 +76,7 @@ using NamedRows = std::vector<std::pair<std::int64_t, std::string>>;  // number,
 struct UptimePoint {
     std::size_t run;  // index into the runs asked for, oldest first
     std::int64_t nick, remailer;
-    int hundredths;
+    std::int64_t hundredths;
 };
 
 class HistoryDb {
