@@ -1,7 +1,6 @@
 // The history of runs at the size of a long-kept site: 400 nights x 4 stats
-// types x 20 pingers x 100 remailers (3.2 million pinger x remailer figures),
-// each figure with a stats text as the pingers print them. Set against its
-// bars:
+// types x 20 pingers x 100 remailers (3.2 million pinger x remailer figures).
+// Set against its bars:
 //   recording one night of one type             30 ms
 //   one Trend_<type>.html                        300 ms
 //   the changes report (Changes.txt and .html)   100 ms
@@ -62,7 +61,7 @@ void Bar(const char* what, double value, double bar, const char* unit) {
     std::fflush(stdout);
 }
 
-// One night of one type: the figures and the stats texts a pinger prints.
+// One night of one type: the figures a pinger prints.
 class Nights {
 public:
     history::Run run(int night, const std::string& type) {
@@ -87,7 +86,6 @@ public:
                 f.uptimePercent = v1 ? static_cast<double>(static_cast<long>(uptime * 100)) / 100.0
                                      : static_cast<double>(static_cast<long>(uptime * 10)) / 10.0;
                 f.latencySeconds = latency;
-                f.raw = text(f.remailer, v1, latency, *f.uptimePercent);
                 r.figures.push_back(std::move(f));
                 r.remailerOrder.push_back(r.figures.back().remailer);
             }
@@ -100,22 +98,6 @@ public:
     static DateTime Night(int night) { return MakeDateTime(2025, 11, 1, 3, 15) + std::chrono::days(night); }
 
 private:
-    std::string histogram(const char* alphabet, std::size_t size) {
-        std::string h;
-        for (int i = 0; i < 12; ++i) h += alphabet[random_() % size];
-        return h;
-    }
-    std::string text(const std::string& remailer, bool v1, long latency, double uptime) {
-        char line[160];
-        if (v1)
-            std::snprintf(line, sizeof line, "%-28s %s %2ld:%02ld:%02ld %6.2f%%", (remailer + "@example.net").c_str(),
-                          histogram("+-*#.", 5).c_str(), latency / 3600, latency / 60 % 60, latency % 60, uptime);
-        else
-            std::snprintf(line, sizeof line, "%s  %2ld:%02ld   %s  %5.1f%%  D  MHG XATLEUIN9",
-                          histogram("0123456789ABCDEF?", 17).c_str(), latency / 3600, latency / 60 % 60,
-                          histogram("+9876543210?", 12).c_str(), uptime);
-        return line;
-    }
     std::mt19937 random_{2026};
 };
 
@@ -157,14 +139,10 @@ void SizeBench(const fs::path& root) {
             recordCpu.push_back((CpuSeconds() - cpu) * 1000.0);
 
             start = Clock::now();
-            history::TrendInput in;
-            in.type = type;
-            in.stamp = FormatStamp(gmt);
-            in.remailers = run.remailerOrder;
-            const auto ids = db->lastRuns(type, history::kTrendRuns);
-            for (const auto id : ids) in.runGmts.push_back(db->gmtOf(id));
-            in.points = db->uptimes(ids);
-            WriteFileAtomically(data / history::PageKind("Trend_<type>.html")->fileName(type), history::TrendPage(in));
+            const std::string stamp = FormatStamp(gmt);
+            history::PageSource source(*db, run, stamp);
+            WriteFileAtomically(data / history::PageKind("Trend_<type>.html")->fileName(type),
+                                history::TrendPageOf(source));
             trend.push_back(Seconds(start) * 1000.0);
 
             start = Clock::now();
@@ -172,7 +150,7 @@ void SizeBench(const fs::path& root) {
                 const history::HistoryDb::WriteLock lock(*db);
                 const auto lines = history::ChangeLines(*db);
                 WriteFileAtomically(data / "Changes.txt", history::ChangesText(lines));
-                WriteFileAtomically(data / "Changes.html", history::ChangesPage(lines, in.stamp));
+                WriteFileAtomically(data / "Changes.html", history::ChangesPage(lines, stamp));
             }
             changes.push_back(Seconds(start) * 1000.0);
         }

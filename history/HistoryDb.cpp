@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <set>
 #include <thread>
 #include <tuple>
+#include <unordered_map>
 
 #include "common/core/FolderOwner.h"
 #include "common/core/StatsTypes.h"
@@ -162,9 +164,9 @@ HistoryDb::HistoryDb(fs::path path, int busyTimeoutMs, std::chrono::milliseconds
         useWal();
         // A killed process loses at most its own run; a power cut at worst the last ones.
         exec("PRAGMA synchronous=NORMAL");
-        // The log goes back to nothing once folded into the file: the disk is
-        // the pages' first.
-        exec("PRAGMA journal_size_limit=0");
+        // The log is cut back to its kept size whenever it starts over: the
+        // disk is the pages' first.
+        exec(("PRAGMA journal_size_limit=" + std::to_string(kLogKeptBytes)).c_str());
         migrate();
     } catch (...) {
         sqlite3_close(db_);
@@ -197,8 +199,10 @@ void HistoryDb::open() {
     std::error_code ec;
     const fs::path folder = fs::canonical(path_.parent_path().empty() ? fs::path(".") : path_.parent_path(), ec);
     const fs::path real = ec ? path_ : folder / path_.filename();
-    const int rc =
-        sqlite3_open_v2(real.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    // One thread uses a connection: no lock around each of its calls.
+    const int rc = sqlite3_open_v2(
+        real.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
+        nullptr);
     if (rc != SQLITE_OK) {
         const std::string what = path_.string() + ": " + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
         sqlite3_close(db_);
@@ -311,8 +315,17 @@ void HistoryDb::checkpoint() {
     sqlite3_busy_timeout(db_, busyTimeoutMs_);
 }
 
+void HistoryDb::checkpointWhenLarge() {
+    // A night's run of an ordinary site leaves a log well under the kept
+    // size: folding it back after every run would cost each run the disk's
+    // time to write the file twice over.
+    struct stat info {};
+    const std::string log = path_.string() + "-wal";
+    if (::stat(log.c_str(), &info) == 0 && info.st_size > kLogKeptBytes) checkpoint();
+}
+
 std::int64_t HistoryDb::intern(const char* table, const char* column, const std::string& value,
-                               std::map<std::string, std::int64_t>& cache) {
+                               std::unordered_map<std::string, std::int64_t>& cache) {
     if (auto it = cache.find(value); it != cache.end()) return it->second;
     if (cache.empty()) {
         // The names are few and come back night after night: all of them at once.
@@ -365,7 +378,7 @@ void HistoryDb::record(std::span<const Run> runs, int keepDays) {
         nicks_.clear(), remailers_.clear(), texts_.clear(), textsById_.clear();
         throw;
     }
-    checkpoint();
+    checkpointWhenLarge();
 }
 
 void HistoryDb::prune(int keepDays) {
@@ -431,10 +444,26 @@ void HistoryDb::insert(const Run& run) {
          " VALUES(?1,?2,?3,?4,?5,?6,?7)"),
         "INSERT OR REPLACE INTO cap_figure(run, nick, remailer, caps) VALUES(?1,?2,?3,?4)",
     };
+    // In the order of the table's key, the same pair's later figure last: each
+    // row goes beside the one before it.
+    struct Place {
+        std::int64_t nick, remailer;
+        std::size_t figure;
+    };
+    std::vector<Place> places;
+    places.reserve(run.figures.size());
+    for (std::size_t i = 0; i < run.figures.size(); ++i) {
+        const Figure& f = run.figures[i];
+        places.push_back(
+            {intern("nick", "name", f.pinger, nicks_), intern("remailer", "name", f.remailer, remailers_), i});
+    }
+    std::sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
+        return std::tie(a.nick, a.remailer, a.figure) < std::tie(b.nick, b.remailer, b.figure);
+    });
     Statement addFigure(*this, inserts[static_cast<int>(kind)]);
-    for (const auto& f : run.figures) {
-        addFigure.bind(1, runId).bind(2, intern("nick", "name", f.pinger, nicks_));
-        addFigure.bind(3, intern("remailer", "name", f.remailer, remailers_));
+    for (const Place& place : places) {
+        const Figure& f = run.figures[place.figure];
+        addFigure.bind(1, runId).bind(2, place.nick).bind(3, place.remailer);
         if (kind == Kind::Stats) {
             if (f.latencySeconds) addFigure.bind(4, *f.latencySeconds);
             if (f.uptimePercent) addFigure.bind(5, static_cast<std::int64_t>(std::llround(*f.uptimePercent * 100.0)));
@@ -490,61 +519,95 @@ StoredRun HistoryDb::load(std::int64_t id) {
         select.bind(1, id);
         while (select.step()) run.pingers.push_back({select.text(0), static_cast<PingerState>(select.integer(1))});
     }
+    loadFigures(run);
+    return run;
+}
+
+namespace {
+
+// A figure as it is read: its pinger and remailer by their place in the order
+// of names, its columns as kept.
+struct FigureRow {
+    std::uint32_t nick, remailer;
+    std::array<std::int64_t, 4> column;
+    std::array<bool, 4> null;
+};
+
+// number -> place in the order of names
+std::unordered_map<std::int64_t, std::uint32_t> Places(const NamedRows& rows) {
+    std::unordered_map<std::int64_t, std::uint32_t> places;
+    places.reserve(rows.size());
+    for (std::uint32_t i = 0; i < rows.size(); ++i) places.emplace(rows[i].first, i);
+    return places;
+}
+
+}  // namespace
+
+void HistoryDb::loadFigures(StoredRun& run) {
     const Kind kind = KindOf(run.type);
     const char* const selects[] = {
         "SELECT nick, remailer, latency, uptime FROM stats_figure WHERE run=?1",
         "SELECT nick, remailer, key_id, key_size, key_date, key_state FROM key_figure WHERE run=?1",
         "SELECT nick, remailer, caps FROM cap_figure WHERE run=?1",
     };
-    const auto nicks = names("nick"), remailers = names("remailer");
+    const int columns[] = {2, 4, 1};
+    const NamedRows nicks = names(NameTable::Nick), remailers = names(NameTable::Remailer);
+    const auto nickPlaces = Places(nicks), remailerPlaces = Places(remailers);
+    // The rows come in the order of the numbers; the figures go in the order
+    // of the names: the small rows are sorted, and each figure made once in
+    // its place.
+    std::vector<FigureRow> rows;
     Statement select(*this, selects[static_cast<int>(kind)]);
-    select.bind(1, id);
+    select.bind(1, run.id);
     while (select.step()) {
-        Figure f;
-        f.pinger = nicks.at(select.integer(0));
-        f.remailer = remailers.at(select.integer(1));
-        if (kind == Kind::Stats) {
-            if (!select.null(2)) f.latencySeconds = select.integer(2);
-            if (!select.null(3)) f.uptimePercent = static_cast<double>(select.integer(3)) / 100.0;
-        } else if (kind == Kind::Keys) {
-            f.keyId = textOf(select.integer(2));
-            f.keySize = textOf(select.integer(3));
-            f.keyDate = textOf(select.integer(4));
-            f.keyState = textOf(select.integer(5));
-        } else {
-            f.caps = textOf(select.integer(2));
+        FigureRow row{nickPlaces.at(select.integer(0)), remailerPlaces.at(select.integer(1)), {}, {}};
+        for (int c = 0; c < columns[static_cast<int>(kind)]; ++c) {
+            row.null[c] = select.null(c + 2);
+            row.column[c] = select.integer(c + 2);
         }
-        run.figures.push_back(std::move(f));
+        rows.push_back(row);
     }
-    // In the order of pinger and remailer names, as the report walks them.
-    std::sort(run.figures.begin(), run.figures.end(), [](const Figure& a, const Figure& b) {
-        return std::tie(a.pinger, a.remailer) < std::tie(b.pinger, b.remailer);
+    std::sort(rows.begin(), rows.end(), [](const FigureRow& a, const FigureRow& b) {
+        return std::tie(a.nick, a.remailer) < std::tie(b.nick, b.remailer);
     });
-    return run;
+    run.figures.reserve(rows.size());
+    for (const FigureRow& row : rows) {
+        Figure& f = run.figures.emplace_back();
+        f.pinger = nicks[row.nick].second;
+        f.remailer = remailers[row.remailer].second;
+        if (kind == Kind::Stats) {
+            if (!row.null[0]) f.latencySeconds = row.column[0];
+            if (!row.null[1]) f.uptimePercent = static_cast<double>(row.column[1]) / 100.0;
+        } else if (kind == Kind::Keys) {
+            f.keyId = textOf(row.column[0]);
+            f.keySize = textOf(row.column[1]);
+            f.keyDate = textOf(row.column[2]);
+            f.keyState = textOf(row.column[3]);
+        } else {
+            f.caps = textOf(row.column[0]);
+        }
+    }
 }
 
 int HistoryDb::runsNotReached(const std::string& type, const std::string& nick) {
     return runsNotReachedUpTo(type, nick, std::numeric_limits<std::int64_t>::max());
 }
 
-std::vector<UptimePoint> HistoryDb::uptimes(const std::vector<std::int64_t>& runs) {
-    std::vector<UptimePoint> out;
-    const auto nicks = names("nick"), remailers = names("remailer");
+void HistoryDb::eachUptime(const std::vector<std::int64_t>& runs, const std::function<void(const UptimePoint&)>& take) {
     Statement select(*this, "SELECT nick, remailer, uptime FROM stats_figure WHERE run=?1 AND uptime IS NOT NULL");
     for (std::size_t i = 0; i < runs.size(); ++i) {
         select.bind(1, runs[i]);
-        while (select.step())
-            out.push_back({i, nicks.at(select.integer(0)), remailers.at(select.integer(1)),
-                           static_cast<double>(select.integer(2)) / 100.0});
+        while (select.step()) take({i, select.integer(0), select.integer(1), select.integer(2)});
         select.reset();
     }
-    return out;
 }
 
-std::map<std::int64_t, std::string> HistoryDb::names(const char* table) {
-    Statement select(*this, (std::string("SELECT id, name FROM ") + table).c_str());
-    std::map<std::int64_t, std::string> out;
-    while (select.step()) out.emplace(select.integer(0), select.text(1));
+NamedRows HistoryDb::names(NameTable table) {
+    // Names compare as bytes here as they do in std::string.
+    Statement select(*this, table == NameTable::Nick ? "SELECT id, name FROM nick ORDER BY name"
+                                                     : "SELECT id, name FROM remailer ORDER BY name");
+    NamedRows out;
+    while (select.step()) out.emplace_back(select.integer(0), select.text(1));
     return out;
 }
 

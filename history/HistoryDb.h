@@ -15,12 +15,14 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <map>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "history/HistoryRun.h"
@@ -37,6 +39,10 @@ inline constexpr int kBusyTimeoutMs = 5000;
 inline constexpr std::string_view kHistoryName = "Parlux.sqlite";
 // How long one step (opening, recording, a page) may take before it gives up.
 inline constexpr std::chrono::milliseconds kStepTimeLimit{30000};
+// The log a run leaves behind, at most: a larger one is folded back into the
+// file and emptied at once, a smaller one when SQLite's own turn comes or the
+// last program closes the file. It never grows without bound.
+inline constexpr std::int64_t kLogKeptBytes = 4 << 20;
 // The runs of a type kept whatever their age: a clock that was once far
 // ahead never empties a type.
 inline constexpr int kRunsAlwaysKept = 30;
@@ -61,11 +67,16 @@ struct StoredRun {
     std::vector<Figure> figures;
 };
 
-// One pinger's uptime at one run, for the trend pages.
+// The name tables, whose rows the figures refer to by number.
+enum class NameTable { Nick, Remailer };
+using NamedRows = std::vector<std::pair<std::int64_t, std::string>>;  // number, name
+
+// One pinger's uptime at one run, for the trend pages: nick and remailer by
+// number, the uptime in hundredths of a percent as it is kept.
 struct UptimePoint {
     std::size_t run;  // index into the runs asked for, oldest first
-    std::string pinger, remailer;
-    double uptime;
+    std::int64_t nick, remailer;
+    std::int64_t hundredths;
 };
 
 class HistoryDb {
@@ -99,8 +110,11 @@ public:
     // The runs of the type in a row, newest first, in which the pinger was not
     // reached (counted while it was listed and not downloaded).
     int runsNotReached(const std::string& type, const std::string& nick);
-    // Every uptime of the runs given (oldest first).
-    std::vector<UptimePoint> uptimes(const std::vector<std::int64_t>& runs);
+    // Every uptime of the runs given (oldest first), handed over one at a
+    // time: a large grid's month is millions of them.
+    void eachUptime(const std::vector<std::int64_t>& runs, const std::function<void(const UptimePoint&)>& take);
+    // Every row of a name table, in the order of the names.
+    NamedRows names(NameTable table);
     std::string gmtOf(std::int64_t id);
 
     // The write lock held until commit() or the end of its life (which
@@ -155,16 +169,19 @@ private:
     void record(std::span<const Run> runs, int keepDays);
     void insert(const Run& run);
     void prune(int keepDays);
+    // The run's figures, in the order of pinger and remailer names.
+    void loadFigures(StoredRun& run);
     void rollback();
+    // Folds the log back into the file and empties it.
     void checkpoint();
+    // The same once the log has passed kLogKeptBytes.
+    void checkpointWhenLarge();
     void useWal();
     static int Progress(void* self);
     std::int64_t intern(const char* table, const char* column, const std::string& value,
-                        std::map<std::string, std::int64_t>& cache);
+                        std::unordered_map<std::string, std::int64_t>& cache);
     std::int64_t textId(const std::string& value);
     std::string textOf(std::int64_t id);
-    // Every row of nick or remailer by number.
-    std::map<std::int64_t, std::string> names(const char* table);
 
     std::filesystem::path path_;
     sqlite3* db_ = nullptr;
@@ -173,8 +190,8 @@ private:
     // While a step runs: when it gives up.
     std::optional<std::chrono::steady_clock::time_point> deadline_;
     bool timedOut_ = false;
-    std::map<std::string, std::int64_t> nicks_, remailers_, texts_;
-    std::map<std::int64_t, std::string> textsById_;
+    std::unordered_map<std::string, std::int64_t> nicks_, remailers_, texts_;
+    std::unordered_map<std::int64_t, std::string> textsById_;
 };
 
 }  // namespace parlux::history

@@ -98,7 +98,6 @@ RecordedRun StatsProcedures::PagesShown() const {
         Figure f;
         f.pinger = stats.text(kStatsNick, r);
         f.remailer = stats.text(kStatsName, r);
-        f.raw = text;
         f.latencySeconds = ParseLatency(text, v1);
         f.uptimePercent = ParseUptime(text, v1);
         run.figures.push_back(std::move(f));

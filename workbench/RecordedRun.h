@@ -23,12 +23,11 @@ enum class PingerState : int {
     Local = 3,       // read from files another program fetched (Flaggrid)
 };
 
-// What one pinger's pages showed for one remailer. Stats types fill raw,
-// latency and uptime; key types the key fields; Flaggrid caps.
+// What one pinger's pages showed for one remailer. Stats types fill latency
+// and uptime; key types the key fields; Flaggrid caps.
 struct Figure {
     std::string pinger;
     std::string remailer;
-    std::string raw;                      // the stats text as the pinger printed it
     std::optional<long> latencySeconds;   // none when the text holds no latency
     std::optional<double> uptimePercent;  // none when the text holds no uptime
     std::string keyId, keySize, keyDate, keyState;

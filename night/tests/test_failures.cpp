@@ -195,7 +195,6 @@ history::Run BigRun(int night) {
             f.remailer = "rem" + std::to_string(r);
             f.uptimePercent = (night * 7 + p + r) % 101;
             f.latencySeconds = 60 * r;
-            f.raw = "text of " + std::to_string(night);
             run.figures.push_back(f);
         }
     }
