@@ -227,7 +227,8 @@ std::string TrendPageOf(PageSource& source) {
 std::string TrendPage(const TrendInput& in) {
     std::string p =
         site::PageHead("Uptime of the remailers over the last runs, pinger by pinger",
-                       "trend, uptime, statistics, remailer, comparison, pingers, reliability, mixmaster, PGP");
+                       "trend, uptime, statistics, remailer, comparison, pingers, reliability, mixmaster, PGP",
+                       "<meta charset=\"utf-8\">\r\n");
     // A chart's path is some ten bytes a figure.
     p.reserve(4096 + in.remailers.size() * (600 + in.pingers.size() * (100 + in.runGmts.size() * 10)));
     p += "<h3 align=\"left\"><font color=\"#008000\">Uptime Trend (Pinger-Pinged) (Stats) " +
