@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <set>
 #include <thread>
 #include <tuple>
@@ -105,6 +106,17 @@ const char* const kMigrations[] = {
     " PRIMARY KEY(run, nick, remailer)) WITHOUT ROWID;",
     // 2: no page read the stats texts; they were half the file.
     "ALTER TABLE run DROP COLUMN raw;",
+    // 3: the update time each pinger's page printed, the chains its page
+    // calls broken (their remailers as texts: "*" is no remailer), and the
+    // first and last run that listed each remailer, which the pages of the
+    // remailers read without a walk through every figure.
+    "ALTER TABLE run_pinger ADD COLUMN updated TEXT;"
+    "CREATE TABLE broken_chain(run INTEGER NOT NULL, nick INTEGER NOT NULL, chain INTEGER NOT NULL,"
+    " first INTEGER NOT NULL, second INTEGER NOT NULL, PRIMARY KEY(run, nick, chain, first, second)) WITHOUT ROWID;"
+    "CREATE TABLE remailer_seen(remailer INTEGER PRIMARY KEY, first_gmt TEXT NOT NULL, last_gmt TEXT NOT NULL);"
+    "INSERT INTO remailer_seen SELECT f.remailer, min(r.gmt), max(r.gmt) FROM (SELECT run, remailer FROM"
+    " stats_figure UNION ALL SELECT run, remailer FROM key_figure UNION ALL SELECT run, remailer FROM cap_figure) f"
+    " JOIN run r ON r.id = f.run GROUP BY f.remailer;",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 
@@ -400,7 +412,7 @@ void HistoryDb::prune(int keepDays) {
     const char* const prune[] = {
         "DELETE FROM stats_figure WHERE run=?1", "DELETE FROM key_figure WHERE run=?1",
         "DELETE FROM cap_figure WHERE run=?1",   "DELETE FROM run_pinger WHERE run=?1",
-        "DELETE FROM run WHERE id=?1",
+        "DELETE FROM broken_chain WHERE run=?1", "DELETE FROM run WHERE id=?1",
     };
     for (const char* sql : prune) {
         Statement remove(*this, sql);
@@ -431,11 +443,14 @@ void HistoryDb::insert(const Run& run) {
     addRun.run();
     const std::int64_t runId = sqlite3_last_insert_rowid(db_);
 
-    Statement addPinger(*this, "INSERT OR REPLACE INTO run_pinger(run, nick, state) VALUES(?1,?2,?3)");
+    Statement addPinger(*this, "INSERT OR REPLACE INTO run_pinger(run, nick, state, updated) VALUES(?1,?2,?3,?4)");
     for (const auto& p : run.pingers) {
         addPinger.bind(1, runId).bind(2, intern("nick", "name", p.nick, nicks_));
-        addPinger.bind(3, static_cast<std::int64_t>(p.state)).run();
+        addPinger.bind(3, static_cast<std::int64_t>(p.state));
+        if (!p.updated.empty()) addPinger.bind(4, p.updated);
+        addPinger.run();
     }
+    insertSeen(run, runId);
 
     const Kind kind = KindOf(run.type);
     const char* const inserts[] = {
@@ -475,6 +490,73 @@ void HistoryDb::insert(const Run& run) {
         }
         addFigure.run();
     }
+}
+
+void HistoryDb::insertSeen(const Run& run, std::int64_t runId) {
+    Statement addChain(*this,
+                       "INSERT OR IGNORE INTO broken_chain(run, nick, chain, first, second) VALUES(?1,?2,?3,?4,?5)");
+    for (const BrokenChain& c : run.brokenChains) {
+        addChain.bind(1, runId).bind(2, intern("nick", "name", c.pinger, nicks_)).bind(3, c.chainType);
+        addChain.bind(4, textId(c.from)).bind(5, textId(c.to)).run();
+    }
+    std::set<std::int64_t> listed;
+    for (const Figure& f : run.figures) listed.insert(intern("remailer", "name", f.remailer, remailers_));
+    Statement seen(*this,
+                   "INSERT INTO remailer_seen(remailer, first_gmt, last_gmt) VALUES(?1,?2,?2) ON CONFLICT(remailer)"
+                   " DO UPDATE SET first_gmt = min(first_gmt, excluded.first_gmt),"
+                   " last_gmt = max(last_gmt, excluded.last_gmt)");
+    for (const std::int64_t remailer : listed) seen.bind(1, remailer).bind(2, run.gmt).run();
+}
+
+std::map<std::string, std::string> HistoryDb::updateTimes(std::int64_t run) {
+    Statement select(*this,
+                     "SELECT n.name, p.updated FROM run_pinger p JOIN nick n ON n.id = p.nick"
+                     " WHERE p.run=?1 AND p.updated IS NOT NULL");
+    select.bind(1, run);
+    std::map<std::string, std::string> out;
+    while (select.step()) out.emplace(select.text(0), select.text(1));
+    return out;
+}
+
+std::vector<BrokenChain> HistoryDb::brokenChains(std::int64_t run) {
+    Statement select(*this,
+                     "SELECT n.name, c.chain, a.body, b.body FROM broken_chain c JOIN nick n ON n.id = c.nick"
+                     " JOIN text a ON a.id = c.first JOIN text b ON b.id = c.second WHERE c.run=?1"
+                     " ORDER BY n.name, c.chain, a.body, b.body");
+    select.bind(1, run);
+    std::vector<BrokenChain> out;
+    while (select.step())
+        out.push_back({select.text(0), static_cast<int>(select.integer(1)), select.text(2), select.text(3)});
+    return out;
+}
+
+std::vector<RemailerSeen> HistoryDb::remailersSeen() {
+    // The remailers some kept run listed: the history's days.
+    Statement select(*this, (std::string("SELECT m.name, s.first_gmt, s.last_gmt FROM remailer_seen s"
+                                         " JOIN remailer m ON m.id = s.remailer WHERE s.last_gmt >="
+                                         " (SELECT min(gmt) FROM run WHERE ") +
+                             kWellFormedGmt + ") ORDER BY m.name")
+                                .c_str());
+    std::vector<RemailerSeen> out;
+    while (select.step()) out.push_back({select.text(0), select.text(1), select.text(2)});
+    return out;
+}
+
+std::string HistoryDb::firstRunAfter(const std::string& gmt) {
+    Statement select(*this, (std::string("SELECT min(gmt) FROM run WHERE gmt > ?1 AND ") + kWellFormedGmt).c_str());
+    select.bind(1, gmt);
+    return select.step() ? select.text(0) : std::string();
+}
+
+std::map<std::string, std::string> HistoryDb::lastReached(const std::string& type) {
+    Statement select(*this,
+                     "SELECT n.name, max(r.gmt) FROM run_pinger p JOIN run r ON r.id = p.run"
+                     " JOIN text t ON t.id = r.type JOIN nick n ON n.id = p.nick"
+                     " WHERE t.body=?1 AND p.state=?2 GROUP BY n.name");
+    select.bind(1, type).bind(2, static_cast<std::int64_t>(PingerState::Downloaded));
+    std::map<std::string, std::string> out;
+    while (select.step()) out.emplace(select.text(0), select.text(1));
+    return out;
 }
 
 std::vector<std::string> HistoryDb::types() {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -32,7 +33,7 @@ struct sqlite3;
 namespace parlux::history {
 
 // The schema this build writes; a file of a later one is left alone.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 // How long a program waits for another's write to end.
 inline constexpr int kBusyTimeoutMs = 5000;
 // The file's name in the data folder.
@@ -65,6 +66,11 @@ struct StoredRun {
     std::string type, gmt;
     std::vector<PingerSeen> pingers;
     std::vector<Figure> figures;
+};
+
+// A remailer and the first and last recorded run that listed it.
+struct RemailerSeen {
+    std::string name, firstGmt, lastGmt;
 };
 
 // The name tables, whose rows the figures refer to by number.
@@ -116,6 +122,16 @@ public:
     // Every row of a name table, in the order of the names.
     NamedRows names(NameTable table);
     std::string gmtOf(std::int64_t id);
+    // The run's pingers' page update times, by nick (those that printed one).
+    std::map<std::string, std::string> updateTimes(std::int64_t run);
+    // The run's broken chains, in the order of pinger, chain and names.
+    std::vector<BrokenChain> brokenChains(std::int64_t run);
+    // The remailers listed by a run the history still keeps, by name.
+    std::vector<RemailerSeen> remailersSeen();
+    // The time of the first run recorded after that time, "" when none.
+    std::string firstRunAfter(const std::string& gmt);
+    // The time of the type's last run that downloaded each pinger, by nick.
+    std::map<std::string, std::string> lastReached(const std::string& type);
 
     // The write lock held until commit() or the end of its life (which
     // rolls back): what is read under it is one moment of the file.
@@ -168,6 +184,8 @@ private:
     void migrate();
     void record(std::span<const Run> runs, int keepDays);
     void insert(const Run& run);
+    // The run's broken chains and the remailers it lists.
+    void insertSeen(const Run& run, std::int64_t runId);
     void prune(int keepDays);
     // The run's figures, in the order of pinger and remailer names.
     void loadFigures(StoredRun& run);

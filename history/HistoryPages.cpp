@@ -5,6 +5,7 @@
 #include "common/core/StatsTypes.h"
 #include "history/ChangesFeed.h"
 #include "history/ChangesReport.h"
+#include "history/ConsensusPages.h"
 #include "history/TrendPage.h"
 
 namespace parlux::history {
@@ -15,6 +16,8 @@ const std::vector<HistoryPageKind>& HistoryPageKinds() {
         {"Changes.txt", PageScope::PerNight, false, ChangesTextOf},
         {"Changes.html", PageScope::PerNight, true, ChangesPageOf},
         {"Changes.atom", PageScope::PerNight, false, ChangesFeedOf},
+        {"Remailers.html", PageScope::PerNight, true, RemailersPageOf},
+        {"Pingers_Health.html", PageScope::PerNight, true, PingersHealthPageOf},
     };
     return kinds;
 }

@@ -10,6 +10,7 @@
 namespace parlux::history {
 
 using Run = RecordedRun;
+using parlux::BrokenChain;
 using parlux::Figure;
 using parlux::kCapStringsType;
 using parlux::Kind;

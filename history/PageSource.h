@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "history/Consensus.h"
 #include "history/HistoryDb.h"
 #include "history/HistoryRun.h"
 
@@ -33,6 +34,11 @@ public:
     // The last recorded nights' changes (WeekOfChanges), and their lines.
     const std::vector<NightOfChanges>& nights();
     const std::vector<std::string>& changeLines();
+    // What the pingers agree on tonight (ReadConsensus).
+    const Consensus& consensus() {
+        if (!consensus_) consensus_ = ReadConsensus(db_);
+        return *consensus_;
+    }
 
 private:
     HistoryDb& db_;
@@ -40,6 +46,7 @@ private:
     std::string stamp_;
     std::optional<std::vector<NightOfChanges>> nights_;
     std::optional<std::vector<std::string>> changeLines_;
+    std::optional<Consensus> consensus_;
 };
 
 }  // namespace parlux::history

@@ -90,6 +90,12 @@ long StatsProcedures::PRT_Compil() {
 RecordedRun StatsProcedures::PagesShown() const {
     RecordedRun run = RunHeader(wb_, type());
     run.pingers = DownloadedPingers(wb_, type());
+    // Each pinger's update time, as the comparison page prints it in its column.
+    for (int r = 0; r < wb_.count(kPingersTable); ++r)
+        for (PingerSeen& seen : run.pingers)
+            if (seen.nick == wb_.table(kPingersTable).text(kPingerNick, r))
+                seen.updated = wb_.table(kPingersTable).text(kPingerUpdate, r);
+    run.brokenChains = brokenChains_;
     const Table& stats = wb_.table(kMainTable);
     const bool v1 = IsVersion1(type());
     for (int r = 0; r < wb_.count(kMainTable); ++r) {

@@ -65,6 +65,8 @@ private:
     std::optional<std::string> currentNick_;
     TextSet currentNames_;
     TextSet nicksRead_;
+    // The broken chains of the pages read, for the history.
+    std::vector<BrokenChain> brokenChains_;
 };
 
 using StatsWorkbench = Workbench<StatsProcedures>;

@@ -41,6 +41,46 @@ std::string_view StatsLineText(std::string_view line, bool version2) {
 
 bool IsSkippedStatsName(std::string_view name) { return name == "nym" || name == "xgnym" || name == "bramble"; }
 
+namespace {
+
+// "(alpha dizum)" as its two names; nothing for what is not such a pair.
+std::optional<std::pair<std::string_view, std::string_view>> ChainPair(std::string_view line) {
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.remove_suffix(1);
+    if (line.size() < 5 || line.front() != '(' || line.back() != ')') return std::nullopt;
+    line = line.substr(1, line.size() - 2);
+    const std::size_t blank = line.find(' ');
+    if (blank == std::string_view::npos) return std::nullopt;
+    const std::string_view from = line.substr(0, blank), to = line.substr(blank + 1);
+    const auto name = [](std::string_view n) {
+        return !n.empty() && n.size() <= kRemailerNameWidth && n.find(' ') == std::string_view::npos;
+    };
+    if (!name(from) || !name(to)) return std::nullopt;
+    return std::pair{from, to};
+}
+
+}  // namespace
+
+void ReadBrokenChains(const std::vector<std::string_view>& lines, const std::string& nick,
+                      std::vector<BrokenChain>& out) {
+    std::size_t taken = 0;
+    int chainType = 0;  // 0 outside the two sections
+    for (const std::string_view line : lines) {
+        if (line.starts_with("Broken type-I remailer chains:")) {
+            chainType = 1;
+        } else if (line.starts_with("Broken type-II remailer chains:")) {
+            chainType = 2;
+        } else if (chainType != 0) {
+            const auto pair = ChainPair(line);
+            if (!pair) {
+                chainType = 0;  // the section ends with its pairs
+                continue;
+            }
+            if (taken++ == kMostBrokenChains) return;
+            out.push_back({nick, chainType, std::string(pair->first), std::string(pair->second)});
+        }
+    }
+}
+
 bool StatsProcedures::AddStatsLine(const std::string& nick, std::string_view line) {
     const std::string_view name = StatsLineName(line);
     if (IsSkippedStatsName(name)) return false;
@@ -85,6 +125,7 @@ long StatsProcedures::LOA_Stats() {
     currentNick_.reset();
     currentNames_.clear();
     nicksRead_.clear();
+    brokenChains_.clear();
     long added = 0;
     for (int r = 0; r < pingers().rowCount(); ++r) {
         const std::string nick = pingers().text(kPingerNick, r);
@@ -104,6 +145,7 @@ long StatsProcedures::LOA_Stats() {
             continue;
         }
         const auto lines = SplitLineViews(*content);
+        ReadBrokenChains(lines, nick, brokenChains_);
         if (const std::optional<StatsPageHead> head = FindStatsPageHead(lines)) {
             try {
                 pingers().setText(kPingerUpdate, r, FormatStamp(ParseStampDate(head->stamp)));

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "workbench/RecordedRun.h"
+
 namespace parlux {
 
 // The update time of a page ("Last update: " or "Generated: ", 28
@@ -26,5 +28,12 @@ std::string_view StatsLineName(std::string_view line);
 std::string_view StatsLineText(std::string_view line, bool version2);
 // Names that are no remailer of the comparison (the nym servers).
 bool IsSkippedStatsName(std::string_view name);
+
+// The pairs of a page's "Broken type-I remailer chains:" and "Broken type-II
+// remailer chains:" sections, "(alpha dizum)" a line, added to out as the
+// pinger's; at most kMostBrokenChains of a page, what is no pair passed over.
+inline constexpr std::size_t kMostBrokenChains = 2000;
+void ReadBrokenChains(const std::vector<std::string_view>& lines, const std::string& nick,
+                      std::vector<BrokenChain>& out);
 
 }  // namespace parlux

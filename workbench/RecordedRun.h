@@ -37,6 +37,19 @@ struct Figure {
 struct PingerSeen {
     std::string nick;
     PingerState state = PingerState::Downloaded;
+    // The update time its page printed, "YYYY/MM/DD HH:NN:SS" (GMT), as the
+    // comparison page prints it in the pinger's column; "" where the type's
+    // pages carry none.
+    std::string updated{};
+};
+
+// A chain of two remailers a pinger's stats page calls broken ("(alpha
+// dizum)": mail from the first to the second does not come through; "*"
+// stands for every remailer).
+struct BrokenChain {
+    std::string pinger;
+    int chainType = 1;  // the page's "type-I" or "type-II" section
+    std::string from, to;
 };
 
 struct RecordedRun {
@@ -47,6 +60,8 @@ struct RecordedRun {
     std::vector<Figure> figures;
     // The remailers in the order of the type's pages.
     std::vector<std::string> remailerOrder;
+    // The broken chains the pingers' pages list (stats types).
+    std::vector<BrokenChain> brokenChains{};
 };
 
 // Flaggrid's pages carry "0000" where the others carry their type.

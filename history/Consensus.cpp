@@ -1,0 +1,178 @@
+#include "history/Consensus.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+#include "common/core/DateTime.h"
+#include "common/core/StatsTypes.h"
+
+namespace parlux::history {
+
+namespace {
+
+// "YYYY/MM/DD HH:NN:SS" as a time; nothing for what is not one.
+std::optional<DateTime> StampTime(const std::string& stamp) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    if (stamp.size() != 19 || std::sscanf(stamp.c_str(), "%4d/%2d/%2d %2d:%2d:%2d", &y, &mo, &d, &h, &mi, &s) != 6)
+        return std::nullopt;
+    return MakeDateTime(y, mo, d, h, mi, s);
+}
+
+bool Reached(PingerState state) { return state == PingerState::Downloaded || state == PingerState::Local; }
+
+std::map<std::string, StatsConsensus> StatsConsensusOf(const StoredRun& run,
+                                                       const std::map<std::string, Freshness>& freshness) {
+    std::map<std::string, StatsConsensus> out;
+    std::map<std::string, std::pair<std::vector<double>, std::vector<double>>> fresh;  // uptimes, latencies
+    for (const Figure& f : run.figures) {
+        ++out[f.remailer].listed;
+        const auto it = freshness.find(f.pinger);
+        if (it == freshness.end() || it->second != Freshness::Fresh) continue;
+        auto& [uptimes, latencies] = fresh[f.remailer];
+        if (f.uptimePercent) uptimes.push_back(*f.uptimePercent);
+        if (f.latencySeconds) latencies.push_back(static_cast<double>(*f.latencySeconds));
+    }
+    for (auto& [remailer, figures] : fresh) {
+        StatsConsensus& c = out[remailer];
+        const auto& uptimes = figures.first;
+        c.fresh = static_cast<int>(uptimes.size());
+        c.uptime = Median(uptimes);
+        if (const auto latency = Median(figures.second)) c.latency = std::lround(*latency);
+        if (!uptimes.empty())
+            c.spread =
+                *std::max_element(uptimes.begin(), uptimes.end()) - *std::min_element(uptimes.begin(), uptimes.end()) >
+                kSpreadPoints;
+    }
+    return out;
+}
+
+ConsensusRun ReadRun(HistoryDb& db, std::int64_t id) {
+    ConsensusRun r;
+    r.run = db.load(id);
+    r.updated = db.updateTimes(id);
+    r.freshness = FreshnessOf(r.run, r.updated);
+    if (KindOf(r.run.type) == Kind::Stats) r.remailers = StatsConsensusOf(r.run, r.freshness);
+    return r;
+}
+
+}  // namespace
+
+std::string_view FreshnessWord(Freshness freshness) {
+    switch (freshness) {
+        case Freshness::Fresh:
+            return "fresh";
+        case Freshness::Stale:
+            return "stale";
+        case Freshness::Ahead:
+            return "ahead";
+    }
+    return "stale";
+}
+
+std::map<std::string, Freshness> FreshnessOf(const StoredRun& run, const std::map<std::string, std::string>& updated) {
+    std::map<std::string, Freshness> out;
+    const auto runTime = StampTime(run.gmt);
+    const auto aheadOf = [&](const std::string& nick) -> std::optional<DateTime> {
+        const auto it = updated.find(nick);
+        return it == updated.end() ? std::nullopt : StampTime(it->second);
+    };
+    const auto ahead = [&](const std::optional<DateTime>& t) {
+        return t && runTime && *t > *runTime + std::chrono::hours(kAheadSlackHours);
+    };
+    // The newest page of the type tonight, leaving out those ahead of the clock.
+    std::optional<DateTime> newest;
+    for (const PingerSeen& p : run.pingers) {
+        const auto t = aheadOf(p.nick);
+        if (Reached(p.state) && t && !ahead(t) && (!newest || *t > *newest)) newest = t;
+    }
+    const bool printsTimes = KindOf(run.type) == Kind::Stats;
+    for (const PingerSeen& p : run.pingers) {
+        const auto t = aheadOf(p.nick);
+        Freshness f = Freshness::Stale;
+        if (ahead(t))
+            f = Freshness::Ahead;
+        else if (Reached(p.state) && !printsTimes)
+            f = Freshness::Fresh;
+        else if (Reached(p.state) && t && newest && *t + std::chrono::hours(kStaleAfterHours) >= *newest)
+            f = Freshness::Fresh;
+        out[p.nick] = f;
+    }
+    return out;
+}
+
+std::optional<double> Median(std::vector<double> values) {
+    if (values.empty()) return std::nullopt;
+    std::sort(values.begin(), values.end());
+    const std::size_t half = values.size() / 2;
+    return values.size() % 2 ? values[half] : (values[half - 1] + values[half]) / 2.0;
+}
+
+KeyIdsByRemailer KeyIds(const StoredRun& run) {
+    KeyIdsByRemailer out;
+    for (const Figure& f : run.figures)
+        if (!f.keyId.empty()) out[f.remailer][f.pinger] = f.keyId;
+    return out;
+}
+
+std::string LatencyText(long seconds, bool version1) {
+    char buffer[32];
+    const long h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
+    if (version1 && h > 0)
+        std::snprintf(buffer, sizeof buffer, "%ld:%02ld:%02ld", h, m, s);
+    else if (version1)
+        std::snprintf(buffer, sizeof buffer, "%ld:%02ld", m, s);
+    else if (h > 0)
+        std::snprintf(buffer, sizeof buffer, "%ld:%02ld", h, m);
+    else
+        std::snprintf(buffer, sizeof buffer, ":%02ld", m);
+    return buffer;
+}
+
+std::string RemailerPageName(std::string_view name) {
+    std::string out = "Remailer_";
+    for (const char c : name) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+                           c == '_' || c == '-';
+        if (plain) {
+            out += c;
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+            out += hex;
+        }
+    }
+    return out + ".html";
+}
+
+Consensus ReadConsensus(HistoryDb& db) {
+    Consensus c;
+    std::set<std::string> listedTonight;
+    for (const std::string& type : db.types()) {
+        TypeRuns& t = c.types.emplace_back();
+        t.type = type;
+        const bool stats = KindOf(type) == Kind::Stats;
+        for (const std::int64_t id : db.lastRuns(type, stats ? kNightsBack + 1 : 1)) t.runs.push_back(ReadRun(db, id));
+        t.lastReached = db.lastReached(type);
+        if (t.runs.empty()) {
+            c.types.pop_back();
+            continue;
+        }
+        for (const Figure& f : t.tonight().run.figures) listedTonight.insert(f.remailer);
+        if (stats) {
+            auto chains = db.brokenChains(t.tonight().run.id);
+            c.brokenChains.insert(c.brokenChains.end(), chains.begin(), chains.end());
+        }
+    }
+    c.seen = db.remailersSeen();
+    for (const RemailerSeen& r : c.seen) {
+        if (listedTonight.count(r.name)) continue;
+        const std::string after = db.firstRunAfter(r.lastGmt);
+        c.goneSince[r.name] = after.empty() ? r.lastGmt : after;
+    }
+    return c;
+}
+
+}  // namespace parlux::history
