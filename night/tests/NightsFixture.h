@@ -36,18 +36,24 @@ struct Shown {
 };
 
 // What every pinger publishes on one night; a pinger in down answers 503.
+// A pinger's page may carry its own update time and the sections of broken
+// chains after its table.
 struct Night {
     std::map<std::string, std::vector<Shown>> pingers;
     std::vector<std::string> down;
+    std::map<std::string, std::string> generated, broken;
 };
+
+inline constexpr const char* kGenerated = "Fri 30 Nov 2012 10:20:00 GMT";
 
 inline std::string CapabilityLineOf(const Shown& r) {
     return "$remailer{&quot;" + r.name + "&quot;} = &quot;&lt;mix@" + r.name + ".example&gt; " + r.caps + "&quot;;\r\n";
 }
 
 // A version-2 Cypherpunk list with its capability lines, as a web page.
-inline std::string Pgp2Page(const std::vector<Shown>& remailers) {
-    std::string page = "<html><body><pre>\r\nStats-Version: 2.0\r\nGenerated: Fri 30 Nov 2012 10:20:00 GMT\r\n";
+inline std::string Pgp2Page(const std::vector<Shown>& remailers, const std::string& generated = kGenerated,
+                            const std::string& broken = {}) {
+    std::string page = "<html><body><pre>\r\nStats-Version: 2.0\r\nGenerated: " + generated + "\r\n";
     page += "Cypherpunk   Latent-Hist   Latent  Uptime-Hist   Uptime  Options\r\n" + std::string(72, '-') + "\r\n";
     for (const auto& r : remailers) {
         char uptime[16];
@@ -55,7 +61,7 @@ inline std::string Pgp2Page(const std::vector<Shown>& remailers) {
         page += r.name + std::string(13 - r.name.size(), ' ') + "000000000000    :28   ++++++++++++  " + uptime +
                 "  D  MHG XATLEUIN9\r\n";
     }
-    page += "\r\n\r\n\r\nRemailer-Capabilities:\r\n\r\n";
+    page += (broken.empty() ? "" : "\r\n" + broken) + "\r\n\r\n\r\nRemailer-Capabilities:\r\n\r\n";
     for (const auto& r : remailers) page += CapabilityLineOf(r);
     return page + "</pre></body></html>\r\n";
 }
@@ -79,7 +85,14 @@ protected:
                 res.status = 503;
                 return;
             }
-            res.set_content(file == "rlist2" ? Pgp2Page(it->second) : Type2List(it->second), "text/html");
+            const auto generated = night_.generated.find(nick);
+            const auto broken = night_.broken.find(nick);
+            res.set_content(
+                file == "rlist2"
+                    ? Pgp2Page(it->second, generated == night_.generated.end() ? kGenerated : generated->second,
+                               broken == night_.broken.end() ? "" : broken->second)
+                    : Type2List(it->second),
+                "text/html");
         });
         server_.start();
         InitGMTOffset(clock_);
