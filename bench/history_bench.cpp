@@ -4,6 +4,7 @@
 //   recording one night of one type             30 ms
 //   one Trend_<type>.html                        300 ms
 //   the changes report (Changes.txt and .html)   100 ms
+//   Remailers.html and Pingers_Health.html       2 s
 //   the database                                 75 MB
 // the whole unattended Pulsegrid run on the bundled sample, served on
 // loopback, with history on against off: no more than 5 % slower; and one
@@ -31,6 +32,7 @@
 #include "common/core/StatsTypes.h"
 #include "common/core/TextLines.h"
 #include "history/ChangesReport.h"
+#include "history/ConsensusPages.h"
 #include "history/HistoryDb.h"
 #include "history/HistoryPages.h"
 #include "history/NightRecorder.h"
@@ -72,8 +74,15 @@ public:
         const bool v1 = IsVersion1(type);
         for (int p = 0; p < kPingers; ++p) {
             const std::string nick = "pinger" + std::to_string(p);
+            // One pinger's page stopped updating a month in; another's clock runs ahead.
+            const DateTime updated =
+                p == 3 && night > 30 ? Night(30) : Night(night) - std::chrono::hours(p == 5 ? -3 : 1);
             r.pingers.push_back(
-                {nick, p == 7 && night % 9 == 0 ? history::PingerState::Cached : history::PingerState::Downloaded});
+                {nick, p == 7 && night % 9 == 0 ? history::PingerState::Cached : history::PingerState::Downloaded,
+                 FormatStamp(updated)});
+            for (int c = 0; c < 3; ++c)
+                r.brokenChains.push_back({nick, 1 + c % 2, "remailer" + std::to_string((night + c * 7) % kRemailers),
+                                          "remailer" + std::to_string((p + c) % kRemailers)});
             for (int m = 0; m < kRemailers; ++m) {
                 history::Figure f;
                 f.pinger = nick;
@@ -125,7 +134,7 @@ void SizeBench(const fs::path& root) {
     // The nights after, one type at a time, as the comparers record them:
     // a program keeps its connection from one type to the next, and its
     // closing folds the log back into the file once, at the end.
-    std::vector<double> record, trend, changes, recordCpu, closing;
+    std::vector<double> record, trend, changes, consensus, recordCpu, closing;
     int night = kNights;
     for (int repeat = 0; repeat < kRepeats; ++repeat, ++night) {
         auto db = std::make_unique<history::HistoryDb>(data / "Parlux.sqlite");
@@ -153,6 +162,15 @@ void SizeBench(const fs::path& root) {
                 WriteFileAtomically(data / "Changes.html", history::ChangesPage(lines, stamp));
             }
             changes.push_back(Seconds(start) * 1000.0);
+
+            start = Clock::now();
+            {
+                const history::HistoryDb::WriteLock lock(*db);
+                history::PageSource night(*db, run, stamp);
+                WriteFileAtomically(data / "Remailers.html", history::RemailersPageOf(night));
+                WriteFileAtomically(data / "Pingers_Health.html", history::PingersHealthPageOf(night));
+            }
+            consensus.push_back(Seconds(start) * 1000.0);
         }
         const auto start = Clock::now();
         db.reset();
@@ -171,6 +189,7 @@ void SizeBench(const fs::path& root) {
     std::printf("%-46s %9.1f ms\n", "  the file closed after a program's four types", Median(closing));
     Bar("one Trend_<type>.html", Median(trend), 300, "ms");
     Bar("the changes report", Median(changes), 100, "ms");
+    Bar("Remailers.html and Pingers_Health.html", Median(consensus), 2000, "ms");
     std::uintmax_t bytes = 0;
     for (const char* suffix : {"", "-wal", "-shm"}) {
         std::error_code ec;
