@@ -88,7 +88,9 @@ std::map<std::string, Freshness> FreshnessOf(const StoredRun& run, const std::ma
         const auto t = aheadOf(p.nick);
         if (Reached(p.state) && t && !ahead(t) && (!newest || *t > *newest)) newest = t;
     }
-    const bool printsTimes = KindOf(run.type) == Kind::Stats;
+    // A run recorded before the history kept update times has none at all:
+    // what was reached counts, as for the types whose pages print none.
+    const bool printsTimes = KindOf(run.type) == Kind::Stats && !updated.empty();
     for (const PingerSeen& p : run.pingers) {
         const auto t = aheadOf(p.nick);
         Freshness f = Freshness::Stale;

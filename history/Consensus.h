@@ -29,7 +29,8 @@ inline constexpr double kSpreadPoints = 10.0;
 inline constexpr int kNightsBack = 7;
 
 // The freshness of each pinger of the run, by nick, from its page update
-// times (types whose pages print none: fresh when reached).
+// times (types whose pages print none, and runs recorded without them: fresh
+// when reached).
 std::map<std::string, Freshness> FreshnessOf(const StoredRun& run, const std::map<std::string, std::string>& updated);
 
 // The fresh figures of one remailer in one stats run.
