@@ -93,12 +93,11 @@ std::map<std::string, Freshness> FreshnessOf(const StoredRun& run, const std::ma
     const bool printsTimes = KindOf(run.type) == Kind::Stats && !updated.empty();
     for (const PingerSeen& p : run.pingers) {
         const auto t = aheadOf(p.nick);
+        const bool recent = !printsTimes || (t && newest && *t + std::chrono::hours(kStaleAfterHours) >= *newest);
         Freshness f = Freshness::Stale;
         if (ahead(t))
             f = Freshness::Ahead;
-        else if (Reached(p.state) && !printsTimes)
-            f = Freshness::Fresh;
-        else if (Reached(p.state) && t && newest && *t + std::chrono::hours(kStaleAfterHours) >= *newest)
+        else if (Reached(p.state) && recent)
             f = Freshness::Fresh;
         out[p.nick] = f;
     }

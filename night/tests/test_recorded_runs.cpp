@@ -187,8 +187,8 @@ TEST_F(NightsTest, AWeekOfChangesMatchesItsGoldenPagesAndFeedAndTheSiteLinksThem
     const std::string index = ReadFile(skeleton / "Parlux/index.html");
     for (const auto& e : std::filesystem::directory_iterator(data_.path())) {
         const std::string name = e.path().filename().string();
-        const bool page = name.starts_with("Comp_") || name.starts_with("Trend_") || name.starts_with("Changes.") || name == "Remailers.html" ||
-                          (name.starts_with("Pingers") && name.ends_with(".html"));
+        const bool page = name.starts_with("Comp_") || name.starts_with("Trend_") || name.starts_with("Changes.") ||
+                          name == "Remailers.html" || (name.starts_with("Pingers") && name.ends_with(".html"));
         if (page) {
             EXPECT_NE(index.find("href=\"" + name + "\""), std::string::npos) << name;
         }
