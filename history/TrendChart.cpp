@@ -48,8 +48,29 @@ std::string LatencyTick(std::int64_t seconds) {
     return std::to_string(seconds) + " s";
 }
 
+// The foot of an uptime scale and its steps, in hundredths of a percent, the
+// highest foot first; below the last, from 0 in steps of 20 %.
+struct UptimeScale {
+    std::int64_t low, step;
+};
+constexpr std::array<UptimeScale, 9> kUptimeScales = {{{9900, 20},
+                                                       {9800, 50},
+                                                       {9500, 100},
+                                                       {9000, 200},
+                                                       {8000, 500},
+                                                       {7000, 1000},
+                                                       {6000, 1000},
+                                                       {5000, 1000},
+                                                       {4000, 2000}}};
+
 std::string Tick(std::int64_t value, ChartScale kind) {
-    return kind == ChartScale::Uptime ? std::to_string(value / 100) + " %" : LatencyTick(value);
+    if (kind == ChartScale::Latency) return LatencyTick(value);
+    char buffer[32];
+    if (value % 100)
+        std::snprintf(buffer, sizeof buffer, "%.1f %%", static_cast<double>(value) / 100.0);
+    else
+        std::snprintf(buffer, sizeof buffer, "%lld %%", static_cast<long long>(value / 100));
+    return buffer;
 }
 
 }  // namespace
@@ -92,14 +113,17 @@ TrendChart::Axis TrendChart::axis(const ChartInput& chart) const {
                 lowest = std::min<std::int64_t>(lowest, v), highest = std::max<std::int64_t>(highest, v);
     Axis a{};
     if (chart.scale == ChartScale::Uptime) {
-        // From the lowest figure, rounded down to ten, to 100: the differences
-        // near the top show.
-        const std::int64_t low = lowest == INT64_MAX ? 0 : std::clamp<std::int64_t>(lowest / 1000 * 10, 0, 90);
-        a.low = static_cast<double>(low) * 100.0;
+        // From just under the lowest figure to 100 %: most remailers stay near
+        // the top, and the differences there are what a reader looks for.
+        const std::int64_t fewest = lowest == INT64_MAX ? 0 : lowest;
+        const auto* scale = std::find_if(kUptimeScales.begin(), kUptimeScales.end(),
+                                         [fewest](const UptimeScale& u) { return u.low <= fewest; });
+        const std::int64_t low = scale == kUptimeScales.end() ? 0 : scale->low;
+        const std::int64_t step = scale == kUptimeScales.end() ? 2000 : scale->step;
+        a.low = static_cast<double>(low);
         a.high = 10000.0;
-        const std::int64_t step = 100 - low <= 50 ? 10 : 20;
-        for (std::int64_t t = 100; t >= low; t -= step) a.ticks.push_back(t * 100);
-        if (a.ticks.back() != low * 100) a.ticks.push_back(low * 100);
+        for (std::int64_t t = 10000; t >= low; t -= step) a.ticks.push_back(t);
+        if (a.ticks.back() - low >= step / 2) a.ticks.push_back(low);
         return a;
     }
     const std::int64_t most = std::max<std::int64_t>(highest == INT64_MIN ? 1 : highest, 1);

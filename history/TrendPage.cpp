@@ -118,7 +118,7 @@ std::string Legend(const TrendInput& in) {
         p += ", from " + site::HtmlEscape(in.runGmts.front()) + " GMT to " + site::HtmlEscape(in.runGmts.back()) +
              " GMT";
     p += ", tonight at the right, their dates (month/day, GMT) along the bottom. For each remailer the upper chart"
-         " is the uptime, from the lowest figure drawn (rounded down to ten) to 100 %; the lower one the latency"
+         " is the uptime, from just under the lowest figure drawn to 100 %; the lower one the latency"
          " (hours:minutes:seconds), from 0. A line per pinger, broken where it gave no figure; a grey dot is a figure"
          " from a cached copy (the pinger was not reached that run), left out of the median and the spread. Point at"
          " a figure to see its pinger, run and value (in charts of at most " +
