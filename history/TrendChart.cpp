@@ -161,8 +161,10 @@ void TrendChart::line(std::string& out, const ChartSeries& s, const Axis& axis) 
     const std::size_t runs = x_.size();
     const auto fresh = [&s](std::size_t i) { return s.values[i] != kNoFigure && !s.cached[i]; };
     std::string line, alone, stale;
-    const auto to = [&](std::string& d, const char* move, std::size_t i) {
-        d += d.empty() ? move + 1 : move;
+    // The figure of run i in a path: " M" or " L" before it, without the blank
+    // at the path's start.
+    const auto to = [&](std::string& d, std::string_view move, std::size_t i) {
+        d += d.empty() ? move.substr(1) : move;
         d += x_[i];
         d += ' ';
         d += y(s.values[i], axis);
