@@ -63,9 +63,13 @@ public:
                 tonight_.push_back(static_cast<double>(in_.uptimes[at + runs_ - 1]) / 100.0);
         }
         out_ += "    <td>";
-        chart_.draw(out_, uptime);
-        out_ += "<br>";
-        chart_.draw(out_, latency);
+        if (uptime.series.empty() && latency.series.empty()) {
+            out_ += "No pinger gave a figure in these runs.";
+        } else {
+            chart_.draw(out_, uptime);
+            out_ += "<br>";
+            chart_.draw(out_, latency);
+        }
         out_ += kCellClose;
         figures();
         out_ += "  </tr>\r\n";
@@ -82,7 +86,7 @@ private:
     void figures() {
         const std::size_t reached = tonight_.size();
         const auto median = Median(tonight_);
-        out_ += Cell(median ? TwoDecimals(*median, "%") : "&nbsp;");
+        out_ += Cell(median ? TwoDecimals(*median, "%") : down_.empty() ? "&nbsp;" : "No pinger reached");
         std::string spread = reached == 1 ? "1 pinger" : "&nbsp;";
         if (reached > 1) {
             const double points = tonight_.back() - tonight_.front();  // sorted by Median
