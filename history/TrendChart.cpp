@@ -90,7 +90,8 @@ TrendChart::TrendChart(std::vector<std::string> runGmts) : runGmts_(std::move(ru
     const std::size_t runs = runGmts_.size();
     // The runs across the whole width, each in the middle of its share.
     for (std::size_t i = 0; i < runs; ++i)
-        x_.push_back(Coordinate(kLeft + (static_cast<double>(i) + 0.5) * (kRight - kLeft) / static_cast<double>(runs)));
+        x_.push_back(std::to_string(
+            std::lround(kLeft + (static_cast<double>(i) + 0.5) * (kRight - kLeft) / static_cast<double>(runs))));
     const std::string w = std::to_string(kWidth), h = std::to_string(kHeight);
     frame_ = "<svg class=\"t\" width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h +
              "\"><rect class=\"b\" x=\"" + std::to_string(kLeft) + "\" y=\"" + std::to_string(kTop) + "\" width=\"" +
@@ -145,22 +146,25 @@ std::string TrendChart::y(std::int32_t value, const Axis& axis) const {
     return Coordinate(kTop + share * (kBottom - kTop));
 }
 
+// The scale's lines in one path, and their values beside them.
 void TrendChart::scale(std::string& out, const Axis& axis, ChartScale kind) const {
+    std::string lines, labels;
     for (const std::int64_t t : axis.ticks) {
         const std::string at = y(static_cast<std::int32_t>(t), axis);
-        out += "<path class=\"g\" d=\"M" + std::to_string(kLeft) + " " + at + "H" + std::to_string(kRight) + "\"/>";
-        out += "<text class=\"l\" x=\"" + std::to_string(kLeft - 4) + "\" y=\"" + at + "\" dy=\"3\">" + Tick(t, kind) +
-               "</text>";
+        lines += "M" + std::to_string(kLeft) + " " + at + "H" + std::to_string(kRight);
+        labels += "<text class=\"l\" x=\"" + std::to_string(kLeft - 4) + "\" y=\"" + at + "\" dy=\"3\">" +
+                  Tick(t, kind) + "</text>";
     }
+    out += "<path class=\"g\" d=\"" + lines + "\"/>" + labels;
 }
 
 // The pinger's line through its own figures, broken at every run without
 // one, and a figure alone between gaps a dot of its colour; its figures from
-// cached copies grey dots apart from it.
-void TrendChart::line(std::string& out, const ChartSeries& s, const Axis& axis) const {
+// cached copies grey dots apart from it, all pingers' in one path.
+void TrendChart::line(std::string& out, std::string& stale, const ChartSeries& s, const Axis& axis) const {
     const std::size_t runs = x_.size();
     const auto fresh = [&s](std::size_t i) { return s.values[i] != kNoFigure && !s.cached[i]; };
-    std::string line, alone, stale;
+    std::string line, alone;
     // The figure of run i in a path: " M" or " L" before it, without the blank
     // at the path's start.
     const auto to = [&](std::string& d, std::string_view move, std::size_t i) {
@@ -187,7 +191,6 @@ void TrendChart::line(std::string& out, const ChartSeries& s, const Axis& axis) 
     const std::string style = std::to_string(s.style % kStyles);
     if (!line.empty()) out += "<path class=\"p" + style + "\" d=\"" + line + "\"/>";
     if (!alone.empty()) out += "<path class=\"o p" + style + "\" d=\"" + alone + "\"/>";
-    if (!stale.empty()) out += "<path class=\"c\" d=\"" + stale + "\"/>";
 }
 
 // A mark to point at on every figure, naming its pinger, run and value.
@@ -214,7 +217,9 @@ void TrendChart::draw(std::string& out, const ChartInput& chart) {
     for (const ChartSeries& s : chart.series) order.push_back(&s);
     std::stable_sort(order.begin(), order.end(),
                      [](const ChartSeries* l, const ChartSeries* r) { return DashOf(l->style) < DashOf(r->style); });
-    for (const ChartSeries* s : order) line(out, *s, a);
+    std::string stale;
+    for (const ChartSeries* s : order) line(out, stale, *s, a);
+    if (!stale.empty()) out += "<path class=\"c\" d=\"" + stale + "\"/>";
     if (chart.series.size() <= kTitledSeries)
         for (const ChartSeries& s : chart.series) titles(out, s, a, chart.scale);
     out += "</svg>";

@@ -52,7 +52,7 @@ private:
     };
     Axis axis(const ChartInput& chart) const;
     void scale(std::string& out, const Axis& axis, ChartScale kind) const;
-    void line(std::string& out, const ChartSeries& s, const Axis& axis) const;
+    void line(std::string& out, std::string& stale, const ChartSeries& s, const Axis& axis) const;
     void titles(std::string& out, const ChartSeries& s, const Axis& axis, ChartScale kind) const;
     std::string y(std::int32_t value, const Axis& axis) const;
 
