@@ -151,7 +151,12 @@ void TrendChart::scale(std::string& out, const Axis& axis, ChartScale kind) cons
     std::string lines, labels;
     for (const std::int64_t t : axis.ticks) {
         const std::string at = y(static_cast<std::int32_t>(t), axis);
-        lines += "M" + std::to_string(kLeft) + " " + at + "H" + std::to_string(kRight);
+        lines += 'M';
+        lines += std::to_string(kLeft);
+        lines += ' ';
+        lines += at;
+        lines += 'H';
+        lines += std::to_string(kRight);
         labels += "<text class=\"l\" x=\"" + std::to_string(kLeft - 4) + "\" y=\"" + at + "\" dy=\"3\">" +
                   Tick(t, kind) + "</text>";
     }
