@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -25,15 +26,17 @@ std::size_t DashOf(std::size_t style) { return (style + style / kColours.size())
 // The box of the figures inside the chart.
 constexpr int kWidth = 690, kHeight = 120, kLeft = 46, kRight = 680, kTop = 8, kBottom = 100;
 
-// A coordinate with at most one decimal: the page holds millions of them.
-std::string Coordinate(double value) {
+// A coordinate with at most one decimal, appended: the page holds millions
+// of them.
+void AppendCoordinate(std::string& out, double value) {
     const long tenths = std::lround(value * 10.0);
-    char buffer[32];
-    if (tenths % 10)
-        std::snprintf(buffer, sizeof buffer, "%ld.%ld", tenths / 10, tenths % 10);
-    else
-        std::snprintf(buffer, sizeof buffer, "%ld", tenths / 10);
-    return buffer;
+    char buffer[24];
+    char* end = std::to_chars(buffer, buffer + sizeof buffer, tenths / 10).ptr;
+    if (tenths % 10) {
+        *end++ = '.';
+        *end++ = static_cast<char>('0' + std::abs(tenths % 10));
+    }
+    out.append(buffer, end);
 }
 
 constexpr std::array<std::int64_t, 22> kLatencySteps = {1,     2,     5,      10,     15,     30,     60,    120,
@@ -141,16 +144,17 @@ TrendChart::Axis TrendChart::axis(const ChartInput& chart) const {
     return a;
 }
 
-std::string TrendChart::y(std::int32_t value, const Axis& axis) const {
+void TrendChart::y(std::string& out, std::int32_t value, const Axis& axis) const {
     const double share = std::clamp((axis.high - static_cast<double>(value)) / (axis.high - axis.low), 0.0, 1.0);
-    return Coordinate(kTop + share * (kBottom - kTop));
+    AppendCoordinate(out, kTop + share * (kBottom - kTop));
 }
 
 // The scale's lines in one path, and their values beside them.
 void TrendChart::scale(std::string& out, const Axis& axis, ChartScale kind) const {
     std::string lines, labels;
     for (const std::int64_t t : axis.ticks) {
-        const std::string at = y(static_cast<std::int32_t>(t), axis);
+        std::string at;
+        y(at, static_cast<std::int32_t>(t), axis);
         lines += 'M';
         lines += std::to_string(kLeft);
         lines += ' ';
@@ -166,17 +170,19 @@ void TrendChart::scale(std::string& out, const Axis& axis, ChartScale kind) cons
 // The pinger's line through its own figures, broken at every run without
 // one, and a figure alone between gaps a dot of its colour; its figures from
 // cached copies grey dots apart from it, all pingers' in one path.
-void TrendChart::line(std::string& out, std::string& stale, const ChartSeries& s, const Axis& axis) const {
+void TrendChart::line(std::string& out, std::string& stale, const ChartSeries& s, const Axis& axis) {
     const std::size_t runs = x_.size();
     const auto fresh = [&s](std::size_t i) { return s.values[i] != kNoFigure && !s.cached[i]; };
-    std::string line, alone;
+    std::string &line = line_, &alone = alone_;
+    line.clear();
+    alone.clear();
     // The figure of run i in a path: " M" or " L" before it, without the blank
     // at the path's start.
     const auto to = [&](std::string& d, std::string_view move, std::size_t i) {
         d += d.empty() ? move.substr(1) : move;
         d += x_[i];
         d += ' ';
-        d += y(s.values[i], axis);
+        y(d, s.values[i], axis);
     };
     for (std::size_t i = 0; i < runs; ++i) {
         if (s.values[i] == kNoFigure) continue;
@@ -194,15 +200,24 @@ void TrendChart::line(std::string& out, std::string& stale, const ChartSeries& s
         }
     }
     const std::string style = std::to_string(s.style % kStyles);
-    if (!line.empty()) out += "<path class=\"p" + style + "\" d=\"" + line + "\"/>";
-    if (!alone.empty()) out += "<path class=\"o p" + style + "\" d=\"" + alone + "\"/>";
+    for (const auto& [d, kind] : {std::pair<const std::string&, std::string_view>{line, "<path class=\"p"},
+                                  std::pair<const std::string&, std::string_view>{alone, "<path class=\"o p"}}) {
+        if (d.empty()) continue;
+        out += kind;
+        out += style;
+        out += "\" d=\"";
+        out += d;
+        out += "\"/>";
+    }
 }
 
 // A mark to point at on every figure, naming its pinger, run and value.
 void TrendChart::titles(std::string& out, const ChartSeries& s, const Axis& axis, ChartScale kind) const {
     for (std::size_t i = 0; i < x_.size(); ++i) {
         if (s.values[i] == kNoFigure) continue;
-        out += "<circle class=\"h\" cx=\"" + x_[i] + "\" cy=\"" + y(s.values[i], axis) + "\" r=\"4\"><title>";
+        out += "<circle class=\"h\" cx=\"" + x_[i] + "\" cy=\"";
+        y(out, s.values[i], axis);
+        out += "\" r=\"4\"><title>";
         site::AppendHtml(out, s.name);
         out += ", ";
         site::AppendHtml(out, runGmts_[i]);

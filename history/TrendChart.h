@@ -52,12 +52,14 @@ private:
     };
     Axis axis(const ChartInput& chart) const;
     void scale(std::string& out, const Axis& axis, ChartScale kind) const;
-    void line(std::string& out, std::string& stale, const ChartSeries& s, const Axis& axis) const;
+    void line(std::string& out, std::string& stale, const ChartSeries& s, const Axis& axis);
     void titles(std::string& out, const ChartSeries& s, const Axis& axis, ChartScale kind) const;
-    std::string y(std::int32_t value, const Axis& axis) const;
+    // Appends the height of the value on the chart.
+    void y(std::string& out, std::int32_t value, const Axis& axis) const;
 
     std::vector<std::string> runGmts_, x_;
-    std::string frame_;  // the box, the grid of runs and their dates
+    std::string frame_;         // the box and the runs' dates
+    std::string line_, alone_;  // a pinger's paths while they are made
 };
 
 // The <style> lines of a page of charts (whole CR LF lines).
