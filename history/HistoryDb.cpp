@@ -675,13 +675,30 @@ int HistoryDb::runsNotReached(const std::string& type, const std::string& nick) 
     return runsNotReachedUpTo(type, nick, std::numeric_limits<std::int64_t>::max());
 }
 
-void HistoryDb::eachUptime(const std::vector<std::int64_t>& runs, const std::function<void(const UptimePoint&)>& take) {
-    Statement select(*this, "SELECT nick, remailer, uptime FROM stats_figure WHERE run=?1 AND uptime IS NOT NULL");
+void HistoryDb::eachStatsFigure(const std::vector<std::int64_t>& runs,
+                                const std::function<void(const StatsPoint&)>& take) {
+    Statement select(*this, "SELECT nick, remailer, uptime, latency FROM stats_figure WHERE run=?1");
     for (std::size_t i = 0; i < runs.size(); ++i) {
         select.bind(1, runs[i]);
-        while (select.step()) take({i, select.integer(0), select.integer(1), select.integer(2)});
+        while (select.step()) {
+            StatsPoint point{i, select.integer(0), select.integer(1), std::nullopt, std::nullopt};
+            if (!select.null(2)) point.hundredths = select.integer(2);
+            if (!select.null(3)) point.latency = select.integer(3);
+            take(point);
+        }
         select.reset();
     }
+}
+
+std::vector<StatePoint> HistoryDb::pingerStates(const std::vector<std::int64_t>& runs) {
+    Statement select(*this, "SELECT nick, state FROM run_pinger WHERE run=?1");
+    std::vector<StatePoint> out;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        select.bind(1, runs[i]);
+        while (select.step()) out.push_back({i, select.integer(0), static_cast<PingerState>(select.integer(1))});
+        select.reset();
+    }
+    return out;
 }
 
 NamedRows HistoryDb::names(NameTable table) {

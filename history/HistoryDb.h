@@ -77,12 +77,20 @@ struct RemailerSeen {
 enum class NameTable { Nick, Remailer };
 using NamedRows = std::vector<std::pair<std::int64_t, std::string>>;  // number, name
 
-// One pinger's uptime at one run, for the trend pages: nick and remailer by
-// number, the uptime in hundredths of a percent as it is kept.
-struct UptimePoint {
+// One pinger's figures at one run, for the trend pages: nick and remailer by
+// number, the uptime in hundredths of a percent and the latency in seconds as
+// they are kept.
+struct StatsPoint {
     std::size_t run;  // index into the runs asked for, oldest first
     std::int64_t nick, remailer;
-    std::int64_t hundredths;
+    std::optional<std::int64_t> hundredths, latency;
+};
+
+// How a pinger's figures came to one of the runs asked for.
+struct StatePoint {
+    std::size_t run;
+    std::int64_t nick;
+    PingerState state;
 };
 
 class HistoryDb {
@@ -116,9 +124,11 @@ public:
     // The runs of the type in a row, newest first, in which the pinger was not
     // reached (counted while it was listed and not downloaded).
     int runsNotReached(const std::string& type, const std::string& nick);
-    // Every uptime of the runs given (oldest first), handed over one at a
-    // time: a large grid's month is millions of them.
-    void eachUptime(const std::vector<std::int64_t>& runs, const std::function<void(const UptimePoint&)>& take);
+    // Every uptime and latency of the runs given (oldest first), handed over
+    // one at a time: a large grid's month is millions of them.
+    void eachStatsFigure(const std::vector<std::int64_t>& runs, const std::function<void(const StatsPoint&)>& take);
+    // How each pinger's figures came to the runs given (oldest first).
+    std::vector<StatePoint> pingerStates(const std::vector<std::int64_t>& runs);
     // Every row of a name table, in the order of the names.
     NamedRows names(NameTable table);
     std::string gmtOf(std::int64_t id);
