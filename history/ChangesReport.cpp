@@ -166,19 +166,55 @@ std::string Section(const std::string& type, const std::vector<std::string>& gmt
     return head;
 }
 
-std::vector<std::string> PairLines(HistoryDb& db, RunComparer& comparer, const MarkedRun& before,
+// How many runs in a row a pinger was not reached: each run's count follows
+// from the one before it, and only the first run of a type's week is read
+// back.
+class RunsNotReached {
+public:
+    explicit RunsNotReached(HistoryDb& db) : db_(db) {}
+    void begin(const MarkedRun& first) {
+        first_ = &first;
+        counts_.clear();
+    }
+    // The count up to the run before the one compared now.
+    int upToBefore(const std::string& nick) {
+        if (first_) {
+            auto [it, fresh] = counts_.try_emplace(nick, 0);
+            if (fresh) it->second = db_.runsNotReachedUpTo(first_->type, nick, first_->id);
+            return it->second;
+        }
+        const auto it = counts_.find(nick);
+        return it == counts_.end() ? 0 : it->second;
+    }
+    // The run compared now becomes the one before.
+    void advance(const MarkedRun& now) {
+        std::unordered_map<std::string, int> next;
+        for (const auto& p : now.pingers)
+            if (NotReached(p.state)) next.emplace(p.nick, 1 + upToBefore(p.nick));
+        counts_ = std::move(next);
+        first_ = nullptr;
+    }
+
+private:
+    HistoryDb& db_;
+    const MarkedRun* first_ = nullptr;
+    std::unordered_map<std::string, int> counts_;  // nick -> runs, of the pingers not reached
+};
+
+std::vector<std::string> PairLines(RunsNotReached& counts, RunComparer& comparer, const MarkedRun& before,
                                    const MarkedRun& now) {
     std::vector<std::pair<std::string, int>> notReached, reachedAgain;
     for (const auto& p : now.pingers) {
         if (NotReached(p.state)) {
-            notReached.emplace_back(p.nick, db.runsNotReachedUpTo(now.type, p.nick, now.id));
+            notReached.emplace_back(p.nick, 1 + counts.upToBefore(p.nick));
             continue;
         }
         const auto was = std::find_if(before.pingers.begin(), before.pingers.end(),
                                       [&p](const PingerSeen& seen) { return seen.nick == p.nick; });
         if (p.state == PingerState::Downloaded && was != before.pingers.end() && NotReached(was->state))
-            reachedAgain.emplace_back(p.nick, db.runsNotReachedUpTo(now.type, p.nick, before.id));
+            reachedAgain.emplace_back(p.nick, counts.upToBefore(p.nick));
     }
+    counts.advance(now);
     std::vector<std::string> lines;
     lines.reserve(notReached.size() + reachedAgain.size());
     for (const auto& [nick, runs] : notReached)
@@ -191,11 +227,28 @@ std::vector<std::string> PairLines(HistoryDb& db, RunComparer& comparer, const M
     return lines;
 }
 
-// The run just recorded is at hand; the others are read.
-MarkedRun Marks(HistoryDb& db, std::int64_t id) {
-    if (const MarkedRun* recorded = db.recordedMarks(id)) return *recorded;
-    return db.loadMarks(id);
-}
+// The runs of a type one after the other, two at a time: the run just
+// recorded is at hand, the others are read into the room of the one before.
+class RunsInTurn {
+public:
+    explicit RunsInTurn(HistoryDb& db) : db_(db) {}
+    // The next run; the one before it stays as it was.
+    const MarkedRun& next(std::int64_t id) {
+        turn_ ^= 1;
+        shown_[turn_] = db_.recordedMarks(id);
+        if (!shown_[turn_]) {
+            db_.loadMarks(id, read_[turn_]);
+            shown_[turn_] = &read_[turn_];
+        }
+        return *shown_[turn_];
+    }
+
+private:
+    HistoryDb& db_;
+    MarkedRun read_[2];
+    const MarkedRun* shown_[2] = {nullptr, nullptr};
+    int turn_ = 0;
+};
 
 // A line of the page: a remailer's name links to the trend page of its type
 // (stats types have one), and keys that differ stand out.
@@ -227,6 +280,8 @@ std::string HtmlLine(const std::string& line) {
 std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db) {
     std::vector<PairOfRuns> pairs;
     std::optional<RunComparer> comparer;
+    RunsInTurn runs(db);
+    RunsNotReached counts(db);
     const auto types = db.types();
     for (std::size_t t = 0; t < types.size(); ++t) {
         const auto ids = db.lastRuns(types[t], kPairsKept + 1);
@@ -237,11 +292,12 @@ std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db) {
         }
         if (ids.size() < 2) continue;
         if (!comparer) comparer.emplace(db);
-        MarkedRun before = Marks(db, ids.front());
+        const MarkedRun* before = &runs.next(ids.front());
+        counts.begin(*before);
         for (std::size_t k = 1; k < ids.size(); ++k) {
-            MarkedRun now = Marks(db, ids[k]);
-            pairs.push_back({now.gmt, now.id, t, PairLines(db, *comparer, before, now)});
-            before = std::move(now);
+            const MarkedRun& now = runs.next(ids[k]);
+            pairs.push_back({now.gmt, now.id, t, PairLines(counts, *comparer, *before, now)});
+            before = &now;
         }
     }
     // Within a night the types in the suite's order, a type's newest pair first.

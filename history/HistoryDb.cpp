@@ -592,10 +592,10 @@ StoredRun HistoryDb::load(std::int64_t id) {
     return run;
 }
 
-MarkedRun HistoryDb::loadMarks(std::int64_t id) {
-    MarkedRun run;
+void HistoryDb::loadMarks(std::int64_t id, MarkedRun& run) {
     run.id = id;
-    if (!loadHead(id, run.type, run.gmt, run.pingers)) return run;
+    run.type.clear(), run.gmt.clear(), run.pingers.clear(), run.figures.clear();
+    if (!loadHead(id, run.type, run.gmt, run.pingers)) return;
     // Only the column the report compares, in the order of the table's key.
     const char* const selects[] = {
         "SELECT nick, remailer, uptime FROM stats_figure WHERE run=?1 ORDER BY nick, remailer",
@@ -606,7 +606,6 @@ MarkedRun HistoryDb::loadMarks(std::int64_t id) {
     select->bind(1, id);
     while (select->step())
         run.figures.push_back({select->integer(0), select->integer(1), select->integer(2), !select->null(2)});
-    return run;
 }
 
 namespace {

@@ -126,8 +126,9 @@ public:
     // The ids of the type's last n runs, oldest first.
     std::vector<std::int64_t> lastRuns(const std::string& type, int n);
     StoredRun load(std::int64_t id);
-    // The run as the changes report reads it: numbers, not names.
-    MarkedRun loadMarks(std::int64_t id);
+    // The run as the changes report reads it: numbers, not names. Read into
+    // a run already there, its room is used again.
+    void loadMarks(std::int64_t id, MarkedRun& into);
     // The run this connection recorded last, when it is the one asked for:
     // what loadMarks would read back, without reading it.
     const MarkedRun* recordedMarks(std::int64_t id) const;
