@@ -13,20 +13,23 @@
 namespace parlux::history {
 
 // When a kind is written: after a run of a stats type, the page of that type;
-// or after every run, one page of the whole history.
-enum class PageScope { PerStatsType, PerNight };
+// after every run, one page of the whole history, and one page for each
+// remailer of Remailers.html (its index: a hundred of them are no menu).
+enum class PageScope { PerStatsType, PerNight, PerRemailer };
 
 using PageWriter = std::string (*)(PageSource&);
 
 struct HistoryPageKind {
-    // "Trend_<type>.html": the type's code stands for <type>.
+    // "Trend_<type>.html": the type's code stands for <type>;
+    // "Remailer_<name>.html": the remailer's name as RemailerPageName writes it.
     std::string_view name;
     PageScope scope;
     bool inViewMenu;  // Gridhub's View menu opens it, by its path
     PageWriter write;
 
-    // The file of a type ("Trend_PGP-1.html"), or of the night.
-    std::string fileName(std::string_view type = {}) const;
+    // The file of a type ("Trend_PGP-1.html"), of a remailer
+    // ("Remailer_dizum.html"), or of the night.
+    std::string fileName(std::string_view subject = {}) const;
 };
 
 inline constexpr std::string_view kTypePlaceholder = "<type>";

@@ -141,8 +141,14 @@ void NightRecorder::writePages(HistoryDb& db, const Run& run, const std::string&
             const HistoryDb::Step step(db);
             HistoryDb::WriteLock lock(db);
             version = db.dataVersion();
-            for (const HistoryPageKind& kind : HistoryPageKinds())
+            for (const HistoryPageKind& kind : HistoryPageKinds()) {
                 if (kind.scope == PageScope::PerNight) pages.emplace_back(kind.fileName(), kind.write(source));
+                if (kind.scope != PageScope::PerRemailer) continue;
+                for (const RemailerSeen& remailer : source.consensus().seen) {
+                    source.setRemailer(remailer.name);
+                    pages.emplace_back(kind.fileName(remailer.name), kind.write(source));
+                }
+            }
             lock.commit();
         }
         for (const auto& [name, content] : pages) writeFile(name, content);
