@@ -11,7 +11,7 @@
 // type from cached pages, history on against off, on the same nights:
 //   240 pingers x 2,000 remailers                1.5 times the run without
 //   60 x 500, above start-up                     0.3 s
-//   build/bin/history_bench [size|sample|grid ...]   (all by default)
+//   build/bin/history_bench [size|sample|grid|recorder ...]   (all but the last by default)
 #include <sys/stat.h>
 #include <time.h>
 
@@ -283,6 +283,56 @@ void GridBench(const fs::path& root) {
     Bar("240 x 2,000 with history against without", (largeOn - startOn) / (largeOff - startOff), 1.5, "x");
 }
 
+// The history's own part of a night at 240 x 2,000 (recording the run and
+// writing its pages), without the comparer around it: where the time of the
+// grid's history goes.
+void RecorderBench(const fs::path& root) {
+    const fs::path data = root / "recorder";
+    fs::create_directories(data);
+    history::NightRecorder recorder(data, [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+    std::mt19937 random(240);
+    std::vector<double> nights, record, trend, changes;
+    for (int night = 0; night < kRepeats * 2; ++night) {
+        history::Run run;
+        run.program = "Pulsegrid";
+        run.type = "MIX-1";
+        for (int p = 0; p < 240; ++p) {
+            run.pingers.push_back({Nick(p), history::PingerState::Cached});
+            for (int m = 0; m < 2000; ++m) {
+                history::Figure& f = run.figures.emplace_back();
+                f.pinger = Nick(p);
+                f.remailer = "remailer" + std::to_string(m);
+                // As cached pages show them: much the same from one night to the next.
+                f.uptimePercent = 90.0 + static_cast<double>(random() % 1000) / 100.0;
+                f.latencySeconds = static_cast<long>(random() % 3000);
+            }
+        }
+        if (night < kRepeats) {
+            const auto start = Clock::now();
+            recorder.recordRun(std::move(run), Nights::Night(night), 0);
+            nights.push_back(Seconds(start));
+            continue;
+        }
+        // The same steps one at a time, on a connection of their own.
+        history::HistoryDb db(data / "Parlux.sqlite");
+        run.gmt = FormatStamp(Nights::Night(night));
+        auto start = Clock::now();
+        db.record(run, 0);
+        record.push_back(Seconds(start));
+        history::PageSource source(db, run, run.gmt);
+        start = Clock::now();
+        history::TrendPageOf(source);
+        trend.push_back(Seconds(start));
+        start = Clock::now();
+        history::ChangesPageOf(source);
+        changes.push_back(Seconds(start));
+    }
+    std::printf("%-46s %9.2f s\n", "the history of a night at 240 x 2,000", Median(nights));
+    std::printf("%-46s %9.2f s\n", "  of which recording the run", Median(record));
+    std::printf("%-46s %9.2f s\n", "  the trend page", Median(trend));
+    std::printf("%-46s %9.2f s\n", "  the changes report", Median(changes));
+}
+
 }  // namespace
 }  // namespace parlux::bench
 
@@ -299,8 +349,10 @@ int main(int argc, char** argv) {
             parlux::bench::SampleBench(root);
         else if (what == "grid")
             parlux::bench::GridBench(root);
+        else if (what == "recorder")
+            parlux::bench::RecorderBench(root);
         else
-            std::fprintf(stderr, "history_bench: unknown part %s (size, sample, grid)\n", what.c_str());
+            std::fprintf(stderr, "history_bench: unknown part %s (size, sample, grid, recorder)\n", what.c_str());
     }
     std::error_code ec;
     fs::remove_all(root, ec);

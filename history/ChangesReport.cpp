@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
+#include <optional>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 
 #include "common/core/SitePage.h"
 #include "common/core/StatsTypes.h"
@@ -14,48 +17,129 @@ namespace parlux::history {
 
 namespace {
 
-// A figure's place in a run's figures, sorted by pinger and remailer.
-bool Before(const Figure& a, const Figure& b) {
-    return std::tie(a.pinger, a.remailer) < std::tie(b.pinger, b.remailer);
-}
+// An uptime that moved by this many hundredths of a percent or more.
+constexpr std::int64_t kUptimeChangeHundredths = static_cast<std::int64_t>(kUptimeChangePoints * 100.0);
 
-// The change of one pinger's line that stayed, or nothing.
-void LineChanges(const std::string& type, Kind kind, const Figure& was, const Figure& is,
-                 std::vector<std::string>& out) {
-    // Most pairs did not change: their line's head is made only when one did.
-    const auto head = [&] { return type + "  " + is.pinger + "  " + is.remailer + "  "; };
-    switch (kind) {
-        case Kind::Stats:
-            if (was.uptimePercent && is.uptimePercent &&
-                std::fabs(*is.uptimePercent - *was.uptimePercent) >= kUptimeChangePoints - 1e-9)
-                out.push_back(head() + "uptime " + FormatPercent(*was.uptimePercent) + "% -> " +
-                              FormatPercent(*is.uptimePercent) + "%");
-            break;
-        case Kind::Keys:
-            if (was.keyId != is.keyId) out.push_back(head() + "key " + was.keyId + " -> " + is.keyId);
-            break;
-        case Kind::CapStrings:
-            if (was.caps != is.caps) {
-                out.push_back(head() + "capabilities changed");
-                out.push_back("    " + was.caps);
-                out.push_back("    " + is.caps);
+// A change line and the place of its pinger and remailer in the order of
+// their names, which is the order of the lines.
+struct PlacedLine {
+    std::uint32_t nick, remailer;
+    std::string line;
+};
+
+// The changes between the runs of one type, compared by the numbers of
+// names and texts: a large grid is half a million pairs a run, and only the
+// few that changed are ever spelt out.
+class RunComparer {
+public:
+    explicit RunComparer(HistoryDb& db)
+        : db_(db), nicks_(db.names(NameTable::Nick)), remailers_(db.names(NameTable::Remailer)) {
+        for (std::uint32_t i = 0; i < nicks_.size(); ++i) nickPlaces_.emplace(nicks_[i].first, i);
+        for (std::uint32_t i = 0; i < remailers_.size(); ++i) remailerPlaces_.emplace(remailers_[i].first, i);
+    }
+
+    // The figures' changes, in the order of pinger and remailer names.
+    void figureChanges(const MarkedRun& before, const MarkedRun& now, std::vector<std::string>& out) {
+        kind_ = KindOf(now.type);
+        type_ = &now.type;
+        lines_.clear();
+        // Both runs' figures are in the order of the numbers: one walk down
+        // the two, each pair met once.
+        auto w = before.figures.begin(), i = now.figures.begin();
+        const auto wasEnd = before.figures.end(), isEnd = now.figures.end();
+        while (w != wasEnd || i != isEnd) {
+            const bool gone = i == isEnd || (w != wasEnd && Before(*w, *i));
+            const bool came = !gone && (w == wasEnd || Before(*i, *w));
+            const FigureMark& f = gone ? *w : *i;
+            if (gone || came) {
+                add(f, gone ? "vanished" : "appeared");
+            } else {
+                lineChanges(*w, *i);
+                ++w;
             }
-            break;
+            if (gone)
+                ++w;
+            else
+                ++i;
+        }
+        std::stable_sort(lines_.begin(), lines_.end(), [](const PlacedLine& a, const PlacedLine& b) {
+            return std::tie(a.nick, a.remailer) < std::tie(b.nick, b.remailer);
+        });
+        for (auto& placed : lines_) out.push_back(std::move(placed.line));
+        if (kind_ == Kind::Keys) newlyDifferingKeys(before, now, out);
     }
-}
 
-// remailer -> the pingers' key IDs, when they are not all the same.
-std::map<std::string, std::map<std::string, std::string>> DifferingKeys(const StoredRun& run) {
-    std::map<std::string, std::map<std::string, std::string>> ids;
-    for (const auto& f : run.figures)
-        if (!f.keyId.empty()) ids[f.remailer][f.pinger] = f.keyId;
-    for (auto it = ids.begin(); it != ids.end();) {
-        std::set<std::string> distinct;
-        for (const auto& entry : it->second) distinct.insert(entry.second);
-        it = distinct.size() > 1 ? std::next(it) : ids.erase(it);
+private:
+    static bool Before(const FigureMark& a, const FigureMark& b) {
+        return std::tie(a.nick, a.remailer) < std::tie(b.nick, b.remailer);
     }
-    return ids;
-}
+
+    std::uint32_t nickPlace(std::int64_t id) const { return nickPlaces_.at(id); }
+    std::uint32_t remailerPlace(std::int64_t id) const { return remailerPlaces_.at(id); }
+
+    void add(const FigureMark& f, const std::string& what) {
+        const std::uint32_t nick = nickPlace(f.nick), remailer = remailerPlace(f.remailer);
+        lines_.push_back(
+            {nick, remailer, *type_ + "  " + nicks_[nick].second + "  " + remailers_[remailer].second + "  " + what});
+    }
+    // A text kept twice under two numbers is still the same text.
+    bool sameText(std::int64_t a, std::int64_t b) { return a == b || db_.textOf(a) == db_.textOf(b); }
+
+    // The change of one pinger's line that stayed, or nothing.
+    void lineChanges(const FigureMark& was, const FigureMark& is) {
+        switch (kind_) {
+            case Kind::Stats:
+                if (was.known && is.known && std::llabs(is.value - was.value) >= kUptimeChangeHundredths)
+                    add(is, "uptime " + FormatPercent(static_cast<double>(was.value) / 100.0) + "% -> " +
+                                FormatPercent(static_cast<double>(is.value) / 100.0) + "%");
+                break;
+            case Kind::Keys:
+                if (!sameText(was.value, is.value))
+                    add(is, "key " + db_.textOf(was.value) + " -> " + db_.textOf(is.value));
+                break;
+            case Kind::CapStrings:
+                if (!sameText(was.value, is.value)) {
+                    add(is, "capabilities changed");
+                    lines_.push_back({lines_.back().nick, lines_.back().remailer, "    " + db_.textOf(was.value)});
+                    lines_.push_back({lines_.back().nick, lines_.back().remailer, "    " + db_.textOf(is.value)});
+                }
+                break;
+        }
+    }
+
+    // remailer -> the pingers' key IDs, when they are not all the same (by
+    // their places in the order of names).
+    std::map<std::uint32_t, std::map<std::uint32_t, std::string>> differingKeys(const MarkedRun& run) {
+        std::map<std::uint32_t, std::map<std::uint32_t, std::string>> ids;
+        for (const auto& f : run.figures)
+            if (std::string id = db_.textOf(f.value); !id.empty())
+                ids[remailerPlace(f.remailer)][nickPlace(f.nick)] = std::move(id);
+        for (auto it = ids.begin(); it != ids.end();) {
+            std::set<std::string> distinct;
+            for (const auto& entry : it->second) distinct.insert(entry.second);
+            it = distinct.size() > 1 ? std::next(it) : ids.erase(it);
+        }
+        return ids;
+    }
+
+    // The remailers whose pingers' key IDs differ now and agreed before.
+    void newlyDifferingKeys(const MarkedRun& before, const MarkedRun& now, std::vector<std::string>& out) {
+        const auto differedBefore = differingKeys(before);
+        for (const auto& [remailer, ids] : differingKeys(now)) {
+            if (differedBefore.count(remailer)) continue;
+            std::string line = now.type + "  " + remailers_[remailer].second + "  keys differ";
+            for (const auto& [nick, id] : ids) line += "  " + nicks_[nick].second + "=" + id;
+            out.push_back(line);
+        }
+    }
+
+    HistoryDb& db_;
+    const NamedRows nicks_, remailers_;  // in the order of the names
+    std::unordered_map<std::int64_t, std::uint32_t> nickPlaces_, remailerPlaces_;
+    Kind kind_ = Kind::Stats;
+    const std::string* type_ = nullptr;
+    std::vector<PlacedLine> lines_;
+};
 
 constexpr std::string_view kNoChange = "  no change";
 constexpr std::string_view kNightHead = "Night of ";
@@ -77,40 +161,95 @@ struct PairOfRuns {
     std::vector<std::string> lines;
 };
 
-// The remailers whose pingers' key IDs differ now and agreed before.
-void NewlyDifferingKeys(const StoredRun& before, const StoredRun& now, std::vector<std::string>& out) {
-    const auto differedBefore = DifferingKeys(before);
-    for (const auto& [remailer, ids] : DifferingKeys(now)) {
-        if (differedBefore.count(remailer)) continue;
-        std::string line = now.type + "  " + remailer + "  keys differ";
-        for (const auto& [nick, id] : ids) line += "  " + nick + "=" + id;
-        out.push_back(line);
-    }
-}
-
 std::string Section(const std::string& type, const std::vector<std::string>& gmts) {
     std::string head = type + "  ";
     for (std::size_t i = 0; i < gmts.size(); ++i) head += (i ? " -> " : "") + gmts[i] + " GMT";
     return head;
 }
 
-std::vector<std::string> PairLines(HistoryDb& db, const StoredRun& before, const StoredRun& now) {
+// How many runs in a row a pinger was not reached: each run's count follows
+// from the one before it, and only the first run of a type's week is read
+// back.
+class RunsNotReached {
+public:
+    explicit RunsNotReached(HistoryDb& db) : db_(db) {}
+    void begin(const MarkedRun& first) {
+        first_ = &first;
+        counts_.clear();
+    }
+    // The count up to the run before the one compared now.
+    int upToBefore(const std::string& nick) {
+        if (first_) {
+            auto [it, fresh] = counts_.try_emplace(nick, 0);
+            if (fresh) it->second = db_.runsNotReachedUpTo(first_->type, nick, first_->id);
+            return it->second;
+        }
+        const auto it = counts_.find(nick);
+        return it == counts_.end() ? 0 : it->second;
+    }
+    // The run compared now becomes the one before.
+    void advance(const MarkedRun& now) {
+        std::unordered_map<std::string, int> next;
+        for (const auto& p : now.pingers)
+            if (NotReached(p.state)) next.emplace(p.nick, 1 + upToBefore(p.nick));
+        counts_ = std::move(next);
+        first_ = nullptr;
+    }
+
+private:
+    HistoryDb& db_;
+    const MarkedRun* first_ = nullptr;
+    std::unordered_map<std::string, int> counts_;  // nick -> runs, of the pingers not reached
+};
+
+std::vector<std::string> PairLines(RunsNotReached& counts, RunComparer& comparer, const MarkedRun& before,
+                                   const MarkedRun& now) {
     std::vector<std::pair<std::string, int>> notReached, reachedAgain;
     for (const auto& p : now.pingers) {
         if (NotReached(p.state)) {
-            notReached.emplace_back(p.nick, db.runsNotReachedUpTo(now.type, p.nick, now.id));
+            notReached.emplace_back(p.nick, 1 + counts.upToBefore(p.nick));
             continue;
         }
         const auto was = std::find_if(before.pingers.begin(), before.pingers.end(),
                                       [&p](const PingerSeen& seen) { return seen.nick == p.nick; });
         if (p.state == PingerState::Downloaded && was != before.pingers.end() && NotReached(was->state))
-            reachedAgain.emplace_back(p.nick, db.runsNotReachedUpTo(now.type, p.nick, before.id));
+            reachedAgain.emplace_back(p.nick, counts.upToBefore(p.nick));
     }
-    auto lines = ChangesBetween(before, now, notReached, reachedAgain);
+    counts.advance(now);
+    std::vector<std::string> lines;
+    lines.reserve(notReached.size() + reachedAgain.size());
+    for (const auto& [nick, runs] : notReached)
+        lines.push_back(now.type + "  " + nick + "  not reached  " + Runs(runs));
+    for (const auto& [nick, runs] : reachedAgain)
+        lines.push_back(now.type + "  " + nick + "  reached again after " + Runs(runs));
+    comparer.figureChanges(before, now, lines);
     if (lines.empty()) return {Heading(now.type) + std::string(kNoChange)};
     lines.insert(lines.begin(), Section(Heading(now.type), {before.gmt, now.gmt}));
     return lines;
 }
+
+// The runs of a type one after the other, two at a time: the run just
+// recorded is at hand, the others are read into the room of the one before.
+class RunsInTurn {
+public:
+    explicit RunsInTurn(HistoryDb& db) : db_(db) {}
+    // The next run; the one before it stays as it was.
+    const MarkedRun& next(std::int64_t id) {
+        turn_ ^= 1;
+        shown_[turn_] = db_.recordedMarks(id);
+        if (!shown_[turn_]) {
+            db_.loadMarks(id, read_[turn_]);
+            shown_[turn_] = &read_[turn_];
+        }
+        return *shown_[turn_];
+    }
+
+private:
+    HistoryDb& db_;
+    MarkedRun read_[2];
+    const MarkedRun* shown_[2] = {nullptr, nullptr};
+    int turn_ = 0;
+};
 
 // A line of the page: a remailer's name links to the trend page of its type
 // (stats types have one), and keys that differ stand out.
@@ -146,41 +285,11 @@ std::string HtmlLine(const std::string& line) {
 
 }  // namespace
 
-std::vector<std::string> ChangesBetween(const StoredRun& before, const StoredRun& now,
-                                        const std::vector<std::pair<std::string, int>>& notReached,
-                                        const std::vector<std::pair<std::string, int>>& reachedAgain) {
-    std::vector<std::string> out;
-    out.reserve(notReached.size() + reachedAgain.size());
-    const std::string type = now.type;
-    const Kind kind = KindOf(type);
-    for (const auto& [nick, runs] : notReached) out.push_back(type + "  " + nick + "  not reached  " + Runs(runs));
-    for (const auto& [nick, runs] : reachedAgain)
-        out.push_back(type + "  " + nick + "  reached again after " + Runs(runs));
-    // Both runs' figures are in the order of pinger and remailer: one walk
-    // down the two, each pair met once (a large grid is half a million).
-    auto w = before.figures.begin(), i = now.figures.begin();
-    const auto wasEnd = before.figures.end(), isEnd = now.figures.end();
-    while (w != wasEnd || i != isEnd) {
-        const bool gone = i == isEnd || (w != wasEnd && Before(*w, *i));
-        const bool came = !gone && (w == wasEnd || Before(*i, *w));
-        const Figure& f = gone ? *w : *i;
-        if (gone || came) {
-            out.push_back(type + "  " + f.pinger + "  " + f.remailer + "  " + (gone ? "vanished" : "appeared"));
-        } else {
-            LineChanges(type, kind, *w, *i, out);
-            ++w;
-        }
-        if (gone)
-            ++w;
-        else
-            ++i;
-    }
-    if (kind == Kind::Keys) NewlyDifferingKeys(before, now, out);
-    return out;
-}
-
 std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db) {
     std::vector<PairOfRuns> pairs;
+    std::optional<RunComparer> comparer;
+    RunsInTurn runs(db);
+    RunsNotReached counts(db);
     const auto types = db.types();
     for (std::size_t t = 0; t < types.size(); ++t) {
         const auto ids = db.lastRuns(types[t], kPairsKept + 1);
@@ -190,11 +299,13 @@ std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db) {
             pairs.push_back({gmt, ids.front(), t, {Heading(types[t]) + "  first recorded run"}});
         }
         if (ids.size() < 2) continue;
-        StoredRun before = db.load(ids.front());
+        if (!comparer) comparer.emplace(db);
+        const MarkedRun* before = &runs.next(ids.front());
+        counts.begin(*before);
         for (std::size_t k = 1; k < ids.size(); ++k) {
-            StoredRun now = db.load(ids[k]);
-            pairs.push_back({now.gmt, now.id, t, PairLines(db, before, now)});
-            before = std::move(now);
+            const MarkedRun& now = runs.next(ids[k]);
+            pairs.push_back({now.gmt, now.id, t, PairLines(counts, *comparer, *before, now)});
+            before = &now;
         }
     }
     // Within a night the types in the suite's order, a type's newest pair first.

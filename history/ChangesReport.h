@@ -28,12 +28,7 @@ inline constexpr double kUptimeChangePoints = 20.0;
 inline constexpr std::size_t kNightsKept = 7;
 inline constexpr int kPairsKept = 7;
 
-// The changes between two runs of one type (their figures in the order of
-// pinger and remailer, as HistoryDb::load gives them), and the section of
-// each type.
-std::vector<std::string> ChangesBetween(const StoredRun& before, const StoredRun& now,
-                                        const std::vector<std::pair<std::string, int>>& notReached,
-                                        const std::vector<std::pair<std::string, int>>& reachedAgain = {});
+// The sections of each type's pairs of runs, grouped by night.
 std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db);
 // The nights' lines, each night headed and a blank line between them.
 std::vector<std::string> ChangeLines(const std::vector<NightOfChanges>& nights);

@@ -79,6 +79,25 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// A statement prepared once and kept by the connection: given back reset on
+// the way out, so that no read is left open to hold back the log's folding.
+class HistoryDb::Reused {
+public:
+    Reused(HistoryDb& db, const char* sql) : statement_(prepare(db, sql)) {}
+    ~Reused() { statement_.reset(); }
+    Reused(const Reused&) = delete;
+    Reused& operator=(const Reused&) = delete;
+    Statement* operator->() { return &statement_; }
+
+private:
+    static Statement& prepare(HistoryDb& db, const char* sql) {
+        auto& kept = db.prepared_[sql];
+        if (!kept) kept = std::make_unique<Statement>(db, sql);
+        return *kept;
+    }
+    Statement& statement_;
+};
+
 namespace {
 
 // The schema, one step per version: step k brings version k-1 to k.
@@ -240,7 +259,10 @@ int HistoryDb::Progress(void* self) {
     return 1;
 }
 
-HistoryDb::~HistoryDb() { sqlite3_close(db_); }
+HistoryDb::~HistoryDb() {
+    prepared_.clear();  // a statement left unfinalized keeps the file open
+    sqlite3_close(db_);
+}
 
 void HistoryDb::fail(int code) const {
     std::string words = sqlite3_errmsg(db_);
@@ -320,10 +342,16 @@ void HistoryDb::rollback() {
 }
 
 void HistoryDb::checkpoint() {
-    // Never waits for another program: what is not folded back now is with
-    // the next run.
-    sqlite3_busy_timeout(db_, 0);
-    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    // Never waits for another program: what a reader still holds is folded
+    // back with the next run. The log's frames go back into the file as far
+    // as the readers allow; only once it is all in and no reader is left on
+    // it is the log emptied, at once or not at all. A log folded back whole
+    // starts over with the next write and is cut to kLogKeptBytes then.
+    sqlite3_busy_handler(db_, nullptr, nullptr);
+    int logged = 0, folded = 0;
+    const int rc = sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, &logged, &folded);
+    if (rc == SQLITE_OK && logged > 0 && folded == logged)
+        sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
     sqlite3_busy_timeout(db_, busyTimeoutMs_);
 }
 
@@ -366,9 +394,9 @@ std::int64_t HistoryDb::textId(const std::string& value) { return intern("text",
 
 std::string HistoryDb::textOf(std::int64_t id) {
     if (auto it = textsById_.find(id); it != textsById_.end()) return it->second;
-    Statement select(*this, "SELECT body FROM text WHERE id=?1");
-    select.bind(1, id);
-    std::string body = select.step() ? select.text(0) : std::string();
+    Reused select(*this, "SELECT body FROM text WHERE id=?1");
+    select->bind(1, id);
+    std::string body = select->step() ? select->text(0) : std::string();
     textsById_.emplace(id, body);
     return body;
 }
@@ -388,6 +416,7 @@ void HistoryDb::record(std::span<const Run> runs, int keepDays) {
         rollback();
         // Numbers handed out inside the lost transaction are gone with it.
         nicks_.clear(), remailers_.clear(), texts_.clear(), textsById_.clear();
+        recorded_.reset();
         throw;
     }
     checkpointWhenLarge();
@@ -429,6 +458,47 @@ std::string HistoryDb::newestGmt(const std::string& type) {
     return select.step() ? select.text(0) : std::string();
 }
 
+// A figure of a run being recorded: its pinger and remailer by number.
+struct HistoryDb::Place {
+    std::int64_t nick, remailer;
+    std::size_t figure;
+};
+
+void HistoryDb::keepMarks(const Run& run, std::int64_t runId, const std::vector<Place>& places) {
+    const Kind kind = KindOf(run.type);
+    MarkedRun& kept = recorded_.emplace();
+    kept.id = runId;
+    kept.type = run.type;
+    kept.gmt = run.gmt;
+    // As the table keeps them: one line a pinger, its last state.
+    kept.pingers = run.pingers;
+    std::stable_sort(kept.pingers.begin(), kept.pingers.end(),
+                     [](const PingerSeen& a, const PingerSeen& b) { return a.nick < b.nick; });
+    for (std::size_t i = kept.pingers.size(); i-- > 1;)
+        if (kept.pingers[i - 1].nick == kept.pingers[i].nick) kept.pingers.erase(kept.pingers.begin() + i - 1);
+    kept.figures.reserve(places.size());
+    for (const Place& place : places) {
+        const Figure& f = run.figures[place.figure];
+        FigureMark mark{place.nick, place.remailer, 0, true};
+        if (kind == Kind::Stats) {
+            mark.known = f.uptimePercent.has_value();
+            if (mark.known) mark.value = std::llround(*f.uptimePercent * 100.0);
+        } else {
+            mark.value = textId(kind == Kind::Keys ? f.keyId : f.caps);
+        }
+        auto& figures = kept.figures;
+        // The same pair again: its later figure replaced the earlier one.
+        if (!figures.empty() && figures.back().nick == mark.nick && figures.back().remailer == mark.remailer)
+            figures.back() = mark;
+        else
+            figures.push_back(mark);
+    }
+}
+
+const MarkedRun* HistoryDb::recordedMarks(std::int64_t id) const {
+    return recorded_ && recorded_->id == id ? &*recorded_ : nullptr;
+}
+
 void HistoryDb::insert(const Run& run) {
     int downloaded = 0, cached = 0;
     for (const auto& p : run.pingers) {
@@ -461,10 +531,6 @@ void HistoryDb::insert(const Run& run) {
     };
     // In the order of the table's key, the same pair's later figure last: each
     // row goes beside the one before it.
-    struct Place {
-        std::int64_t nick, remailer;
-        std::size_t figure;
-    };
     std::vector<Place> places;
     places.reserve(run.figures.size());
     for (std::size_t i = 0; i < run.figures.size(); ++i) {
@@ -490,6 +556,7 @@ void HistoryDb::insert(const Run& run) {
         }
         addFigure.run();
     }
+    keepMarks(run, runId, places);
 }
 
 void HistoryDb::insertSeen(const Run& run, std::int64_t runId) {
@@ -584,25 +651,43 @@ std::string HistoryDb::gmtOf(std::int64_t id) {
     return select.step() ? select.text(0) : std::string();
 }
 
+bool HistoryDb::loadHead(std::int64_t id, std::string& type, std::string& gmt, std::vector<PingerSeen>& pingers) {
+    {
+        Reused select(*this, "SELECT t.body, r.gmt FROM run r JOIN text t ON t.id = r.type WHERE r.id=?1");
+        select->bind(1, id);
+        if (!select->step()) return false;
+        type = select->text(0);
+        gmt = select->text(1);
+    }
+    Reused select(*this,
+                  "SELECT n.name, p.state FROM run_pinger p JOIN nick n ON n.id = p.nick"
+                  " WHERE p.run=?1 ORDER BY n.name");
+    select->bind(1, id);
+    while (select->step()) pingers.push_back({select->text(0), static_cast<PingerState>(select->integer(1))});
+    return true;
+}
+
 StoredRun HistoryDb::load(std::int64_t id) {
     StoredRun run;
     run.id = id;
-    {
-        Statement select(*this, "SELECT t.body, r.gmt FROM run r JOIN text t ON t.id = r.type WHERE r.id=?1");
-        select.bind(1, id);
-        if (!select.step()) return run;
-        run.type = select.text(0);
-        run.gmt = select.text(1);
-    }
-    {
-        Statement select(*this,
-                         "SELECT n.name, p.state FROM run_pinger p JOIN nick n ON n.id = p.nick"
-                         " WHERE p.run=?1 ORDER BY n.name");
-        select.bind(1, id);
-        while (select.step()) run.pingers.push_back({select.text(0), static_cast<PingerState>(select.integer(1))});
-    }
-    loadFigures(run);
+    if (loadHead(id, run.type, run.gmt, run.pingers)) loadFigures(run);
     return run;
+}
+
+void HistoryDb::loadMarks(std::int64_t id, MarkedRun& run) {
+    run.id = id;
+    run.type.clear(), run.gmt.clear(), run.pingers.clear(), run.figures.clear();
+    if (!loadHead(id, run.type, run.gmt, run.pingers)) return;
+    // Only the column the report compares, in the order of the table's key.
+    const char* const selects[] = {
+        "SELECT nick, remailer, uptime FROM stats_figure WHERE run=?1 ORDER BY nick, remailer",
+        "SELECT nick, remailer, key_id FROM key_figure WHERE run=?1 ORDER BY nick, remailer",
+        "SELECT nick, remailer, caps FROM cap_figure WHERE run=?1 ORDER BY nick, remailer",
+    };
+    Reused select(*this, selects[static_cast<int>(KindOf(run.type))]);
+    select->bind(1, id);
+    while (select->step())
+        run.figures.push_back({select->integer(0), select->integer(1), select->integer(2), !select->null(2)});
 }
 
 namespace {
@@ -675,13 +760,30 @@ int HistoryDb::runsNotReached(const std::string& type, const std::string& nick) 
     return runsNotReachedUpTo(type, nick, std::numeric_limits<std::int64_t>::max());
 }
 
-void HistoryDb::eachUptime(const std::vector<std::int64_t>& runs, const std::function<void(const UptimePoint&)>& take) {
-    Statement select(*this, "SELECT nick, remailer, uptime FROM stats_figure WHERE run=?1 AND uptime IS NOT NULL");
+void HistoryDb::eachStatsFigure(const std::vector<std::int64_t>& runs,
+                                const std::function<void(const StatsPoint&)>& take) {
+    Statement select(*this, "SELECT nick, remailer, uptime, latency FROM stats_figure WHERE run=?1");
     for (std::size_t i = 0; i < runs.size(); ++i) {
         select.bind(1, runs[i]);
-        while (select.step()) take({i, select.integer(0), select.integer(1), select.integer(2)});
+        while (select.step()) {
+            StatsPoint point{i, select.integer(0), select.integer(1), std::nullopt, std::nullopt};
+            if (!select.null(2)) point.hundredths = select.integer(2);
+            if (!select.null(3)) point.latency = select.integer(3);
+            take(point);
+        }
         select.reset();
     }
+}
+
+std::vector<StatePoint> HistoryDb::pingerStates(const std::vector<std::int64_t>& runs) {
+    Statement select(*this, "SELECT nick, state FROM run_pinger WHERE run=?1");
+    std::vector<StatePoint> out;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        select.bind(1, runs[i]);
+        while (select.step()) out.push_back({i, select.integer(0), static_cast<PingerState>(select.integer(1))});
+        select.reset();
+    }
+    return out;
 }
 
 NamedRows HistoryDb::names(NameTable table) {
@@ -739,15 +841,15 @@ std::int64_t HistoryDb::count(const std::string& table) {
 }
 
 int HistoryDb::runsNotReachedUpTo(const std::string& type, const std::string& nick, std::int64_t run) {
-    Statement select(*this,
-                     "SELECT p.state FROM run r JOIN text t ON t.id = r.type"
-                     " LEFT JOIN nick n ON n.name=?2 LEFT JOIN run_pinger p ON p.run = r.id AND p.nick = n.id"
-                     " WHERE t.body=?1 AND r.id <= ?3 ORDER BY r.id DESC");
-    select.bind(1, type).bind(2, nick).bind(3, run);
+    Reused select(*this,
+                  "SELECT p.state FROM run r JOIN text t ON t.id = r.type"
+                  " LEFT JOIN nick n ON n.name=?2 LEFT JOIN run_pinger p ON p.run = r.id AND p.nick = n.id"
+                  " WHERE t.body=?1 AND r.id <= ?3 ORDER BY r.id DESC");
+    select->bind(1, type).bind(2, nick).bind(3, run);
     int runs = 0;
-    while (select.step()) {
-        if (select.null(0)) break;
-        const auto state = static_cast<PingerState>(select.integer(0));
+    while (select->step()) {
+        if (select->null(0)) break;
+        const auto state = static_cast<PingerState>(select->integer(0));
         if (state != PingerState::Cached && state != PingerState::Missing) break;
         ++runs;
     }

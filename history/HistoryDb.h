@@ -73,16 +73,43 @@ struct RemailerSeen {
     std::string name, firstGmt, lastGmt;
 };
 
+// A figure as the changes report compares it: pinger and remailer by
+// number, and the one column the report reads: the uptime in hundredths of a
+// percent (known when there is one), or the number of the key ID's or the
+// capability string's text.
+struct FigureMark {
+    std::int64_t nick = 0, remailer = 0;
+    std::int64_t value = 0;
+    bool known = false;
+};
+
+// A run as the changes report reads it: the pingers in the order of their
+// names, the figures in the order of the pinger's and remailer's numbers.
+struct MarkedRun {
+    std::int64_t id = 0;
+    std::string type, gmt;
+    std::vector<PingerSeen> pingers;
+    std::vector<FigureMark> figures;
+};
+
 // The name tables, whose rows the figures refer to by number.
 enum class NameTable { Nick, Remailer };
 using NamedRows = std::vector<std::pair<std::int64_t, std::string>>;  // number, name
 
-// One pinger's uptime at one run, for the trend pages: nick and remailer by
-// number, the uptime in hundredths of a percent as it is kept.
-struct UptimePoint {
+// One pinger's figures at one run, for the trend pages: nick and remailer by
+// number, the uptime in hundredths of a percent and the latency in seconds as
+// they are kept.
+struct StatsPoint {
     std::size_t run;  // index into the runs asked for, oldest first
     std::int64_t nick, remailer;
-    std::int64_t hundredths;
+    std::optional<std::int64_t> hundredths, latency;
+};
+
+// How a pinger's figures came to one of the runs asked for.
+struct StatePoint {
+    std::size_t run;
+    std::int64_t nick;
+    PingerState state;
 };
 
 class HistoryDb {
@@ -113,12 +140,22 @@ public:
     // The ids of the type's last n runs, oldest first.
     std::vector<std::int64_t> lastRuns(const std::string& type, int n);
     StoredRun load(std::int64_t id);
+    // The run as the changes report reads it: numbers, not names. Read into
+    // a run already there, its room is used again.
+    void loadMarks(std::int64_t id, MarkedRun& into);
+    // The run this connection recorded last, when it is the one asked for:
+    // what loadMarks would read back, without reading it.
+    const MarkedRun* recordedMarks(std::int64_t id) const;
+    // A text by its number ("" when there is none).
+    std::string textOf(std::int64_t id);
     // The runs of the type in a row, newest first, in which the pinger was not
     // reached (counted while it was listed and not downloaded).
     int runsNotReached(const std::string& type, const std::string& nick);
-    // Every uptime of the runs given (oldest first), handed over one at a
-    // time: a large grid's month is millions of them.
-    void eachUptime(const std::vector<std::int64_t>& runs, const std::function<void(const UptimePoint&)>& take);
+    // Every uptime and latency of the runs given (oldest first), handed over
+    // one at a time: a large grid's month is millions of them.
+    void eachStatsFigure(const std::vector<std::int64_t>& runs, const std::function<void(const StatsPoint&)>& take);
+    // How each pinger's figures came to the runs given (oldest first).
+    std::vector<StatePoint> pingerStates(const std::vector<std::int64_t>& runs);
     // Every row of a name table, in the order of the names.
     NamedRows names(NameTable table);
     std::string gmtOf(std::int64_t id);
@@ -177,6 +214,7 @@ private:
     friend class WriteLock;
     friend class Step;
     class Statement;
+    class Reused;
     [[noreturn]] void fail(int code) const;
     void exec(const char* sql);
     void open();
@@ -186,7 +224,13 @@ private:
     void insert(const Run& run);
     // The run's broken chains and the remailers it lists.
     void insertSeen(const Run& run, std::int64_t runId);
+    struct Place;
+    // The run just inserted, kept for the report as loadMarks would read it.
+    void keepMarks(const Run& run, std::int64_t runId, const std::vector<Place>& places);
     void prune(int keepDays);
+    // The run's type, time and pingers (in the order of their names); false
+    // when there is no such run.
+    bool loadHead(std::int64_t id, std::string& type, std::string& gmt, std::vector<PingerSeen>& pingers);
     // The run's figures, in the order of pinger and remailer names.
     void loadFigures(StoredRun& run);
     void rollback();
@@ -199,7 +243,6 @@ private:
     std::int64_t intern(const char* table, const char* column, const std::string& value,
                         std::unordered_map<std::string, std::int64_t>& cache);
     std::int64_t textId(const std::string& value);
-    std::string textOf(std::int64_t id);
 
     std::filesystem::path path_;
     sqlite3* db_ = nullptr;
@@ -210,6 +253,9 @@ private:
     bool timedOut_ = false;
     std::unordered_map<std::string, std::int64_t> nicks_, remailers_, texts_;
     std::unordered_map<std::int64_t, std::string> textsById_;
+    // The statements read again and again, prepared once (by their text).
+    std::unordered_map<const char*, std::unique_ptr<Statement>> prepared_;
+    std::optional<MarkedRun> recorded_;
 };
 
 }  // namespace parlux::history

@@ -1,16 +1,17 @@
 #pragma once
 // Trend_<type>.html: for each remailer of a stats type, in the order of its
-// Comp_DS_ page, the uptime every pinger gave it over the last runs as an
-// inline SVG chart (one line per pinger, a gap where a pinger gave no
-// figure), tonight's median across pingers and the spread between the
-// highest and the lowest, marked when wide. No script, no external file.
-#include <climits>
+// Comp_DS_ page, the uptime and the latency every pinger gave it over the
+// last runs as two inline SVG charts (TrendChart), tonight's median across
+// the pingers reached and the spread between the highest and the lowest,
+// marked when wide, and the pingers whose figures tonight came from a cached
+// copy. No script, no external file.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "history/HistoryDb.h"
 #include "history/PageSource.h"
+#include "history/TrendChart.h"
 
 namespace parlux::history {
 
@@ -18,22 +19,23 @@ namespace parlux::history {
 inline constexpr int kTrendRuns = 30;
 inline constexpr double kWideSpreadPoints = 10.0;
 
-// A pinger's uptime of a run that gave none.
-inline constexpr std::int32_t kNoUptime = INT32_MIN;
-
 struct TrendInput {
     std::string type;
     std::string stamp;                   // "YYYY/MM/DD HH:NN:SS" (GMT)
     std::vector<std::string> remailers;  // in the order of the type's pages
     std::vector<std::string> runGmts;    // the runs charted, oldest first; the last is tonight's
     // The pingers with a figure in those runs, in the order of their names,
-    // and where each one's figures begin in uptimes.
+    // and the block of each one's figures.
     std::vector<std::string> pingers;
-    std::vector<std::size_t> firstUptime;
-    // From a pinger's first: remailer by remailer (as above) and run by run,
-    // the uptime in hundredths of a percent or kNoUptime. One flat block: a
+    std::vector<std::size_t> block;
+    // A block of uptimes (hundredths of a percent) and one of latencies
+    // (seconds) per pinger, at block x remailers x runs: remailer by remailer
+    // (as above) and run by run, kNoFigure where none. One flat array each: a
     // large grid charts millions of them.
-    std::vector<std::int32_t> uptimes;
+    std::vector<std::int32_t> uptimes, latencies;
+    // At block x runs, run by run: nonzero where the pinger was not reached
+    // and its figures came from a cached copy.
+    std::vector<std::uint8_t> cached;
 };
 
 std::string TrendPage(const TrendInput& in);

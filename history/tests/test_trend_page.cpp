@@ -1,8 +1,10 @@
 // The trend page of a type after a handful of recorded runs, as a golden
 // file: the rows in the order of the type's pages, a line per pinger with
-// gaps where it gave no figure, tonight's median and spread (marked when
-// wide), every pinger-supplied text escaped; and the percentages as the
-// pages print them.
+// gaps where it gave no figure and apart from the figures of a cached copy
+// (a pinger not reached the last three runs), tonight's median and spread
+// of the pingers reached (marked when wide, "1 pinger" where one gave a
+// figure), the latencies, every pinger-supplied text escaped; and the
+// percentages as the pages print them.
 #include <gtest/gtest.h>
 
 #include "common/core/SiteConfig.h"
@@ -25,7 +27,9 @@ TEST(TrendPage, FiveRunsOfThreePingersMatchTheGoldenPage) {
         {"alpha", {{100, 99, 50}, {100, 98.5, 55}, {99.9, 97, 60}, {100, 96, 65}, {100, 95, -1}}},
         {"b<eta>&", {{100, 100, -1}, {100, 100, -1}, {100, 80, -1}, {100, 70, -1}, {100, 60, 40}}},
         {"charlie", {{98, 99, 50}, {-1, -1, -1}, {-1, -1, -1}, {97, 90, 50}, {96.5, 88, -1}}},
+        {"delta", {{100, 99.9, -1}, {99.8, 99.9, -1}, {99.8, 99.9, -1}, {99.8, 99.9, -1}, {99.8, 99.9, -1}}},
     };
+    const auto notReached = [](const std::string& nick, std::size_t night) { return nick == "delta" && night >= 2; };
     const std::vector<std::string> remailers = {"dizum", "austria", "x&y", "nobody"};  // the pages' order
     for (std::size_t night = 0; night < 5; ++night) {
         history::Run run;
@@ -33,13 +37,14 @@ TEST(TrendPage, FiveRunsOfThreePingersMatchTheGoldenPage) {
         run.type = "MIX-2";
         run.remailerOrder = remailers;
         for (const auto& [nick, uptimes] : nights) {
-            run.pingers.push_back({nick, PingerState::Downloaded});
+            run.pingers.push_back({nick, notReached(nick, night) ? PingerState::Cached : PingerState::Downloaded});
             for (std::size_t r = 0; r < 3; ++r) {
                 if (uptimes[night][r] < 0) continue;
                 Figure f;
                 f.pinger = nick;
                 f.remailer = std::vector<std::string>{"austria", "dizum", "x&y"}[r];
                 f.uptimePercent = uptimes[night][r];
+                f.latencySeconds = 300 + 60 * static_cast<long>(night * r) + static_cast<long>(nick.size());
                 run.figures.push_back(f);
             }
         }
