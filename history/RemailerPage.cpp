@@ -1,10 +1,10 @@
 #include "history/RemailerPage.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <tuple>
 #include <unordered_map>
@@ -13,6 +13,7 @@
 #include "common/core/SitePage.h"
 #include "common/core/StatsTypes.h"
 #include "history/PageCells.h"
+#include "history/TrendChart.h"
 #include "history/TrendPage.h"
 
 namespace parlux::history {
@@ -22,9 +23,7 @@ using namespace cells;
 // What the history holds of the remailers, read once for all their pages.
 namespace {
 
-constexpr std::int32_t kNone = INT32_MIN;
-
-// One pinger's figures for a remailer, run by run (kNone where it gave none).
+// One pinger's figures for a remailer, run by run (kNoFigure where it gave none).
 struct PingerSeries {
     std::vector<std::int32_t> uptimes;    // hundredths of a percent
     std::vector<std::int32_t> latencies;  // seconds
@@ -45,8 +44,9 @@ struct TypeStory {
 
 struct TypeRead {
     std::string type;
-    std::vector<std::string> runGmts;  // oldest first; the last is tonight's
-    std::vector<std::string> nicks;    // every pinger of those runs, by name: its chart style
+    std::vector<std::string> runGmts;   // oldest first; the last is tonight's
+    std::vector<std::string> nicks;     // every pinger of those runs, by name: its chart style
+    std::unique_ptr<TrendChart> chart;  // stats types: draws every remailer's charts of them
     std::size_t style(const std::string& nick) const {
         return static_cast<std::size_t>(std::lower_bound(nicks.begin(), nicks.end(), nick) - nicks.begin());
     }
@@ -70,8 +70,8 @@ void TakeStats(std::size_t r, std::size_t runs, const std::set<std::string>& cac
                std::size_t t, const Figure& f) {
     PingerSeries& s = remailer[t].series[f.pinger];
     if (s.uptimes.empty()) {
-        s.uptimes.assign(runs, kNone);
-        s.latencies.assign(runs, kNone);
+        s.uptimes.assign(runs, kNoFigure);
+        s.latencies.assign(runs, kNoFigure);
         s.cached.assign(runs, 0);
     }
     if (f.uptimePercent) s.uptimes[r] = Clamped(*f.uptimePercent * 100.0);
@@ -120,6 +120,7 @@ RemailerStories ReadStories(HistoryDb& db) {
             }
         }
         read.nicks.assign(nicks.begin(), nicks.end());
+        if (kind == Kind::Stats) read.chart = std::make_unique<TrendChart>(read.runGmts);
     }
     return out;
 }
@@ -131,7 +132,10 @@ std::string Section(std::string_view title) {
                "</font></strong></td>\r\n");
 }
 
-std::string Nick(const std::string& nick) { return TextCell(nick); }
+// A pinger's cell: its style in the charts and its nick.
+std::string Nick(const TypeRead& read, const std::string& nick) {
+    return Cell(LegendKey(read.style(nick)) + "&nbsp;" + site::HtmlEscape(nick));
+}
 
 std::string Genealogy(const Consensus& consensus, const std::string& name) {
     const auto seen = std::find_if(consensus.seen.begin(), consensus.seen.end(),
@@ -150,16 +154,20 @@ const TypeRuns* ConsensusOf(const Consensus& consensus, const std::string& type)
 }
 
 std::string FigureText(std::int32_t value, bool uptime, bool version1) {
-    if (value == kNone) return {};
+    if (value == kNoFigure) return {};
     return uptime ? Percent(value / 100.0) : LatencyText(value, version1);
 }
 
 // The two charts of a stats type, uptime and latency over its last runs, a
 // line per pinger in its own style.
 void AppendCharts(std::string& out, const TypeRead& read, const std::map<std::string, PingerSeries>& series) {
-    (void)out;
-    (void)read;
-    (void)series;
+    ChartInput uptime{ChartScale::Uptime, {}}, latency{ChartScale::Latency, {}};
+    for (const auto& [nick, s] : series) {
+        uptime.series.push_back({read.style(nick), nick, s.uptimes, s.cached});
+        latency.series.push_back({read.style(nick), nick, s.latencies, s.cached});
+    }
+    read.chart->draw(out, uptime);
+    read.chart->draw(out, latency);
 }
 
 std::string StatsSection(const TypeRead& read, const TypeStory& story, const TypeRuns* consensus,
@@ -168,14 +176,14 @@ std::string StatsSection(const TypeRead& read, const TypeStory& story, const Typ
     std::string p = Section(read.type) + Row(HeadCell("Pinger") + HeadCell("Uptime tonight") +
                                              HeadCell("Latency tonight") + HeadCell("Figures"));
     for (const auto& [nick, s] : story.series) {
-        if (s.uptimes.back() == kNone && s.latencies.back() == kNone) continue;
+        if (s.uptimes.back() == kNoFigure && s.latencies.back() == kNoFigure) continue;
         std::string state;
         if (consensus) {
             const auto f = consensus->tonight().freshness.find(nick);
             if (f != consensus->tonight().freshness.end()) state = FreshnessWord(f->second);
         }
         if (s.cached.back()) state += " (a cached copy)";
-        p += Row(Nick(nick) + TextCell(FigureText(s.uptimes.back(), true, v1)) +
+        p += Row(Nick(read, nick) + TextCell(FigureText(s.uptimes.back(), true, v1)) +
                  TextCell(FigureText(s.latencies.back(), false, v1)) + TextCell(state));
     }
     if (consensus) {
@@ -208,7 +216,7 @@ std::string HeldSection(const TypeRead& read, const TypeStory& story) {
         if (held.lastRun != tonight) continue;
         const std::string heldBy =
             holders.size() > 1 ? std::to_string(holders[held.value]) + " of " + std::to_string(holders.size()) : "";
-        p += Row(Nick(nick) + TextCell(held.value) +
+        p += Row(TextCell(nick) + TextCell(held.value) +
                  TextCell(DateOf(held.since) + (held.orBefore ? " or before" : "")) + TextCell(heldBy));
     }
     return p;
@@ -241,7 +249,8 @@ std::string RemailerPage(const Consensus& consensus, const RemailerStories& stor
                              " Per stats type each pinger's figures tonight (stale: a cached copy or a page that "
                              "stopped updating; ahead: a page dated after the run) and the last runs' charts; per "
                              "key type each pinger's key ID and the night it took it; the capability strings the "
-                             "same way; tonight's broken chains.");
+                             "same way; tonight's broken chains.",
+                         ChartStyles());
     const auto story = stories.remailers.find(name);
     if (story != stories.remailers.end()) {
         for (std::size_t t = 0; t < stories.types.size(); ++t) {
