@@ -52,6 +52,17 @@ std::vector<std::string> HistoryPageNames(const std::vector<HistoryPageKind>& ki
     return names;
 }
 
+void EachNightPage(PageSource& source, const std::function<void(std::string, std::string)>& take) {
+    for (const HistoryPageKind& kind : HistoryPageKinds()) {
+        if (kind.scope == PageScope::PerNight) take(kind.fileName(), kind.write(source));
+        if (kind.scope != PageScope::PerRemailer) continue;
+        for (const RemailerSeen& remailer : source.consensus().seen) {
+            source.setRemailer(remailer.name);
+            take(kind.fileName(remailer.name), kind.write(source));
+        }
+    }
+}
+
 const std::vector<NightOfChanges>& PageSource::nights() {
     if (!nights_) nights_ = WeekOfChanges(db_);
     return *nights_;

@@ -4,6 +4,7 @@
 // View menu opens it, and its writer. NightRecorder writes them, Gridhub's
 // View menu lists them and the manual pages name them: a new kind is one line
 // there and its writer.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,5 +43,9 @@ const HistoryPageKind* PageKind(std::string_view name);
 // The files the View menu lists, in the order of the kinds: a kind of a type
 // once for each stats type.
 std::vector<std::string> HistoryPageNames(const std::vector<HistoryPageKind>& kinds = HistoryPageKinds());
+
+// Every page of the night (the kinds of the night, and of each remailer of
+// Remailers.html) from the source, handed over by file name.
+void EachNightPage(PageSource& source, const std::function<void(std::string, std::string)>& take);
 
 }  // namespace parlux::history
