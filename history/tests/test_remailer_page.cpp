@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "common/core/SiteConfig.h"
+#include "history/Consensus.h"
 #include "history/NightRecorder.h"
 #include "testsupport/TestSupport.h"
 
@@ -54,6 +55,9 @@ TEST(RemailerPage, ThreeNightsMatchTheGoldenPageAndEveryLinkIsWritten) {
     for (std::sregex_iterator it(index.begin(), index.end(), link), end; it != end; ++it, ++links)
         EXPECT_TRUE(std::filesystem::exists(data / (*it)[1].str())) << (*it)[1];
     EXPECT_EQ(links, 2);
+    // A hostile list's long name still makes a file name that can be written, and its own.
+    const std::string longName = history::RemailerPageName(std::string(300, '+') + "a");
+    EXPECT_TRUE(longName.size() <= 255 && longName != history::RemailerPageName(std::string(300, '+') + "b"));
 }
 
 }  // namespace
