@@ -3,6 +3,7 @@
 // run just recorded and its time, and the change lines, read once for every
 // page made from them.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,6 +14,8 @@
 #include "history/HistoryRun.h"
 
 namespace parlux::history {
+
+struct RemailerStories;
 
 // One recorded night's lines, its newest run's time and whether anything
 // changed in it.
@@ -40,6 +43,13 @@ public:
         return *consensus_;
     }
 
+    // The remailer whose own page is being written.
+    const std::string& remailer() const { return remailer_; }
+    void setRemailer(std::string name) { remailer_ = std::move(name); }
+    // What the remailers' pages read from the history, read by the first of
+    // them (RemailerPage).
+    std::shared_ptr<const RemailerStories>& stories() { return stories_; }
+
 private:
     HistoryDb& db_;
     const Run& run_;
@@ -47,6 +57,8 @@ private:
     std::optional<std::vector<NightOfChanges>> nights_;
     std::optional<std::vector<std::string>> changeLines_;
     std::optional<Consensus> consensus_;
+    std::string remailer_;
+    std::shared_ptr<const RemailerStories> stories_;
 };
 
 }  // namespace parlux::history
