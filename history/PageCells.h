@@ -23,7 +23,7 @@ inline std::string Row(const std::string& cells) { return "  <tr>\r\n" + cells +
 
 inline std::string Percent(double value) {
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.2f%%", value);
+    std::snprintf(buffer, sizeof buffer, "%.2f %%", value);
     return buffer;
 }
 
