@@ -49,6 +49,25 @@ std::vector<std::string> HistoryPageNames(const std::vector<HistoryPageKind>& ki
     return names;
 }
 
+const RecentRuns& PageSource::recent(const std::string& type, int n) {
+    const auto it = recent_.find(type);
+    if (it != recent_.end() && it->second.asked >= n) return it->second;
+    return recent_[type] = ReadRecentRuns(db_, type, n);
+}
+
+const Consensus& PageSource::consensus() {
+    if (!consensus_) consensus_ = ReadConsensus(*this);
+    return *consensus_;
+}
+
+void PageSource::readAgain() {
+    nights_.reset();
+    changeLines_.reset();
+    consensus_.reset();
+    for (auto it = recent_.begin(); it != recent_.end();)
+        it = it->first == run_.type ? std::next(it) : recent_.erase(it);
+}
+
 const std::vector<NightOfChanges>& PageSource::nights() {
     if (!nights_) nights_ = WeekOfChanges(db_);
     return *nights_;
