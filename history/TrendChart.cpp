@@ -144,8 +144,8 @@ TrendChart::Axis TrendChart::axis(const ChartInput& chart) const {
     return a;
 }
 
-void TrendChart::y(std::string& out, std::int32_t value, const Axis& axis) const {
-    const double share = std::clamp((axis.high - static_cast<double>(value)) / (axis.high - axis.low), 0.0, 1.0);
+void TrendChart::y(std::string& out, double value, const Axis& axis) const {
+    const double share = std::clamp((axis.high - value) / (axis.high - axis.low), 0.0, 1.0);
     AppendCoordinate(out, kTop + share * (kBottom - kTop));
 }
 
@@ -154,7 +154,7 @@ void TrendChart::scale(std::string& out, const Axis& axis, ChartScale kind) cons
     std::string lines, labels;
     for (const std::int64_t t : axis.ticks) {
         std::string at;
-        y(at, static_cast<std::int32_t>(t), axis);
+        y(at, static_cast<double>(t), axis);
         lines += 'M';
         lines += std::to_string(kLeft);
         lines += ' ';
@@ -182,7 +182,7 @@ void TrendChart::line(std::string& out, std::string& stale, const ChartSeries& s
         d += d.empty() ? move.substr(1) : move;
         d += x_[i];
         d += ' ';
-        y(d, s.values[i], axis);
+        y(d, static_cast<double>(s.values[i]), axis);
     };
     for (std::size_t i = 0; i < runs; ++i) {
         if (s.values[i] == kNoFigure) continue;
@@ -216,7 +216,7 @@ void TrendChart::titles(std::string& out, const ChartSeries& s, const Axis& axis
     for (std::size_t i = 0; i < x_.size(); ++i) {
         if (s.values[i] == kNoFigure) continue;
         out += "<circle class=\"h\" cx=\"" + x_[i] + "\" cy=\"";
-        y(out, s.values[i], axis);
+        y(out, static_cast<double>(s.values[i]), axis);
         out += "\" r=\"4\"><title>";
         site::AppendHtml(out, s.name);
         out += ", ";
@@ -227,10 +227,79 @@ void TrendChart::titles(std::string& out, const ChartSeries& s, const Axis& axis
     }
 }
 
+// Each run's fresh figures from the lowest to the highest as one shape per
+// stretch of runs that have some, the median through them as a line (a dot
+// where a run stands alone), and the count of the figures from cached copies,
+// which are left out.
+void TrendChart::band(std::string& out, const ChartInput& chart, const Axis& axis) const {
+    const std::size_t runs = x_.size();
+    std::vector<double> low(runs), high(runs), median(runs);
+    std::vector<bool> some(runs, false);
+    std::vector<std::int32_t> fresh;
+    std::size_t cached = 0;
+    for (std::size_t i = 0; i < runs; ++i) {
+        fresh.clear();
+        for (const ChartSeries& s : chart.series) {
+            if (s.values[i] == kNoFigure) continue;
+            if (s.cached[i])
+                ++cached;
+            else
+                fresh.push_back(s.values[i]);
+        }
+        if (fresh.empty()) continue;
+        std::sort(fresh.begin(), fresh.end());
+        const std::size_t n = fresh.size();
+        some[i] = true;
+        low[i] = fresh.front();
+        high[i] = fresh.back();
+        median[i] = n % 2 ? fresh[n / 2] : (static_cast<double>(fresh[n / 2 - 1]) + fresh[n / 2]) / 2.0;
+    }
+    std::string range, line, alone;
+    const auto to = [&](std::string& d, char move, std::size_t i, double value) {
+        d += move;
+        d += x_[i];
+        d += ' ';
+        y(d, value, axis);
+    };
+    for (std::size_t i = 0; i < runs;) {
+        if (!some[i]) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end + 1 < runs && some[end + 1]) ++end;
+        for (std::size_t k = i; k <= end; ++k) to(range, k == i ? 'M' : 'L', k, high[k]);
+        for (std::size_t k = end + 1; k-- > i;) to(range, 'L', k, low[k]);
+        range += 'Z';
+        if (end == i) {
+            to(alone, 'M', i, median[i]);
+            alone += "h0";
+        }
+        for (std::size_t k = i; k <= end && end > i; ++k) to(line, k == i ? 'M' : 'L', k, median[k]);
+        i = end + 1;
+    }
+    const std::string said = std::to_string(chart.series.size()) +
+                             " pingers: the fresh figures from lowest to highest, " + "their median as a line; " +
+                             std::to_string(cached) + (cached == 1 ? " figure" : " figures") +
+                             " from cached copies left out";
+    if (!range.empty())
+        out += "<path style=\"fill:#56B4E9;fill-opacity:0.4;stroke:#56B4E9;stroke-width:1\" d=\"" + range +
+               "\"><title>" + said + "</title></path>";
+    if (!line.empty()) out += "<path style=\"stroke:#000000\" d=\"" + line + "\"/>";
+    if (!alone.empty()) out += "<path class=\"o\" style=\"stroke:#000000\" d=\"" + alone + "\"/>";
+    out += "<text x=\"" + std::to_string(kLeft + 4) + "\" y=\"" + std::to_string(kTop + 10) +
+           "\" style=\"paint-order:stroke;stroke:#ffffff;stroke-width:3\">" + said + "</text>";
+}
+
 void TrendChart::draw(std::string& out, const ChartInput& chart) {
     const Axis a = axis(chart);
     out += frame_;
     scale(out, a, chart.scale);
+    if (chart.series.size() > kTitledSeries) {
+        band(out, chart, a);
+        out += "</svg>";
+        return;
+    }
     // The plain lines first, the dashed over them: where lines lie on one
     // another the dashes let the one below show through.
     std::vector<const ChartSeries*> order;
@@ -240,8 +309,7 @@ void TrendChart::draw(std::string& out, const ChartInput& chart) {
     std::string stale;
     for (const ChartSeries* s : order) line(out, stale, *s, a);
     if (!stale.empty()) out += "<path class=\"c\" d=\"" + stale + "\"/>";
-    if (chart.series.size() <= kTitledSeries)
-        for (const ChartSeries& s : chart.series) titles(out, s, a, chart.scale);
+    for (const ChartSeries& s : chart.series) titles(out, s, a, chart.scale);
     out += "</svg>";
 }
 

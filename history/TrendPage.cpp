@@ -129,7 +129,12 @@ std::string Legend(const TrendInput& in) {
          std::to_string(kTitledSeries) +
          " pingers). Median and spread are tonight's, of the pingers reached; the spread is the highest minus the"
          " lowest uptime, in red when above " +
-         TwoDecimals(kWideSpreadPoints, "points") + ".</p>\r\n<p>";
+         TwoDecimals(kWideSpreadPoints, "points") + ".";
+    if (nicks.size() > kTitledSeries)
+        p += " A chart of more than " + std::to_string(kTitledSeries) +
+             " pingers draws instead of their lines the range of each run's fresh figures as a band, from the lowest"
+             " to the highest, their median as a black line, and says how many figures came from cached copies.";
+    p += "</p>\r\n<p>";
     for (std::size_t k = 0; k < nicks.size(); ++k)
         p += std::string(k ? " " : "") + LegendKey(k) + "&nbsp;" + site::HtmlEscape(nicks[k]);
     p += " <svg class=\"t\" width=\"12\" height=\"10\"><path class=\"c\" d=\"M6 5h0\"/></svg>&nbsp;cached copy</p>\r\n"
