@@ -69,7 +69,7 @@ void PageSource::readAgain() {
 }
 
 const std::vector<NightOfChanges>& PageSource::nights() {
-    if (!nights_) nights_ = WeekOfChanges(db_);
+    if (!nights_) nights_ = WeekOfChanges(*this);
     return *nights_;
 }
 

@@ -81,4 +81,22 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
     return recent;
 }
 
+bool MarksOf(const RecentRuns& recent, std::int64_t id, MarkedRun& into) {
+    const auto run =
+        std::find_if(recent.runs.begin(), recent.runs.end(), [id](const RecentRun& r) { return r.id == id; });
+    if (run == recent.runs.end()) return false;
+    into.id = id;
+    into.type = recent.type;
+    into.gmt = run->gmt;
+    into.pingers.clear();
+    for (const RecentPinger& p : run->pingers) into.pingers.push_back({recent.nicks[p.nick].second, p.state});
+    // The figures came in the order of the numbers, as the report walks them.
+    into.figures.clear();
+    into.figures.reserve(run->figures.size());
+    for (const RecentFigure& f : run->figures)
+        into.figures.push_back(
+            {recent.nicks[f.nick].first, recent.remailers[f.remailer].first, f.uptime, f.uptime != kNoFigure});
+    return true;
+}
+
 }  // namespace parlux::history

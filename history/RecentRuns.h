@@ -49,5 +49,8 @@ struct RecentRuns {
 
 // The type's last n runs.
 RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n);
+// One of them as the changes report compares it (HistoryDb::loadMarks); false
+// when it is not among them.
+bool MarksOf(const RecentRuns& recent, std::int64_t id, MarkedRun& into);
 
 }  // namespace parlux::history
