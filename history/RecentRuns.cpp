@@ -72,10 +72,13 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
     for (RecentRun& run : recent.runs)
         std::sort(run.pingers.begin(), run.pingers.end(),
                   [](const RecentPinger& a, const RecentPinger& b) { return a.nick < b.nick; });
+    // Runs are much the size of the one before: room for as many figures.
     db.eachStatsFigure(ids, [&](const StatsPoint& point) {
+        auto& figures = recent.runs[point.run].figures;
+        if (figures.empty() && point.run > 0) figures.reserve(recent.runs[point.run - 1].figures.size());
         const std::uint32_t nick = nicks.of(point.nick), remailer = remailers.of(point.remailer);
         if (nick == Places::kNone || remailer == Places::kNone) return;
-        recent.runs[point.run].figures.push_back(
+        figures.push_back(
             {nick, remailer, Clamped(point.hundredths, -1000000, 1000000), Clamped(point.latency, 0, 1000000000)});
     });
     return recent;

@@ -247,12 +247,16 @@ void TrendChart::band(std::string& out, const ChartInput& chart, const Axis& axi
                 fresh.push_back(s.values[i]);
         }
         if (fresh.empty()) continue;
-        std::sort(fresh.begin(), fresh.end());
+        // Thousands of charts of hundreds of figures: the middle found, not the whole sorted.
         const std::size_t n = fresh.size();
+        const auto middle = fresh.begin() + static_cast<std::ptrdiff_t>(n / 2);
+        std::nth_element(fresh.begin(), middle, fresh.end());
+        const auto [lowest, highest] = std::minmax_element(fresh.begin(), fresh.end());
         some[i] = true;
-        low[i] = fresh.front();
-        high[i] = fresh.back();
-        median[i] = n % 2 ? fresh[n / 2] : (static_cast<double>(fresh[n / 2 - 1]) + fresh[n / 2]) / 2.0;
+        low[i] = *lowest;
+        high[i] = *highest;
+        median[i] = *middle;
+        if (n % 2 == 0) median[i] = (median[i] + *std::max_element(fresh.begin(), middle)) / 2.0;
     }
     std::string range, line, alone;
     const auto to = [&](std::string& d, char move, std::size_t i, double value) {

@@ -201,7 +201,9 @@ std::string TrendPage(const TrendInput& in) {
                                    " mixmaster, PGP",
                                    "<meta charset=\"utf-8\">\r\n" + ChartStyles());
     // A chart's path is some ten bytes a figure, two charts a remailer.
-    p.reserve(4096 + in.remailers.size() * (2000 + in.pingers.size() * (60 + in.runGmts.size() * 20)));
+    // Many pingers make a band, whatever their number.
+    const std::size_t lines = in.pingers.size() > kTitledSeries ? 2 : in.pingers.size();
+    p.reserve(4096 + in.remailers.size() * (2000 + lines * (60 + in.runGmts.size() * 20)));
     p += "<h3 align=\"left\"><font color=\"#008000\">Uptime Trend (Pinger-Pinged) (Stats) " +
          site::HtmlEscape(in.type) + " __ __ " + site::HtmlEscape(in.stamp) + " GMT.</font></h3>\r\n";
     p += Legend(in);
