@@ -486,6 +486,7 @@ void HistoryDb::keepMarks(const Run& run, std::int64_t runId, const std::vector<
         if (kind == Kind::Stats) {
             mark.known = f.uptimePercent.has_value();
             if (mark.known) mark.value = std::llround(*f.uptimePercent * 100.0);
+            mark.latency = f.latencySeconds;
         } else {
             mark.value = textId(kind == Kind::Keys ? f.keyId : f.caps);
         }
@@ -694,14 +695,15 @@ void HistoryDb::loadMarks(std::int64_t id, MarkedRun& run) {
     if (!loadHead(id, run.type, run.gmt, run.pingers)) return;
     // Only the column the report compares, in the order of the table's key.
     const char* const selects[] = {
-        "SELECT nick, remailer, uptime FROM stats_figure WHERE run=?1 ORDER BY nick, remailer",
-        "SELECT nick, remailer, key_id FROM key_figure WHERE run=?1 ORDER BY nick, remailer",
-        "SELECT nick, remailer, caps FROM cap_figure WHERE run=?1 ORDER BY nick, remailer",
+        "SELECT nick, remailer, uptime, latency FROM stats_figure WHERE run=?1 ORDER BY nick, remailer",
+        "SELECT nick, remailer, key_id, NULL FROM key_figure WHERE run=?1 ORDER BY nick, remailer",
+        "SELECT nick, remailer, caps, NULL FROM cap_figure WHERE run=?1 ORDER BY nick, remailer",
     };
     Reused select(*this, selects[static_cast<int>(KindOf(run.type))]);
     select->bind(1, id);
     while (select->step())
-        run.figures.push_back({select->integer(0), select->integer(1), select->integer(2), !select->null(2)});
+        run.figures.push_back({select->integer(0), select->integer(1), select->integer(2), !select->null(2),
+                               select->null(3) ? std::nullopt : std::optional(select->integer(3))});
 }
 
 namespace {

@@ -81,6 +81,7 @@ struct FigureMark {
     std::int64_t nick = 0, remailer = 0;
     std::int64_t value = 0;
     bool known = false;
+    std::optional<std::int64_t> latency{};  // stats types: the latency in seconds
 };
 
 // A run as the changes report reads it: the pingers in the order of their

@@ -1,6 +1,7 @@
 #include "history/RecentRuns.h"
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
 
 namespace parlux::history {
@@ -53,6 +54,28 @@ std::int32_t Clamped(const std::optional<std::int64_t>& value, std::int64_t low,
 
 }  // namespace
 
+namespace {
+
+// The run this connection just recorded, from what it kept of it.
+void FromMarks(const MarkedRun& kept, const Places& nicks, const Places& remailers, const RecentRuns& recent,
+               RecentRun& run) {
+    std::unordered_map<std::string_view, std::uint32_t> nickPlaces;
+    for (std::uint32_t i = 0; i < recent.nicks.size(); ++i) nickPlaces.emplace(recent.nicks[i].second, i);
+    for (const PingerSeen& p : kept.pingers)
+        if (const auto it = nickPlaces.find(p.nick); it != nickPlaces.end())
+            run.pingers.push_back({it->second, p.state});
+    run.figures.reserve(kept.figures.size());
+    for (const FigureMark& f : kept.figures) {
+        const std::uint32_t nick = nicks.of(f.nick), remailer = remailers.of(f.remailer);
+        if (nick == Places::kNone || remailer == Places::kNone) continue;
+        run.figures.push_back({nick, remailer,
+                               Clamped(f.known ? std::optional(f.value) : std::nullopt, -1000000, 1000000),
+                               Clamped(f.latency, 0, 1000000000)});
+    }
+}
+
+}  // namespace
+
 RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
     RecentRuns recent;
     recent.type = type;
@@ -62,20 +85,30 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
     const Places nicks(recent.nicks), remailers(recent.remailers);
     const auto ids = db.lastRuns(type, n);
     recent.runs.resize(ids.size());
+    // The run just recorded is at hand; the others are read, each into its place.
+    std::vector<std::int64_t> read;
+    std::vector<std::size_t> at;
     for (std::size_t i = 0; i < ids.size(); ++i) {
         recent.runs[i].id = ids[i];
         recent.runs[i].gmt = db.gmtOf(ids[i]);
+        if (const MarkedRun* kept = db.recordedMarks(ids[i])) {
+            FromMarks(*kept, nicks, remailers, recent, recent.runs[i]);
+        } else {
+            read.push_back(ids[i]);
+            at.push_back(i);
+        }
     }
-    for (const StatePoint& s : db.pingerStates(ids))
+    for (const StatePoint& s : db.pingerStates(read))
         if (const std::uint32_t nick = nicks.of(s.nick); nick != Places::kNone)
-            recent.runs[s.run].pingers.push_back({nick, s.state});
+            recent.runs[at[s.run]].pingers.push_back({nick, s.state});
     for (RecentRun& run : recent.runs)
         std::sort(run.pingers.begin(), run.pingers.end(),
                   [](const RecentPinger& a, const RecentPinger& b) { return a.nick < b.nick; });
     // Runs are much the size of the one before: room for as many figures.
-    db.eachStatsFigure(ids, [&](const StatsPoint& point) {
-        auto& figures = recent.runs[point.run].figures;
-        if (figures.empty() && point.run > 0) figures.reserve(recent.runs[point.run - 1].figures.size());
+    db.eachStatsFigure(read, [&](const StatsPoint& point) {
+        const std::size_t i = at[point.run];
+        auto& figures = recent.runs[i].figures;
+        if (figures.empty() && i > 0) figures.reserve(recent.runs[i - 1].figures.size());
         const std::uint32_t nick = nicks.of(point.nick), remailer = remailers.of(point.remailer);
         if (nick == Places::kNone || remailer == Places::kNone) return;
         figures.push_back(
@@ -97,8 +130,9 @@ bool MarksOf(const RecentRuns& recent, std::int64_t id, MarkedRun& into) {
     into.figures.clear();
     into.figures.reserve(run->figures.size());
     for (const RecentFigure& f : run->figures)
-        into.figures.push_back(
-            {recent.nicks[f.nick].first, recent.remailers[f.remailer].first, f.uptime, f.uptime != kNoFigure});
+        into.figures.push_back({recent.nicks[f.nick].first, recent.remailers[f.remailer].first, f.uptime,
+                                f.uptime != kNoFigure,
+                                f.latency == kNoFigure ? std::nullopt : std::optional<std::int64_t>(f.latency)});
     return true;
 }
 
