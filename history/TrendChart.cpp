@@ -227,16 +227,19 @@ void TrendChart::titles(std::string& out, const ChartSeries& s, const Axis& axis
     }
 }
 
-// Each run's fresh figures from the lowest to the highest as one shape per
-// stretch of runs that have some, the median through them as a line (a dot
-// where a run stands alone), and the count of the figures from cached copies,
-// which are left out.
-void TrendChart::band(std::string& out, const ChartInput& chart, const Axis& axis) const {
-    const std::size_t runs = x_.size();
-    std::vector<double> low(runs), high(runs), median(runs);
-    std::vector<bool> some(runs, false);
+namespace {
+
+// One run's fresh figures across the pingers.
+struct RunRange {
+    bool some = false;
+    double low = 0, high = 0, median = 0;
+};
+
+// The ranges of the runs, and how many figures came from cached copies.
+std::vector<RunRange> Ranges(const ChartInput& chart, std::size_t runs, std::size_t& cached) {
+    std::vector<RunRange> ranges(runs);
     std::vector<std::int32_t> fresh;
-    std::size_t cached = 0;
+    cached = 0;
     for (std::size_t i = 0; i < runs; ++i) {
         fresh.clear();
         for (const ChartSeries& s : chart.series) {
@@ -252,12 +255,32 @@ void TrendChart::band(std::string& out, const ChartInput& chart, const Axis& axi
         const auto middle = fresh.begin() + static_cast<std::ptrdiff_t>(n / 2);
         std::nth_element(fresh.begin(), middle, fresh.end());
         const auto [lowest, highest] = std::minmax_element(fresh.begin(), fresh.end());
-        some[i] = true;
-        low[i] = *lowest;
-        high[i] = *highest;
-        median[i] = *middle;
-        if (n % 2 == 0) median[i] = (median[i] + *std::max_element(fresh.begin(), middle)) / 2.0;
+        RunRange& r = ranges[i];
+        r.some = true;
+        r.low = *lowest;
+        r.high = *highest;
+        r.median = *middle;
+        if (n % 2 == 0) r.median = (r.median + *std::max_element(fresh.begin(), middle)) / 2.0;
     }
+    return ranges;
+}
+
+// What a band stands for, said in the chart and on pointing at it.
+std::string BandNote(std::size_t pingers, std::size_t cached) {
+    return std::to_string(pingers) + " pingers: the fresh figures from lowest to highest, their median as a line; " +
+           std::to_string(cached) + (cached == 1 ? " figure" : " figures") + " from cached copies left out";
+}
+
+}  // namespace
+
+// Each run's fresh figures from the lowest to the highest as one shape per
+// stretch of runs that have some, the median through them as a line (a dot
+// where a run stands alone), and the count of the figures from cached copies,
+// which are left out.
+void TrendChart::band(std::string& out, const ChartInput& chart, const Axis& axis) const {
+    const std::size_t runs = x_.size();
+    std::size_t cached = 0;
+    const std::vector<RunRange> ranges = Ranges(chart, runs, cached);
     std::string range, line, alone;
     const auto to = [&](std::string& d, char move, std::size_t i, double value) {
         d += move;
@@ -265,27 +288,19 @@ void TrendChart::band(std::string& out, const ChartInput& chart, const Axis& axi
         d += ' ';
         y(d, value, axis);
     };
-    for (std::size_t i = 0; i < runs;) {
-        if (!some[i]) {
-            ++i;
-            continue;
-        }
+    for (std::size_t i = 0; i < runs; ++i) {
+        if (!ranges[i].some) continue;
         std::size_t end = i;
-        while (end + 1 < runs && some[end + 1]) ++end;
-        for (std::size_t k = i; k <= end; ++k) to(range, k == i ? 'M' : 'L', k, high[k]);
-        for (std::size_t k = end + 1; k-- > i;) to(range, 'L', k, low[k]);
+        while (end + 1 < runs && ranges[end + 1].some) ++end;
+        for (std::size_t k = i; k <= end; ++k) to(range, k == i ? 'M' : 'L', k, ranges[k].high);
+        for (std::size_t k = end + 1; k-- > i;) to(range, 'L', k, ranges[k].low);
         range += 'Z';
-        if (end == i) {
-            to(alone, 'M', i, median[i]);
-            alone += "h0";
-        }
-        for (std::size_t k = i; k <= end && end > i; ++k) to(line, k == i ? 'M' : 'L', k, median[k]);
-        i = end + 1;
+        std::string& median = end == i ? alone : line;
+        for (std::size_t k = i; k <= end; ++k) to(median, k == i ? 'M' : 'L', k, ranges[k].median);
+        if (end == i) median += "h0";
+        i = end;
     }
-    const std::string said = std::to_string(chart.series.size()) +
-                             " pingers: the fresh figures from lowest to highest, " + "their median as a line; " +
-                             std::to_string(cached) + (cached == 1 ? " figure" : " figures") +
-                             " from cached copies left out";
+    const std::string said = BandNote(chart.series.size(), cached);
     if (!range.empty())
         out += "<path style=\"fill:#56B4E9;fill-opacity:0.4;stroke:#56B4E9;stroke-width:1\" d=\"" + range +
                "\"><title>" + said + "</title></path>";

@@ -63,6 +63,7 @@ TEST(TrendPage, FiveRunsOfThreePingersMatchTheGoldenPage) {
 TEST(TrendChart, ThirteenPingersDrawTheirRangeAsABand) {
     history::TrendChart chart({"2026/12/05 03:15:00", "2026/12/06 03:15:00"});
     std::vector<std::array<std::int32_t, 2>> values;
+    values.reserve(13);
     const std::array<std::uint8_t, 2> fresh = {0, 0}, cachedLast = {0, 1};
     history::ChartInput uptime;
     for (std::int32_t k = 0; k < 13; ++k) values.push_back({9000 + 50 * k, k == 12 ? 9950 : 9900});
