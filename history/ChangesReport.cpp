@@ -11,6 +11,7 @@
 
 #include "common/core/SitePage.h"
 #include "common/core/StatsTypes.h"
+#include "history/Consensus.h"
 
 namespace parlux::history {
 
@@ -267,13 +268,20 @@ std::string HtmlLine(const std::string& line) {
         at = next + 2;
     }
     const StatsTypeInfo* info = FindStatsType(fields[0]);
+    const bool typed = info || fields[0] == Heading(std::string(kCapStringsType));
+    // "<type>  <pinger>  <remailer>  <what>" and "<type>  <remailer>  keys differ  ...": the remailer's
+    // name links to its own page, and a stats line's type to the type's trend page.
+    const bool ofRemailer = typed && fields.size() == 4 && fields[2] != "not reached";
+    const bool differ = typed && fields.size() > 2 && fields[2] == "keys differ";
     std::string out;
     for (std::size_t k = 0; k < fields.size(); ++k) {
         if (k) out += "  ";
         const std::string text = site::HtmlEscape(fields[k]);
-        if (k == 2 && fields.size() == 4 && info && !info->keys && fields[2] != "not reached")
-            out += "<a href=\"Trend_" + site::HtmlEscape(fields[0]) + ".html\">" + text + "</a>";
-        else if (k == 2 && fields[2] == "keys differ")
+        if (k == 0 && ofRemailer && info && !info->keys)
+            out += "<a href=\"Trend_" + text + ".html\">" + text + "</a>";
+        else if ((k == 2 && ofRemailer && !differ) || (k == 1 && differ))
+            out += "<a href=\"" + site::HtmlEscape(RemailerPageName(fields[k])) + "\">" + text + "</a>";
+        else if (k == 2 && differ)
             out += "<strong class=\"differ\">" + text + "</strong>";
         else
             out += text;

@@ -169,6 +169,20 @@ std::string RemailerPageName(std::string_view name) {
             out += hex;
         }
     }
+    // A hostile list's name must not make a file name too long to write:
+    // a long one is cut and told apart by a hash of the whole ("~" is never
+    // plain, so no other name's file has it).
+    constexpr std::size_t kKept = 180;
+    if (out.size() > kKept + 20) {
+        std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+        for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        char tail[24];
+        std::snprintf(tail, sizeof tail, "~%016llx", static_cast<unsigned long long>(hash));
+        out.resize(kKept);
+        const std::size_t escape = out.find_last_of('%');
+        if (escape != std::string::npos && escape + 3 > out.size()) out.resize(escape);  // never half an escape
+        out += tail;
+    }
     return out + ".html";
 }
 

@@ -80,7 +80,8 @@ KeyIdsByRemailer KeyIds(const StoredRun& run);
 // A latency as the type's pages print it: "1:47:01", "4:05" in version-1
 // lists, "1:05", ":28" in version-2 ones.
 std::string LatencyText(long seconds, bool version1);
-// "Remailer_" + the name, each character outside A-Z a-z 0-9 . _ - as %XX, + ".html".
+// "Remailer_" + the name, each character outside A-Z a-z 0-9 . _ - as %XX, + ".html";
+// a name too long for a file name cut, "~" and a hash of it in 16 hex digits.
 std::string RemailerPageName(std::string_view name);
 
 }  // namespace parlux::history

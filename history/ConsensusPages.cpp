@@ -6,49 +6,19 @@
 
 #include "common/core/SitePage.h"
 #include "common/core/StatsTypes.h"
+#include "history/PageCells.h"
 
 namespace parlux::history {
 
+using namespace cells;
+
 namespace {
-
-constexpr std::string_view kNothing = "&nbsp;";
-
-// A cell of what is already HTML, and one of text.
-std::string Cell(std::string_view html) {
-    return "    <td>" + std::string(html.empty() ? kNothing : html) + "</td>\r\n";
-}
-std::string TextCell(std::string_view text) { return Cell(site::HtmlEscape(text)); }
-std::string HeadCell(std::string_view text) { return Cell("<strong>" + site::HtmlEscape(text) + "</strong>"); }
-std::string Row(const std::string& cells) { return "  <tr>\r\n" + cells + "  </tr>\r\n"; }
 
 std::string Signed(double value) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%+.2f", value);
     return buffer;
 }
-
-std::string Percent(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.2f%%", value);
-    return buffer;
-}
-
-std::string DateOf(const std::string& gmt) { return gmt.substr(0, 10); }
-
-// The head of either page, in the site's frame.
-std::string Head(std::string_view description, std::string_view title, const std::string& stamp,
-                 std::string_view legend) {
-    std::string p = site::PageHead(description, "consensus, remailer, comparison, pingers, uptime, keys, freshness",
-                                   "<meta charset=\"utf-8\">\r\n");
-    p += "<h3 align=\"left\"><font color=\"#008000\">" + std::string(title) + " __ __ " + site::HtmlEscape(stamp) +
-         " GMT.</font></h3>\r\n";
-    p += "<p>" + std::string(legend) + "</p>\r\n";
-    p += site::MailNotice();
-    p += site::TableStart();
-    return p;
-}
-
-std::string Foot() { return "</table>\r\n</div>\r\n" + site::PageFoot(); }
 
 bool IsStats(const TypeRuns& t) { return KindOf(t.type) == Kind::Stats; }
 bool IsKeys(const TypeRuns& t) { return KindOf(t.type) == Kind::Keys; }

@@ -6,6 +6,7 @@
 #include "history/ChangesFeed.h"
 #include "history/ChangesReport.h"
 #include "history/ConsensusPages.h"
+#include "history/RemailerPage.h"
 #include "history/TrendPage.h"
 
 namespace parlux::history {
@@ -18,14 +19,16 @@ const std::vector<HistoryPageKind>& HistoryPageKinds() {
         {"Changes.atom", PageScope::PerNight, false, ChangesFeedOf},
         {"Remailers.html", PageScope::PerNight, true, RemailersPageOf},
         {"Pingers_Health.html", PageScope::PerNight, true, PingersHealthPageOf},
+        {"Remailer_<name>.html", PageScope::PerRemailer, false, RemailerPageOf},
     };
     return kinds;
 }
 
-std::string HistoryPageKind::fileName(std::string_view type) const {
+std::string HistoryPageKind::fileName(std::string_view subject) const {
+    if (scope == PageScope::PerRemailer) return RemailerPageName(subject);
     std::string file(name);
     const std::size_t at = file.find(kTypePlaceholder);
-    if (at != std::string::npos) file.replace(at, kTypePlaceholder.size(), type);
+    if (at != std::string::npos) file.replace(at, kTypePlaceholder.size(), subject);
     return file;
 }
 
@@ -38,7 +41,7 @@ const HistoryPageKind* PageKind(std::string_view name) {
 std::vector<std::string> HistoryPageNames(const std::vector<HistoryPageKind>& kinds) {
     std::vector<std::string> names;
     for (const HistoryPageKind& kind : kinds) {
-        if (!kind.inViewMenu) continue;
+        if (!kind.inViewMenu || kind.scope == PageScope::PerRemailer) continue;
         if (kind.scope == PageScope::PerNight) {
             names.push_back(kind.fileName());
             continue;
@@ -64,8 +67,20 @@ void PageSource::readAgain() {
     nights_.reset();
     changeLines_.reset();
     consensus_.reset();
+    stories_.reset();
     for (auto it = recent_.begin(); it != recent_.end();)
         it = it->first == run_.type ? std::next(it) : recent_.erase(it);
+}
+
+void EachNightPage(PageSource& source, const std::function<void(std::string, std::string)>& take) {
+    for (const HistoryPageKind& kind : HistoryPageKinds()) {
+        if (kind.scope == PageScope::PerNight) take(kind.fileName(), kind.write(source));
+        if (kind.scope != PageScope::PerRemailer) continue;
+        for (const RemailerSeen& remailer : source.consensus().seen) {
+            source.setRemailer(remailer.name);
+            take(kind.fileName(remailer.name), kind.write(source));
+        }
+    }
 }
 
 const std::vector<NightOfChanges>& PageSource::nights() {

@@ -4,6 +4,7 @@
 // View menu opens it, and its writer. NightRecorder writes them, Gridhub's
 // View menu lists them and the manual pages name them: a new kind is one line
 // there and its writer.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,20 +14,23 @@
 namespace parlux::history {
 
 // When a kind is written: after a run of a stats type, the page of that type;
-// or after every run, one page of the whole history.
-enum class PageScope { PerStatsType, PerNight };
+// after every run, one page of the whole history, and one page for each
+// remailer of Remailers.html (its index: a hundred of them are no menu).
+enum class PageScope { PerStatsType, PerNight, PerRemailer };
 
 using PageWriter = std::string (*)(PageSource&);
 
 struct HistoryPageKind {
-    // "Trend_<type>.html": the type's code stands for <type>.
+    // "Trend_<type>.html": the type's code stands for <type>;
+    // "Remailer_<name>.html": the remailer's name as RemailerPageName writes it.
     std::string_view name;
     PageScope scope;
     bool inViewMenu;  // Gridhub's View menu opens it, by its path
     PageWriter write;
 
-    // The file of a type ("Trend_PGP-1.html"), or of the night.
-    std::string fileName(std::string_view type = {}) const;
+    // The file of a type ("Trend_PGP-1.html"), of a remailer
+    // ("Remailer_dizum.html"), or of the night.
+    std::string fileName(std::string_view subject = {}) const;
 };
 
 inline constexpr std::string_view kTypePlaceholder = "<type>";
@@ -39,5 +43,9 @@ const HistoryPageKind* PageKind(std::string_view name);
 // The files the View menu lists, in the order of the kinds: a kind of a type
 // once for each stats type.
 std::vector<std::string> HistoryPageNames(const std::vector<HistoryPageKind>& kinds = HistoryPageKinds());
+
+// Every page of the night (the kinds of the night, and of each remailer of
+// Remailers.html) from the source, handed over by file name.
+void EachNightPage(PageSource& source, const std::function<void(std::string, std::string)>& take);
 
 }  // namespace parlux::history

@@ -142,8 +142,9 @@ void NightRecorder::writePages(HistoryDb& db, const Run& run, const std::string&
             const HistoryDb::Step step(db);
             HistoryDb::WriteLock lock(db);
             version = db.dataVersion();
-            for (const HistoryPageKind& kind : HistoryPageKinds())
-                if (kind.scope == PageScope::PerNight) pages.emplace_back(kind.fileName(), kind.write(source));
+            EachNightPage(source, [&pages](std::string name, std::string content) {
+                pages.emplace_back(std::move(name), std::move(content));
+            });
             lock.commit();
         }
         for (const auto& [name, content] : pages) writeFile(name, content);

@@ -4,6 +4,7 @@
 // change lines, read once for every page made from them.
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,6 +16,8 @@
 #include "history/RecentRuns.h"
 
 namespace parlux::history {
+
+struct RemailerStories;
 
 // One recorded night's lines, its newest run's time and whether anything
 // changed in it.
@@ -45,6 +48,13 @@ public:
     // of this run's own type, which only this program records, are kept.
     void readAgain();
 
+    // The remailer whose own page is being written.
+    const std::string& remailer() const { return remailer_; }
+    void setRemailer(std::string name) { remailer_ = std::move(name); }
+    // What the remailers' pages read from the history, read by the first of
+    // them (RemailerPage).
+    std::shared_ptr<const RemailerStories>& stories() { return stories_; }
+
 private:
     HistoryDb& db_;
     const Run& run_;
@@ -53,6 +63,8 @@ private:
     std::optional<std::vector<NightOfChanges>> nights_;
     std::optional<std::vector<std::string>> changeLines_;
     std::optional<Consensus> consensus_;
+    std::string remailer_;
+    std::shared_ptr<const RemailerStories> stories_;
 };
 
 }  // namespace parlux::history

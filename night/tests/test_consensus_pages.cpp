@@ -100,9 +100,9 @@ INSTANTIATE_TEST_SUITE_P(
         ConsensusCase{
             "quiet",
             {QuietNight()},
-            {kRemailersHead, "dizum | 90.00% * | :28 | 5 of 5 |  | keys agree | 0 | 2026/12/08 | ",
-             "frell | 100.00% * | :28 | 5 of 5 |  | keys agree | 0 | 2026/12/08 | ",
-             "old | 100.00% | :28 | 4 of 4 |  | keys agree | 0 | 2026/12/08 | "},
+            {kRemailersHead, "dizum | 90.00 % * | :28 | 5 of 5 |  | keys agree | 0 | 2026/12/08 | ",
+             "frell | 100.00 % * | :28 | 5 of 5 |  | keys agree | 0 | 2026/12/08 | ",
+             "old | 100.00 % | :28 | 4 of 4 |  | keys agree | 0 | 2026/12/08 | "},
             {kHealthHead, Seen("alpha", 8, "8 02:00:00", "fresh", "+0.00 | "),
              Seen("beta", 8, "8 02:00:00", "fresh", "+0.00 | "), Seen("delta", 8, "8 02:00:00", "fresh", "+0.00 | "),
              Seen("eps", 8, "8 02:00:00", "fresh", "-20.00 | "), Seen("gamma", 8, "8 02:00:00", "fresh", "+4.00 | "),
@@ -110,8 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
         ConsensusCase{
             "troubled",
             {QuietNight(), TroubledNight()},
-            {kRemailersHead, "dizum | 85.00% * | :28 | 2 of 5 | -5.00 | " + kKeys + " | 3 | 2026/12/08 | ",
-             "frell | 90.00% * | :28 | 2 of 5 | -10.00 | keys agree | 2 | 2026/12/08 | ",
+            {kRemailersHead, "dizum | 85.00 % * | :28 | 2 of 5 | -5.00 | " + kKeys + " | 3 | 2026/12/08 | ",
+             "frell | 90.00 % * | :28 | 2 of 5 | -10.00 | keys agree | 2 | 2026/12/08 | ",
              "old |  |  |  |  |  | 0 | 2026/12/08 | gone since 2026/12/09"},
             {kHealthHead, Seen("alpha", 9, "9 02:00:00", "fresh", "+10.00 | dizum"),
              Seen("beta", 9, "8 01:00:00", "stale", "+0.00 | "), Seen("delta", 9, "9 06:00:00", "ahead", "+0.00 | "),

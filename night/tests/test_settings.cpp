@@ -86,8 +86,9 @@ TEST(HistoryPageKinds, NamedByTheManualPages) {
     for (const auto& [page, perType] : pages) {
         const std::string text = ManualText(page);
         for (const auto& kind : history::HistoryPageKinds()) {
-            if (perType || kind.scope == history::PageScope::PerNight) {
-                EXPECT_NE(text.find(kind.fileName("type")), std::string::npos) << page << ": " << kind.name;
+            if (perType || kind.scope != history::PageScope::PerStatsType) {
+                const char* subject = kind.scope == history::PageScope::PerRemailer ? "name" : "type";
+                EXPECT_NE(text.find(kind.fileName(subject)), std::string::npos) << page << ": " << kind.name;
             }
         }
     }

@@ -167,12 +167,17 @@ TEST_F(PulsegridProgram, AnUnattendedRunThatCouldNotWriteAPageEndsWithASummaryAn
 // the transfers in flight go with the program, the cached copies stay as
 // they were, and the program ends as that signal ends a program.
 TEST_F(PulsegridProgram, ASignalTakesTheScratchFilesAlongAndEndsTheProgramAsItWould) {
-    std::mutex mutex;
-    std::condition_variable released;
-    bool free = false;
-    server_.handle("/gamma/PGP-1", [&](const httplib::Request&, httplib::Response& res) {
-        std::unique_lock<std::mutex> lock(mutex);
-        released.wait_for(lock, std::chrono::seconds(20), [&] { return free; });
+    // Shared with the server's threads, which may still be answering when the
+    // test's own frame is gone.
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable released;
+        bool free = false;
+    };
+    const auto gate = std::make_shared<Gate>();
+    server_.handle("/gamma/PGP-1", [gate](const httplib::Request&, httplib::Response& res) {
+        std::unique_lock<std::mutex> lock(gate->mutex);
+        gate->released.wait_for(lock, std::chrono::seconds(20), [&] { return gate->free; });
         res.set_content("late", "text/html");
     });
     WriteFile(data_ / "Pingers.lst",
@@ -199,10 +204,10 @@ TEST_F(PulsegridProgram, ASignalTakesTheScratchFilesAlongAndEndsTheProgramAsItWo
         EXPECT_EQ(ReadFile(data_ / "gamma_rlist.shtml"), "the copy of the night before\r\n");
     }
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        free = true;
+        std::lock_guard<std::mutex> lock(gate->mutex);
+        gate->free = true;
     }
-    released.notify_all();
+    gate->released.notify_all();
 }
 
 TEST_F(PulsegridProgram, AnyOtherCommandLineLeavesTheWindowIdle) {
