@@ -33,6 +33,7 @@
 #include "common/core/StatsTypes.h"
 #include "common/core/TextLines.h"
 #include "history/ChangesReport.h"
+#include "history/ConsensusPages.h"
 #include "history/HistoryDb.h"
 #include "history/HistoryPages.h"
 #include "history/NightRecorder.h"
