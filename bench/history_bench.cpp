@@ -33,6 +33,7 @@
 #include "common/core/StatsTypes.h"
 #include "common/core/TextLines.h"
 #include "history/ChangesReport.h"
+#include "history/ConsensusPages.h"
 #include "history/HistoryDb.h"
 #include "history/HistoryPages.h"
 #include "history/NightRecorder.h"
@@ -292,7 +293,7 @@ void RecorderBench(const fs::path& root) {
     fs::create_directories(data);
     history::NightRecorder recorder(data, [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
     std::mt19937 random(240);
-    std::vector<double> nights, record, trend, changes;
+    std::vector<double> nights, record, trend, changes, consensus;
     for (int night = 0; night < kRepeats * 2; ++night) {
         history::Run run;
         run.program = "Pulsegrid";
@@ -327,11 +328,16 @@ void RecorderBench(const fs::path& root) {
         start = Clock::now();
         history::ChangesPageOf(source);
         changes.push_back(Seconds(start));
+        start = Clock::now();
+        history::RemailersPageOf(source);
+        history::PingersHealthPageOf(source);
+        consensus.push_back(Seconds(start));
     }
     std::printf("%-46s %9.2f s\n", "the history of a night at 240 x 2,000", Median(nights));
     std::printf("%-46s %9.2f s\n", "  of which recording the run", Median(record));
     std::printf("%-46s %9.2f s\n", "  the trend page", Median(trend));
     std::printf("%-46s %9.2f s\n", "  the changes report", Median(changes));
+    std::printf("%-46s %9.2f s\n", "  Remailers.html and Pingers_Health.html", Median(consensus));
 }
 
 }  // namespace

@@ -229,16 +229,20 @@ std::vector<std::string> PairLines(RunsNotReached& counts, RunComparer& comparer
 }
 
 // The runs of a type one after the other, two at a time: the run just
-// recorded is at hand, the others are read into the room of the one before.
+// recorded is at hand, a stats type's runs already read for the other pages
+// are taken from there, the others are read into the room of the one before.
 class RunsInTurn {
 public:
-    explicit RunsInTurn(HistoryDb& db) : db_(db) {}
+    RunsInTurn(HistoryDb& db, PageSource* source) : db_(db), source_(source) {}
+    void type(const std::string& type) {
+        recent_ = source_ && KindOf(type) == Kind::Stats ? &source_->recent(type, kPairsKept + 1) : nullptr;
+    }
     // The next run; the one before it stays as it was.
     const MarkedRun& next(std::int64_t id) {
         turn_ ^= 1;
         shown_[turn_] = db_.recordedMarks(id);
         if (!shown_[turn_]) {
-            db_.loadMarks(id, read_[turn_]);
+            if (!recent_ || !MarksOf(*recent_, id, read_[turn_])) db_.loadMarks(id, read_[turn_]);
             shown_[turn_] = &read_[turn_];
         }
         return *shown_[turn_];
@@ -246,6 +250,8 @@ public:
 
 private:
     HistoryDb& db_;
+    PageSource* source_;
+    const RecentRuns* recent_ = nullptr;
     MarkedRun read_[2];
     const MarkedRun* shown_[2] = {nullptr, nullptr};
     int turn_ = 0;
@@ -283,12 +289,10 @@ std::string HtmlLine(const std::string& line) {
     return out;
 }
 
-}  // namespace
-
-std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db) {
+std::vector<NightOfChanges> Week(HistoryDb& db, PageSource* source) {
     std::vector<PairOfRuns> pairs;
     std::optional<RunComparer> comparer;
-    RunsInTurn runs(db);
+    RunsInTurn runs(db, source);
     RunsNotReached counts(db);
     const auto types = db.types();
     for (std::size_t t = 0; t < types.size(); ++t) {
@@ -300,6 +304,7 @@ std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db) {
         }
         if (ids.size() < 2) continue;
         if (!comparer) comparer.emplace(db);
+        runs.type(types[t]);
         const MarkedRun* before = &runs.next(ids.front());
         counts.begin(*before);
         for (std::size_t k = 1; k < ids.size(); ++k) {
@@ -332,6 +337,12 @@ std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db) {
     if (nights.size() > kNightsKept) nights.resize(kNightsKept);
     return nights;
 }
+
+}  // namespace
+
+std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db) { return Week(db, nullptr); }
+
+std::vector<NightOfChanges> WeekOfChanges(PageSource& source) { return Week(source.db(), &source); }
 
 std::vector<std::string> ChangeLines(const std::vector<NightOfChanges>& nights) {
     std::vector<std::string> out;

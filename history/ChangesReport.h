@@ -28,8 +28,10 @@ inline constexpr double kUptimeChangePoints = 20.0;
 inline constexpr std::size_t kNightsKept = 7;
 inline constexpr int kPairsKept = 7;
 
-// The sections of each type's pairs of runs, grouped by night.
+// The sections of each type's pairs of runs, grouped by night; the stats
+// types' runs from the source's recent runs.
 std::vector<NightOfChanges> WeekOfChanges(HistoryDb& db);
+std::vector<NightOfChanges> WeekOfChanges(PageSource& source);
 // The nights' lines, each night headed and a blank line between them.
 std::vector<std::string> ChangeLines(const std::vector<NightOfChanges>& nights);
 inline std::vector<std::string> ChangeLines(HistoryDb& db) { return ChangeLines(WeekOfChanges(db)); }

@@ -8,6 +8,7 @@
 
 #include "common/core/DateTime.h"
 #include "common/core/StatsTypes.h"
+#include "history/PageSource.h"
 
 namespace parlux::history {
 
@@ -23,30 +24,54 @@ std::optional<DateTime> StampTime(const std::string& stamp) {
 
 bool Reached(PingerState state) { return state == PingerState::Downloaded || state == PingerState::Local; }
 
-std::map<std::string, StatsConsensus> StatsConsensusOf(const StoredRun& run,
-                                                       const std::map<std::string, Freshness>& freshness) {
-    std::map<std::string, StatsConsensus> out;
-    std::map<std::string, std::pair<std::vector<double>, std::vector<double>>> fresh;  // uptimes, latencies
-    for (const Figure& f : run.figures) {
-        ++out[f.remailer].listed;
-        const auto it = freshness.find(f.pinger);
-        if (it == freshness.end() || it->second != Freshness::Fresh) continue;
-        auto& [uptimes, latencies] = fresh[f.remailer];
-        if (f.uptimePercent) uptimes.push_back(*f.uptimePercent);
-        if (f.latencySeconds) latencies.push_back(static_cast<double>(*f.latencySeconds));
+// The figures of one remailer in a run.
+struct RemailerFigures {
+    int listed = 0;
+    std::vector<double> uptimes, latencies;  // the fresh ones
+};
+
+// A stats run from the source's recent runs: the consensus of each remailer
+// and each pinger's distance from it, by numbers.
+ConsensusRun StatsRun(HistoryDb& db, const RecentRuns& recent, const RecentRun& r) {
+    ConsensusRun c;
+    c.run.id = r.id;
+    c.run.type = recent.type;
+    c.run.gmt = r.gmt;
+    for (const RecentPinger& p : r.pingers) c.run.pingers.push_back({recent.nicks[p.nick].second, p.state});
+    c.updated = db.updateTimes(r.id);
+    c.freshness = FreshnessOf(c.run, c.updated);
+    std::vector<char> fresh(recent.nicks.size(), 0);
+    for (const RecentPinger& p : r.pingers)
+        fresh[p.nick] = c.freshness.at(recent.nicks[p.nick].second) == Freshness::Fresh;
+    std::vector<RemailerFigures> figures(recent.remailers.size());
+    for (const RecentFigure& f : r.figures) {
+        RemailerFigures& m = figures[f.remailer];
+        ++m.listed;
+        if (!fresh[f.nick]) continue;
+        if (f.uptime != kNoFigure) m.uptimes.push_back(static_cast<double>(f.uptime) / 100.0);
+        if (f.latency != kNoFigure) m.latencies.push_back(static_cast<double>(f.latency));
     }
-    for (auto& [remailer, figures] : fresh) {
-        StatsConsensus& c = out[remailer];
-        const auto& uptimes = figures.first;
-        c.fresh = static_cast<int>(uptimes.size());
-        c.uptime = Median(uptimes);
-        if (const auto latency = Median(figures.second)) c.latency = std::lround(*latency);
-        if (!uptimes.empty())
-            c.spread =
-                *std::max_element(uptimes.begin(), uptimes.end()) - *std::min_element(uptimes.begin(), uptimes.end()) >
-                kSpreadPoints;
+    std::vector<std::optional<double>> medians(figures.size());
+    for (std::size_t m = 0; m < figures.size(); ++m) {
+        RemailerFigures& from = figures[m];
+        if (!from.listed) continue;
+        StatsConsensus& to = c.remailers[recent.remailers[m].second];
+        to.listed = from.listed;
+        to.fresh = static_cast<int>(from.uptimes.size());
+        if (const auto latency = Median(std::move(from.latencies))) to.latency = std::lround(*latency);
+        if (!from.uptimes.empty()) {
+            const auto [low, high] = std::minmax_element(from.uptimes.begin(), from.uptimes.end());
+            to.spread = *high - *low > kSpreadPoints;
+        }
+        to.uptime = medians[m] = Median(std::move(from.uptimes));
     }
-    return out;
+    std::vector<std::vector<double>> strays(recent.nicks.size());
+    for (const RecentFigure& f : r.figures)
+        if (f.uptime != kNoFigure && medians[f.remailer])
+            strays[f.nick].push_back(static_cast<double>(f.uptime) / 100.0 - *medians[f.remailer]);
+    for (std::size_t k = 0; k < strays.size(); ++k)
+        if (!strays[k].empty()) c.strays.emplace(recent.nicks[k].second, std::move(strays[k]));
+    return c;
 }
 
 ConsensusRun ReadRun(HistoryDb& db, std::int64_t id) {
@@ -54,7 +79,6 @@ ConsensusRun ReadRun(HistoryDb& db, std::int64_t id) {
     r.run = db.load(id);
     r.updated = db.updateTimes(id);
     r.freshness = FreshnessOf(r.run, r.updated);
-    if (KindOf(r.run.type) == Kind::Stats) r.remailers = StatsConsensusOf(r.run, r.freshness);
     return r;
 }
 
@@ -162,14 +186,23 @@ std::string RemailerPageName(std::string_view name) {
     return out + ".html";
 }
 
-Consensus ReadConsensus(HistoryDb& db) {
+Consensus ReadConsensus(PageSource& source) {
+    HistoryDb& db = source.db();
     Consensus c;
     std::set<std::string> listedTonight;
     for (const std::string& type : db.types()) {
         TypeRuns& t = c.types.emplace_back();
         t.type = type;
         const bool stats = KindOf(type) == Kind::Stats;
-        for (const std::int64_t id : db.lastRuns(type, stats ? kNightsBack + 1 : 1)) t.runs.push_back(ReadRun(db, id));
+        if (stats) {
+            const RecentRuns& recent = source.recent(type, kNightsBack + 1);
+            for (const RecentRun& r : recent.last(kNightsBack + 1)) t.runs.push_back(StatsRun(db, recent, r));
+            if (!recent.runs.empty())
+                for (const RecentFigure& f : recent.runs.back().figures)
+                    listedTonight.insert(recent.remailers[f.remailer].second);
+        } else {
+            for (const std::int64_t id : db.lastRuns(type, 1)) t.runs.push_back(ReadRun(db, id));
+        }
         t.lastReached = db.lastReached(type);
         if (t.runs.empty()) {
             c.types.pop_back();

@@ -43,10 +43,14 @@ struct StatsConsensus {
 
 // One recorded run read for the consensus.
 struct ConsensusRun {
+    // Its id, type, time and pingers; the figures of key and capability
+    // runs only (the stats figures are the source's recent runs).
     StoredRun run;
     std::map<std::string, std::string> updated;       // nick -> page update time
     std::map<std::string, Freshness> freshness;       // nick -> freshness
     std::map<std::string, StatsConsensus> remailers;  // stats types: remailer -> consensus
+    // Stats types: nick -> its uptimes less the remailers' median uptimes.
+    std::map<std::string, std::vector<double>> strays;
 };
 
 // A type's last runs, oldest first (stats types: kNightsBack + 1 of them, the
@@ -66,7 +70,8 @@ struct Consensus {
     std::map<std::string, std::string> goneSince;
     std::vector<BrokenChain> brokenChains;  // tonight's, of every stats type
 };
-Consensus ReadConsensus(HistoryDb& db);
+class PageSource;
+Consensus ReadConsensus(PageSource& source);
 
 std::optional<double> Median(std::vector<double> values);
 // The pingers' key IDs in a key run: remailer -> nick -> key ID.

@@ -110,14 +110,11 @@ std::map<std::string, double> Strays(const Consensus& consensus) {
     for (const TypeRuns& t : consensus.types) {
         if (!IsStats(t)) continue;
         const std::size_t from = t.runs.size() > kNightsBack ? t.runs.size() - kNightsBack : 0;
-        for (std::size_t i = from; i < t.runs.size(); ++i) {
-            const ConsensusRun& run = t.runs[i];
-            for (const Figure& f : run.run.figures) {
-                const auto c = run.remailers.find(f.remailer);
-                if (f.uptimePercent && c != run.remailers.end() && c->second.uptime)
-                    differences[f.pinger].push_back(*f.uptimePercent - *c->second.uptime);
+        for (std::size_t i = from; i < t.runs.size(); ++i)
+            for (const auto& [nick, values] : t.runs[i].strays) {
+                auto& all = differences[nick];
+                all.insert(all.end(), values.begin(), values.end());
             }
-        }
     }
     std::map<std::string, double> out;
     for (auto& [nick, values] : differences) out[nick] = *Median(std::move(values));

@@ -195,6 +195,9 @@ HistoryDb::HistoryDb(fs::path path, int busyTimeoutMs, std::chrono::milliseconds
         useWal();
         // A killed process loses at most its own run; a power cut at worst the last ones.
         exec("PRAGMA synchronous=NORMAL");
+        // A large grid's run is some ten megabytes of pages: held until its
+        // commit instead of spilled into the log halfway and read back.
+        exec("PRAGMA cache_size=-32768");
         // The log is cut back to its kept size whenever it starts over: the
         // disk is the pages' first.
         exec(("PRAGMA journal_size_limit=" + std::to_string(kLogKeptBytes)).c_str());
@@ -483,6 +486,7 @@ void HistoryDb::keepMarks(const Run& run, std::int64_t runId, const std::vector<
         if (kind == Kind::Stats) {
             mark.known = f.uptimePercent.has_value();
             if (mark.known) mark.value = std::llround(*f.uptimePercent * 100.0);
+            mark.latency = f.latencySeconds;
         } else {
             mark.value = textId(kind == Kind::Keys ? f.keyId : f.caps);
         }
@@ -533,11 +537,16 @@ void HistoryDb::insert(const Run& run) {
     // row goes beside the one before it.
     std::vector<Place> places;
     places.reserve(run.figures.size());
+    const std::string* lastPinger = nullptr;
+    std::int64_t nick = 0;
     for (std::size_t i = 0; i < run.figures.size(); ++i) {
         const Figure& f = run.figures[i];
-        places.push_back(
-            {intern("nick", "name", f.pinger, nicks_), intern("remailer", "name", f.remailer, remailers_), i});
+        // A pinger's figures come together: its number is looked up once.
+        if (!lastPinger || f.pinger != *lastPinger) nick = intern("nick", "name", f.pinger, nicks_);
+        lastPinger = &f.pinger;
+        places.push_back({nick, intern("remailer", "name", f.remailer, remailers_), i});
     }
+    insertListed(run, places);
     std::sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
         return std::tie(a.nick, a.remailer, a.figure) < std::tie(b.nick, b.remailer, b.figure);
     });
@@ -566,8 +575,14 @@ void HistoryDb::insertSeen(const Run& run, std::int64_t runId) {
         addChain.bind(1, runId).bind(2, intern("nick", "name", c.pinger, nicks_)).bind(3, c.chainType);
         addChain.bind(4, textId(c.from)).bind(5, textId(c.to)).run();
     }
-    std::set<std::int64_t> listed;
-    for (const Figure& f : run.figures) listed.insert(intern("remailer", "name", f.remailer, remailers_));
+}
+
+void HistoryDb::insertListed(const Run& run, const std::vector<Place>& places) {
+    std::vector<std::int64_t> listed;
+    listed.reserve(places.size());
+    for (const Place& place : places) listed.push_back(place.remailer);
+    std::sort(listed.begin(), listed.end());
+    listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
     Statement seen(*this,
                    "INSERT INTO remailer_seen(remailer, first_gmt, last_gmt) VALUES(?1,?2,?2) ON CONFLICT(remailer)"
                    " DO UPDATE SET first_gmt = min(first_gmt, excluded.first_gmt),"
@@ -680,14 +695,15 @@ void HistoryDb::loadMarks(std::int64_t id, MarkedRun& run) {
     if (!loadHead(id, run.type, run.gmt, run.pingers)) return;
     // Only the column the report compares, in the order of the table's key.
     const char* const selects[] = {
-        "SELECT nick, remailer, uptime FROM stats_figure WHERE run=?1 ORDER BY nick, remailer",
-        "SELECT nick, remailer, key_id FROM key_figure WHERE run=?1 ORDER BY nick, remailer",
-        "SELECT nick, remailer, caps FROM cap_figure WHERE run=?1 ORDER BY nick, remailer",
+        "SELECT nick, remailer, uptime, latency FROM stats_figure WHERE run=?1 ORDER BY nick, remailer",
+        "SELECT nick, remailer, key_id, NULL FROM key_figure WHERE run=?1 ORDER BY nick, remailer",
+        "SELECT nick, remailer, caps, NULL FROM cap_figure WHERE run=?1 ORDER BY nick, remailer",
     };
     Reused select(*this, selects[static_cast<int>(KindOf(run.type))]);
     select->bind(1, id);
     while (select->step())
-        run.figures.push_back({select->integer(0), select->integer(1), select->integer(2), !select->null(2)});
+        run.figures.push_back({select->integer(0), select->integer(1), select->integer(2), !select->null(2),
+                               select->null(3) ? std::nullopt : std::optional(select->integer(3))});
 }
 
 namespace {

@@ -81,6 +81,7 @@ struct FigureMark {
     std::int64_t nick = 0, remailer = 0;
     std::int64_t value = 0;
     bool known = false;
+    std::optional<std::int64_t> latency{};  // stats types: the latency in seconds
 };
 
 // A run as the changes report reads it: the pingers in the order of their
@@ -222,9 +223,11 @@ private:
     void migrate();
     void record(std::span<const Run> runs, int keepDays);
     void insert(const Run& run);
-    // The run's broken chains and the remailers it lists.
+    // The run's broken chains.
     void insertSeen(const Run& run, std::int64_t runId);
     struct Place;
+    // The first and last run that listed each of the run's remailers.
+    void insertListed(const Run& run, const std::vector<Place>& places);
     // The run just inserted, kept for the report as loadMarks would read it.
     void keepMarks(const Run& run, std::int64_t runId, const std::vector<Place>& places);
     void prune(int keepDays);

@@ -52,6 +52,26 @@ std::vector<std::string> HistoryPageNames(const std::vector<HistoryPageKind>& ki
     return names;
 }
 
+const RecentRuns& PageSource::recent(const std::string& type, int n) {
+    const auto it = recent_.find(type);
+    if (it != recent_.end() && it->second.asked >= n) return it->second;
+    return recent_[type] = ReadRecentRuns(db_, type, n);
+}
+
+const Consensus& PageSource::consensus() {
+    if (!consensus_) consensus_ = ReadConsensus(*this);
+    return *consensus_;
+}
+
+void PageSource::readAgain() {
+    nights_.reset();
+    changeLines_.reset();
+    consensus_.reset();
+    stories_.reset();
+    for (auto it = recent_.begin(); it != recent_.end();)
+        it = it->first == run_.type ? std::next(it) : recent_.erase(it);
+}
+
 void EachNightPage(PageSource& source, const std::function<void(std::string, std::string)>& take) {
     for (const HistoryPageKind& kind : HistoryPageKinds()) {
         if (kind.scope == PageScope::PerNight) take(kind.fileName(), kind.write(source));
@@ -64,7 +84,7 @@ void EachNightPage(PageSource& source, const std::function<void(std::string, std
 }
 
 const std::vector<NightOfChanges>& PageSource::nights() {
-    if (!nights_) nights_ = WeekOfChanges(db_);
+    if (!nights_) nights_ = WeekOfChanges(*this);
     return *nights_;
 }
 

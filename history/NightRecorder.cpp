@@ -123,8 +123,9 @@ void NightRecorder::writeFile(const std::string& name, const std::string& conten
 }
 
 void NightRecorder::writePages(HistoryDb& db, const Run& run, const std::string& stamp) {
+    // One source for all: the type's last runs are read once for every page.
+    PageSource source(db, run, stamp);
     if (KindOf(run.type) == Kind::Stats) {
-        PageSource source(db, run, stamp);
         const HistoryDb::Step step(db);
         for (const HistoryPageKind& kind : HistoryPageKinds())
             if (kind.scope == PageScope::PerStatsType) writeFile(kind.fileName(run.type), kind.write(source));
@@ -137,7 +138,7 @@ void NightRecorder::writePages(HistoryDb& db, const Run& run, const std::string&
         std::vector<std::pair<std::string, std::string>> pages;
         std::int64_t version = 0;
         {
-            PageSource source(db, run, stamp);
+            if (round > 0) source.readAgain();
             const HistoryDb::Step step(db);
             HistoryDb::WriteLock lock(db);
             version = db.dataVersion();

@@ -1,8 +1,9 @@
 #pragma once
 // What the history's pages are written from after a run: the database, the
-// run just recorded and its time, and the change lines, read once for every
-// page made from them.
+// run just recorded and its time, the last runs of each stats type and the
+// change lines, read once for every page made from them.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "history/Consensus.h"
 #include "history/HistoryDb.h"
 #include "history/HistoryRun.h"
+#include "history/RecentRuns.h"
 
 namespace parlux::history {
 
@@ -34,14 +36,17 @@ public:
     HistoryDb& db() { return db_; }
     const Run& run() const { return run_; }
     const std::string& stamp() const { return stamp_; }  // "YYYY/MM/DD HH:NN:SS" (GMT)
+    // The stats type's last runs, at least the last n of them, read once
+    // (take last(n) of them).
+    const RecentRuns& recent(const std::string& type, int n);
     // The last recorded nights' changes (WeekOfChanges), and their lines.
     const std::vector<NightOfChanges>& nights();
     const std::vector<std::string>& changeLines();
     // What the pingers agree on tonight (ReadConsensus).
-    const Consensus& consensus() {
-        if (!consensus_) consensus_ = ReadConsensus(db_);
-        return *consensus_;
-    }
+    const Consensus& consensus();
+    // What another program may have recorded since is read again; the runs
+    // of this run's own type, which only this program records, are kept.
+    void readAgain();
 
     // The remailer whose own page is being written.
     const std::string& remailer() const { return remailer_; }
@@ -54,6 +59,7 @@ private:
     HistoryDb& db_;
     const Run& run_;
     std::string stamp_;
+    std::map<std::string, RecentRuns> recent_;
     std::optional<std::vector<NightOfChanges>> nights_;
     std::optional<std::vector<std::string>> changeLines_;
     std::optional<Consensus> consensus_;

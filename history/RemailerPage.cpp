@@ -61,24 +61,6 @@ struct RemailerStories {
 
 namespace {
 
-std::int32_t Clamped(double value) {
-    // Only a file written by hand holds a figure past these.
-    return static_cast<std::int32_t>(std::clamp(std::llround(value), -100000000LL, 100000000LL));
-}
-
-void TakeStats(std::size_t r, std::size_t runs, const std::set<std::string>& cached, std::vector<TypeStory>& remailer,
-               std::size_t t, const Figure& f) {
-    PingerSeries& s = remailer[t].series[f.pinger];
-    if (s.uptimes.empty()) {
-        s.uptimes.assign(runs, kNoFigure);
-        s.latencies.assign(runs, kNoFigure);
-        s.cached.assign(runs, 0);
-    }
-    if (f.uptimePercent) s.uptimes[r] = Clamped(*f.uptimePercent * 100.0);
-    if (f.latencySeconds) s.latencies[r] = Clamped(static_cast<double>(*f.latencySeconds));
-    s.cached[r] = cached.count(f.pinger) ? 1 : 0;
-}
-
 void TakeValue(const std::string& value, const std::string& gmt, std::size_t r, bool runsBefore, HeldValue& held) {
     if (value.empty()) return;
     const bool same = held.value == value && !held.since.empty() && held.lastRun + 1 == r;
@@ -90,13 +72,53 @@ void TakeValue(const std::string& value, const std::string& gmt, std::size_t r, 
     held.lastRun = r;
 }
 
-RemailerStories ReadStories(HistoryDb& db) {
+// A stats type's runs from the source's recent runs, by numbers until each
+// figure finds its remailer's and pinger's story.
+void ReadStats(const RecentRuns& recent, std::size_t t, std::size_t types, TypeRead& read, RemailerStories& out) {
+    const auto runs = recent.last(kTrendRuns);
+    std::vector<bool> met(recent.nicks.size(), false);
+    std::vector<std::vector<TypeStory>*> stories(recent.remailers.size(), nullptr);
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        read.runGmts.push_back(runs[r].gmt);
+        std::vector<std::uint8_t> cached(recent.nicks.size(), 0);
+        for (const RecentPinger& p : runs[r].pingers) {
+            met[p.nick] = true;
+            cached[p.nick] = p.state == PingerState::Cached ? 1 : 0;
+        }
+        for (const RecentFigure& f : runs[r].figures) {
+            auto*& story = stories[f.remailer];
+            if (!story) {
+                story = &out.remailers[recent.remailers[f.remailer].second];
+                story->resize(types);
+            }
+            PingerSeries& s = (*story)[t].series[recent.nicks[f.nick].second];
+            if (s.uptimes.empty()) {
+                s.uptimes.assign(runs.size(), kNoFigure);
+                s.latencies.assign(runs.size(), kNoFigure);
+                s.cached.assign(runs.size(), 0);
+            }
+            s.uptimes[r] = f.uptime;
+            s.latencies[r] = f.latency;
+            s.cached[r] = cached[f.nick];
+        }
+    }
+    for (std::size_t k = 0; k < met.size(); ++k)
+        if (met[k]) read.nicks.push_back(recent.nicks[k].second);
+    read.chart = std::make_unique<TrendChart>(read.runGmts);
+}
+
+RemailerStories ReadStories(PageSource& source) {
+    HistoryDb& db = source.db();
     RemailerStories out;
     const auto types = db.types();
     for (std::size_t t = 0; t < types.size(); ++t) {
         TypeRead& read = out.types.emplace_back();
         read.type = types[t];
         const Kind kind = KindOf(read.type);
+        if (kind == Kind::Stats) {
+            ReadStats(source.recent(read.type, kTrendRuns), t, types.size(), read, out);
+            continue;
+        }
         const auto ids = db.lastRuns(read.type, kTrendRuns);
         // A full window of runs may have older ones before it.
         const bool runsBefore = ids.size() == static_cast<std::size_t>(kTrendRuns);
@@ -104,23 +126,14 @@ RemailerStories ReadStories(HistoryDb& db) {
         for (std::size_t r = 0; r < ids.size(); ++r) {
             const StoredRun run = db.load(ids[r]);
             read.runGmts.push_back(run.gmt);
-            std::set<std::string> cached;
-            for (const PingerSeen& p : run.pingers) {
-                nicks.insert(p.nick);
-                if (p.state == PingerState::Cached) cached.insert(p.nick);
-            }
+            for (const PingerSeen& p : run.pingers) nicks.insert(p.nick);
             for (const Figure& f : run.figures) {
                 auto& remailer = out.remailers[f.remailer];
                 remailer.resize(types.size());
-                if (kind == Kind::Stats)
-                    TakeStats(r, ids.size(), cached, remailer, t, f);
-                else
-                    TakeValue(kind == Kind::Keys ? f.keyId : f.caps, run.gmt, r, runsBefore,
-                              remailer[t].held[f.pinger]);
+                TakeValue(kind == Kind::Keys ? f.keyId : f.caps, run.gmt, r, runsBefore, remailer[t].held[f.pinger]);
             }
         }
         read.nicks.assign(nicks.begin(), nicks.end());
-        if (kind == Kind::Stats) read.chart = std::make_unique<TrendChart>(read.runGmts);
     }
     return out;
 }
@@ -269,7 +282,7 @@ std::string RemailerPage(const Consensus& consensus, const RemailerStories& stor
 }  // namespace
 
 std::string RemailerPageOf(PageSource& source) {
-    if (!source.stories()) source.stories() = std::make_shared<const RemailerStories>(ReadStories(source.db()));
+    if (!source.stories()) source.stories() = std::make_shared<const RemailerStories>(ReadStories(source));
     return RemailerPage(source.consensus(), *source.stories(), source.remailer(), source.stamp());
 }
 

@@ -144,8 +144,8 @@ TrendChart::Axis TrendChart::axis(const ChartInput& chart) const {
     return a;
 }
 
-void TrendChart::y(std::string& out, std::int32_t value, const Axis& axis) const {
-    const double share = std::clamp((axis.high - static_cast<double>(value)) / (axis.high - axis.low), 0.0, 1.0);
+void TrendChart::y(std::string& out, double value, const Axis& axis) const {
+    const double share = std::clamp((axis.high - value) / (axis.high - axis.low), 0.0, 1.0);
     AppendCoordinate(out, kTop + share * (kBottom - kTop));
 }
 
@@ -154,7 +154,7 @@ void TrendChart::scale(std::string& out, const Axis& axis, ChartScale kind) cons
     std::string lines, labels;
     for (const std::int64_t t : axis.ticks) {
         std::string at;
-        y(at, static_cast<std::int32_t>(t), axis);
+        y(at, static_cast<double>(t), axis);
         lines += 'M';
         lines += std::to_string(kLeft);
         lines += ' ';
@@ -182,7 +182,7 @@ void TrendChart::line(std::string& out, std::string& stale, const ChartSeries& s
         d += d.empty() ? move.substr(1) : move;
         d += x_[i];
         d += ' ';
-        y(d, s.values[i], axis);
+        y(d, static_cast<double>(s.values[i]), axis);
     };
     for (std::size_t i = 0; i < runs; ++i) {
         if (s.values[i] == kNoFigure) continue;
@@ -216,7 +216,7 @@ void TrendChart::titles(std::string& out, const ChartSeries& s, const Axis& axis
     for (std::size_t i = 0; i < x_.size(); ++i) {
         if (s.values[i] == kNoFigure) continue;
         out += "<circle class=\"h\" cx=\"" + x_[i] + "\" cy=\"";
-        y(out, s.values[i], axis);
+        y(out, static_cast<double>(s.values[i]), axis);
         out += "\" r=\"4\"><title>";
         site::AppendHtml(out, s.name);
         out += ", ";
@@ -227,10 +227,98 @@ void TrendChart::titles(std::string& out, const ChartSeries& s, const Axis& axis
     }
 }
 
+namespace {
+
+// One run's fresh figures across the pingers.
+struct RunRange {
+    bool some = false;
+    double low = 0, high = 0, median = 0;
+};
+
+// The ranges of the runs, and how many figures came from cached copies.
+std::vector<RunRange> Ranges(const ChartInput& chart, std::size_t runs, std::size_t& cached) {
+    std::vector<RunRange> ranges(runs);
+    std::vector<std::int32_t> fresh;
+    cached = 0;
+    for (std::size_t i = 0; i < runs; ++i) {
+        fresh.clear();
+        for (const ChartSeries& s : chart.series) {
+            if (s.values[i] == kNoFigure) continue;
+            if (s.cached[i])
+                ++cached;
+            else
+                fresh.push_back(s.values[i]);
+        }
+        if (fresh.empty()) continue;
+        // Thousands of charts of hundreds of figures: the middle found, not the whole sorted.
+        const std::size_t n = fresh.size();
+        const auto middle = fresh.begin() + static_cast<std::ptrdiff_t>(n / 2);
+        std::nth_element(fresh.begin(), middle, fresh.end());
+        const auto [lowest, highest] = std::minmax_element(fresh.begin(), fresh.end());
+        RunRange& r = ranges[i];
+        r.some = true;
+        r.low = *lowest;
+        r.high = *highest;
+        r.median = *middle;
+        if (n % 2 == 0) r.median = (r.median + *std::max_element(fresh.begin(), middle)) / 2.0;
+    }
+    return ranges;
+}
+
+// What a band stands for, said in the chart and on pointing at it.
+std::string BandNote(std::size_t pingers, std::size_t cached) {
+    return std::to_string(pingers) + " pingers: the fresh figures from lowest to highest, their median as a line; " +
+           std::to_string(cached) + (cached == 1 ? " figure" : " figures") + " from cached copies left out";
+}
+
+}  // namespace
+
+// Each run's fresh figures from the lowest to the highest as one shape per
+// stretch of runs that have some, the median through them as a line (a dot
+// where a run stands alone), and the count of the figures from cached copies,
+// which are left out.
+void TrendChart::band(std::string& out, const ChartInput& chart, const Axis& axis) const {
+    const std::size_t runs = x_.size();
+    std::size_t cached = 0;
+    const std::vector<RunRange> ranges = Ranges(chart, runs, cached);
+    std::string range, line, alone;
+    const auto to = [&](std::string& d, char move, std::size_t i, double value) {
+        d += move;
+        d += x_[i];
+        d += ' ';
+        y(d, value, axis);
+    };
+    for (std::size_t i = 0; i < runs; ++i) {
+        if (!ranges[i].some) continue;
+        std::size_t end = i;
+        while (end + 1 < runs && ranges[end + 1].some) ++end;
+        for (std::size_t k = i; k <= end; ++k) to(range, k == i ? 'M' : 'L', k, ranges[k].high);
+        for (std::size_t k = end + 1; k-- > i;) to(range, 'L', k, ranges[k].low);
+        range += 'Z';
+        std::string& median = end == i ? alone : line;
+        for (std::size_t k = i; k <= end; ++k) to(median, k == i ? 'M' : 'L', k, ranges[k].median);
+        if (end == i) median += "h0";
+        i = end;
+    }
+    const std::string said = BandNote(chart.series.size(), cached);
+    if (!range.empty())
+        out += "<path style=\"fill:#56B4E9;fill-opacity:0.4;stroke:#56B4E9;stroke-width:1\" d=\"" + range +
+               "\"><title>" + said + "</title></path>";
+    if (!line.empty()) out += "<path style=\"stroke:#000000\" d=\"" + line + "\"/>";
+    if (!alone.empty()) out += "<path class=\"o\" style=\"stroke:#000000\" d=\"" + alone + "\"/>";
+    out += "<text x=\"" + std::to_string(kLeft + 4) + "\" y=\"" + std::to_string(kTop + 10) +
+           "\" style=\"paint-order:stroke;stroke:#ffffff;stroke-width:3\">" + said + "</text>";
+}
+
 void TrendChart::draw(std::string& out, const ChartInput& chart) {
     const Axis a = axis(chart);
     out += frame_;
     scale(out, a, chart.scale);
+    if (chart.series.size() > kTitledSeries) {
+        band(out, chart, a);
+        out += "</svg>";
+        return;
+    }
     // The plain lines first, the dashed over them: where lines lie on one
     // another the dashes let the one below show through.
     std::vector<const ChartSeries*> order;
@@ -240,8 +328,7 @@ void TrendChart::draw(std::string& out, const ChartInput& chart) {
     std::string stale;
     for (const ChartSeries* s : order) line(out, stale, *s, a);
     if (!stale.empty()) out += "<path class=\"c\" d=\"" + stale + "\"/>";
-    if (chart.series.size() <= kTitledSeries)
-        for (const ChartSeries& s : chart.series) titles(out, s, a, chart.scale);
+    for (const ChartSeries& s : chart.series) titles(out, s, a, chart.scale);
     out += "</svg>";
 }
 

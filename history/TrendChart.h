@@ -5,7 +5,10 @@
 // reached that run) is a grey dot, never part of a pinger's line; a pinger's
 // line breaks where it gave no figure. Each pinger keeps its style (colour and
 // dashes, told apart by colour-blind readers too) from chart to chart; the
-// page's head carries the styles (ChartStyles). No script.
+// page's head carries the styles (ChartStyles). No script. A chart of more
+// pingers than a reader can follow line by line (kTitledSeries) draws instead
+// the range of the fresh figures of each run as a band, their median as a
+// line, and says how many figures came from cached copies.
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -18,8 +21,9 @@ namespace parlux::history {
 
 // A run with no figure.
 inline constexpr std::int32_t kNoFigure = INT32_MIN;
-// Charts of at most this many pingers name every point when pointed at; a
-// larger one would weigh more than a reader can use.
+// Charts of at most this many pingers draw a line for each and name every
+// point when pointed at; a larger one draws the band of their range, as so
+// many lines would weigh more than a reader can use.
 inline constexpr std::size_t kTitledSeries = 12;
 
 // What the figures are: uptime in hundredths of a percent, or latency in seconds.
@@ -54,8 +58,10 @@ private:
     void scale(std::string& out, const Axis& axis, ChartScale kind) const;
     void line(std::string& out, std::string& stale, const ChartSeries& s, const Axis& axis);
     void titles(std::string& out, const ChartSeries& s, const Axis& axis, ChartScale kind) const;
+    // The band of the fresh figures' range and their median, for many pingers.
+    void band(std::string& out, const ChartInput& chart, const Axis& axis) const;
     // Appends the height of the value on the chart.
-    void y(std::string& out, std::int32_t value, const Axis& axis) const;
+    void y(std::string& out, double value, const Axis& axis) const;
 
     std::vector<std::string> runGmts_, x_;
     std::string frame_;         // the box and the runs' dates

@@ -129,7 +129,12 @@ std::string Legend(const TrendInput& in) {
          std::to_string(kTitledSeries) +
          " pingers). Median and spread are tonight's, of the pingers reached; the spread is the highest minus the"
          " lowest uptime, in red when above " +
-         TwoDecimals(kWideSpreadPoints, "points") + ".</p>\r\n<p>";
+         TwoDecimals(kWideSpreadPoints, "points") + ".";
+    if (nicks.size() > kTitledSeries)
+        p += " A chart of more than " + std::to_string(kTitledSeries) +
+             " pingers draws instead of their lines the range of each run's fresh figures as a band, from the lowest"
+             " to the highest, their median as a black line, and says how many figures came from cached copies.";
+    p += "</p>\r\n<p>";
     for (std::size_t k = 0; k < nicks.size(); ++k)
         p += std::string(k ? " " : "") + LegendKey(k) + "&nbsp;" + site::HtmlEscape(nicks[k]);
     p += " <svg class=\"t\" width=\"12\" height=\"10\"><path class=\"c\" d=\"M6 5h0\"/></svg>&nbsp;cached copy</p>\r\n"
@@ -138,68 +143,42 @@ std::string Legend(const TrendInput& in) {
 }
 
 // Where the figures of the runs go: a block of remailers x runs for each
-// pinger met, the remailers of the page found by their numbers.
-class FigureGrid {
-public:
-    FigureGrid(HistoryDb& db, TrendInput& in) : in_(in), runs_(in.runGmts.size()) {
-        std::unordered_map<std::string_view, std::vector<std::size_t>> rowsByName;
-        for (std::size_t r = 0; r < in.remailers.size(); ++r) rowsByName[in.remailers[r]].push_back(r);
-        for (auto& [number, name] : db.names(NameTable::Remailer))
-            if (auto it = rowsByName.find(name); it != rowsByName.end()) rows_.emplace(number, it->second);
-        for (auto& [number, name] : db.names(NameTable::Nick)) nickNames_.emplace(number, std::move(name));
+// pinger met, in the order of their names, the remailers of the page found by
+// their places.
+void FillGrid(const RecentRuns& recent, std::span<const RecentRun> charted, TrendInput& in) {
+    const std::size_t runs = charted.size(), remailers = in.remailers.size();
+    std::unordered_map<std::string_view, std::vector<std::size_t>> rowsByName;
+    for (std::size_t r = 0; r < remailers; ++r) rowsByName[in.remailers[r]].push_back(r);
+    std::vector<const std::vector<std::size_t>*> rows(recent.remailers.size(), nullptr);
+    for (std::size_t m = 0; m < recent.remailers.size(); ++m)
+        if (auto it = rowsByName.find(recent.remailers[m].second); it != rowsByName.end()) rows[m] = &it->second;
+    // The pingers with a figure in the runs, in the order of their names.
+    constexpr std::size_t kNone = SIZE_MAX;
+    std::vector<std::size_t> blocks(recent.nicks.size(), kNone);
+    for (const RecentRun& run : charted)
+        for (const RecentFigure& f : run.figures) blocks[f.nick] = 0;
+    for (std::size_t k = 0; k < blocks.size(); ++k) {
+        if (blocks[k] == kNone) continue;
+        blocks[k] = in.pingers.size();
+        in.block.push_back(in.pingers.size());
+        in.pingers.push_back(recent.nicks[k].second);
     }
-
-    void take(const StatsPoint& point) {
-        if (point.nick != lastNick_) {
-            lastNick_ = point.nick;
-            auto [it, added] = blocks_.try_emplace(point.nick, blocks_.size());
-            if (added) {
-                const std::size_t size = (blocks_.size()) * in_.remailers.size() * runs_;
-                in_.uptimes.resize(size, kNoFigure);
-                in_.latencies.resize(size, kNoFigure);
-                in_.cached.resize(blocks_.size() * runs_, 0);
+    in.uptimes.assign(in.pingers.size() * remailers * runs, kNoFigure);
+    in.latencies.assign(in.uptimes.size(), kNoFigure);
+    in.cached.assign(in.pingers.size() * runs, 0);
+    for (std::size_t i = 0; i < runs; ++i) {
+        for (const RecentPinger& p : charted[i].pingers)
+            if (blocks[p.nick] != kNone && p.state == PingerState::Cached) in.cached[blocks[p.nick] * runs + i] = 1;
+        for (const RecentFigure& f : charted[i].figures) {
+            if (!rows[f.remailer]) continue;  // a remailer the page does not show
+            const std::size_t first = blocks[f.nick] * remailers * runs + i;
+            for (const std::size_t r : *rows[f.remailer]) {
+                in.uptimes[first + r * runs] = f.uptime;
+                in.latencies[first + r * runs] = f.latency;
             }
-            first_ = it->second * in_.remailers.size() * runs_;
-        }
-        const auto rows = rows_.find(point.remailer);
-        if (rows == rows_.end()) return;  // a remailer the page does not show
-        // Only a file written by hand holds figures past these.
-        const auto uptime =
-            point.hundredths ? static_cast<std::int32_t>(std::clamp<std::int64_t>(*point.hundredths, -1000000, 1000000))
-                             : kNoFigure;
-        const auto latency = point.latency
-                                 ? static_cast<std::int32_t>(std::clamp<std::int64_t>(*point.latency, 0, 1000000000))
-                                 : kNoFigure;
-        for (const std::size_t r : rows->second) {
-            in_.uptimes[first_ + r * runs_ + point.run] = uptime;
-            in_.latencies[first_ + r * runs_ + point.run] = latency;
         }
     }
-
-    // The runs whose figures came from a cached copy, and the pingers met in
-    // the order of their names.
-    void finish(const std::vector<StatePoint>& states) {
-        for (const StatePoint& s : states)
-            if (const auto it = blocks_.find(s.nick); it != blocks_.end() && s.state == PingerState::Cached)
-                in_.cached[it->second * runs_ + s.run] = 1;
-        std::vector<std::pair<std::string, std::size_t>> met;
-        for (const auto& [nick, block] : blocks_) met.emplace_back(nickNames_.at(nick), block);
-        std::sort(met.begin(), met.end());
-        for (auto& [name, block] : met) {
-            in_.pingers.push_back(std::move(name));
-            in_.block.push_back(block);
-        }
-    }
-
-private:
-    TrendInput& in_;
-    std::size_t runs_;
-    std::unordered_map<std::int64_t, std::vector<std::size_t>> rows_;
-    std::unordered_map<std::int64_t, std::string> nickNames_;
-    std::unordered_map<std::int64_t, std::size_t> blocks_;
-    std::int64_t lastNick_ = -1;
-    std::size_t first_ = 0;
-};
+}
 
 }  // namespace
 
@@ -209,11 +188,10 @@ std::string TrendPageOf(PageSource& source) {
     in.type = run.type;
     in.stamp = source.stamp();
     in.remailers = run.remailerOrder;
-    const auto runs = source.db().lastRuns(run.type, kTrendRuns);
-    for (const auto id : runs) in.runGmts.push_back(source.db().gmtOf(id));
-    FigureGrid grid(source.db(), in);
-    source.db().eachStatsFigure(runs, [&grid](const StatsPoint& point) { grid.take(point); });
-    grid.finish(source.db().pingerStates(runs));
+    const RecentRuns& recent = source.recent(run.type, kTrendRuns);
+    const auto charted = recent.last(kTrendRuns);
+    for (const RecentRun& r : charted) in.runGmts.push_back(r.gmt);
+    FillGrid(recent, charted, in);
     return TrendPage(in);
 }
 
@@ -223,7 +201,9 @@ std::string TrendPage(const TrendInput& in) {
                                    " mixmaster, PGP",
                                    "<meta charset=\"utf-8\">\r\n" + ChartStyles());
     // A chart's path is some ten bytes a figure, two charts a remailer.
-    p.reserve(4096 + in.remailers.size() * (2000 + in.pingers.size() * (60 + in.runGmts.size() * 20)));
+    // Many pingers make a band, whatever their number.
+    const std::size_t lines = in.pingers.size() > kTitledSeries ? 2 : in.pingers.size();
+    p.reserve(4096 + in.remailers.size() * (2000 + lines * (60 + in.runGmts.size() * 20)));
     p += "<h3 align=\"left\"><font color=\"#008000\">Uptime Trend (Pinger-Pinged) (Stats) " +
          site::HtmlEscape(in.type) + " __ __ " + site::HtmlEscape(in.stamp) + " GMT.</font></h3>\r\n";
     p += Legend(in);

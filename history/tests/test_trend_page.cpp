@@ -9,6 +9,7 @@
 
 #include "common/core/SiteConfig.h"
 #include "history/NightRecorder.h"
+#include "history/TrendChart.h"
 #include "testsupport/TestSupport.h"
 
 namespace parlux::test {
@@ -55,6 +56,28 @@ TEST(TrendPage, FiveRunsOfThreePingersMatchTheGoldenPage) {
     const std::string page = ReadFile(data / "Trend_MIX-2.html");
     EXPECT_EQ(page.find("<script"), std::string::npos);
     ExpectGolden(page, SourceDir() / "history/tests/golden/Trend_MIX-2.html");
+}
+
+// More pingers than a reader can follow: one band of their range and a
+// median line, no line of any pinger, the cached copy counted, not drawn.
+TEST(TrendChart, ThirteenPingersDrawTheirRangeAsABand) {
+    history::TrendChart chart({"2026/12/05 03:15:00", "2026/12/06 03:15:00"});
+    std::vector<std::array<std::int32_t, 2>> values;
+    values.reserve(13);
+    const std::array<std::uint8_t, 2> fresh = {0, 0}, cachedLast = {0, 1};
+    history::ChartInput uptime;
+    for (std::int32_t k = 0; k < 13; ++k) values.push_back({9000 + 50 * k, k == 12 ? 9950 : 9900});
+    for (std::size_t k = 0; k < 13; ++k) uptime.series.push_back({k, "p", values[k], k == 12 ? cachedLast : fresh});
+    std::string svg;
+    chart.draw(svg, uptime);
+    EXPECT_EQ(svg.find("class=\"p"), std::string::npos) << svg;
+    // On a scale from 90 %: run one spans 90 % to 96 % (heights 100 and 44.8),
+    // its median 93 % (72.4); run two is 99 % (17.2), the cached 99.5 % not in it.
+    EXPECT_NE(svg.find("d=\"M205 44.8L522 17.2L522 17.2L205 100Z\""), std::string::npos) << svg;
+    EXPECT_NE(svg.find("d=\"M205 72.4L522 17.2\""), std::string::npos) << svg;
+    EXPECT_NE(svg.find(">13 pingers: the fresh figures from lowest to highest, their median as a line; 1 figure from"
+                       " cached copies left out</text>"),
+              std::string::npos);
 }
 
 TEST(Percent, PrintedWithUpToTwoDecimals) {
