@@ -11,9 +11,9 @@ namespace {
 // The numbers of a name table to places in the order of names: a table
 // indexed by number while the numbers stay close to the rows' count (as the
 // history hands them out), a hash for a file whose numbers are far apart.
-class Places {
+class PlaceIndex {
 public:
-    explicit Places(const NamedRows& rows) {
+    explicit PlaceIndex(const NamedRows& rows) {
         std::int64_t highest = 0;
         bool dense = true;
         for (const auto& row : rows) {
@@ -57,7 +57,7 @@ std::int32_t Clamped(const std::optional<std::int64_t>& value, std::int64_t low,
 namespace {
 
 // The run this connection just recorded, from what it kept of it.
-void FromMarks(const MarkedRun& kept, const Places& nicks, const Places& remailers, const RecentRuns& recent,
+void FromMarks(const MarkedRun& kept, const PlaceIndex& nicks, const PlaceIndex& remailers, const RecentRuns& recent,
                RecentRun& run) {
     std::unordered_map<std::string_view, std::uint32_t> nickPlaces;
     for (std::uint32_t i = 0; i < recent.nicks.size(); ++i) nickPlaces.emplace(recent.nicks[i].second, i);
@@ -67,7 +67,7 @@ void FromMarks(const MarkedRun& kept, const Places& nicks, const Places& remaile
     run.figures.reserve(kept.figures.size());
     for (const FigureMark& f : kept.figures) {
         const std::uint32_t nick = nicks.of(f.nick), remailer = remailers.of(f.remailer);
-        if (nick == Places::kNone || remailer == Places::kNone) continue;
+        if (nick == PlaceIndex::kNone || remailer == PlaceIndex::kNone) continue;
         run.figures.push_back({nick, remailer,
                                Clamped(f.known ? std::optional(f.value) : std::nullopt, -1000000, 1000000),
                                Clamped(f.latency, 0, 1000000000)});
@@ -82,7 +82,7 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
     recent.asked = n;
     recent.nicks = db.names(NameTable::Nick);
     recent.remailers = db.names(NameTable::Remailer);
-    const Places nicks(recent.nicks), remailers(recent.remailers);
+    const PlaceIndex nicks(recent.nicks), remailers(recent.remailers);
     const auto ids = db.lastRuns(type, n);
     recent.runs.resize(ids.size());
     // The run just recorded is at hand; the others are read, each into its place.
@@ -99,7 +99,7 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
         }
     }
     for (const StatePoint& s : db.pingerStates(read))
-        if (const std::uint32_t nick = nicks.of(s.nick); nick != Places::kNone)
+        if (const std::uint32_t nick = nicks.of(s.nick); nick != PlaceIndex::kNone)
             recent.runs[at[s.run]].pingers.push_back({nick, s.state});
     for (RecentRun& run : recent.runs)
         std::sort(run.pingers.begin(), run.pingers.end(),
@@ -110,7 +110,7 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
         auto& figures = recent.runs[i].figures;
         if (figures.empty() && i > 0) figures.reserve(recent.runs[i - 1].figures.size());
         const std::uint32_t nick = nicks.of(point.nick), remailer = remailers.of(point.remailer);
-        if (nick == Places::kNone || remailer == Places::kNone) return;
+        if (nick == PlaceIndex::kNone || remailer == PlaceIndex::kNone) return;
         figures.push_back(
             {nick, remailer, Clamped(point.hundredths, -1000000, 1000000), Clamped(point.latency, 0, 1000000000)});
     });
