@@ -1,6 +1,7 @@
 #include "history/RemailerPage.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -37,6 +38,7 @@ struct StatsIndex {
     std::vector<std::vector<std::uint32_t>> order;   // per run: its figures' places, remailer by remailer
     std::vector<std::vector<std::uint8_t>> cached;   // per run, by nick: nonzero for a cached copy
     std::vector<std::size_t> style;                  // by nick: its style in the charts
+    std::vector<std::string> nickCells;              // by nick: its first cell, its style's stroke and its nick
     // One page's series at a time, pinger by pinger, each runs.size() long.
     std::vector<std::uint32_t> slot;                           // by nick: its series + 1, 0 for none yet
     std::vector<std::pair<std::uint32_t, std::uint32_t>> met;  // (nick, series), in the order of names once sorted
@@ -109,7 +111,10 @@ void ReadStats(const RecentRuns& recent, TypeRead& read) {
     // The pingers of the runs take their styles in the order of their names.
     x.style.assign(recent.nicks.size(), 0);
     std::size_t styles = 0;
-    for (std::size_t k = 0; k < met.size(); ++k) x.style[k] = met[k] ? styles++ : styles;
+    for (std::size_t k = 0; k < met.size(); ++k) {
+        x.style[k] = met[k] ? styles++ : styles;
+        x.nickCells.push_back(Cell(LegendKey(x.style[k]) + "&nbsp;" + site::HtmlEscape(recent.nicks[k].second)));
+    }
     x.slot.assign(recent.nicks.size(), 0);
     read.chart = std::make_unique<TrendChart>(read.runGmts);
     read.stats = std::move(index);
@@ -166,9 +171,30 @@ const TypeRuns* ConsensusOf(const Consensus& consensus, const std::string& type)
     return it == consensus.types.end() ? nullptr : &*it;
 }
 
-std::string FigureText(std::int32_t value, bool uptime, bool version1) {
-    if (value == kNoFigure) return {};
-    return uptime ? Percent(value / 100.0) : LatencyText(value, version1);
+// A cell of text, as TextCell writes it, straight onto the page.
+void AppendTextCell(std::string& out, std::string_view text) {
+    out += "    <td>";
+    const std::size_t from = out.size();
+    site::AppendHtml(out, text);
+    if (out.size() == from) out += kNothing;
+    out += "</td>\r\n";
+}
+
+// An uptime in hundredths of a percent as Percent writes it ("99.60 %"), from
+// the whole number: a figure a night, a pinger a remailer, adds up.
+void AppendUptimeCell(std::string& out, std::int32_t hundredths) {
+    if (hundredths == kNoFigure) return AppendTextCell(out, {});
+    const std::uint32_t magnitude =
+        hundredths < 0 ? 0U - static_cast<std::uint32_t>(hundredths) : static_cast<std::uint32_t>(hundredths);
+    char whole[16];
+    const auto end = std::to_chars(whole, whole + sizeof whole, magnitude / 100).ptr;
+    out += "    <td>";
+    if (hundredths < 0) out += '-';
+    out.append(whole, end);
+    out += '.';
+    out += static_cast<char>('0' + magnitude / 10 % 10);
+    out += static_cast<char>('0' + magnitude % 10);
+    out += " %</td>\r\n";
 }
 
 // The remailer's series of a stats type, one per pinger with a figure of it in
@@ -226,19 +252,23 @@ void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* co
     p += Section(read.type);
     p += Row(HeadCell("Pinger") + HeadCell("Uptime tonight") + HeadCell("Latency tonight") + HeadCell("Figures"));
     const std::size_t runs = x.runs.size();
+    // A row is some 400 bytes, the charts some 200 a run.
+    p.reserve(p.size() + x.met.size() * 400 + runs * 400 + 4096);
     for (const auto& [nick, series] : x.met) {
         const std::size_t tonight = (series + 1) * runs - 1;
         if (x.uptimes[tonight] == kNoFigure && x.latencies[tonight] == kNoFigure) continue;
         const std::string& nickName = (*x.nicks)[nick].second;
-        std::string state;
+        std::string_view state;
         if (consensus) {
             const auto f = consensus->tonight().freshness.find(nickName);
             if (f != consensus->tonight().freshness.end()) state = FreshnessWord(f->second);
         }
-        if (x.seriesCached[tonight]) state += " (a cached copy)";
-        p += Row(Cell(LegendKey(x.style[nick]) + "&nbsp;" + site::HtmlEscape(nickName)) +
-                 TextCell(FigureText(x.uptimes[tonight], true, v1)) +
-                 TextCell(FigureText(x.latencies[tonight], false, v1)) + TextCell(state));
+        p += "  <tr>\r\n";
+        p += x.nickCells[nick];
+        AppendUptimeCell(p, x.uptimes[tonight]);
+        AppendTextCell(p, x.latencies[tonight] == kNoFigure ? std::string() : LatencyText(x.latencies[tonight], v1));
+        AppendTextCell(p, x.seriesCached[tonight] ? std::string(state) + " (a cached copy)" : std::string(state));
+        p += "  </tr>\r\n";
     }
     if (consensus) {
         const auto c = consensus->tonight().remailers.find(name);
