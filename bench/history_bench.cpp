@@ -37,6 +37,7 @@
 #include "history/HistoryDb.h"
 #include "history/HistoryPages.h"
 #include "history/NightRecorder.h"
+#include "history/RemailerPage.h"
 #include "history/TrendPage.h"
 #include "tools/demo/DemoSetup.h"
 #include "tools/demo/SampleServer.h"
@@ -293,7 +294,7 @@ void RecorderBench(const fs::path& root) {
     fs::create_directories(data);
     history::NightRecorder recorder(data, [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
     std::mt19937 random(240);
-    std::vector<double> nights, record, trend, changes, consensus;
+    std::vector<double> nights, record, trend, changes, consensus, remailers;
     for (int night = 0; night < kRepeats * 2; ++night) {
         history::Run run;
         run.program = "Pulsegrid";
@@ -332,12 +333,19 @@ void RecorderBench(const fs::path& root) {
         history::RemailersPageOf(source);
         history::PingersHealthPageOf(source);
         consensus.push_back(Seconds(start));
+        start = Clock::now();
+        for (const history::RemailerSeen& remailer : source.consensus().seen) {
+            source.setRemailer(remailer.name);
+            history::RemailerPageOf(source);
+        }
+        remailers.push_back(Seconds(start));
     }
     std::printf("%-46s %9.2f s\n", "the history of a night at 240 x 2,000", Median(nights));
     std::printf("%-46s %9.2f s\n", "  of which recording the run", Median(record));
     std::printf("%-46s %9.2f s\n", "  the trend page", Median(trend));
     std::printf("%-46s %9.2f s\n", "  the changes report", Median(changes));
     std::printf("%-46s %9.2f s\n", "  Remailers.html and Pingers_Health.html", Median(consensus));
+    std::printf("%-46s %9.2f s\n", "  the 2,000 Remailer_<name>.html", Median(remailers));
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
 #include "history/RemailerPage.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
+#include <span>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/core/SitePage.h"
@@ -23,11 +27,23 @@ using namespace cells;
 // What the history holds of the remailers, read once for all their pages.
 namespace {
 
-// One pinger's figures for a remailer, run by run (kNoFigure where it gave none).
-struct PingerSeries {
-    std::vector<std::int32_t> uptimes;    // hundredths of a percent
-    std::vector<std::int32_t> latencies;  // seconds
-    std::vector<std::uint8_t> cached;     // nonzero: a cached copy's figure
+// A stats type's figures of its last runs found by remailer: each run's
+// figures' places grouped by remailer, read once for all the pages. The
+// places are in the source's recent runs, kept as long as the stories are.
+struct StatsIndex {
+    std::span<const RecentRun> runs;                                // oldest first
+    const NamedRows* nicks = nullptr;                               // the recent runs' order of names
+    std::unordered_map<std::string_view, std::uint32_t> remailers;  // name -> place
+    std::vector<std::vector<std::uint32_t>> starts;  // per run: where each remailer's places begin, and the end
+    std::vector<std::vector<std::uint32_t>> order;   // per run: its figures' places, remailer by remailer
+    std::vector<std::vector<std::uint8_t>> cached;   // per run, by nick: nonzero for a cached copy
+    std::vector<std::size_t> style;                  // by nick: its style in the charts
+    std::vector<std::string> nickCells;              // by nick: its first cell, its style's stroke and its nick
+    // One page's series at a time, pinger by pinger, each runs.size() long.
+    std::vector<std::uint32_t> slot;                           // by nick: its series + 1, 0 for none yet
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> met;  // (nick, series), in the order of names once sorted
+    std::vector<std::int32_t> uptimes, latencies;
+    std::vector<std::uint8_t> seriesCached;
 };
 
 // A pinger's key ID or capability string and the first run of its last stretch.
@@ -38,25 +54,21 @@ struct HeldValue {
 };
 
 struct TypeStory {
-    std::map<std::string, PingerSeries> series;  // stats types, by nick
-    std::map<std::string, HeldValue> held;       // key and capability-string types, by nick
+    std::map<std::string, HeldValue> held;  // key and capability-string types, by nick
 };
 
 struct TypeRead {
     std::string type;
     std::vector<std::string> runGmts;   // oldest first; the last is tonight's
-    std::vector<std::string> nicks;     // every pinger of those runs, by name: its chart style
     std::unique_ptr<TrendChart> chart;  // stats types: draws every remailer's charts of them
-    std::size_t style(const std::string& nick) const {
-        return static_cast<std::size_t>(std::lower_bound(nicks.begin(), nicks.end(), nick) - nicks.begin());
-    }
+    std::unique_ptr<StatsIndex> stats;  // stats types: their figures by remailer
 };
 
 }  // namespace
 
 struct RemailerStories {
     std::vector<TypeRead> types;                                        // in the suite's order
-    std::unordered_map<std::string, std::vector<TypeStory>> remailers;  // one story per type
+    std::unordered_map<std::string, std::vector<TypeStory>> remailers;  // key and capability types: one story per type
 };
 
 namespace {
@@ -72,39 +84,40 @@ void TakeValue(const std::string& value, const std::string& gmt, std::size_t r, 
     held.lastRun = r;
 }
 
-// A stats type's runs from the source's recent runs, by numbers until each
-// figure finds its remailer's and pinger's story.
-void ReadStats(const RecentRuns& recent, std::size_t t, std::size_t types, TypeRead& read, RemailerStories& out) {
-    const auto runs = recent.last(kTrendRuns);
+// A stats type's runs from the source's recent runs: in one pass over each
+// run's figures, their places grouped by remailer (a counting sort).
+void ReadStats(const RecentRuns& recent, TypeRead& read) {
+    auto index = std::make_unique<StatsIndex>();
+    StatsIndex& x = *index;
+    x.runs = recent.last(kTrendRuns);
+    x.nicks = &recent.nicks;
+    const std::size_t remailers = recent.remailers.size();
+    for (std::uint32_t m = 0; m < remailers; ++m) x.remailers.emplace(recent.remailers[m].second, m);
     std::vector<bool> met(recent.nicks.size(), false);
-    std::vector<std::vector<TypeStory>*> stories(recent.remailers.size(), nullptr);
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-        read.runGmts.push_back(runs[r].gmt);
-        std::vector<std::uint8_t> cached(recent.nicks.size(), 0);
-        for (const RecentPinger& p : runs[r].pingers) {
+    for (const RecentRun& run : x.runs) {
+        read.runGmts.push_back(run.gmt);
+        auto& cached = x.cached.emplace_back(recent.nicks.size(), 0);
+        for (const RecentPinger& p : run.pingers) {
             met[p.nick] = true;
             cached[p.nick] = p.state == PingerState::Cached ? 1 : 0;
         }
-        for (const RecentFigure& f : runs[r].figures) {
-            auto*& story = stories[f.remailer];
-            if (!story) {
-                story = &out.remailers[recent.remailers[f.remailer].second];
-                story->resize(types);
-            }
-            PingerSeries& s = (*story)[t].series[recent.nicks[f.nick].second];
-            if (s.uptimes.empty()) {
-                s.uptimes.assign(runs.size(), kNoFigure);
-                s.latencies.assign(runs.size(), kNoFigure);
-                s.cached.assign(runs.size(), 0);
-            }
-            s.uptimes[r] = f.uptime;
-            s.latencies[r] = f.latency;
-            s.cached[r] = cached[f.nick];
-        }
+        auto& starts = x.starts.emplace_back(remailers + 1, 0);
+        for (const RecentFigure& f : run.figures) ++starts[f.remailer + 1];
+        for (std::size_t m = 0; m < remailers; ++m) starts[m + 1] += starts[m];
+        auto& order = x.order.emplace_back(run.figures.size());
+        std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
+        for (std::uint32_t i = 0; i < run.figures.size(); ++i) order[next[run.figures[i].remailer]++] = i;
     }
-    for (std::size_t k = 0; k < met.size(); ++k)
-        if (met[k]) read.nicks.push_back(recent.nicks[k].second);
+    // The pingers of the runs take their styles in the order of their names.
+    x.style.assign(recent.nicks.size(), 0);
+    std::size_t styles = 0;
+    for (std::size_t k = 0; k < met.size(); ++k) {
+        x.style[k] = met[k] ? styles++ : styles;
+        x.nickCells.push_back(Cell(LegendKey(x.style[k]) + "&nbsp;" + site::HtmlEscape(recent.nicks[k].second)));
+    }
+    x.slot.assign(recent.nicks.size(), 0);
     read.chart = std::make_unique<TrendChart>(read.runGmts);
+    read.stats = std::move(index);
 }
 
 RemailerStories ReadStories(PageSource& source) {
@@ -116,24 +129,21 @@ RemailerStories ReadStories(PageSource& source) {
         read.type = types[t];
         const Kind kind = KindOf(read.type);
         if (kind == Kind::Stats) {
-            ReadStats(source.recent(read.type, kTrendRuns), t, types.size(), read, out);
+            ReadStats(source.recent(read.type, kTrendRuns), read);
             continue;
         }
         const auto ids = db.lastRuns(read.type, kTrendRuns);
         // A full window of runs may have older ones before it.
         const bool runsBefore = ids.size() == static_cast<std::size_t>(kTrendRuns);
-        std::set<std::string> nicks;
         for (std::size_t r = 0; r < ids.size(); ++r) {
             const StoredRun run = db.load(ids[r]);
             read.runGmts.push_back(run.gmt);
-            for (const PingerSeen& p : run.pingers) nicks.insert(p.nick);
             for (const Figure& f : run.figures) {
                 auto& remailer = out.remailers[f.remailer];
                 remailer.resize(types.size());
                 TakeValue(kind == Kind::Keys ? f.keyId : f.caps, run.gmt, r, runsBefore, remailer[t].held[f.pinger]);
             }
         }
-        read.nicks.assign(nicks.begin(), nicks.end());
     }
     return out;
 }
@@ -143,11 +153,6 @@ RemailerStories ReadStories(PageSource& source) {
 std::string Section(std::string_view title) {
     return Row("    <td colspan=\"4\"><strong><font color=\"#0000FF\">" + site::HtmlEscape(title) +
                "</font></strong></td>\r\n");
-}
-
-// A pinger's cell: its style in the charts and its nick.
-std::string Nick(const TypeRead& read, const std::string& nick) {
-    return Cell(LegendKey(read.style(nick)) + "&nbsp;" + site::HtmlEscape(nick));
 }
 
 std::string Genealogy(const Consensus& consensus, const std::string& name) {
@@ -166,38 +171,104 @@ const TypeRuns* ConsensusOf(const Consensus& consensus, const std::string& type)
     return it == consensus.types.end() ? nullptr : &*it;
 }
 
-std::string FigureText(std::int32_t value, bool uptime, bool version1) {
-    if (value == kNoFigure) return {};
-    return uptime ? Percent(value / 100.0) : LatencyText(value, version1);
+// A cell of text, as TextCell writes it, straight onto the page.
+void AppendTextCell(std::string& out, std::string_view text) {
+    out += "    <td>";
+    const std::size_t from = out.size();
+    site::AppendHtml(out, text);
+    if (out.size() == from) out += kNothing;
+    out += "</td>\r\n";
+}
+
+// An uptime in hundredths of a percent as Percent writes it ("99.60 %"), from
+// the whole number: a figure a night, a pinger a remailer, adds up.
+void AppendUptimeCell(std::string& out, std::int32_t hundredths) {
+    if (hundredths == kNoFigure) return AppendTextCell(out, {});
+    const std::uint32_t magnitude =
+        hundredths < 0 ? 0U - static_cast<std::uint32_t>(hundredths) : static_cast<std::uint32_t>(hundredths);
+    char whole[16];
+    const auto end = std::to_chars(whole, whole + sizeof whole, magnitude / 100).ptr;
+    out += "    <td>";
+    if (hundredths < 0) out += '-';
+    out.append(whole, end);
+    out += '.';
+    out += static_cast<char>('0' + magnitude / 10 % 10);
+    out += static_cast<char>('0' + magnitude % 10);
+    out += " %</td>\r\n";
+}
+
+// The remailer's series of a stats type, one per pinger with a figure of it in
+// the runs, walking only the remailer's figures; false when it has none.
+bool GatherSeries(StatsIndex& x, std::uint32_t remailer) {
+    for (const auto& [nick, series] : x.met) x.slot[nick] = 0;
+    x.met.clear();
+    x.uptimes.clear();
+    x.latencies.clear();
+    x.seriesCached.clear();
+    const std::size_t runs = x.runs.size();
+    for (std::size_t r = 0; r < runs; ++r) {
+        const auto& figures = x.runs[r].figures;
+        for (std::uint32_t i = x.starts[r][remailer]; i < x.starts[r][remailer + 1]; ++i) {
+            const RecentFigure& f = figures[x.order[r][i]];
+            std::uint32_t& slot = x.slot[f.nick];
+            if (!slot) {
+                x.met.emplace_back(f.nick, static_cast<std::uint32_t>(x.met.size()));
+                slot = static_cast<std::uint32_t>(x.met.size());
+                x.uptimes.resize(x.uptimes.size() + runs, kNoFigure);
+                x.latencies.resize(x.latencies.size() + runs, kNoFigure);
+                x.seriesCached.resize(x.seriesCached.size() + runs, 0);
+            }
+            const std::size_t at = (slot - 1) * runs + r;
+            x.uptimes[at] = f.uptime;
+            x.latencies[at] = f.latency;
+            x.seriesCached[at] = x.cached[r][f.nick];
+        }
+    }
+    std::sort(x.met.begin(), x.met.end());
+    return !x.met.empty();
 }
 
 // The two charts of a stats type, uptime and latency over its last runs, a
 // line per pinger in its own style.
-void AppendCharts(std::string& out, const TypeRead& read, const std::map<std::string, PingerSeries>& series) {
+void AppendCharts(std::string& out, TrendChart& chart, const StatsIndex& x) {
+    const std::size_t runs = x.runs.size();
     ChartInput uptime{ChartScale::Uptime, {}}, latency{ChartScale::Latency, {}};
-    for (const auto& [nick, s] : series) {
-        uptime.series.push_back({read.style(nick), nick, s.uptimes, s.cached});
-        latency.series.push_back({read.style(nick), nick, s.latencies, s.cached});
+    for (const auto& [nick, series] : x.met) {
+        const std::size_t at = series * runs;
+        const std::span<const std::uint8_t> cached(x.seriesCached.data() + at, runs);
+        const std::string_view name = (*x.nicks)[nick].second;
+        uptime.series.push_back({x.style[nick], name, {x.uptimes.data() + at, runs}, cached});
+        latency.series.push_back({x.style[nick], name, {x.latencies.data() + at, runs}, cached});
     }
-    read.chart->draw(out, uptime);
-    read.chart->draw(out, latency);
+    chart.draw(out, uptime);
+    chart.draw(out, latency);
 }
 
-std::string StatsSection(const TypeRead& read, const TypeStory& story, const TypeRuns* consensus,
-                         const std::string& name) {
+// Tonight's figures of each pinger, their medians and the charts of the
+// series GatherSeries left in the index.
+void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* consensus, const std::string& name) {
+    const StatsIndex& x = *read.stats;
     const bool v1 = IsVersion1(read.type);
-    std::string p = Section(read.type) + Row(HeadCell("Pinger") + HeadCell("Uptime tonight") +
-                                             HeadCell("Latency tonight") + HeadCell("Figures"));
-    for (const auto& [nick, s] : story.series) {
-        if (s.uptimes.back() == kNoFigure && s.latencies.back() == kNoFigure) continue;
-        std::string state;
+    p += Section(read.type);
+    p += Row(HeadCell("Pinger") + HeadCell("Uptime tonight") + HeadCell("Latency tonight") + HeadCell("Figures"));
+    const std::size_t runs = x.runs.size();
+    // A row is some 400 bytes, the charts some 200 a run.
+    p.reserve(p.size() + x.met.size() * 400 + runs * 400 + 4096);
+    for (const auto& [nick, series] : x.met) {
+        const std::size_t tonight = (series + 1) * runs - 1;
+        if (x.uptimes[tonight] == kNoFigure && x.latencies[tonight] == kNoFigure) continue;
+        const std::string& nickName = (*x.nicks)[nick].second;
+        std::string_view state;
         if (consensus) {
-            const auto f = consensus->tonight().freshness.find(nick);
+            const auto f = consensus->tonight().freshness.find(nickName);
             if (f != consensus->tonight().freshness.end()) state = FreshnessWord(f->second);
         }
-        if (s.cached.back()) state += " (a cached copy)";
-        p += Row(Nick(read, nick) + TextCell(FigureText(s.uptimes.back(), true, v1)) +
-                 TextCell(FigureText(s.latencies.back(), false, v1)) + TextCell(state));
+        p += "  <tr>\r\n";
+        p += x.nickCells[nick];
+        AppendUptimeCell(p, x.uptimes[tonight]);
+        AppendTextCell(p, x.latencies[tonight] == kNoFigure ? std::string() : LatencyText(x.latencies[tonight], v1));
+        AppendTextCell(p, x.seriesCached[tonight] ? std::string(state) + " (a cached copy)" : std::string(state));
+        p += "  </tr>\r\n";
     }
     if (consensus) {
         const auto c = consensus->tonight().remailers.find(name);
@@ -208,10 +279,11 @@ std::string StatsSection(const TypeRead& read, const TypeStory& story, const Typ
                      TextCell(std::to_string(c->second.fresh) + " of " + std::to_string(c->second.listed) +
                               " pingers fresh"));
     }
-    std::string charts;
-    AppendCharts(charts, read, story.series);
-    return p + Row(HeadCell("Last " + std::to_string(read.runGmts.size()) + " runs") + "    <td colspan=\"3\">" +
-                   charts + "</td>\r\n");
+    p += "  <tr>\r\n";
+    p += HeadCell("Last " + std::to_string(read.runGmts.size()) + " runs");
+    p += "    <td colspan=\"3\">";
+    AppendCharts(p, *read.chart, x);
+    p += "</td>\r\n  </tr>\r\n";
 }
 
 // Key IDs and capability strings: each pinger's tonight and since when.
@@ -265,18 +337,19 @@ std::string RemailerPage(const Consensus& consensus, const RemailerStories& stor
                              "same way; tonight's broken chains.",
                          ChartStyles());
     const auto story = stories.remailers.find(name);
-    if (story != stories.remailers.end()) {
-        for (std::size_t t = 0; t < stories.types.size(); ++t) {
-            const TypeRead& read = stories.types[t];
-            if (KindOf(read.type) == Kind::Stats) {
-                if (!story->second[t].series.empty())
-                    p += StatsSection(read, story->second[t], ConsensusOf(consensus, read.type), name);
-            } else {
-                p += HeldSection(read, story->second[t]);
-            }
+    for (std::size_t t = 0; t < stories.types.size(); ++t) {
+        const TypeRead& read = stories.types[t];
+        if (read.stats) {
+            const auto at = read.stats->remailers.find(name);
+            if (at != read.stats->remailers.end() && GatherSeries(*read.stats, at->second))
+                AppendStatsSection(p, read, ConsensusOf(consensus, read.type), name);
+        } else if (story != stories.remailers.end()) {
+            p += HeldSection(read, story->second[t]);
         }
     }
-    return p + ChainsSection(consensus, name) + Foot();
+    p += ChainsSection(consensus, name);
+    p += Foot();
+    return p;
 }
 
 }  // namespace
