@@ -24,8 +24,9 @@ namespace parlux::history {
 
 using namespace cells;
 
-// What the history holds of the remailers, read once for all their pages.
-namespace {
+// What the history holds of the remailers, read once for all their pages. A
+// named namespace: RemailerStories, which PageSource holds, is made of them.
+namespace remailer_stories {
 
 // A stats type's figures of its last runs found by remailer: each run's
 // figures' places grouped by remailer, read once for all the pages. The
@@ -64,7 +65,9 @@ struct TypeRead {
     std::unique_ptr<StatsIndex> stats;  // stats types: their figures by remailer
 };
 
-}  // namespace
+}  // namespace remailer_stories
+
+using namespace remailer_stories;
 
 struct RemailerStories {
     std::vector<TypeRead> types;                                        // in the suite's order

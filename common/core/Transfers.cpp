@@ -23,6 +23,8 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <random>
+#include <string_view>
 #include <thread>
 #include <unordered_set>
 
@@ -263,17 +265,43 @@ bool ConfigureHandle(Job& job) {
     return true;
 }
 
+// A new scratch file in the folder, noted before it exists: a signal that
+// comes while it is made finds it on the list (unlinking a name not yet made
+// does no harm), so it never outlives the program. -1 with errno set.
+int CreateNotedScratch(const std::filesystem::path& folder, std::string& name, int& mark) {
+    static constexpr std::string_view kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string suffix(6, 'A');
+        for (char& c : suffix) c = kLetters[random() % kLetters.size()];
+        name = (folder / (ScratchPrefix() + suffix)).string();
+        mark = NoteScratchFile(name);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0) return fd;
+        const int error = errno;
+        ForgetScratchFile(mark);
+        mark = -1;
+        if (error != EEXIST) {
+            errno = error;
+            return -1;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 // File mode: the scratch file beside the target, with the replacement's mode.
 bool OpenScratch(Job& job) {
     const auto folder = job.target.has_parent_path() ? job.target.parent_path() : std::filesystem::path(".");
-    std::string name = (folder / (ScratchPrefix() + "XXXXXX")).string();
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    std::string name;
+    int mark = -1;
+    const int fd = CreateNotedScratch(folder, name, mark);
     if (fd < 0) {
         job.saveError = "cannot save in " + folder.string() + ": " + ErrnoText(errno);
         return false;
     }
     job.scratch = name;
-    job.scratchMark = NoteScratchFile(name);
+    job.scratchMark = mark;
     ::fchmod(fd, static_cast<mode_t>(ReplacementMode(job.target)));
     KeepForFolderOwner(fd, job.target);
     job.out = ::fdopen(fd, "wb");
