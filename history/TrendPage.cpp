@@ -8,17 +8,11 @@
 #include <utility>
 
 #include "common/core/SitePage.h"
+#include "history/Consensus.h"
 
 namespace parlux::history {
 
 namespace {
-
-std::optional<double> Median(std::vector<double>& values) {
-    if (values.empty()) return std::nullopt;
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
 
 std::string TwoDecimals(double value, const char* unit) {
     char buffer[48];
@@ -85,11 +79,12 @@ private:
     // Tonight's median and spread of the pingers reached, and those not.
     void figures() {
         const std::size_t reached = tonight_.size();
+        std::sort(tonight_.begin(), tonight_.end());
         const auto median = Median(tonight_);
         out_ += Cell(median ? TwoDecimals(*median, "%") : down_.empty() ? "&nbsp;" : "No pinger reached");
         std::string spread = reached == 1 ? "1 pinger" : "&nbsp;";
         if (reached > 1) {
-            const double points = tonight_.back() - tonight_.front();  // sorted by Median
+            const double points = tonight_.back() - tonight_.front();
             spread = TwoDecimals(points, "points");
             if (points > kWideSpreadPoints) spread = "<font color=\"#FF0000\"><strong>" + spread + "</strong></font>";
         }
