@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -179,13 +180,14 @@ void SizeBench(const fs::path& root) {
         db.reset();
         closing.push_back(Seconds(start) * 1000.0);
     }
-    std::int64_t figures = 0;
+    std::size_t figures = 0;
     {
         history::HistoryDb db(data / "Parlux.sqlite");
-        figures = db.count("stats_figure");
+        for (const std::string& type : db.types())
+            for (const std::int64_t id : db.lastRuns(type, 1000)) figures += db.load(id).figures.size();
     }  // the last one out folds the log back into the file
-    std::printf("figures kept: %lld; Changes.txt: %ju bytes; Trend_MIX-2.html: %ju bytes; medians of %zu runs\n",
-                static_cast<long long>(figures), static_cast<std::uintmax_t>(fs::file_size(data / "Changes.txt")),
+    std::printf("figures kept: %zu; Changes.txt: %ju bytes; Trend_MIX-2.html: %ju bytes; medians of %zu runs\n",
+                figures, static_cast<std::uintmax_t>(fs::file_size(data / "Changes.txt")),
                 static_cast<std::uintmax_t>(fs::file_size(data / "Trend_MIX-2.html")), record.size());
     Bar("recording one night of one type", Median(record), 30, "ms");
     std::printf("%-46s %9.1f ms\n", "  of which processor time", Median(recordCpu));
@@ -370,6 +372,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "history_bench: unknown part %s (size, sample, grid, recorder)\n", what.c_str());
     }
     std::error_code ec;
-    fs::remove_all(root, ec);
+    // PARLUX_BENCH_KEEP leaves the folders for a profiler to run the programs on again.
+    if (std::getenv("PARLUX_BENCH_KEEP"))
+        std::printf("kept %s\n", root.c_str());
+    else
+        fs::remove_all(root, ec);
     return 0;
 }

@@ -12,7 +12,10 @@
 #include <cstdio>
 #include <limits>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
+#include <string_view>
 #include <thread>
 #include <tuple>
 #include <unordered_map>
@@ -44,6 +47,10 @@ public:
         check(sqlite3_bind_int64(stmt_, i, value));
         return *this;
     }
+    Statement& bindBlob(int i, const std::string& value) {
+        check(sqlite3_bind_blob64(stmt_, i, value.data(), value.size(), SQLITE_TRANSIENT));
+        return *this;
+    }
     Statement& bind(int i, const std::string& value) {
         check(sqlite3_bind_text(stmt_, i, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT));
         return *this;
@@ -65,6 +72,11 @@ public:
     }
     std::int64_t integer(int column) const { return sqlite3_column_int64(stmt_, column); }
     bool null(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+    std::string_view bytes(int column) const {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+        return bytes ? std::string_view(bytes, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
+                     : std::string_view();
+    }
     std::string text(int column) const {
         const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
         return bytes ? std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
@@ -136,6 +148,14 @@ const char* const kMigrations[] = {
     "INSERT INTO remailer_seen SELECT f.remailer, min(r.gmt), max(r.gmt) FROM (SELECT run, remailer FROM"
     " stats_figure UNION ALL SELECT run, remailer FROM key_figure UNION ALL SELECT run, remailer FROM cap_figure) f"
     " JOIN run r ON r.id = f.run GROUP BY f.remailer;",
+    // 4: a stats run's figures a row per pinger, packed (PackStats), instead
+    // of a row per figure: a large grid's run is half a million figures, and
+    // every page reads them by run and pinger.
+    "CREATE TABLE stats_block(run INTEGER NOT NULL, nick INTEGER NOT NULL, figures BLOB NOT NULL,"
+    " PRIMARY KEY(run, nick)) WITHOUT ROWID;"
+    "INSERT INTO stats_block SELECT run, nick, parlux_pack_stats(remailer, uptime, latency) FROM stats_figure"
+    " GROUP BY run, nick;"
+    "DROP TABLE stats_figure;",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 
@@ -143,6 +163,133 @@ static_assert(std::size(kMigrations) == kSchemaVersion);
 // written by hand may hold anything) is never taken for the newest run.
 constexpr const char* kWellFormedGmt =
     "gmt GLOB '[0-9][0-9][0-9][0-9]/[0-9][0-9]/[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]'";
+
+// A pinger's figures in a stats run, packed: for each figure in the order of
+// the remailers' numbers, the number's step from the one before (a varint),
+// a byte saying which of uptime (1) and latency (2) are known, and those,
+// zigzagged varints. The bytes come from a file anyone may have written:
+// reading them checks every step.
+struct StatsEntry {
+    std::int64_t remailer;
+    std::optional<std::int64_t> hundredths, latency;
+};
+
+void PutVarint(std::string& out, std::uint64_t value) {
+    for (; value >= 0x80; value >>= 7) out += static_cast<char>((value & 0x7f) | 0x80);
+    out += static_cast<char>(value);
+}
+
+std::uint64_t ZigZag(std::int64_t value) {
+    return (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
+}
+
+std::int64_t UnZigZag(std::uint64_t value) {
+    return static_cast<std::int64_t>(value >> 1) ^ -static_cast<std::int64_t>(value & 1);
+}
+
+// Entries in the order of their remailers, each remailer once.
+std::string PackStats(const std::vector<StatsEntry>& entries) {
+    std::string out;
+    out.reserve(entries.size() * 6);
+    std::int64_t previous = 0;
+    for (const StatsEntry& e : entries) {
+        PutVarint(out, static_cast<std::uint64_t>(e.remailer) - static_cast<std::uint64_t>(previous));
+        previous = e.remailer;
+        out += static_cast<char>((e.hundredths ? 1 : 0) | (e.latency ? 2 : 0));
+        if (e.hundredths) PutVarint(out, ZigZag(*e.hundredths));
+        if (e.latency) PutVarint(out, ZigZag(*e.latency));
+    }
+    return out;
+}
+
+class Unpacker {
+public:
+    explicit Unpacker(std::string_view bytes) : bytes_(bytes) {}
+    // The next entry; false at the end, and when the bytes are not a packing
+    // (damaged() says which).
+    bool next(StatsEntry& e) {
+        if (at_ == bytes_.size()) return false;
+        std::uint64_t step = 0, flags = 0, value = 0;
+        if (!varint(step) || step == 0 || step > kMaxStep - remailer_ || !byte(flags) || flags > 3) return fail();
+        remailer_ += step;
+        e.remailer = static_cast<std::int64_t>(remailer_);
+        e.hundredths.reset(), e.latency.reset();
+        if (flags & 1) {
+            if (!varint(value)) return fail();
+            e.hundredths = UnZigZag(value);
+        }
+        if (flags & 2) {
+            if (!varint(value)) return fail();
+            e.latency = UnZigZag(value);
+        }
+        return true;
+    }
+    bool damaged() const { return damaged_; }
+
+private:
+    static constexpr std::uint64_t kMaxStep = std::numeric_limits<std::int64_t>::max();
+    bool fail() {
+        damaged_ = true;
+        return false;
+    }
+    bool byte(std::uint64_t& out) {
+        if (at_ == bytes_.size()) return false;
+        out = static_cast<unsigned char>(bytes_[at_++]);
+        return true;
+    }
+    bool varint(std::uint64_t& out) {
+        out = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            std::uint64_t b = 0;
+            if (!byte(b) || (shift == 63 && b > 1)) return false;
+            out |= (b & 0x7f) << shift;
+            if (!(b & 0x80)) return true;
+        }
+        return false;
+    }
+    std::string_view bytes_;
+    std::size_t at_ = 0;
+    std::uint64_t remailer_ = 0;
+    bool damaged_ = false;
+};
+
+// A pinger's packed figures, read into entries (their room used again).
+void Unpack(std::string_view bytes, const fs::path& path, std::vector<StatsEntry>& entries) {
+    entries.clear();
+    Unpacker unpacker(bytes);
+    for (StatsEntry e{}; unpacker.next(e);) entries.push_back(e);
+    if (unpacker.damaged()) throw HistoryError(path.string() + ": the figures of a run are damaged", SQLITE_CORRUPT);
+}
+
+// parlux_pack_stats(remailer, uptime, latency): the packing of a group's
+// figures, for the step that brings the old rows into stats_block. Ours, on
+// our connection only, never callable from the file's schema.
+void PackStep(sqlite3_context* context, int, sqlite3_value** values) {
+    auto** entries = static_cast<std::vector<StatsEntry>**>(sqlite3_aggregate_context(context, sizeof(void*)));
+    if (!entries) return sqlite3_result_error_nomem(context);
+    if (!*entries) *entries = new std::vector<StatsEntry>;
+    auto known = [](sqlite3_value* v) {
+        return sqlite3_value_type(v) == SQLITE_NULL ? std::nullopt : std::optional(sqlite3_value_int64(v));
+    };
+    (*entries)->push_back({sqlite3_value_int64(values[0]), known(values[1]), known(values[2])});
+}
+
+void PackFinal(sqlite3_context* context) {
+    auto** entries = static_cast<std::vector<StatsEntry>**>(sqlite3_aggregate_context(context, 0));
+    const std::unique_ptr<std::vector<StatsEntry>> owned(entries ? *entries : nullptr);
+    std::string packed;
+    if (owned) {
+        std::sort(owned->begin(), owned->end(),
+                  [](const StatsEntry& a, const StatsEntry& b) { return a.remailer < b.remailer; });
+        packed = PackStats(*owned);
+    }
+    sqlite3_result_blob64(context, packed.data(), packed.size(), SQLITE_TRANSIENT);
+}
+
+void AddOwnFunctions(sqlite3* db) {
+    sqlite3_create_function_v2(db, "parlux_pack_stats", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
+                               nullptr, nullptr, &PackStep, &PackFinal, nullptr);
+}
 
 // The objects of the history's own schema at a version: what the steps up to
 // it make in an empty database.
@@ -166,6 +313,7 @@ std::set<SchemaObject> OwnSchema(int version) {
     sqlite3* db = nullptr;
     std::set<SchemaObject> out;
     if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        AddOwnFunctions(db);
         for (int step = 0; step < version; ++step) sqlite3_exec(db, kMigrations[step], nullptr, nullptr, nullptr);
         out = SchemaObjects(db);
     }
@@ -253,6 +401,7 @@ void HistoryDb::open() {
                                         {SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0}})
         sqlite3_db_config(db_, option, value, nullptr);
     sqlite3_progress_handler(db_, 1000, &HistoryDb::Progress, this);
+    AddOwnFunctions(db_);
 }
 
 int HistoryDb::Progress(void* self) {
@@ -321,9 +470,9 @@ void HistoryDb::migrate() {
         rollback();
         throw;
     }
-    // The stats texts dropped leave free pages the size of half the file:
-    // given back once.
-    if (found >= 1 && found < 2) {
+    // The stats texts dropped (2) and the figures packed (4) leave free
+    // pages the size of half the file: given back once.
+    if (found >= 1 && found < 4) {
         exec("VACUUM");
         checkpoint();
     }
@@ -442,7 +591,7 @@ void HistoryDb::prune(int keepDays) {
     std::vector<std::int64_t> ids;
     while (doomed.step()) ids.push_back(doomed.integer(0));
     const char* const prune[] = {
-        "DELETE FROM stats_figure WHERE run=?1", "DELETE FROM key_figure WHERE run=?1",
+        "DELETE FROM stats_block WHERE run=?1",  "DELETE FROM key_figure WHERE run=?1",
         "DELETE FROM cap_figure WHERE run=?1",   "DELETE FROM run_pinger WHERE run=?1",
         "DELETE FROM broken_chain WHERE run=?1", "DELETE FROM run WHERE id=?1",
     };
@@ -527,12 +676,6 @@ void HistoryDb::insert(const Run& run) {
     insertSeen(run, runId);
 
     const Kind kind = KindOf(run.type);
-    const char* const inserts[] = {
-        "INSERT OR REPLACE INTO stats_figure(run, nick, remailer, latency, uptime) VALUES(?1,?2,?3,?4,?5)",
-        ("INSERT OR REPLACE INTO key_figure(run, nick, remailer, key_id, key_size, key_date, key_state)"
-         " VALUES(?1,?2,?3,?4,?5,?6,?7)"),
-        "INSERT OR REPLACE INTO cap_figure(run, nick, remailer, caps) VALUES(?1,?2,?3,?4)",
-    };
     // In the order of the table's key, the same pair's later figure last: each
     // row goes beside the one before it.
     std::vector<Place> places;
@@ -550,14 +693,44 @@ void HistoryDb::insert(const Run& run) {
     std::sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
         return std::tie(a.nick, a.remailer, a.figure) < std::tie(b.nick, b.remailer, b.figure);
     });
-    Statement addFigure(*this, inserts[static_cast<int>(kind)]);
+    if (kind == Kind::Stats)
+        insertStats(run, runId, places);
+    else
+        insertFigures(run, runId, places);
+    keepMarks(run, runId, places);
+}
+
+void HistoryDb::insertStats(const Run& run, std::int64_t runId, const std::vector<Place>& places) {
+    Statement addBlock(*this, "INSERT INTO stats_block(run, nick, figures) VALUES(?1,?2,?3)");
+    std::vector<StatsEntry> entries;
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        const Place& place = places[i];
+        const Figure& f = run.figures[place.figure];
+        StatsEntry entry{place.remailer, std::nullopt, f.latencySeconds};
+        if (f.uptimePercent) entry.hundredths = std::llround(*f.uptimePercent * 100.0);
+        // The same pair again: its later figure replaces the earlier one.
+        if (!entries.empty() && entries.back().remailer == place.remailer)
+            entries.back() = entry;
+        else
+            entries.push_back(entry);
+        if (i + 1 < places.size() && places[i + 1].nick == place.nick) continue;
+        addBlock.bind(1, runId).bind(2, place.nick).bindBlob(3, PackStats(entries)).run();
+        entries.clear();
+    }
+}
+
+void HistoryDb::insertFigures(const Run& run, std::int64_t runId, const std::vector<Place>& places) {
+    const char* const inserts[] = {
+        ("INSERT OR REPLACE INTO key_figure(run, nick, remailer, key_id, key_size, key_date, key_state)"
+         " VALUES(?1,?2,?3,?4,?5,?6,?7)"),
+        "INSERT OR REPLACE INTO cap_figure(run, nick, remailer, caps) VALUES(?1,?2,?3,?4)",
+    };
+    const Kind kind = KindOf(run.type);
+    Statement addFigure(*this, inserts[kind == Kind::Keys ? 0 : 1]);
     for (const Place& place : places) {
         const Figure& f = run.figures[place.figure];
         addFigure.bind(1, runId).bind(2, place.nick).bind(3, place.remailer);
-        if (kind == Kind::Stats) {
-            if (f.latencySeconds) addFigure.bind(4, *f.latencySeconds);
-            if (f.uptimePercent) addFigure.bind(5, static_cast<std::int64_t>(std::llround(*f.uptimePercent * 100.0)));
-        } else if (kind == Kind::Keys) {
+        if (kind == Kind::Keys) {
             addFigure.bind(4, textId(f.keyId)).bind(5, textId(f.keySize));
             addFigure.bind(6, textId(f.keyDate)).bind(7, textId(f.keyState));
         } else {
@@ -565,7 +738,6 @@ void HistoryDb::insert(const Run& run) {
         }
         addFigure.run();
     }
-    keepMarks(run, runId, places);
 }
 
 void HistoryDb::insertSeen(const Run& run, std::int64_t runId) {
@@ -694,16 +866,25 @@ void HistoryDb::loadMarks(std::int64_t id, MarkedRun& run) {
     run.type.clear(), run.gmt.clear(), run.pingers.clear(), run.figures.clear();
     if (!loadHead(id, run.type, run.gmt, run.pingers)) return;
     // Only the column the report compares, in the order of the table's key.
-    const char* const selects[] = {
-        "SELECT nick, remailer, uptime, latency FROM stats_figure WHERE run=?1 ORDER BY nick, remailer",
-        "SELECT nick, remailer, key_id, NULL FROM key_figure WHERE run=?1 ORDER BY nick, remailer",
-        "SELECT nick, remailer, caps, NULL FROM cap_figure WHERE run=?1 ORDER BY nick, remailer",
-    };
-    Reused select(*this, selects[static_cast<int>(KindOf(run.type))]);
+    const Kind kind = KindOf(run.type);
+    if (kind == Kind::Stats) {
+        Reused select(*this, "SELECT nick, figures FROM stats_block WHERE run=?1 ORDER BY nick");
+        select->bind(1, id);
+        std::vector<StatsEntry> entries;
+        while (select->step()) {
+            Unpack(select->bytes(1), path_, entries);
+            for (const StatsEntry& e : entries)
+                run.figures.push_back(
+                    {select->integer(0), e.remailer, e.hundredths.value_or(0), e.hundredths.has_value(), e.latency});
+        }
+        return;
+    }
+    Reused select(*this, kind == Kind::Keys
+                             ? "SELECT nick, remailer, key_id FROM key_figure WHERE run=?1 ORDER BY nick, remailer"
+                             : "SELECT nick, remailer, caps FROM cap_figure WHERE run=?1 ORDER BY nick, remailer");
     select->bind(1, id);
     while (select->step())
-        run.figures.push_back({select->integer(0), select->integer(1), select->integer(2), !select->null(2),
-                               select->null(3) ? std::nullopt : std::optional(select->integer(3))});
+        run.figures.push_back({select->integer(0), select->integer(1), select->integer(2), !select->null(2)});
 }
 
 namespace {
@@ -729,7 +910,7 @@ std::unordered_map<std::int64_t, std::uint32_t> Places(const NamedRows& rows) {
 void HistoryDb::loadFigures(StoredRun& run) {
     const Kind kind = KindOf(run.type);
     const char* const selects[] = {
-        "SELECT nick, remailer, latency, uptime FROM stats_figure WHERE run=?1",
+        "SELECT nick, figures FROM stats_block WHERE run=?1",
         "SELECT nick, remailer, key_id, key_size, key_date, key_state FROM key_figure WHERE run=?1",
         "SELECT nick, remailer, caps FROM cap_figure WHERE run=?1",
     };
@@ -742,7 +923,16 @@ void HistoryDb::loadFigures(StoredRun& run) {
     std::vector<FigureRow> rows;
     Statement select(*this, selects[static_cast<int>(kind)]);
     select.bind(1, run.id);
-    while (select.step()) {
+    std::vector<StatsEntry> entries;
+    while (kind == Kind::Stats && select.step()) {
+        Unpack(select.bytes(1), path_, entries);
+        for (const StatsEntry& e : entries)
+            rows.push_back({nickPlaces.at(select.integer(0)),
+                            remailerPlaces.at(e.remailer),
+                            {e.latency.value_or(0), e.hundredths.value_or(0)},
+                            {!e.latency, !e.hundredths}});
+    }
+    while (kind != Kind::Stats && select.step()) {
         FigureRow row{nickPlaces.at(select.integer(0)), remailerPlaces.at(select.integer(1)), {}, {}};
         for (int c = 0; c < columns[static_cast<int>(kind)]; ++c) {
             row.null[c] = select.null(c + 2);
@@ -778,14 +968,13 @@ int HistoryDb::runsNotReached(const std::string& type, const std::string& nick) 
 
 void HistoryDb::eachStatsFigure(const std::vector<std::int64_t>& runs,
                                 const std::function<void(const StatsPoint&)>& take) {
-    Statement select(*this, "SELECT nick, remailer, uptime, latency FROM stats_figure WHERE run=?1");
+    Statement select(*this, "SELECT nick, figures FROM stats_block WHERE run=?1");
+    std::vector<StatsEntry> entries;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         select.bind(1, runs[i]);
         while (select.step()) {
-            StatsPoint point{i, select.integer(0), select.integer(1), std::nullopt, std::nullopt};
-            if (!select.null(2)) point.hundredths = select.integer(2);
-            if (!select.null(3)) point.latency = select.integer(3);
-            take(point);
+            Unpack(select.bytes(1), path_, entries);
+            for (const StatsEntry& e : entries) take({i, select.integer(0), e.remailer, e.hundredths, e.latency});
         }
         select.reset();
     }

@@ -33,7 +33,7 @@ struct sqlite3;
 namespace parlux::history {
 
 // The schema this build writes; a file of a later one is left alone.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 // How long a program waits for another's write to end.
 inline constexpr int kBusyTimeoutMs = 5000;
 // The file's name in the data folder.
@@ -223,9 +223,13 @@ private:
     void migrate();
     void record(std::span<const Run> runs, int keepDays);
     void insert(const Run& run);
+    struct Place;
+    // The figures of a stats run, a packed row per pinger; of the other
+    // kinds, a row per figure.
+    void insertStats(const Run& run, std::int64_t runId, const std::vector<Place>& places);
+    void insertFigures(const Run& run, std::int64_t runId, const std::vector<Place>& places);
     // The run's broken chains.
     void insertSeen(const Run& run, std::int64_t runId);
-    struct Place;
     // The first and last run that listed each of the run's remailers.
     void insertListed(const Run& run, const std::vector<Place>& places);
     // The run just inserted, kept for the report as loadMarks would read it.

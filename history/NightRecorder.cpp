@@ -111,6 +111,14 @@ void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
     }
     try {
         writePages(*db_, run, stamp);
+    } catch (const HistoryError& e) {
+        // An earlier run's figures may be what is damaged.
+        const bool damaged = e.damaged();
+        db_.reset();
+        if (damaged)
+            setAside(gmt, e.what());
+        else
+            complain_(std::string("history pages not written: ") + e.what());
     } catch (const std::exception& e) {
         db_.reset();
         complain_(std::string("history pages not written: ") + e.what());
