@@ -30,6 +30,7 @@
 #include "bench/FullAutoRun.h"
 #include "common/core/DataFolder.h"
 #include "common/core/DateTime.h"
+#include "common/core/PageShelf.h"
 #include "common/core/SiteConfig.h"
 #include "common/core/StatsTypes.h"
 #include "common/core/TextLines.h"
@@ -159,7 +160,7 @@ void SizeBench(const fs::path& root) {
 
             start = Clock::now();
             {
-                const history::HistoryDb::WriteLock lock(*db);
+                const history::HistoryDb::Snapshot snapshot(*db);
                 const auto lines = history::ChangeLines(*db);
                 WriteFileAtomically(data / "Changes.txt", history::ChangesText(lines));
                 WriteFileAtomically(data / "Changes.html", history::ChangesPage(lines, stamp));
@@ -168,10 +169,11 @@ void SizeBench(const fs::path& root) {
 
             start = Clock::now();
             {
-                const history::HistoryDb::WriteLock lock(*db);
+                PageShelf shelf(data);
+                const history::HistoryDb::Snapshot snapshot(*db);
                 history::PageSource night(*db, run, stamp);
-                history::EachNightPage(night, [&data](const std::string& name, const std::string& content) {
-                    WriteFileAtomically(data / name, content);
+                history::EachNightPage(night, [&shelf](const std::string& name, const std::string& content) {
+                    shelf.replace(name, content);
                 });
             }
             consensus.push_back(Seconds(start) * 1000.0);

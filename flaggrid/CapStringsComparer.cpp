@@ -247,6 +247,7 @@ RecordedRun CapStringsProcedures::PagesShown() const {
     for (int r = 0; r < wb_.count(kPingersTable); ++r)
         run.pingers.push_back({pingers.text(kCapPingerNick, r), PingerState::Local});
     const Table& caps = wb_.table(kMainTable);
+    run.figures.reserve(static_cast<std::size_t>(wb_.count(kMainTable)));
     for (int r = 0; r < wb_.count(kMainTable); ++r) {
         if (caps.text(kCapAddress, r).empty() && caps.text(kCapText, r).empty()) continue;
         Figure f;

@@ -1016,6 +1016,18 @@ void HistoryDb::WriteLock::commit() {
     }
 }
 
+HistoryDb::Snapshot::Snapshot(HistoryDb& db) : db_(db) {
+    db_.exec("BEGIN");
+    // The moment is taken by the first read, here, not by whichever page reads first.
+    Statement first(db_, "SELECT count(*) FROM run WHERE id = 0");
+    first.step();
+}
+
+HistoryDb::Snapshot::~Snapshot() {
+    // Nothing was written: there is nothing a failed end could lose.
+    if (sqlite3_exec(db_.db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) db_.rollback();
+}
+
 HistoryDb::Step::Step(HistoryDb& db) : db_(db) {
     db_.deadline_ = std::chrono::steady_clock::now() + db_.stepLimit_;
     db_.timedOut_ = false;

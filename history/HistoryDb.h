@@ -187,6 +187,20 @@ public:
         bool open_ = true;
     };
 
+    // One moment of the file read until the end of its life: unlike the
+    // write lock it keeps no other program from recording meanwhile, so that
+    // what is read may be written out while it is held.
+    class Snapshot {
+    public:
+        explicit Snapshot(HistoryDb& db);
+        ~Snapshot();
+        Snapshot(const Snapshot&) = delete;
+        Snapshot& operator=(const Snapshot&) = delete;
+
+    private:
+        HistoryDb& db_;
+    };
+
     // One step of the history: SQLite gives up (HistoryError, "gave up after
     // N s") once the step has taken longer than the limit.
     class Step {
@@ -213,6 +227,7 @@ public:
 
 private:
     friend class WriteLock;
+    friend class Snapshot;
     friend class Step;
     class Statement;
     class Reused;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/core/PageShelf.h"
 #include "common/core/TextLines.h"
 #include "history/DiskRoom.h"
 #include "history/HistoryPages.h"
@@ -125,9 +126,12 @@ void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
     }
 }
 
-void NightRecorder::writeFile(const std::string& name, const std::string& content) {
-    const fs::path path = dataFolder_ / name;
-    if (!WriteFileAtomically(path, content)) complain_("history page not written: " + path.string());
+void NightRecorder::writeFile(PageShelf& shelf, const std::string& name, const std::string& content) {
+    try {
+        shelf.replace(name, content);
+    } catch (const fs::filesystem_error&) {
+        complain_("history page not written: " + (dataFolder_ / name).string());
+    }
 }
 
 void NightRecorder::writePages(HistoryDb& db, const Run& run, const std::string& stamp) {
@@ -135,27 +139,28 @@ void NightRecorder::writePages(HistoryDb& db, const Run& run, const std::string&
     PageSource source(db, run, stamp);
     if (KindOf(run.type) == Kind::Stats) {
         const HistoryDb::Step step(db);
+        PageShelf shelf(dataFolder_);  // reading the file never waits on a writer: no deadlock
         for (const HistoryPageKind& kind : HistoryPageKinds())
-            if (kind.scope == PageScope::PerStatsType) writeFile(kind.fileName(run.type), kind.write(source));
+            if (kind.scope == PageScope::PerStatsType) writeFile(shelf, kind.fileName(run.type), kind.write(source));
     }
-    // Every program writes the night's pages whole, read at one moment of the
-    // file and written outside any transaction. A program that recorded
-    // meanwhile writes its own after it; one whose copy may have come last
-    // with a run missing writes them again, so the last copy holds every type.
+    // Every program writes the night's pages whole, each page as it is made,
+    // all read at one moment of the file (a snapshot, which keeps no other
+    // program from recording). A program that recorded meanwhile writes its
+    // own after it; one whose copy may have come last with a run missing
+    // writes them again, so the last copy holds every type.
     for (int round = 0; round < kChangesRounds; ++round) {
-        std::vector<std::pair<std::string, std::string>> pages;
         std::int64_t version = 0;
         {
+            // Taken before the file is read: a program waiting for the shelf
+            // holds no part of the file.
+            PageShelf shelf(dataFolder_);
             if (round > 0) source.readAgain();
             const HistoryDb::Step step(db);
-            HistoryDb::WriteLock lock(db);
+            const HistoryDb::Snapshot snapshot(db);
             version = db.dataVersion();
-            EachNightPage(source, [&pages](std::string name, std::string content) {
-                pages.emplace_back(std::move(name), std::move(content));
-            });
-            lock.commit();
+            EachNightPage(
+                source, [&](const std::string& name, const std::string& content) { writeFile(shelf, name, content); });
         }
-        for (const auto& [name, content] : pages) writeFile(name, content);
         if (db.dataVersion() == version) return;
     }
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/core/DateTime.h"
+#include "common/core/PageShelf.h"
 #include "history/HistoryDb.h"
 #include "history/HistoryRun.h"
 
@@ -37,7 +38,7 @@ private:
     HistoryDb& open();
     // Every page kind of the history (HistoryPages) the run calls for.
     void writePages(HistoryDb& db, const Run& run, const std::string& stamp);
-    void writeFile(const std::string& name, const std::string& content);
+    void writeFile(PageShelf& shelf, const std::string& name, const std::string& content);
     void setAside(DateTime gmt, const std::string& why);
 
     std::filesystem::path dataFolder_, path_;

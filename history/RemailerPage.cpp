@@ -40,6 +40,7 @@ struct StatsIndex {
     std::vector<std::vector<std::uint8_t>> cached;   // per run, by nick: nonzero for a cached copy
     std::vector<std::size_t> style;                  // by nick: its style in the charts
     std::vector<std::string> nickCells;              // by nick: its first cell, its style's stroke and its nick
+    std::vector<std::string> plainCells;             // by nick: the same without the stroke, for a band's chart
     // One page's series at a time, pinger by pinger, each runs.size() long.
     std::vector<std::uint32_t> slot;                           // by nick: its series + 1, 0 for none yet
     std::vector<std::pair<std::uint32_t, std::uint32_t>> met;  // (nick, series), in the order of names once sorted
@@ -117,6 +118,7 @@ void ReadStats(const RecentRuns& recent, TypeRead& read) {
     for (std::size_t k = 0; k < met.size(); ++k) {
         x.style[k] = met[k] ? styles++ : styles;
         x.nickCells.push_back(Cell(LegendKey(x.style[k]) + "&nbsp;" + site::HtmlEscape(recent.nicks[k].second)));
+        x.plainCells.push_back(TextCell(recent.nicks[k].second));
     }
     x.slot.assign(recent.nicks.size(), 0);
     read.chart = std::make_unique<TrendChart>(read.runGmts);
@@ -255,8 +257,11 @@ void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* co
     p += Section(read.type);
     p += Row(HeadCell("Pinger") + HeadCell("Uptime tonight") + HeadCell("Latency tonight") + HeadCell("Figures"));
     const std::size_t runs = x.runs.size();
-    // A row is some 400 bytes, the charts some 200 a run.
-    p.reserve(p.size() + x.met.size() * 400 + runs * 400 + 4096);
+    // A chart of more pingers than kTitledSeries draws no line of its own
+    // for each: no stroke then beside the pinger's name to find it by.
+    const std::vector<std::string>& nickCells = x.met.size() > kTitledSeries ? x.plainCells : x.nickCells;
+    // A row is some 200 bytes, the charts some 200 a run.
+    p.reserve(p.size() + x.met.size() * 200 + runs * 400 + 4096);
     for (const auto& [nick, series] : x.met) {
         const std::size_t tonight = (series + 1) * runs - 1;
         if (x.uptimes[tonight] == kNoFigure && x.latencies[tonight] == kNoFigure) continue;
@@ -267,7 +272,7 @@ void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* co
             if (f != consensus->tonight().freshness.end()) state = FreshnessWord(f->second);
         }
         p += "  <tr>\r\n";
-        p += x.nickCells[nick];
+        p += nickCells[nick];
         AppendUptimeCell(p, x.uptimes[tonight]);
         AppendTextCell(p, x.latencies[tonight] == kNoFigure ? std::string() : LatencyText(x.latencies[tonight], v1));
         AppendTextCell(p, x.seriesCached[tonight] ? std::string(state) + " (a cached copy)" : std::string(state));

@@ -304,6 +304,7 @@ RecordedRun KeysProcedures::PagesShown() const {
             f.keyId = detail;
         }
     }
+    run.figures.reserve(figures.size());
     for (auto& entry : figures) run.figures.push_back(std::move(entry.second));
     return run;
 }

@@ -98,6 +98,8 @@ RecordedRun StatsProcedures::PagesShown() const {
     run.brokenChains = brokenChains_;
     const Table& stats = wb_.table(kMainTable);
     const bool v1 = IsVersion1(type());
+    // A large grid is half a million figures: made once each, in place.
+    run.figures.reserve(static_cast<std::size_t>(wb_.count(kMainTable)));
     for (int r = 0; r < wb_.count(kMainTable); ++r) {
         const std::string& text = stats.text(kStatsText, r);
         if (text.empty()) continue;  // a pair the pinger did not report

@@ -72,11 +72,13 @@ std::string Quoted(std::string_view text) {
     return quoted;
 }
 
-std::string Trim(std::string_view text, std::string_view blanks) {
+std::string_view TrimView(std::string_view text, std::string_view blanks) {
     const auto first = text.find_first_not_of(blanks);
     if (first == std::string_view::npos) return {};
     const auto last = text.find_last_not_of(blanks);
-    return std::string(text.substr(first, last - first + 1));
+    return text.substr(first, last - first + 1);
 }
+
+std::string Trim(std::string_view text, std::string_view blanks) { return std::string(TrimView(text, blanks)); }
 
 }  // namespace parlux

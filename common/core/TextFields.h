@@ -23,6 +23,8 @@ WidthCut CutToWidth(std::string_view text, std::size_t width);
 
 // The text without the blanks (by default spaces and tabs) at either end.
 std::string Trim(std::string_view text, std::string_view blanks = " \t");
+// The same as a view into text.
+std::string_view TrimView(std::string_view text, std::string_view blanks = " \t");
 
 // The text between two double quotes, as command lines and list records
 // carry it (nothing inside is escaped).

@@ -67,7 +67,7 @@ protected:
     // Everything but the list, for the next case.
     void clearData() {
         for (const auto& e : fs::directory_iterator(data_.path()))
-            if (e.path().filename() != "Pingers.lst") fs::remove(e.path());
+            if (e.path().filename() != "Pingers.lst") fs::remove_all(e.path());
         busyTimeoutMs_ = history::kBusyTimeoutMs;
     }
 
