@@ -250,11 +250,10 @@ RecordedRun CapStringsProcedures::PagesShown() const {
     run.figures.reserve(static_cast<std::size_t>(wb_.count(kMainTable)));
     for (int r = 0; r < wb_.count(kMainTable); ++r) {
         if (caps.text(kCapAddress, r).empty() && caps.text(kCapText, r).empty()) continue;
-        Figure f;
+        Figure& f = run.figures.emplace_back();
         f.pinger = caps.text(kCapNick, r);
         f.remailer = caps.text(kCapName, r);
         f.caps = caps.text(kCapText, r);
-        run.figures.push_back(std::move(f));
     }
     return run;
 }

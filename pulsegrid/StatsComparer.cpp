@@ -103,12 +103,11 @@ RecordedRun StatsProcedures::PagesShown() const {
     for (int r = 0; r < wb_.count(kMainTable); ++r) {
         const std::string& text = stats.text(kStatsText, r);
         if (text.empty()) continue;  // a pair the pinger did not report
-        Figure f;
+        Figure& f = run.figures.emplace_back();
         f.pinger = stats.text(kStatsNick, r);
         f.remailer = stats.text(kStatsName, r);
         f.latencySeconds = ParseLatency(text, v1);
         f.uptimePercent = ParseUptime(text, v1);
-        run.figures.push_back(std::move(f));
     }
     return run;
 }
