@@ -23,6 +23,9 @@ include_guard(GLOBAL)
 # What the tests that run the built programs from bin/ and read their run logs
 # there hold while they run.
 set(PARLUX_PROGRAM_FOLDER_LOCK parlux_program_folder_run_logs)
+# They run one after the other, the longest chain of the run: started first
+# (the highest COST), the other tests fill the cores around them.
+set(PARLUX_PROGRAM_FOLDER_COST 30)
 
 option(PARLUX_LEAN_TESTS "Build the test programs quickly: several files a compiler run, no optimisation or debug information" OFF)
 set(PARLUX_LEAN_TESTS_BATCH 6 CACHE STRING "Test files compiled together when PARLUX_LEAN_TESTS is on")
@@ -114,6 +117,9 @@ function(_parlux_add_test_suite target folder)
       target_precompile_headers(${target} REUSE_FROM parlux_test_pch)
     endif()
     _parlux_test_pch_options(${target} "${ARG_QT}")
+    # Mostly empty: loading the precompiled header would cost it seconds.
+    set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/${target}_autogen/mocs_compilation.cpp
+      PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
   endif()
   set(properties ${ARG_PROPERTIES})
   if(ARG_QT)
@@ -123,7 +129,7 @@ function(_parlux_add_test_suite target folder)
   if(ARG_SERIAL)
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 TEST_FILTER "-${ARG_SERIAL}.*" PROPERTIES ${properties})
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 TEST_FILTER "${ARG_SERIAL}.*"
-      PROPERTIES ${properties} RESOURCE_LOCK ${PARLUX_PROGRAM_FOLDER_LOCK} TIMEOUT 120)
+      PROPERTIES ${properties} RESOURCE_LOCK ${PARLUX_PROGRAM_FOLDER_LOCK} COST ${PARLUX_PROGRAM_FOLDER_COST} TIMEOUT 120)
   elseif(properties)
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 PROPERTIES ${properties})
   else()
