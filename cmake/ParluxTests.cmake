@@ -15,11 +15,36 @@
 # fixture of the core tests), DEPENDS (programs the tests run, built first),
 # DEFINITIONS (compile definitions), PROPERTIES (more CTest properties of
 # every test), SERIAL suite (the tests of that GoogleTest suite, for example
-# a program's tests that share its run log in bin/, run one at a time).
+# a program's tests that share its run log in bin/, run one at a time and
+# never beside another test that holds PARLUX_PROGRAM_FOLDER_LOCK; the other
+# tests run beside them).
 include_guard(GLOBAL)
+
+# What the tests that run the built programs from bin/ and read their run logs
+# there hold while they run.
+set(PARLUX_PROGRAM_FOLDER_LOCK parlux_program_folder_run_logs)
+# They run one after the other, the longest chain of the run: started first
+# (the highest COST), the other tests fill the cores around them.
+set(PARLUX_PROGRAM_FOLDER_COST 30)
 
 option(PARLUX_LEAN_TESTS "Build the test programs quickly: several files a compiler run, no optimisation or debug information" OFF)
 set(PARLUX_LEAN_TESTS_BATCH 6 CACHE STRING "Test files compiled together when PARLUX_LEAN_TESTS is on")
+# Not in the ci preset: its compile commands are clang-tidy's, and clang
+# cannot read the compiler's precompiled headers.
+option(PARLUX_TEST_PCH "Read the test framework's, the loopback server's and Qt's headers once for all the test programs (precompiled headers)" OFF)
+
+# What most test files include, compiled once per kind of test program by
+# parlux_test_pch (core tests) and parlux_qt_test_pch (tests with Qt), and
+# reused by every test program of that kind.
+set(PARLUX_TEST_PCH_HEADERS
+  <gtest/gtest.h> <httplib.h> <algorithm> <chrono> <filesystem> <functional> <map> <memory> <mutex> <string>
+  <thread> <vector>)
+set(PARLUX_QT_TEST_PCH_HEADERS
+  <QAbstractButton> <QAction> <QApplication> <QGroupBox> <QLabel> <QLineEdit> <QMenu> <QProcess> <QPushButton>
+  <QRadioButton> <QTest> <QTimer> <QWidget>)
+# Qt's test header reads which Qt modules a program links: every program with
+# Qt tests links these, as the windows' own libraries do.
+set(PARLUX_QT_TEST_PCH_MODULES Qt6::Network Qt6::Svg)
 
 # Test code is built to run once: without optimisation or debug information,
 # and, in the sanitizer build, with AddressSanitizer only. The undefined
@@ -33,6 +58,37 @@ function(parlux_lean_test_code target)
   if(PARLUX_SANITIZE)
     target_compile_options(${target} PRIVATE -fno-sanitize=undefined)
   endif()
+endfunction()
+
+# A precompiled header is taken only with the very macros it was made with.
+# Qt's test library defines its test case's folders per CMake folder; no test
+# asks Qt for its data files, so they are left undefined. -fpch-preprocess
+# lets the compiler cache see which precompiled header a file was built with.
+function(_parlux_test_pch_options target qt)
+  target_compile_options(${target} PRIVATE -fpch-preprocess)
+  if(qt)
+    target_compile_options(${target} PRIVATE -UQT_TESTCASE_BUILDDIR -UQT_TESTCASE_SOURCEDIR)
+  endif()
+endfunction()
+
+# The owners of the two precompiled headers, built with the flags of the test
+# programs; made before any folder's tests (the top CMakeLists.txt calls it).
+function(parlux_add_test_pch)
+  if(NOT PARLUX_TEST_PCH OR NOT PARLUX_TESTS)
+    return()
+  endif()
+  set(source ${CMAKE_CURRENT_BINARY_DIR}/parlux_test_pch.cpp)
+  file(CONFIGURE OUTPUT ${source} CONTENT "// The test programs' precompiled headers are made with this file's flags.\n")
+  foreach(kind test qt_test)
+    add_library(parlux_${kind}_pch OBJECT ${source})
+    parlux_lean_test_code(parlux_${kind}_pch)
+  endforeach()
+  target_link_libraries(parlux_test_pch PRIVATE parlux_testsupport)
+  target_precompile_headers(parlux_test_pch PRIVATE ${PARLUX_TEST_PCH_HEADERS})
+  _parlux_test_pch_options(parlux_test_pch FALSE)
+  target_link_libraries(parlux_qt_test_pch PRIVATE parlux_qt_testsupport ${PARLUX_QT_TEST_PCH_MODULES})
+  target_precompile_headers(parlux_qt_test_pch PRIVATE ${PARLUX_TEST_PCH_HEADERS} ${PARLUX_QT_TEST_PCH_HEADERS})
+  _parlux_test_pch_options(parlux_qt_test_pch TRUE)
 endfunction()
 
 function(_parlux_add_test_suite target folder)
@@ -53,6 +109,18 @@ function(_parlux_add_test_suite target folder)
     set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${PARLUX_LEAN_TESTS_BATCH})
   endif()
   parlux_lean_test_code(${target})
+  if(PARLUX_TEST_PCH)
+    if(ARG_QT)
+      target_precompile_headers(${target} REUSE_FROM parlux_qt_test_pch)
+      target_link_libraries(${target} PRIVATE ${PARLUX_QT_TEST_PCH_MODULES})
+    else()
+      target_precompile_headers(${target} REUSE_FROM parlux_test_pch)
+    endif()
+    _parlux_test_pch_options(${target} "${ARG_QT}")
+    # Mostly empty: loading the precompiled header would cost it seconds.
+    set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/${target}_autogen/mocs_compilation.cpp
+      PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+  endif()
   set(properties ${ARG_PROPERTIES})
   if(ARG_QT)
     set_target_properties(${target} PROPERTIES AUTOMOC ON)
@@ -61,7 +129,7 @@ function(_parlux_add_test_suite target folder)
   if(ARG_SERIAL)
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 TEST_FILTER "-${ARG_SERIAL}.*" PROPERTIES ${properties})
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 TEST_FILTER "${ARG_SERIAL}.*"
-      PROPERTIES ${properties} RUN_SERIAL TRUE TIMEOUT 120)
+      PROPERTIES ${properties} RESOURCE_LOCK ${PARLUX_PROGRAM_FOLDER_LOCK} COST ${PARLUX_PROGRAM_FOLDER_COST} TIMEOUT 120)
   elseif(properties)
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 PROPERTIES ${properties})
   else()
