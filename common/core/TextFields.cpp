@@ -73,10 +73,11 @@ std::string Quoted(std::string_view text) {
 }
 
 std::string_view TrimView(std::string_view text, std::string_view blanks) {
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
+    // A plain walk: this trims half a million fields of a large grid.
+    const auto blank = [&blanks](char c) { return blanks.find(c) != std::string_view::npos; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
 }
 
 std::string Trim(std::string_view text, std::string_view blanks) { return std::string(TrimView(text, blanks)); }
