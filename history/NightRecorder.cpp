@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "common/core/PageShelf.h"
-#include "common/core/TextLines.h"
 #include "history/DiskRoom.h"
 #include "history/HistoryPages.h"
 
@@ -98,13 +97,7 @@ void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
         SayWhenBehind(db, run, gmt, complain_);
         db.record(run, keptDays);
     } catch (const HistoryError& e) {
-        const bool damaged = e.damaged();
-        db_.reset();  // closed before it is renamed
-        if (damaged)
-            setAside(gmt, e.what());
-        else
-            complain_(std::string("history not recorded: ") + e.what());
-        return;
+        return failed(e, gmt, "history not recorded: ");
     } catch (const std::exception& e) {
         db_.reset();
         complain_(path_.string() + ": history not recorded: " + e.what());
@@ -113,17 +106,20 @@ void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
     try {
         writePages(*db_, run, stamp);
     } catch (const HistoryError& e) {
-        // An earlier run's figures may be what is damaged.
-        const bool damaged = e.damaged();
-        db_.reset();
-        if (damaged)
-            setAside(gmt, e.what());
-        else
-            complain_(std::string("history pages not written: ") + e.what());
+        failed(e, gmt, "history pages not written: ");  // an earlier run's figures may be what is damaged
     } catch (const std::exception& e) {
         db_.reset();
         complain_(std::string("history pages not written: ") + e.what());
     }
+}
+
+void NightRecorder::failed(const HistoryError& e, DateTime gmt, const char* what) {
+    const bool damaged = e.damaged();
+    db_.reset();  // closed before it is renamed
+    if (damaged)
+        setAside(gmt, e.what());
+    else
+        complain_(what + std::string(e.what()));
 }
 
 void NightRecorder::writeFile(PageShelf& shelf, const std::string& name, const std::string& content) {
@@ -138,8 +134,8 @@ void NightRecorder::writePages(HistoryDb& db, const Run& run, const std::string&
     // One source for all: the type's last runs are read once for every page.
     PageSource source(db, run, stamp);
     if (KindOf(run.type) == Kind::Stats) {
+        PageShelf shelf(dataFolder_);  // taken before the step: its wait is not the file's
         const HistoryDb::Step step(db);
-        PageShelf shelf(dataFolder_);  // reading the file never waits on a writer: no deadlock
         for (const HistoryPageKind& kind : HistoryPageKinds())
             if (kind.scope == PageScope::PerStatsType) writeFile(shelf, kind.fileName(run.type), kind.write(source));
     }

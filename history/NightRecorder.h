@@ -40,6 +40,9 @@ private:
     void writePages(HistoryDb& db, const Run& run, const std::string& stamp);
     void writeFile(PageShelf& shelf, const std::string& name, const std::string& content);
     void setAside(DateTime gmt, const std::string& why);
+    // What a failed step says: a damaged file is set aside, anything else is
+    // told after what (e.g. "history not recorded: ").
+    void failed(const HistoryError& e, DateTime gmt, const char* what);
 
     std::filesystem::path dataFolder_, path_;
     std::function<void(const std::string&)> complain_;
