@@ -32,7 +32,8 @@ struct RemailerFigures {
 
 // A stats run from the source's recent runs: the consensus of each remailer
 // and each pinger's distance from it, by numbers.
-ConsensusRun StatsRun(HistoryDb& db, const RecentRuns& recent, const RecentRun& r) {
+ConsensusRun StatsRun(HistoryDb& db, const RecentRuns& recent, std::size_t at) {
+    const RecentRun& r = recent.runs[at];
     ConsensusRun c;
     c.run.id = r.id;
     c.run.type = recent.type;
@@ -44,12 +45,16 @@ ConsensusRun StatsRun(HistoryDb& db, const RecentRuns& recent, const RecentRun& 
     for (const RecentPinger& p : r.pingers)
         fresh[p.nick] = c.freshness.at(recent.nicks[p.nick].second) == Freshness::Fresh;
     std::vector<RemailerFigures> figures(recent.remailers.size());
-    for (const RecentFigure& f : r.figures) {
+    const auto uptimeOf = [&](std::uint32_t s) { return recent.uptimesOf(s, at).front(); };
+    for (std::uint32_t s = 0; s < recent.series.size(); ++s) {
+        if (!recent.givenAt(s, at)) continue;
+        const SeriesKey& f = recent.series[s];
         RemailerFigures& m = figures[f.remailer];
         ++m.listed;
         if (!fresh[f.nick]) continue;
-        if (f.uptime != kNoFigure) m.uptimes.push_back(static_cast<double>(f.uptime) / 100.0);
-        if (f.latency != kNoFigure) m.latencies.push_back(static_cast<double>(f.latency));
+        if (uptimeOf(s) != kNoFigure) m.uptimes.push_back(static_cast<double>(uptimeOf(s)) / 100.0);
+        if (const std::int32_t latency = recent.latenciesOf(s, at).front(); latency != kNoFigure)
+            m.latencies.push_back(static_cast<double>(latency));
     }
     std::vector<std::optional<double>> medians(figures.size());
     for (std::size_t m = 0; m < figures.size(); ++m) {
@@ -66,9 +71,11 @@ ConsensusRun StatsRun(HistoryDb& db, const RecentRuns& recent, const RecentRun& 
         to.uptime = medians[m] = Median(std::move(from.uptimes));
     }
     std::vector<std::vector<double>> strays(recent.nicks.size());
-    for (const RecentFigure& f : r.figures)
-        if (f.uptime != kNoFigure && medians[f.remailer])
-            strays[f.nick].push_back(static_cast<double>(f.uptime) / 100.0 - *medians[f.remailer]);
+    for (std::uint32_t s = 0; s < recent.series.size(); ++s) {
+        const SeriesKey& f = recent.series[s];
+        if (recent.givenAt(s, at) && uptimeOf(s) != kNoFigure && medians[f.remailer])
+            strays[f.nick].push_back(static_cast<double>(uptimeOf(s)) / 100.0 - *medians[f.remailer]);
+    }
     for (std::size_t k = 0; k < strays.size(); ++k)
         if (!strays[k].empty()) c.strays.emplace(recent.nicks[k].second, std::move(strays[k]));
     return c;
@@ -196,10 +203,15 @@ Consensus ReadConsensus(PageSource& source) {
         const bool stats = KindOf(type) == Kind::Stats;
         if (stats) {
             const RecentRuns& recent = source.recent(type, kNightsBack + 1);
-            for (const RecentRun& r : recent.last(kNightsBack + 1)) t.runs.push_back(StatsRun(db, recent, r));
+            for (std::size_t at = recent.firstOfLast(kNightsBack + 1); at < recent.runs.size(); ++at)
+                t.runs.push_back(StatsRun(db, recent, at));
             if (!recent.runs.empty())
-                for (const RecentFigure& f : recent.runs.back().figures)
-                    listedTonight.insert(recent.remailers[f.remailer].second);
+                for (std::uint32_t m = 0; m < recent.remailers.size(); ++m) {
+                    const auto series = recent.ofRemailer(m);
+                    if (std::any_of(series.begin(), series.end(),
+                                    [&](std::uint32_t s) { return recent.givenAt(s, recent.runs.size() - 1); }))
+                        listedTonight.insert(recent.remailers[m].second);
+                }
         } else {
             for (const std::int64_t id : db.lastRuns(type, 1)) t.runs.push_back(ReadRun(db, id));
         }

@@ -169,11 +169,6 @@ constexpr const char* kWellFormedGmt =
 // a byte saying which of uptime (1) and latency (2) are known, and those,
 // zigzagged varints. The bytes come from a file anyone may have written:
 // reading them checks every step.
-struct StatsEntry {
-    std::int64_t remailer;
-    std::optional<std::int64_t> hundredths, latency;
-};
-
 void PutVarint(std::string& out, std::uint64_t value) {
     for (; value >= 0x80; value >>= 7) out += static_cast<char>((value & 0x7f) | 0x80);
     out += static_cast<char>(value);
@@ -966,17 +961,29 @@ int HistoryDb::runsNotReached(const std::string& type, const std::string& nick) 
     return runsNotReachedUpTo(type, nick, std::numeric_limits<std::int64_t>::max());
 }
 
-void HistoryDb::eachStatsFigure(const std::vector<std::int64_t>& runs,
-                                const std::function<void(const StatsPoint&)>& take) {
-    Statement select(*this, "SELECT nick, figures FROM stats_block WHERE run=?1");
+std::vector<std::int64_t> HistoryDb::statsNicks(const std::vector<std::int64_t>& runs) {
+    Reused select(*this, "SELECT nick FROM stats_block WHERE run=?1");
+    std::vector<std::int64_t> out;
+    for (const std::int64_t run : runs) {
+        select->bind(1, run);
+        while (select->step()) out.push_back(select->integer(0));
+        select->reset();
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+void HistoryDb::eachStatsRow(const std::vector<std::int64_t>& runs, std::int64_t nick,
+                             const std::function<void(std::size_t, const std::vector<StatsEntry>&)>& take) {
+    Reused select(*this, "SELECT figures FROM stats_block WHERE run=?1 AND nick=?2");
     std::vector<StatsEntry> entries;
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        select.bind(1, runs[i]);
-        while (select.step()) {
-            Unpack(select.bytes(1), path_, entries);
-            for (const StatsEntry& e : entries) take({i, select.integer(0), e.remailer, e.hundredths, e.latency});
-        }
-        select.reset();
+        select->bind(1, runs[i]).bind(2, nick);
+        const bool found = select->step();
+        if (found) Unpack(select->bytes(0), path_, entries);
+        select->reset();
+        if (found) take(i, entries);
     }
 }
 

@@ -97,12 +97,10 @@ struct MarkedRun {
 enum class NameTable { Nick, Remailer };
 using NamedRows = std::vector<std::pair<std::int64_t, std::string>>;  // number, name
 
-// One pinger's figures at one run, for the trend pages: nick and remailer by
-// number, the uptime in hundredths of a percent and the latency in seconds as
-// they are kept.
-struct StatsPoint {
-    std::size_t run;  // index into the runs asked for, oldest first
-    std::int64_t nick, remailer;
+// One figure of a pinger's packed row: the remailer by number, the uptime
+// in hundredths of a percent and the latency in seconds as they are kept.
+struct StatsEntry {
+    std::int64_t remailer;
     std::optional<std::int64_t> hundredths, latency;
 };
 
@@ -152,9 +150,15 @@ public:
     // The runs of the type in a row, newest first, in which the pinger was not
     // reached (counted while it was listed and not downloaded).
     int runsNotReached(const std::string& type, const std::string& nick);
-    // Every uptime and latency of the runs given (oldest first), handed over
-    // one at a time: a large grid's month is millions of them.
-    void eachStatsFigure(const std::vector<std::int64_t>& runs, const std::function<void(const StatsPoint&)>& take);
+    // The pingers (by number) with figures in the stats runs given, in the
+    // order of their numbers.
+    std::vector<std::int64_t> statsNicks(const std::vector<std::int64_t>& runs);
+    // One pinger's figures in each of the runs given (oldest first) that
+    // holds some, a run at a time, in the order of the remailers' numbers: a
+    // large grid's month is millions of them, and a page reads them pinger by
+    // pinger.
+    void eachStatsRow(const std::vector<std::int64_t>& runs, std::int64_t nick,
+                      const std::function<void(std::size_t run, const std::vector<StatsEntry>&)>& take);
     // How each pinger's figures came to the runs given (oldest first).
     std::vector<StatePoint> pingerStates(const std::vector<std::int64_t>& runs);
     // Every row of a name table, in the order of the names.

@@ -1,6 +1,8 @@
 #include "history/RecentRuns.h"
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -56,23 +58,82 @@ std::int32_t Clamped(const std::optional<std::int64_t>& value, std::int64_t low,
 
 namespace {
 
-// The run this connection just recorded, from what it kept of it.
-void FromMarks(const MarkedRun& kept, const PlaceIndex& nicks, const PlaceIndex& remailers, const RecentRuns& recent,
-               RecentRun& run) {
-    std::unordered_map<std::string_view, std::uint32_t> nickPlaces;
-    for (std::uint32_t i = 0; i < recent.nicks.size(); ++i) nickPlaces.emplace(recent.nicks[i].second, i);
-    for (const PingerSeen& p : kept.pingers)
-        if (const auto it = nickPlaces.find(p.nick); it != nickPlaces.end())
-            run.pingers.push_back({it->second, p.state});
-    run.figures.reserve(kept.figures.size());
-    for (const FigureMark& f : kept.figures) {
-        const std::uint32_t nick = nicks.of(f.nick), remailer = remailers.of(f.remailer);
-        if (nick == PlaceIndex::kNone || remailer == PlaceIndex::kNone) continue;
-        run.figures.push_back({nick, remailer,
-                               Clamped(f.known ? std::optional(f.value) : std::nullopt, -1000000, 1000000),
-                               Clamped(f.latency, 0, 1000000000)});
-    }
+// A figure of a pinger's row as the series take it: the remailer by its
+// place, the values clamped.
+struct RowFigure {
+    std::uint32_t remailer;
+    std::int32_t uptime, latency;
+};
+
+// Series places sorted by a key of each, keeping the order of equal keys.
+std::vector<std::uint32_t> CountingSort(const std::vector<std::uint32_t>& in, std::size_t keys,
+                                        const std::function<std::uint32_t(std::uint32_t)>& key) {
+    std::vector<std::uint32_t> starts(keys + 1, 0);
+    for (const std::uint32_t s : in) ++starts[key(s) + 1];
+    for (std::size_t k = 0; k < keys; ++k) starts[k + 1] += starts[k];
+    std::vector<std::uint32_t> out(in.size());
+    for (const std::uint32_t s : in) out[starts[key(s)]++] = s;
+    return out;
 }
+
+// Reads the series pinger by pinger: each pinger's rows of the runs are
+// read once, the remailers it gave a figure of in any of them become its
+// series, in the order of their numbers.
+class SeriesReader {
+public:
+    SeriesReader(RecentRuns& recent, const std::vector<std::int64_t>& ids, const PlaceIndex& remailers)
+        : recent_(recent),
+          ids_(ids),
+          remailers_(remailers),
+          rows_(ids.size()),
+          slot_(recent.remailers.size(), PlaceIndex::kNone) {}
+
+    void pinger(HistoryDb& db, std::int64_t number, std::uint32_t nick) {
+        for (auto& row : rows_) row.clear();
+        db.eachStatsRow(ids_, number, [&](std::size_t run, const std::vector<StatsEntry>& entries) {
+            for (const StatsEntry& e : entries) {
+                const std::uint32_t remailer = remailers_.of(e.remailer);
+                if (remailer == PlaceIndex::kNone) continue;
+                rows_[run].push_back(
+                    {remailer, Clamped(e.hundredths, -1000000, 1000000), Clamped(e.latency, 0, 1000000000)});
+                if (slot_[remailer] == PlaceIndex::kNone) {
+                    slot_[remailer] = 0;
+                    mine_.push_back(remailer);
+                }
+            }
+        });
+        // Places follow the names; the series follow the numbers.
+        std::sort(mine_.begin(), mine_.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return recent_.remailers[a].first < recent_.remailers[b].first;
+        });
+        const std::size_t runs = ids_.size(), first = recent_.series.size(), words = recent_.givenWords;
+        for (std::uint32_t place = 0; place < mine_.size(); ++place) {
+            slot_[mine_[place]] = place;
+            recent_.series.push_back({nick, mine_[place], place});
+        }
+        PingerFigures& figures = recent_.figures[nick];
+        figures.uptimes.assign(mine_.size() * runs, kNoFigure);
+        figures.latencies.assign(mine_.size() * runs, kNoFigure);
+        recent_.given.resize(recent_.series.size() * words, 0);
+        for (std::size_t run = 0; run < runs; ++run)
+            for (const RowFigure& f : rows_[run]) {
+                const std::size_t place = slot_[f.remailer];
+                figures.uptimes[place * runs + run] = f.uptime;
+                figures.latencies[place * runs + run] = f.latency;
+                recent_.given[(first + place) * words + run / 64] |= std::uint64_t{1} << (run % 64);
+            }
+        for (const std::uint32_t remailer : mine_) slot_[remailer] = PlaceIndex::kNone;
+        mine_.clear();
+    }
+
+private:
+    RecentRuns& recent_;
+    const std::vector<std::int64_t>& ids_;
+    const PlaceIndex& remailers_;
+    std::vector<std::vector<RowFigure>> rows_;  // by run: the pinger's figures, reused
+    std::vector<std::uint32_t> slot_;           // by remailer place: its series' place among the pinger's
+    std::vector<std::uint32_t> mine_;           // the pinger's remailers
+};
 
 }  // namespace
 
@@ -84,36 +145,36 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
     recent.remailers = db.names(NameTable::Remailer);
     const PlaceIndex nicks(recent.nicks), remailers(recent.remailers);
     const auto ids = db.lastRuns(type, n);
-    recent.runs.resize(ids.size());
-    // The run just recorded is at hand; the others are read, each into its place.
-    std::vector<std::int64_t> read;
-    std::vector<std::size_t> at;
-    for (std::size_t i = 0; i < ids.size(); ++i) {
+    const std::size_t runs = ids.size();
+    recent.runs.resize(runs);
+    for (std::size_t i = 0; i < runs; ++i) {
         recent.runs[i].id = ids[i];
         recent.runs[i].gmt = db.gmtOf(ids[i]);
-        if (const MarkedRun* kept = db.recordedMarks(ids[i])) {
-            FromMarks(*kept, nicks, remailers, recent, recent.runs[i]);
-        } else {
-            read.push_back(ids[i]);
-            at.push_back(i);
-        }
     }
-    for (const StatePoint& s : db.pingerStates(read))
-        if (const std::uint32_t nick = nicks.of(s.nick); nick != PlaceIndex::kNone)
-            recent.runs[at[s.run]].pingers.push_back({nick, s.state});
+    recent.cached.assign(recent.nicks.size() * runs, 0);
+    for (const StatePoint& s : db.pingerStates(ids))
+        if (const std::uint32_t nick = nicks.of(s.nick); nick != PlaceIndex::kNone) {
+            recent.runs[s.run].pingers.push_back({nick, s.state});
+            if (s.state == PingerState::Cached) recent.cached[nick * runs + s.run] = 1;
+        }
     for (RecentRun& run : recent.runs)
         std::sort(run.pingers.begin(), run.pingers.end(),
                   [](const RecentPinger& a, const RecentPinger& b) { return a.nick < b.nick; });
-    // Runs are much the size of the one before: room for as many figures.
-    db.eachStatsFigure(read, [&](const StatsPoint& point) {
-        const std::size_t i = at[point.run];
-        auto& figures = recent.runs[i].figures;
-        if (figures.empty() && i > 0) figures.reserve(recent.runs[i - 1].figures.size());
-        const std::uint32_t nick = nicks.of(point.nick), remailer = remailers.of(point.remailer);
-        if (nick == PlaceIndex::kNone || remailer == PlaceIndex::kNone) return;
-        figures.push_back(
-            {nick, remailer, Clamped(point.hundredths, -1000000, 1000000), Clamped(point.latency, 0, 1000000000)});
-    });
+    const auto numbers = db.statsNicks(ids);
+    SeriesReader reader(recent, ids, remailers);
+    recent.figures.resize(recent.nicks.size());
+    recent.givenWords = (runs + 63) / 64;
+    for (const std::int64_t number : numbers)
+        if (const std::uint32_t nick = nicks.of(number); nick != PlaceIndex::kNone) reader.pinger(db, number, nick);
+    // By remailer, and within one by the pingers' names.
+    std::vector<std::uint32_t> all(recent.series.size());
+    for (std::uint32_t s = 0; s < all.size(); ++s) all[s] = s;
+    const auto byNick = CountingSort(all, recent.nicks.size(), [&](std::uint32_t s) { return recent.series[s].nick; });
+    recent.byRemailer =
+        CountingSort(byNick, recent.remailers.size(), [&](std::uint32_t s) { return recent.series[s].remailer; });
+    recent.remailerStart.assign(recent.remailers.size() + 1, 0);
+    for (const SeriesKey& k : recent.series) ++recent.remailerStart[k.remailer + 1];
+    for (std::size_t m = 0; m < recent.remailers.size(); ++m) recent.remailerStart[m + 1] += recent.remailerStart[m];
     return recent;
 }
 
@@ -121,18 +182,23 @@ bool MarksOf(const RecentRuns& recent, std::int64_t id, MarkedRun& into) {
     const auto run =
         std::find_if(recent.runs.begin(), recent.runs.end(), [id](const RecentRun& r) { return r.id == id; });
     if (run == recent.runs.end()) return false;
+    const auto at = static_cast<std::size_t>(run - recent.runs.begin());
     into.id = id;
     into.type = recent.type;
     into.gmt = run->gmt;
     into.pingers.clear();
     for (const RecentPinger& p : run->pingers) into.pingers.push_back({recent.nicks[p.nick].second, p.state});
-    // The figures came in the order of the numbers, as the report walks them.
+    // The series are in the order of the numbers, as the report walks them.
     into.figures.clear();
-    into.figures.reserve(run->figures.size());
-    for (const RecentFigure& f : run->figures)
-        into.figures.push_back({recent.nicks[f.nick].first, recent.remailers[f.remailer].first, f.uptime,
-                                f.uptime != kNoFigure,
-                                f.latency == kNoFigure ? std::nullopt : std::optional<std::int64_t>(f.latency)});
+    into.figures.reserve(recent.series.size());
+    for (std::uint32_t s = 0; s < recent.series.size(); ++s) {
+        if (!recent.givenAt(s, at)) continue;
+        const std::int32_t uptime = recent.uptimesOf(s, at).front(), latency = recent.latenciesOf(s, at).front();
+        into.figures.push_back({recent.nicks[recent.series[s].nick].first,
+                                recent.remailers[recent.series[s].remailer].first, uptime == kNoFigure ? 0 : uptime,
+                                uptime != kNoFigure,
+                                latency == kNoFigure ? std::nullopt : std::optional<std::int64_t>(latency)});
+    }
     return true;
 }
 

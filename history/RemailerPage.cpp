@@ -28,24 +28,19 @@ using namespace cells;
 // named namespace: RemailerStories, which PageSource holds, is made of them.
 namespace remailer_stories {
 
-// A stats type's figures of its last runs found by remailer: each run's
-// figures' places grouped by remailer, read once for all the pages. The
-// places are in the source's recent runs, kept as long as the stories are.
+// A stats type's figures of its last runs found by remailer, read once for
+// all the pages: the series are the source's recent runs', kept as long as
+// the stories are.
 struct StatsIndex {
-    std::span<const RecentRun> runs;                                // oldest first
-    const NamedRows* nicks = nullptr;                               // the recent runs' order of names
+    const RecentRuns* recent = nullptr;
+    std::size_t first = 0;                                          // the runs charted are recent's from here on
     std::unordered_map<std::string_view, std::uint32_t> remailers;  // name -> place
-    std::vector<std::vector<std::uint32_t>> starts;  // per run: where each remailer's places begin, and the end
-    std::vector<std::vector<std::uint32_t>> order;   // per run: its figures' places, remailer by remailer
-    std::vector<std::vector<std::uint8_t>> cached;   // per run, by nick: nonzero for a cached copy
-    std::vector<std::size_t> style;                  // by nick: its style in the charts
-    std::vector<std::string> nickCells;              // by nick: its first cell, its style's stroke and its nick
-    std::vector<std::string> plainCells;             // by nick: the same without the stroke, for a band's chart
-    // One page's series at a time, pinger by pinger, each runs.size() long.
-    std::vector<std::uint32_t> slot;                           // by nick: its series + 1, 0 for none yet
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> met;  // (nick, series), in the order of names once sorted
-    std::vector<std::int32_t> uptimes, latencies;
-    std::vector<std::uint8_t> seriesCached;
+    std::vector<std::size_t> style;                                 // by nick: its style in the charts
+    std::vector<std::string> nickCells;   // by nick: its first cell, its style's stroke and its nick
+    std::vector<std::string> plainCells;  // by nick: the same without the stroke, for a band's chart
+    // One page's series at a time: (nick, series) with a figure in the runs
+    // charted, in the order of names.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> met;
 };
 
 // A pinger's key ID or capability string and the first run of its last stretch.
@@ -88,29 +83,17 @@ void TakeValue(const std::string& value, const std::string& gmt, std::size_t r, 
     held.lastRun = r;
 }
 
-// A stats type's runs from the source's recent runs: in one pass over each
-// run's figures, their places grouped by remailer (a counting sort).
+// A stats type's runs from the source's recent runs.
 void ReadStats(const RecentRuns& recent, TypeRead& read) {
     auto index = std::make_unique<StatsIndex>();
     StatsIndex& x = *index;
-    x.runs = recent.last(kTrendRuns);
-    x.nicks = &recent.nicks;
-    const std::size_t remailers = recent.remailers.size();
-    for (std::uint32_t m = 0; m < remailers; ++m) x.remailers.emplace(recent.remailers[m].second, m);
+    x.recent = &recent;
+    x.first = recent.firstOfLast(kTrendRuns);
+    for (std::uint32_t m = 0; m < recent.remailers.size(); ++m) x.remailers.emplace(recent.remailers[m].second, m);
     std::vector<bool> met(recent.nicks.size(), false);
-    for (const RecentRun& run : x.runs) {
+    for (const RecentRun& run : recent.last(kTrendRuns)) {
         read.runGmts.push_back(run.gmt);
-        auto& cached = x.cached.emplace_back(recent.nicks.size(), 0);
-        for (const RecentPinger& p : run.pingers) {
-            met[p.nick] = true;
-            cached[p.nick] = p.state == PingerState::Cached ? 1 : 0;
-        }
-        auto& starts = x.starts.emplace_back(remailers + 1, 0);
-        for (const RecentFigure& f : run.figures) ++starts[f.remailer + 1];
-        for (std::size_t m = 0; m < remailers; ++m) starts[m + 1] += starts[m];
-        auto& order = x.order.emplace_back(run.figures.size());
-        std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
-        for (std::uint32_t i = 0; i < run.figures.size(); ++i) order[next[run.figures[i].remailer]++] = i;
+        for (const RecentPinger& p : run.pingers) met[p.nick] = true;
     }
     // The pingers of the runs take their styles in the order of their names.
     x.style.assign(recent.nicks.size(), 0);
@@ -120,7 +103,6 @@ void ReadStats(const RecentRuns& recent, TypeRead& read) {
         x.nickCells.push_back(Cell(LegendKey(x.style[k]) + "&nbsp;" + site::HtmlEscape(recent.nicks[k].second)));
         x.plainCells.push_back(TextCell(recent.nicks[k].second));
     }
-    x.slot.assign(recent.nicks.size(), 0);
     read.chart = std::make_unique<TrendChart>(read.runGmts);
     read.stats = std::move(index);
 }
@@ -203,47 +185,25 @@ void AppendUptimeCell(std::string& out, std::int32_t hundredths) {
 }
 
 // The remailer's series of a stats type, one per pinger with a figure of it in
-// the runs, walking only the remailer's figures; false when it has none.
+// the runs charted; false when it has none.
 bool GatherSeries(StatsIndex& x, std::uint32_t remailer) {
-    for (const auto& [nick, series] : x.met) x.slot[nick] = 0;
+    const RecentRuns& recent = *x.recent;
     x.met.clear();
-    x.uptimes.clear();
-    x.latencies.clear();
-    x.seriesCached.clear();
-    const std::size_t runs = x.runs.size();
-    for (std::size_t r = 0; r < runs; ++r) {
-        const auto& figures = x.runs[r].figures;
-        for (std::uint32_t i = x.starts[r][remailer]; i < x.starts[r][remailer + 1]; ++i) {
-            const RecentFigure& f = figures[x.order[r][i]];
-            std::uint32_t& slot = x.slot[f.nick];
-            if (!slot) {
-                x.met.emplace_back(f.nick, static_cast<std::uint32_t>(x.met.size()));
-                slot = static_cast<std::uint32_t>(x.met.size());
-                x.uptimes.resize(x.uptimes.size() + runs, kNoFigure);
-                x.latencies.resize(x.latencies.size() + runs, kNoFigure);
-                x.seriesCached.resize(x.seriesCached.size() + runs, 0);
-            }
-            const std::size_t at = (slot - 1) * runs + r;
-            x.uptimes[at] = f.uptime;
-            x.latencies[at] = f.latency;
-            x.seriesCached[at] = x.cached[r][f.nick];
-        }
-    }
-    std::sort(x.met.begin(), x.met.end());
+    for (const std::uint32_t s : recent.ofRemailer(remailer))
+        if (recent.givenSince(s, x.first)) x.met.emplace_back(recent.series[s].nick, s);
     return !x.met.empty();
 }
 
 // The two charts of a stats type, uptime and latency over its last runs, a
 // line per pinger in its own style.
 void AppendCharts(std::string& out, TrendChart& chart, const StatsIndex& x) {
-    const std::size_t runs = x.runs.size();
+    const RecentRuns& recent = *x.recent;
     ChartInput uptime{ChartScale::Uptime, {}}, latency{ChartScale::Latency, {}};
     for (const auto& [nick, series] : x.met) {
-        const std::size_t at = series * runs;
-        const std::span<const std::uint8_t> cached(x.seriesCached.data() + at, runs);
-        const std::string_view name = (*x.nicks)[nick].second;
-        uptime.series.push_back({x.style[nick], name, {x.uptimes.data() + at, runs}, cached});
-        latency.series.push_back({x.style[nick], name, {x.latencies.data() + at, runs}, cached});
+        const auto cached = recent.cachedOf(nick, x.first);
+        const std::string_view name = recent.nicks[nick].second;
+        uptime.series.push_back({x.style[nick], name, recent.uptimesOf(series, x.first), cached});
+        latency.series.push_back({x.style[nick], name, recent.latenciesOf(series, x.first), cached});
     }
     chart.draw(out, uptime);
     chart.draw(out, latency);
@@ -256,16 +216,18 @@ void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* co
     const bool v1 = IsVersion1(read.type);
     p += Section(read.type);
     p += Row(HeadCell("Pinger") + HeadCell("Uptime tonight") + HeadCell("Latency tonight") + HeadCell("Figures"));
-    const std::size_t runs = x.runs.size();
+    const RecentRuns& recent = *x.recent;
+    const std::size_t runs = read.runGmts.size();
     // A chart of more pingers than kTitledSeries draws no line of its own
     // for each: no stroke then beside the pinger's name to find it by.
     const std::vector<std::string>& nickCells = x.met.size() > kTitledSeries ? x.plainCells : x.nickCells;
     // A row is some 200 bytes, the charts some 200 a run.
     p.reserve(p.size() + x.met.size() * 200 + runs * 400 + 4096);
     for (const auto& [nick, series] : x.met) {
-        const std::size_t tonight = (series + 1) * runs - 1;
-        if (x.uptimes[tonight] == kNoFigure && x.latencies[tonight] == kNoFigure) continue;
-        const std::string& nickName = (*x.nicks)[nick].second;
+        const std::int32_t uptime = recent.uptimesOf(series, x.first).back(),
+                           latency = recent.latenciesOf(series, x.first).back();
+        if (uptime == kNoFigure && latency == kNoFigure) continue;
+        const std::string& nickName = recent.nicks[nick].second;
         std::string_view state;
         if (consensus) {
             const auto f = consensus->tonight().freshness.find(nickName);
@@ -273,9 +235,10 @@ void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* co
         }
         p += "  <tr>\r\n";
         p += nickCells[nick];
-        AppendUptimeCell(p, x.uptimes[tonight]);
-        AppendTextCell(p, x.latencies[tonight] == kNoFigure ? std::string() : LatencyText(x.latencies[tonight], v1));
-        AppendTextCell(p, x.seriesCached[tonight] ? std::string(state) + " (a cached copy)" : std::string(state));
+        AppendUptimeCell(p, uptime);
+        AppendTextCell(p, latency == kNoFigure ? std::string() : LatencyText(latency, v1));
+        AppendTextCell(
+            p, recent.cachedOf(nick, x.first).back() ? std::string(state) + " (a cached copy)" : std::string(state));
         p += "  </tr>\r\n";
     }
     if (consensus) {

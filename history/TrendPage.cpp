@@ -45,16 +45,21 @@ public:
         ChartInput uptime{ChartScale::Uptime, {}}, latency{ChartScale::Latency, {}};
         tonight_.clear();
         down_.clear();
-        for (std::size_t k = 0; k < in_.pingers.size(); ++k) {
-            const std::size_t at = (in_.block[k] * in_.remailers.size() + r) * runs_;
-            const std::span<const std::uint8_t> cached(in_.cached.data() + in_.block[k] * runs_, runs_);
-            add(uptime, k, std::span<const std::int32_t>(in_.uptimes.data() + at, runs_), cached);
-            add(latency, k, std::span<const std::int32_t>(in_.latencies.data() + at, runs_), cached);
-            if (runs_ == 0 || in_.uptimes[at + runs_ - 1] == kNoFigure) continue;
-            if (cached[runs_ - 1])
+        const RecentRuns& recent = *in_.recent;
+        const std::uint32_t m = in_.rowRemailer[r];
+        for (const std::uint32_t s :
+             m == TrendInput::kNotRecorded ? std::span<const std::uint32_t>() : recent.ofRemailer(m)) {
+            const std::uint32_t nick = recent.series[s].nick, k = in_.styleOf[nick];
+            if (k == TrendInput::kNotRecorded) continue;  // no figure in the runs charted
+            const auto uptimes = recent.uptimesOf(s, in_.first);
+            const auto cached = recent.cachedOf(nick, in_.first);
+            add(uptime, k, uptimes, cached);
+            add(latency, k, recent.latenciesOf(s, in_.first), cached);
+            if (runs_ == 0 || uptimes.back() == kNoFigure) continue;
+            if (cached.back())
                 down_.push_back(k);
             else
-                tonight_.push_back(static_cast<double>(in_.uptimes[at + runs_ - 1]) / 100.0);
+                tonight_.push_back(static_cast<double>(uptimes.back()) / 100.0);
         }
         out_ += "    <td>";
         if (uptime.series.empty() && latency.series.empty()) {
@@ -137,41 +142,24 @@ std::string Legend(const TrendInput& in) {
     return p;
 }
 
-// Where the figures of the runs go: a block of remailers x runs for each
-// pinger met, in the order of their names, the remailers of the page found by
-// their places.
-void FillGrid(const RecentRuns& recent, std::span<const RecentRun> charted, TrendInput& in) {
-    const std::size_t runs = charted.size(), remailers = in.remailers.size();
-    std::unordered_map<std::string_view, std::vector<std::size_t>> rowsByName;
-    for (std::size_t r = 0; r < remailers; ++r) rowsByName[in.remailers[r]].push_back(r);
-    std::vector<const std::vector<std::size_t>*> rows(recent.remailers.size(), nullptr);
-    for (std::size_t m = 0; m < recent.remailers.size(); ++m)
-        if (auto it = rowsByName.find(recent.remailers[m].second); it != rowsByName.end()) rows[m] = &it->second;
-    // The pingers with a figure in the runs, in the order of their names.
-    constexpr std::size_t kNone = SIZE_MAX;
-    std::vector<std::size_t> blocks(recent.nicks.size(), kNone);
-    for (const RecentRun& run : charted)
-        for (const RecentFigure& f : run.figures) blocks[f.nick] = 0;
-    for (std::size_t k = 0; k < blocks.size(); ++k) {
-        if (blocks[k] == kNone) continue;
-        blocks[k] = in.pingers.size();
-        in.block.push_back(in.pingers.size());
+// The pingers with a figure in the runs charted, in the order of their names,
+// and the remailers of the page found among those the history holds.
+void FindPlaces(TrendInput& in) {
+    const RecentRuns& recent = *in.recent;
+    std::vector<std::uint8_t> charted(recent.nicks.size(), 0);
+    for (std::uint32_t s = 0; s < recent.series.size(); ++s)
+        if (recent.givenSince(s, in.first)) charted[recent.series[s].nick] = 1;
+    in.styleOf.assign(recent.nicks.size(), TrendInput::kNotRecorded);
+    for (std::size_t k = 0; k < charted.size(); ++k) {
+        if (!charted[k]) continue;
+        in.styleOf[k] = static_cast<std::uint32_t>(in.pingers.size());
         in.pingers.push_back(recent.nicks[k].second);
     }
-    in.uptimes.assign(in.pingers.size() * remailers * runs, kNoFigure);
-    in.latencies.assign(in.uptimes.size(), kNoFigure);
-    in.cached.assign(in.pingers.size() * runs, 0);
-    for (std::size_t i = 0; i < runs; ++i) {
-        for (const RecentPinger& p : charted[i].pingers)
-            if (blocks[p.nick] != kNone && p.state == PingerState::Cached) in.cached[blocks[p.nick] * runs + i] = 1;
-        for (const RecentFigure& f : charted[i].figures) {
-            if (!rows[f.remailer]) continue;  // a remailer the page does not show
-            const std::size_t first = blocks[f.nick] * remailers * runs + i;
-            for (const std::size_t r : *rows[f.remailer]) {
-                in.uptimes[first + r * runs] = f.uptime;
-                in.latencies[first + r * runs] = f.latency;
-            }
-        }
+    std::unordered_map<std::string_view, std::uint32_t> places;
+    for (std::uint32_t m = 0; m < recent.remailers.size(); ++m) places.emplace(recent.remailers[m].second, m);
+    for (const std::string& name : in.remailers) {
+        const auto it = places.find(name);
+        in.rowRemailer.push_back(it == places.end() ? TrendInput::kNotRecorded : it->second);
     }
 }
 
@@ -184,9 +172,10 @@ std::string TrendPageOf(PageSource& source) {
     in.stamp = source.stamp();
     in.remailers = run.remailerOrder;
     const RecentRuns& recent = source.recent(run.type, kTrendRuns);
-    const auto charted = recent.last(kTrendRuns);
-    for (const RecentRun& r : charted) in.runGmts.push_back(r.gmt);
-    FillGrid(recent, charted, in);
+    in.recent = &recent;
+    in.first = recent.firstOfLast(kTrendRuns);
+    for (const RecentRun& r : recent.last(kTrendRuns)) in.runGmts.push_back(r.gmt);
+    FindPlaces(in);
     return TrendPage(in);
 }
 

@@ -11,6 +11,7 @@
 
 #include "history/HistoryDb.h"
 #include "history/PageSource.h"
+#include "history/RecentRuns.h"
 #include "history/TrendChart.h"
 
 namespace parlux::history {
@@ -24,18 +25,15 @@ struct TrendInput {
     std::string stamp;                   // "YYYY/MM/DD HH:NN:SS" (GMT)
     std::vector<std::string> remailers;  // in the order of the type's pages
     std::vector<std::string> runGmts;    // the runs charted, oldest first; the last is tonight's
-    // The pingers with a figure in those runs, in the order of their names,
-    // and the block of each one's figures.
+    // The pingers with a figure in those runs, in the order of their names.
     std::vector<std::string> pingers;
-    std::vector<std::size_t> block;
-    // A block of uptimes (hundredths of a percent) and one of latencies
-    // (seconds) per pinger, at block x remailers x runs: remailer by remailer
-    // (as above) and run by run, kNoFigure where none. One flat array each: a
-    // large grid charts millions of them.
-    std::vector<std::int32_t> uptimes, latencies;
-    // At block x runs, run by run: nonzero where the pinger was not reached
-    // and its figures came from a cached copy.
-    std::vector<std::uint8_t> cached;
+    // The figures: the runs charted are recent's from `first` on. A large
+    // grid charts millions of them, read where they are.
+    const RecentRuns* recent = nullptr;
+    std::size_t first = 0;
+    std::vector<std::uint32_t> styleOf;      // by nick (recent's places): its place in pingers
+    std::vector<std::uint32_t> rowRemailer;  // by row: the remailer's place in recent, kNotRecorded for none
+    static constexpr std::uint32_t kNotRecorded = UINT32_MAX;
 };
 
 std::string TrendPage(const TrendInput& in);
