@@ -606,10 +606,21 @@ std::string HistoryDb::newestGmt(const std::string& type) {
 }
 
 // A figure of a run being recorded: its pinger and remailer by number.
+// A stats type's figures are taken along: they may come by name (figures)
+// or by places (statsFigures), one after the other.
 struct HistoryDb::Place {
     std::int64_t nick, remailer;
     std::size_t figure;
+    std::int32_t hundredths = kNoStatsFigure, latency = kNoStatsFigure;
 };
+
+namespace {
+
+std::optional<std::int64_t> Known(std::int32_t value) {
+    return value == kNoStatsFigure ? std::nullopt : std::optional<std::int64_t>(value);
+}
+
+}  // namespace
 
 void HistoryDb::keepMarks(const Run& run, std::int64_t runId, const std::vector<Place>& places) {
     const Kind kind = KindOf(run.type);
@@ -625,13 +636,13 @@ void HistoryDb::keepMarks(const Run& run, std::int64_t runId, const std::vector<
         if (kept.pingers[i - 1].nick == kept.pingers[i].nick) kept.pingers.erase(kept.pingers.begin() + i - 1);
     kept.figures.reserve(places.size());
     for (const Place& place : places) {
-        const Figure& f = run.figures[place.figure];
         FigureMark mark{place.nick, place.remailer, 0, true};
         if (kind == Kind::Stats) {
-            mark.known = f.uptimePercent.has_value();
-            if (mark.known) mark.value = std::llround(*f.uptimePercent * 100.0);
-            mark.latency = f.latencySeconds;
+            mark.known = place.hundredths != kNoStatsFigure;
+            if (mark.known) mark.value = place.hundredths;
+            mark.latency = Known(place.latency);
         } else {
+            const Figure& f = run.figures[place.figure];
             mark.value = textId(kind == Kind::Keys ? f.keyId : f.caps);
         }
         auto& figures = kept.figures;
@@ -674,7 +685,7 @@ void HistoryDb::insert(const Run& run) {
     // In the order of the table's key, the same pair's later figure last: each
     // row goes beside the one before it.
     std::vector<Place> places;
-    places.reserve(run.figures.size());
+    places.reserve(run.figures.size() + run.statsFigures.size());
     const std::string* lastPinger = nullptr;
     std::int64_t nick = 0;
     for (std::size_t i = 0; i < run.figures.size(); ++i) {
@@ -682,27 +693,46 @@ void HistoryDb::insert(const Run& run) {
         // A pinger's figures come together: its number is looked up once.
         if (!lastPinger || f.pinger != *lastPinger) nick = intern("nick", "name", f.pinger, nicks_);
         lastPinger = &f.pinger;
-        places.push_back({nick, intern("remailer", "name", f.remailer, remailers_), i});
+        Place& place = places.emplace_back(Place{nick, intern("remailer", "name", f.remailer, remailers_), i});
+        if (kind != Kind::Stats) continue;
+        if (f.uptimePercent) place.hundredths = static_cast<std::int32_t>(std::llround(*f.uptimePercent * 100.0));
+        if (f.latencySeconds) place.latency = static_cast<std::int32_t>(*f.latencySeconds);
     }
+    if (kind == Kind::Stats) placeByNumbers(run, places);
     insertListed(run, places);
     std::sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
         return std::tie(a.nick, a.remailer, a.figure) < std::tie(b.nick, b.remailer, b.figure);
     });
     if (kind == Kind::Stats)
-        insertStats(run, runId, places);
+        insertStats(runId, places);
     else
         insertFigures(run, runId, places);
     keepMarks(run, runId, places);
 }
 
-void HistoryDb::insertStats(const Run& run, std::int64_t runId, const std::vector<Place>& places) {
+void HistoryDb::placeByNumbers(const Run& run, std::vector<Place>& places) {
+    // Each name is looked up once, as a pinger's or a remailer's as it is used.
+    constexpr std::int64_t kNotYet = -1;
+    std::vector<std::int64_t> nicks(run.statsNames.size(), kNotYet), remailers(run.statsNames.size(), kNotYet);
+    const auto number = [&](std::vector<std::int64_t>& numbers, std::uint32_t at, const char* table, auto& cache) {
+        if (at >= run.statsNames.size()) throw std::out_of_range("a stats figure's name is not among the run's");
+        if (numbers[at] == kNotYet) numbers[at] = intern(table, "name", run.statsNames[at], cache);
+        return numbers[at];
+    };
+    const std::size_t first = run.figures.size();
+    for (std::size_t i = 0; i < run.statsFigures.size(); ++i) {
+        const StatsFigure& f = run.statsFigures[i];
+        places.push_back({number(nicks, f.pinger, "nick", nicks_),
+                          number(remailers, f.remailer, "remailer", remailers_), first + i, f.hundredths, f.latency});
+    }
+}
+
+void HistoryDb::insertStats(std::int64_t runId, const std::vector<Place>& places) {
     Statement addBlock(*this, "INSERT INTO stats_block(run, nick, figures) VALUES(?1,?2,?3)");
     std::vector<StatsEntry> entries;
     for (std::size_t i = 0; i < places.size(); ++i) {
         const Place& place = places[i];
-        const Figure& f = run.figures[place.figure];
-        StatsEntry entry{place.remailer, std::nullopt, f.latencySeconds};
-        if (f.uptimePercent) entry.hundredths = std::llround(*f.uptimePercent * 100.0);
+        const StatsEntry entry{place.remailer, Known(place.hundredths), Known(place.latency)};
         // The same pair again: its later figure replaces the earlier one.
         if (!entries.empty() && entries.back().remailer == place.remailer)
             entries.back() = entry;

@@ -245,7 +245,9 @@ private:
     struct Place;
     // The figures of a stats run, a packed row per pinger; of the other
     // kinds, a row per figure.
-    void insertStats(const Run& run, std::int64_t runId, const std::vector<Place>& places);
+    // A stats run's figures that come by places, after those by name.
+    void placeByNumbers(const Run& run, std::vector<Place>& places);
+    void insertStats(std::int64_t runId, const std::vector<Place>& places);
     void insertFigures(const Run& run, std::int64_t runId, const std::vector<Place>& places);
     // The run's broken chains.
     void insertSeen(const Run& run, std::int64_t runId);

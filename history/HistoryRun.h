@@ -15,8 +15,10 @@ using parlux::Figure;
 using parlux::kCapStringsType;
 using parlux::Kind;
 using parlux::KindOf;
+using parlux::kNoStatsFigure;
 using parlux::PingerSeen;
 using parlux::PingerState;
+using parlux::StatsFigure;
 
 // A percentage as the change lines and the trend page print it: up to two
 // decimals, trailing zeros dropped ("100", "99.6", "48.33").

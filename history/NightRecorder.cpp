@@ -87,7 +87,7 @@ HistoryDb& NightRecorder::open() {
 void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
     const std::string stamp = FormatStamp(gmt);
     run.gmt = stamp;
-    if (const auto short_ = ShortOfRoom(dataFolder_, run.figures.size())) {
+    if (const auto short_ = ShortOfRoom(dataFolder_, run.figures.size() + run.statsFigures.size())) {
         complain_("history not recorded: " + *short_);
         return;
     }
@@ -96,6 +96,10 @@ void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
         const HistoryDb::Step step(db);
         SayWhenBehind(db, run, gmt, complain_);
         db.record(run, keptDays);
+        // The pages read the figures back from the file: a large grid's room
+        // is given back before they read.
+        std::vector<Figure>().swap(run.figures);
+        std::vector<StatsFigure>().swap(run.statsFigures);
     } catch (const HistoryError& e) {
         return failed(e, gmt, "history not recorded: ");
     } catch (const std::exception& e) {

@@ -1,5 +1,9 @@
 #include "pulsegrid/StatsComparer.h"
 
+#include <cmath>
+#include <string_view>
+#include <unordered_map>
+
 #include "common/core/DateTime.h"
 #include "common/core/GmtOffset.h"
 #include "common/core/QuickSort.h"
@@ -98,16 +102,24 @@ RecordedRun StatsProcedures::PagesShown() const {
     run.brokenChains = brokenChains_;
     const Table& stats = wb_.table(kMainTable);
     const bool v1 = IsVersion1(type());
-    // A large grid is half a million figures: made once each, in place.
-    run.figures.reserve(static_cast<std::size_t>(wb_.count(kMainTable)));
+    // A large grid is half a million figures: each a few numbers, the names
+    // kept once.
+    std::unordered_map<std::string_view, std::uint32_t> places;
+    const auto place = [&](const std::string& name) {
+        const auto [it, added] = places.emplace(name, static_cast<std::uint32_t>(run.statsNames.size()));
+        if (added) run.statsNames.push_back(name);
+        return it->second;
+    };
+    run.statsFigures.reserve(static_cast<std::size_t>(wb_.count(kMainTable)));
     for (int r = 0; r < wb_.count(kMainTable); ++r) {
         const std::string& text = stats.text(kStatsText, r);
         if (text.empty()) continue;  // a pair the pinger did not report
-        Figure& f = run.figures.emplace_back();
-        f.pinger = stats.text(kStatsNick, r);
-        f.remailer = stats.text(kStatsName, r);
-        f.latencySeconds = ParseLatency(text, v1);
-        f.uptimePercent = ParseUptime(text, v1);
+        StatsFigure& f = run.statsFigures.emplace_back();
+        f.pinger = place(stats.text(kStatsNick, r));
+        f.remailer = place(stats.text(kStatsName, r));
+        if (const auto latency = ParseLatency(text, v1)) f.latency = static_cast<std::int32_t>(*latency);
+        if (const auto uptime = ParseUptime(text, v1))
+            f.hundredths = static_cast<std::int32_t>(std::lround(*uptime * 100.0));
     }
     return run;
 }

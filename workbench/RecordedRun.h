@@ -4,6 +4,8 @@
 // PRT_Compil (its RecordedRun procedure, beside the code that knows its
 // columns), and whoever watches the pages (the history of runs) keeps it.
 // No Qt, and nothing of any one comparer.
+#include <climits>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +36,17 @@ struct Figure {
     std::string caps;
 };
 
+// What one pinger's page showed for one remailer in a stats type, both by
+// their places in RecordedRun::statsNames: the uptime in hundredths of a
+// percent and the latency in seconds, kNoStatsFigure where the text holds
+// none. A large grid is half a million of them: small, and no names of their
+// own.
+inline constexpr std::int32_t kNoStatsFigure = INT32_MIN;
+struct StatsFigure {
+    std::uint32_t pinger = 0, remailer = 0;
+    std::int32_t hundredths = kNoStatsFigure, latency = kNoStatsFigure;
+};
+
 struct PingerSeen {
     std::string nick;
     PingerState state = PingerState::Downloaded;
@@ -62,6 +75,10 @@ struct RecordedRun {
     std::vector<std::string> remailerOrder;
     // The broken chains the pingers' pages list (stats types).
     std::vector<BrokenChain> brokenChains{};
+    // A stats type's figures may come by places instead (a comparer's large
+    // grid does), with the names they refer to.
+    std::vector<std::string> statsNames{};
+    std::vector<StatsFigure> statsFigures{};
 };
 
 // Flaggrid's pages carry "0000" where the others carry their type.
