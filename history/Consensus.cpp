@@ -45,7 +45,7 @@ ConsensusRun StatsRun(HistoryDb& db, const RecentRuns& recent, std::size_t at) {
     for (const RecentPinger& p : r.pingers)
         fresh[p.nick] = c.freshness.at(recent.nicks[p.nick].second) == Freshness::Fresh;
     std::vector<RemailerFigures> figures(recent.remailers.size());
-    const auto uptimeOf = [&](std::uint32_t s) { return recent.uptimesOf(s, at).front(); };
+    const auto uptimeOf = [&](std::uint32_t s) { return recent.uptimeAt(s, at); };
     for (std::uint32_t s = 0; s < recent.series.size(); ++s) {
         if (!recent.givenAt(s, at)) continue;
         const SeriesKey& f = recent.series[s];
@@ -53,7 +53,7 @@ ConsensusRun StatsRun(HistoryDb& db, const RecentRuns& recent, std::size_t at) {
         ++m.listed;
         if (!fresh[f.nick]) continue;
         if (uptimeOf(s) != kNoFigure) m.uptimes.push_back(static_cast<double>(uptimeOf(s)) / 100.0);
-        if (const std::int32_t latency = recent.latenciesOf(s, at).front(); latency != kNoFigure)
+        if (const std::int32_t latency = recent.latencyAt(s, at); latency != kNoFigure)
             m.latencies.push_back(static_cast<double>(latency));
     }
     std::vector<std::optional<double>> medians(figures.size());

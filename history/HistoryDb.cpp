@@ -233,6 +233,11 @@ private:
         return true;
     }
     bool varint(std::uint64_t& out) {
+        // Most are one byte: a step to the next remailer, the flags.
+        if (at_ < bytes_.size() && static_cast<unsigned char>(bytes_[at_]) < 0x80) {
+            out = static_cast<unsigned char>(bytes_[at_++]);
+            return true;
+        }
         out = 0;
         for (int shift = 0; shift < 64; shift += 7) {
             std::uint64_t b = 0;
@@ -644,7 +649,6 @@ void HistoryDb::keepMarks(const Run& run, std::int64_t runId, const std::vector<
         if (kind == Kind::Stats) {
             mark.known = place.hundredths != kNoStatsFigure;
             if (mark.known) mark.value = place.hundredths;
-            mark.latency = Known(place.latency);
         } else {
             const Figure& f = run.figures[place.figure];
             mark.value = textId(kind == Kind::Keys ? f.keyId : f.caps);
@@ -711,7 +715,10 @@ void HistoryDb::insert(const Run& run) {
         insertStats(runId, places);
     else
         insertFigures(run, runId, places);
-    keepMarks(run, runId, places);
+    if (kind == Kind::Stats)
+        recorded_.reset();
+    else
+        keepMarks(run, runId, places);
 }
 
 void HistoryDb::placeByNumbers(const Run& run, std::vector<Place>& places) {
@@ -904,7 +911,7 @@ void HistoryDb::loadMarks(std::int64_t id, MarkedRun& run) {
             Unpack(select->bytes(1), path_, entries);
             for (const StatsEntry& e : entries)
                 run.figures.push_back(
-                    {select->integer(0), e.remailer, e.hundredths.value_or(0), e.hundredths.has_value(), e.latency});
+                    {select->integer(0), e.remailer, e.hundredths.value_or(0), e.hundredths.has_value()});
         }
         return;
     }

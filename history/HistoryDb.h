@@ -81,7 +81,6 @@ struct FigureMark {
     std::int64_t nick = 0, remailer = 0;
     std::int64_t value = 0;
     bool known = false;
-    std::optional<std::int64_t> latency{};  // stats types: the latency in seconds
 };
 
 // A run as the changes report reads it: the pingers in the order of their
@@ -142,8 +141,10 @@ public:
     // The run as the changes report reads it: numbers, not names. Read into
     // a run already there, its room is used again.
     void loadMarks(std::int64_t id, MarkedRun& into);
-    // The run this connection recorded last, when it is the one asked for:
-    // what loadMarks would read back, without reading it.
+    // The run of a key or capability-string type this connection recorded
+    // last, when it is the one asked for: what loadMarks would read back,
+    // without reading it. (A stats run's pages read its figures back with the
+    // runs before it.)
     const MarkedRun* recordedMarks(std::int64_t id) const;
     // A text by its number ("" when there is none).
     std::string textOf(std::int64_t id);
@@ -253,7 +254,8 @@ private:
     void insertSeen(const Run& run, std::int64_t runId);
     // The first and last run that listed each of the run's remailers.
     void insertListed(const Run& run, const std::vector<Place>& places);
-    // The run just inserted, kept for the report as loadMarks would read it.
+    // A key or capability-string run just inserted, kept for the report as
+    // loadMarks would read it.
     void keepMarks(const Run& run, std::int64_t runId, const std::vector<Place>& places);
     void prune(int keepDays);
     // The run's type, time and pingers (in the order of their names); false

@@ -58,13 +58,6 @@ std::int32_t Clamped(const std::optional<std::int64_t>& value, std::int64_t low,
 
 namespace {
 
-// A figure of a pinger's row as the series take it: the remailer by its
-// place, the values clamped.
-struct RowFigure {
-    std::uint32_t remailer;
-    std::int32_t uptime, latency;
-};
-
 // Series places sorted by a key of each, keeping the order of equal keys.
 std::vector<std::uint32_t> CountingSort(const std::vector<std::uint32_t>& in, std::size_t keys,
                                         const std::function<std::uint32_t(std::uint32_t)>& key) {
@@ -77,52 +70,47 @@ std::vector<std::uint32_t> CountingSort(const std::vector<std::uint32_t>& in, st
 }
 
 // Reads the series pinger by pinger: each pinger's rows of the runs are
-// read once, the remailers it gave a figure of in any of them become its
-// series, in the order of their numbers.
+// read once, each remailer it gave a figure of in any of them becomes one of
+// its series where it is first met, and the series are listed in the order
+// of the remailers' numbers.
 class SeriesReader {
 public:
     SeriesReader(RecentRuns& recent, const std::vector<std::int64_t>& ids, const PlaceIndex& remailers)
-        : recent_(recent),
-          ids_(ids),
-          remailers_(remailers),
-          rows_(ids.size()),
-          slot_(recent.remailers.size(), PlaceIndex::kNone) {}
+        : recent_(recent), ids_(ids), remailers_(remailers), slot_(recent.remailers.size(), PlaceIndex::kNone) {}
 
     void pinger(HistoryDb& db, std::int64_t number, std::uint32_t nick) {
-        for (auto& row : rows_) row.clear();
+        const std::size_t runs = ids_.size(), words = recent_.givenWords;
+        PingerFigures& figures = recent_.figures[nick];
+        // Pingers mostly list much the same remailers: room for as many as the last.
+        figures.uptimes.reserve(lastCount_ * runs);
+        figures.latencies.reserve(lastCount_ * runs);
+        figures.given.reserve(lastCount_ * words);
         db.eachStatsRow(ids_, number, [&](std::size_t run, const std::vector<StatsEntry>& entries) {
             for (const StatsEntry& e : entries) {
                 const std::uint32_t remailer = remailers_.of(e.remailer);
                 if (remailer == PlaceIndex::kNone) continue;
-                rows_[run].push_back(
-                    {remailer, Clamped(e.hundredths, -1000000, 1000000), Clamped(e.latency, 0, 1000000000)});
                 if (slot_[remailer] == PlaceIndex::kNone) {
-                    slot_[remailer] = 0;
+                    slot_[remailer] = static_cast<std::uint32_t>(mine_.size());
                     mine_.push_back(remailer);
+                    figures.uptimes.grow(runs);
+                    figures.latencies.grow(runs);
+                    figures.given.resize(figures.given.size() + words, 0);
                 }
+                const std::size_t place = slot_[remailer];
+                figures.uptimes.set(place * runs + run, Clamped(e.hundredths, -1000000, 1000000));
+                figures.latencies.set(place * runs + run, Clamped(e.latency, 0, 1000000000));
+                figures.given[place * words + run / 64] |= std::uint64_t{1} << (run % 64);
             }
         });
-        // Places follow the names; the series follow the numbers.
-        std::sort(mine_.begin(), mine_.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return recent_.remailers[a].first < recent_.remailers[b].first;
+        // Places follow the order they were met in; the series follow the numbers.
+        std::vector<std::uint32_t> places(mine_.size());
+        for (std::uint32_t place = 0; place < places.size(); ++place) places[place] = place;
+        std::sort(places.begin(), places.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return recent_.remailers[mine_[a]].first < recent_.remailers[mine_[b]].first;
         });
-        const std::size_t runs = ids_.size(), first = recent_.series.size(), words = recent_.givenWords;
-        for (std::uint32_t place = 0; place < mine_.size(); ++place) {
-            slot_[mine_[place]] = place;
-            recent_.series.push_back({nick, mine_[place], place});
-        }
-        PingerFigures& figures = recent_.figures[nick];
-        figures.uptimes.assign(mine_.size() * runs, kNoFigure);
-        figures.latencies.assign(mine_.size() * runs, kNoFigure);
-        recent_.given.resize(recent_.series.size() * words, 0);
-        for (std::size_t run = 0; run < runs; ++run)
-            for (const RowFigure& f : rows_[run]) {
-                const std::size_t place = slot_[f.remailer];
-                figures.uptimes[place * runs + run] = f.uptime;
-                figures.latencies[place * runs + run] = f.latency;
-                recent_.given[(first + place) * words + run / 64] |= std::uint64_t{1} << (run % 64);
-            }
+        for (const std::uint32_t place : places) recent_.series.push_back({nick, mine_[place], place});
         for (const std::uint32_t remailer : mine_) slot_[remailer] = PlaceIndex::kNone;
+        lastCount_ = mine_.size();
         mine_.clear();
     }
 
@@ -130,12 +118,49 @@ private:
     RecentRuns& recent_;
     const std::vector<std::int64_t>& ids_;
     const PlaceIndex& remailers_;
-    std::vector<std::vector<RowFigure>> rows_;  // by run: the pinger's figures, reused
-    std::vector<std::uint32_t> slot_;           // by remailer place: its series' place among the pinger's
-    std::vector<std::uint32_t> mine_;           // the pinger's remailers
+    std::vector<std::uint32_t> slot_;  // by remailer place: its series' place among the pinger's
+    std::vector<std::uint32_t> mine_;  // the pinger's remailers, by their places
+    std::size_t lastCount_ = 0;
 };
 
 }  // namespace
+
+void FigureColumn::set(std::size_t i, std::int32_t value) {
+    if (wide_.empty()) {
+        if (value == kNoFigure) {
+            narrow_[i] = kNarrowNone;
+            return;
+        }
+        if (value > INT16_MIN && value <= INT16_MAX) {
+            narrow_[i] = static_cast<std::int16_t>(value);
+            return;
+        }
+        wide_.reserve(narrow_.size());
+        for (const std::int16_t v : narrow_) wide_.push_back(Widen(v));
+        std::vector<std::int16_t>().swap(narrow_);
+    }
+    wide_[i] = value;
+}
+
+void FigureColumn::grow(std::size_t n) {
+    if (wide_.empty())
+        narrow_.resize(narrow_.size() + n, kNarrowNone);
+    else
+        wide_.resize(wide_.size() + n, kNoFigure);
+}
+
+void FigureColumn::reserve(std::size_t n) {
+    if (wide_.empty()) narrow_.reserve(n);
+}
+
+void FigureColumn::append(std::size_t i, std::size_t n, std::vector<std::int32_t>& out) const {
+    if (!wide_.empty()) {
+        out.insert(out.end(), wide_.begin() + static_cast<std::ptrdiff_t>(i),
+                   wide_.begin() + static_cast<std::ptrdiff_t>(i + n));
+        return;
+    }
+    for (std::size_t k = i; k < i + n; ++k) out.push_back(Widen(narrow_[k]));
+}
 
 RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
     RecentRuns recent;
@@ -193,11 +218,10 @@ bool MarksOf(const RecentRuns& recent, std::int64_t id, MarkedRun& into) {
     into.figures.reserve(recent.series.size());
     for (std::uint32_t s = 0; s < recent.series.size(); ++s) {
         if (!recent.givenAt(s, at)) continue;
-        const std::int32_t uptime = recent.uptimesOf(s, at).front(), latency = recent.latenciesOf(s, at).front();
+        const std::int32_t uptime = recent.uptimeAt(s, at);
         into.figures.push_back({recent.nicks[recent.series[s].nick].first,
                                 recent.remailers[recent.series[s].remailer].first, uptime == kNoFigure ? 0 : uptime,
-                                uptime != kNoFigure,
-                                latency == kNoFigure ? std::nullopt : std::optional<std::int64_t>(latency)});
+                                uptime != kNoFigure});
     }
     return true;
 }

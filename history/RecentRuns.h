@@ -34,10 +34,33 @@ struct SeriesKey {
     std::uint32_t nick, remailer, place;
 };
 
+// A column of figures kept in 16 bits while they fit, as uptimes in
+// hundredths of a percent and most latencies in seconds do, and in 32 from the
+// first that does not: a large grid's month is millions of them.
+class FigureColumn {
+public:
+    // n more figures, none of them given.
+    void grow(std::size_t n);
+    void reserve(std::size_t n);
+    std::int32_t operator[](std::size_t i) const { return wide_.empty() ? Widen(narrow_[i]) : wide_[i]; }
+    void set(std::size_t i, std::int32_t value);
+    // Appends the n figures from i on.
+    void append(std::size_t i, std::size_t n, std::vector<std::int32_t>& out) const;
+
+private:
+    static constexpr std::int16_t kNarrowNone = INT16_MIN;
+    static std::int32_t Widen(std::int16_t v) { return v == kNarrowNone ? kNoFigure : v; }
+    std::vector<std::int16_t> narrow_;
+    std::vector<std::int32_t> wide_;
+};
+
 // A pinger's series one after another, run by run: the uptime in hundredths
 // of a percent and the latency in seconds, kNoFigure where there is none.
 struct PingerFigures {
-    std::vector<std::int32_t> uptimes, latencies;
+    FigureColumn uptimes, latencies;
+    // A bit a run (RecentRuns::givenWords words a series): set where the
+    // pinger gave a figure at all (which may hold neither uptime nor latency).
+    std::vector<std::uint64_t> given;
 };
 
 struct RecentRuns {
@@ -51,9 +74,6 @@ struct RecentRuns {
     std::vector<SeriesKey> series;
     // By nick: its series' figures.
     std::vector<PingerFigures> figures;
-    // By series, a bit a run (givenWords words each): set where the pinger
-    // gave a figure at all (which may hold neither uptime nor latency).
-    std::vector<std::uint64_t> given;
     std::size_t givenWords = 0;
     // By nick, run by run (at nick * runs.size() + run): nonzero where the
     // pinger's figures came from a cached copy.
@@ -68,27 +88,35 @@ struct RecentRuns {
         const std::size_t from = firstOfLast(n);
         return {runs.data() + from, runs.size() - from};
     }
-    // A series' figures from run `from` on.
-    std::span<const std::int32_t> uptimesOf(std::uint32_t s, std::size_t from) const {
-        return {figures[series[s].nick].uptimes.data() + series[s].place * runs.size() + from, runs.size() - from};
+    // A series' figure of a run.
+    std::int32_t uptimeAt(std::uint32_t s, std::size_t run) const {
+        return figures[series[s].nick].uptimes[series[s].place * runs.size() + run];
     }
-    std::span<const std::int32_t> latenciesOf(std::uint32_t s, std::size_t from) const {
-        return {figures[series[s].nick].latencies.data() + series[s].place * runs.size() + from, runs.size() - from};
+    std::int32_t latencyAt(std::uint32_t s, std::size_t run) const {
+        return figures[series[s].nick].latencies[series[s].place * runs.size() + run];
+    }
+    // Appends a series' figures from run `from` on.
+    void appendUptimes(std::uint32_t s, std::size_t from, std::vector<std::int32_t>& out) const {
+        figures[series[s].nick].uptimes.append(series[s].place * runs.size() + from, runs.size() - from, out);
+    }
+    void appendLatencies(std::uint32_t s, std::size_t from, std::vector<std::int32_t>& out) const {
+        figures[series[s].nick].latencies.append(series[s].place * runs.size() + from, runs.size() - from, out);
     }
     std::span<const std::uint8_t> cachedOf(std::uint32_t nick, std::size_t from) const {
         return {cached.data() + nick * runs.size() + from, runs.size() - from};
     }
-    bool givenAt(std::uint32_t s, std::size_t run) const {
-        return (given[s * givenWords + run / 64] >> (run % 64) & 1) != 0;
-    }
+    bool givenAt(std::uint32_t s, std::size_t run) const { return (givenOf(s)[run / 64] >> (run % 64) & 1) != 0; }
     // Whether the series has a figure in any run from `from` on.
     bool givenSince(std::uint32_t s, std::size_t from) const {
         for (std::size_t w = from / 64; w < givenWords; ++w) {
-            std::uint64_t bits = given[s * givenWords + w];
+            std::uint64_t bits = givenOf(s)[w];
             if (w == from / 64) bits &= ~std::uint64_t{0} << (from % 64);
             if (bits) return true;
         }
         return false;
+    }
+    const std::uint64_t* givenOf(std::uint32_t s) const {
+        return figures[series[s].nick].given.data() + series[s].place * givenWords;
     }
     std::span<const std::uint32_t> ofRemailer(std::uint32_t m) const {
         return {byRemailer.data() + remailerStart[m], remailerStart[m + 1] - remailerStart[m]};

@@ -41,6 +41,7 @@ struct StatsIndex {
     // One page's series at a time: (nick, series) with a figure in the runs
     // charted, in the order of names.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> met;
+    std::vector<std::int32_t> values;  // their figures, as the charts read them
 };
 
 // A pinger's key ID or capability string and the first run of its last stretch.
@@ -196,14 +197,23 @@ bool GatherSeries(StatsIndex& x, std::uint32_t remailer) {
 
 // The two charts of a stats type, uptime and latency over its last runs, a
 // line per pinger in its own style.
-void AppendCharts(std::string& out, TrendChart& chart, const StatsIndex& x) {
+void AppendCharts(std::string& out, TrendChart& chart, StatsIndex& x) {
     const RecentRuns& recent = *x.recent;
+    const std::size_t runs = recent.runs.size() - x.first;
     ChartInput uptime{ChartScale::Uptime, {}}, latency{ChartScale::Latency, {}};
+    // Room made first: the charts' series are spans of it.
+    std::vector<std::int32_t>& values = x.values;
+    values.clear();
+    values.reserve(x.met.size() * runs * 2);
     for (const auto& [nick, series] : x.met) {
         const auto cached = recent.cachedOf(nick, x.first);
         const std::string_view name = recent.nicks[nick].second;
-        uptime.series.push_back({x.style[nick], name, recent.uptimesOf(series, x.first), cached});
-        latency.series.push_back({x.style[nick], name, recent.latenciesOf(series, x.first), cached});
+        recent.appendUptimes(series, x.first, values);
+        uptime.series.push_back(
+            {x.style[nick], name, {values.end() - static_cast<std::ptrdiff_t>(runs), runs}, cached});
+        recent.appendLatencies(series, x.first, values);
+        latency.series.push_back(
+            {x.style[nick], name, {values.end() - static_cast<std::ptrdiff_t>(runs), runs}, cached});
     }
     chart.draw(out, uptime);
     chart.draw(out, latency);
@@ -212,7 +222,7 @@ void AppendCharts(std::string& out, TrendChart& chart, const StatsIndex& x) {
 // Tonight's figures of each pinger, their medians and the charts of the
 // series GatherSeries left in the index.
 void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* consensus, const std::string& name) {
-    const StatsIndex& x = *read.stats;
+    StatsIndex& x = *read.stats;
     const bool v1 = IsVersion1(read.type);
     p += Section(read.type);
     p += Row(HeadCell("Pinger") + HeadCell("Uptime tonight") + HeadCell("Latency tonight") + HeadCell("Figures"));
@@ -224,8 +234,8 @@ void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* co
     // A row is some 200 bytes, the charts some 200 a run.
     p.reserve(p.size() + x.met.size() * 200 + runs * 400 + 4096);
     for (const auto& [nick, series] : x.met) {
-        const std::int32_t uptime = recent.uptimesOf(series, x.first).back(),
-                           latency = recent.latenciesOf(series, x.first).back();
+        const std::size_t tonight = recent.runs.size() - 1;
+        const std::int32_t uptime = recent.uptimeAt(series, tonight), latency = recent.latencyAt(series, tonight);
         if (uptime == kNoFigure && latency == kNoFigure) continue;
         const std::string& nickName = recent.nicks[nick].second;
         std::string_view state;

@@ -47,14 +47,22 @@ public:
         down_.clear();
         const RecentRuns& recent = *in_.recent;
         const std::uint32_t m = in_.rowRemailer[r];
-        for (const std::uint32_t s :
-             m == TrendInput::kNotRecorded ? std::span<const std::uint32_t>() : recent.ofRemailer(m)) {
+        const auto series = m == TrendInput::kNotRecorded ? std::span<const std::uint32_t>() : recent.ofRemailer(m);
+        // Room made first: the charts' series are spans of it.
+        values_.clear();
+        values_.reserve(series.size() * runs_ * 2);
+        const auto appended = [&] {
+            return std::span<const std::int32_t>(values_.end() - static_cast<std::ptrdiff_t>(runs_), runs_);
+        };
+        for (const std::uint32_t s : series) {
             const std::uint32_t nick = recent.series[s].nick, k = in_.styleOf[nick];
             if (k == TrendInput::kNotRecorded) continue;  // no figure in the runs charted
-            const auto uptimes = recent.uptimesOf(s, in_.first);
             const auto cached = recent.cachedOf(nick, in_.first);
+            recent.appendUptimes(s, in_.first, values_);
+            const auto uptimes = appended();
             add(uptime, k, uptimes, cached);
-            add(latency, k, recent.latenciesOf(s, in_.first), cached);
+            recent.appendLatencies(s, in_.first, values_);
+            add(latency, k, appended(), cached);
             if (runs_ == 0 || uptimes.back() == kNoFigure) continue;
             if (cached.back())
                 down_.push_back(k);
@@ -109,6 +117,7 @@ private:
     TrendChart chart_;
     std::vector<double> tonight_;
     std::vector<std::size_t> down_;
+    std::vector<std::int32_t> values_;  // the row's figures, as the charts read them
 };
 
 // What the charts show, and each pinger's style: at the top of the page, and
