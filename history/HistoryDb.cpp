@@ -178,10 +178,6 @@ std::uint64_t ZigZag(std::int64_t value) {
     return (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
 }
 
-std::int64_t UnZigZag(std::uint64_t value) {
-    return static_cast<std::int64_t>(value >> 1) ^ -static_cast<std::int64_t>(value & 1);
-}
-
 // Entries in the order of their remailers, each remailer once.
 std::string PackStats(const std::vector<StatsEntry>& entries) {
     std::string out;
@@ -197,66 +193,10 @@ std::string PackStats(const std::vector<StatsEntry>& entries) {
     return out;
 }
 
-class Unpacker {
-public:
-    explicit Unpacker(std::string_view bytes) : bytes_(bytes) {}
-    // The next entry; false at the end, and when the bytes are not a packing
-    // (damaged() says which).
-    bool next(StatsEntry& e) {
-        if (at_ == bytes_.size()) return false;
-        std::uint64_t step = 0, flags = 0, value = 0;
-        if (!varint(step) || step == 0 || step > kMaxStep - remailer_ || !byte(flags) || flags > 3) return fail();
-        remailer_ += step;
-        e.remailer = static_cast<std::int64_t>(remailer_);
-        e.hundredths.reset(), e.latency.reset();
-        if (flags & 1) {
-            if (!varint(value)) return fail();
-            e.hundredths = UnZigZag(value);
-        }
-        if (flags & 2) {
-            if (!varint(value)) return fail();
-            e.latency = UnZigZag(value);
-        }
-        return true;
-    }
-    bool damaged() const { return damaged_; }
-
-private:
-    static constexpr std::uint64_t kMaxStep = std::numeric_limits<std::int64_t>::max();
-    bool fail() {
-        damaged_ = true;
-        return false;
-    }
-    bool byte(std::uint64_t& out) {
-        if (at_ == bytes_.size()) return false;
-        out = static_cast<unsigned char>(bytes_[at_++]);
-        return true;
-    }
-    bool varint(std::uint64_t& out) {
-        // Most are one byte: a step to the next remailer, the flags.
-        if (at_ < bytes_.size() && static_cast<unsigned char>(bytes_[at_]) < 0x80) {
-            out = static_cast<unsigned char>(bytes_[at_++]);
-            return true;
-        }
-        out = 0;
-        for (int shift = 0; shift < 64; shift += 7) {
-            std::uint64_t b = 0;
-            if (!byte(b) || (shift == 63 && b > 1)) return false;
-            out |= (b & 0x7f) << shift;
-            if (!(b & 0x80)) return true;
-        }
-        return false;
-    }
-    std::string_view bytes_;
-    std::size_t at_ = 0;
-    std::uint64_t remailer_ = 0;
-    bool damaged_ = false;
-};
-
 // A pinger's packed figures, read into entries (their room used again).
 void Unpack(std::string_view bytes, const fs::path& path, std::vector<StatsEntry>& entries) {
     entries.clear();
-    Unpacker unpacker(bytes);
+    StatsRowReader unpacker(bytes);
     for (StatsEntry e{}; unpacker.next(e);) entries.push_back(e);
     if (unpacker.damaged()) throw HistoryError(path.string() + ": the figures of a run are damaged", SQLITE_CORRUPT);
 }
@@ -1016,15 +956,17 @@ std::vector<std::int64_t> HistoryDb::statsNicks(const std::vector<std::int64_t>&
 }
 
 void HistoryDb::eachStatsRow(const std::vector<std::int64_t>& runs, std::int64_t nick,
-                             const std::function<void(std::size_t, const std::vector<StatsEntry>&)>& take) {
+                             const std::function<void(std::size_t, StatsRowReader&)>& take) {
     Reused select(*this, "SELECT figures FROM stats_block WHERE run=?1 AND nick=?2");
-    std::vector<StatsEntry> entries;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         select->bind(1, runs[i]).bind(2, nick);
-        const bool found = select->step();
-        if (found) Unpack(select->bytes(0), path_, entries);
+        if (select->step()) {
+            StatsRowReader row(select->bytes(0));
+            take(i, row);
+            if (row.damaged())
+                throw HistoryError(path_.string() + ": the figures of a run are damaged", SQLITE_CORRUPT);
+        }
         select->reset();
-        if (found) take(i, entries);
     }
 }
 

@@ -16,12 +16,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -103,6 +105,69 @@ struct StatsEntry {
     std::optional<std::int64_t> hundredths, latency;
 };
 
+// A pinger's packed row of a stats run, read figure by figure, in the order of
+// the remailers' numbers. The bytes come from a file anyone may have written:
+// a step that is no step, unknown flags or a number cut short end it, and
+// damaged() says so.
+class StatsRowReader {
+public:
+    explicit StatsRowReader(std::string_view bytes) : bytes_(bytes) {}
+    // The next figure; false at the end, and when the bytes are not a packing
+    // (damaged() says which).
+    bool next(StatsEntry& e) {
+        if (at_ == bytes_.size()) return false;
+        std::uint64_t step = 0, flags = 0, value = 0;
+        if (!varint(step) || step == 0 || step > kMaxStep - remailer_ || !byte(flags) || flags > 3) return fail();
+        remailer_ += step;
+        e.remailer = static_cast<std::int64_t>(remailer_);
+        e.hundredths.reset(), e.latency.reset();
+        if (flags & 1) {
+            if (!varint(value)) return fail();
+            e.hundredths = UnZigZag(value);
+        }
+        if (flags & 2) {
+            if (!varint(value)) return fail();
+            e.latency = UnZigZag(value);
+        }
+        return true;
+    }
+    bool damaged() const { return damaged_; }
+
+private:
+    static constexpr std::uint64_t kMaxStep = std::numeric_limits<std::int64_t>::max();
+    static std::int64_t UnZigZag(std::uint64_t value) {
+        return static_cast<std::int64_t>(value >> 1) ^ -static_cast<std::int64_t>(value & 1);
+    }
+    bool fail() {
+        damaged_ = true;
+        return false;
+    }
+    bool byte(std::uint64_t& out) {
+        if (at_ == bytes_.size()) return false;
+        out = static_cast<unsigned char>(bytes_[at_++]);
+        return true;
+    }
+    bool varint(std::uint64_t& out) {
+        // Most are one byte: a step to the next remailer, the flags.
+        if (at_ < bytes_.size() && static_cast<unsigned char>(bytes_[at_]) < 0x80) {
+            out = static_cast<unsigned char>(bytes_[at_++]);
+            return true;
+        }
+        out = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            std::uint64_t b = 0;
+            if (!byte(b) || (shift == 63 && b > 1)) return false;
+            out |= (b & 0x7f) << shift;
+            if (!(b & 0x80)) return true;
+        }
+        return false;
+    }
+    std::string_view bytes_;
+    std::size_t at_ = 0;
+    std::uint64_t remailer_ = 0;
+    bool damaged_ = false;
+};
+
 // How a pinger's figures came to one of the runs asked for.
 struct StatePoint {
     std::size_t run;
@@ -159,7 +224,7 @@ public:
     // large grid's month is millions of them, and a page reads them pinger by
     // pinger.
     void eachStatsRow(const std::vector<std::int64_t>& runs, std::int64_t nick,
-                      const std::function<void(std::size_t run, const std::vector<StatsEntry>&)>& take);
+                      const std::function<void(std::size_t run, StatsRowReader& row)>& take);
     // How each pinger's figures came to the runs given (oldest first).
     std::vector<StatePoint> pingerStates(const std::vector<std::int64_t>& runs);
     // Every row of a name table, in the order of the names.

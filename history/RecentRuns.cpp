@@ -85,8 +85,8 @@ public:
         figures.uptimes.reserve(lastCount_ * runs);
         figures.latencies.reserve(lastCount_ * runs);
         figures.given.reserve(lastCount_ * words);
-        db.eachStatsRow(ids_, number, [&](std::size_t run, const std::vector<StatsEntry>& entries) {
-            for (const StatsEntry& e : entries) {
+        db.eachStatsRow(ids_, number, [&](std::size_t run, StatsRowReader& row) {
+            for (StatsEntry e{}; row.next(e);) {
                 const std::uint32_t remailer = remailers_.of(e.remailer);
                 if (remailer == PlaceIndex::kNone) continue;
                 if (slot_[remailer] == PlaceIndex::kNone) {

@@ -42,6 +42,8 @@ struct StatsIndex {
     // charted, in the order of names.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> met;
     std::vector<std::int32_t> values;  // their figures, as the charts read them
+    // By nick: the word of its freshness tonight, "" when the consensus has none.
+    std::vector<std::string_view> state;
 };
 
 // A pinger's key ID or capability string and the first run of its last stretch.
@@ -108,6 +110,12 @@ void ReadStats(const RecentRuns& recent, TypeRead& read) {
     read.stats = std::move(index);
 }
 
+const TypeRuns* ConsensusOf(const Consensus& consensus, const std::string& type) {
+    const auto it =
+        std::find_if(consensus.types.begin(), consensus.types.end(), [&](const TypeRuns& t) { return t.type == type; });
+    return it == consensus.types.end() ? nullptr : &*it;
+}
+
 RemailerStories ReadStories(PageSource& source) {
     HistoryDb& db = source.db();
     RemailerStories out;
@@ -118,6 +126,14 @@ RemailerStories ReadStories(PageSource& source) {
         const Kind kind = KindOf(read.type);
         if (kind == Kind::Stats) {
             ReadStats(source.recent(read.type, kTrendRuns), read);
+            if (const TypeRuns* consensus = ConsensusOf(source.consensus(), read.type)) {
+                StatsIndex& x = *read.stats;
+                x.state.resize(x.recent->nicks.size());
+                for (std::size_t k = 0; k < x.state.size(); ++k)
+                    if (const auto f = consensus->tonight().freshness.find(x.recent->nicks[k].second);
+                        f != consensus->tonight().freshness.end())
+                        x.state[k] = FreshnessWord(f->second);
+            }
             continue;
         }
         const auto ids = db.lastRuns(read.type, kTrendRuns);
@@ -151,12 +167,6 @@ std::string Genealogy(const Consensus& consensus, const std::string& name) {
     const auto gone = consensus.goneSince.find(name);
     if (gone == consensus.goneSince.end()) return line + ", listed tonight.";
     return line + ", last seen " + DateOf(seen->lastGmt) + ", gone since " + DateOf(gone->second) + ".";
-}
-
-const TypeRuns* ConsensusOf(const Consensus& consensus, const std::string& type) {
-    const auto it =
-        std::find_if(consensus.types.begin(), consensus.types.end(), [&](const TypeRuns& t) { return t.type == type; });
-    return it == consensus.types.end() ? nullptr : &*it;
 }
 
 // A cell of text, as TextCell writes it, straight onto the page.
@@ -237,12 +247,7 @@ void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* co
         const std::size_t tonight = recent.runs.size() - 1;
         const std::int32_t uptime = recent.uptimeAt(series, tonight), latency = recent.latencyAt(series, tonight);
         if (uptime == kNoFigure && latency == kNoFigure) continue;
-        const std::string& nickName = recent.nicks[nick].second;
-        std::string_view state;
-        if (consensus) {
-            const auto f = consensus->tonight().freshness.find(nickName);
-            if (f != consensus->tonight().freshness.end()) state = FreshnessWord(f->second);
-        }
+        const std::string_view state = x.state.empty() ? std::string_view() : x.state[nick];
         p += "  <tr>\r\n";
         p += nickCells[nick];
         AppendUptimeCell(p, uptime);

@@ -9,6 +9,7 @@
 
 #include "common/core/SiteConfig.h"
 #include "history/NightRecorder.h"
+#include "history/RecentRuns.h"
 #include "history/TrendChart.h"
 #include "testsupport/TestSupport.h"
 
@@ -78,6 +79,22 @@ TEST(TrendChart, ThirteenPingersDrawTheirRangeAsABand) {
     EXPECT_NE(svg.find(">13 pingers: the fresh figures from lowest to highest, their median as a line; 1 figure from"
                        " cached copies left out</text>"),
               std::string::npos);
+}
+
+// The last runs keep their figures in 16 bits while they fit: a figure past
+// them (a latency of eleven hours, a figure in a file written by hand) turns
+// the column to 32 bits, every figure kept, before and after it.
+TEST(FigureColumn, AFigurePastSixteenBitsKeepsEveryFigure) {
+    const std::vector<std::int32_t> figures = {9960, history::kNoFigure, -32767, 32767, 39600, -1000000, 0, 120};
+    history::FigureColumn column;
+    column.grow(figures.size());
+    for (std::size_t i = 0; i < figures.size(); ++i) {
+        column.set(i, figures[i]);
+        for (std::size_t k = 0; k <= i; ++k) EXPECT_EQ(column[k], figures[k]) << "after " << i << ", at " << k;
+    }
+    std::vector<std::int32_t> appended;
+    column.append(2, 5, appended);
+    EXPECT_EQ(appended, std::vector<std::int32_t>(figures.begin() + 2, figures.begin() + 7));
 }
 
 TEST(Percent, PrintedWithUpToTwoDecimals) {
