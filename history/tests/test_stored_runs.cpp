@@ -98,6 +98,9 @@ TEST(StoredRuns, FiguresByPlacesAreKeptAsFiguresByName) {
     ASSERT_EQ(ids.size(), 2U);
     EXPECT_EQ(DumpRun(db.load(ids[1])), DumpRun(db.load(ids[0])));
     EXPECT_EQ(db.load(ids[1]).figures.size(), 2U);
+    // And the pages read it back whole, the latency past 16 bits included.
+    const history::RecentRuns recent = history::ReadRecentRuns(db, "MIX-2", 2);
+    for (std::size_t at = 0; at < 2; ++at) EXPECT_EQ(DumpRun(FromRecent(recent, at)), DumpRun(db.load(ids[at])));
 }
 
 }  // namespace
