@@ -81,6 +81,17 @@ ConsensusRun StatsRun(HistoryDb& db, const RecentRuns& recent, std::size_t at) {
     return c;
 }
 
+// The remailers a pinger gave a figure of in the last of the runs.
+void ListedTonight(const RecentRuns& recent, std::set<std::string>& listed) {
+    if (recent.runs.empty()) return;
+    for (std::uint32_t m = 0; m < recent.remailers.size(); ++m) {
+        const auto series = recent.ofRemailer(m);
+        if (std::any_of(series.begin(), series.end(),
+                        [&](std::uint32_t s) { return recent.givenAt(s, recent.runs.size() - 1); }))
+            listed.insert(recent.remailers[m].second);
+    }
+}
+
 ConsensusRun ReadRun(HistoryDb& db, std::int64_t id) {
     ConsensusRun r;
     r.run = db.load(id);
@@ -205,13 +216,7 @@ Consensus ReadConsensus(PageSource& source) {
             const RecentRuns& recent = source.recent(type, kNightsBack + 1);
             for (std::size_t at = recent.firstOfLast(kNightsBack + 1); at < recent.runs.size(); ++at)
                 t.runs.push_back(StatsRun(db, recent, at));
-            if (!recent.runs.empty())
-                for (std::uint32_t m = 0; m < recent.remailers.size(); ++m) {
-                    const auto series = recent.ofRemailer(m);
-                    if (std::any_of(series.begin(), series.end(),
-                                    [&](std::uint32_t s) { return recent.givenAt(s, recent.runs.size() - 1); }))
-                        listedTonight.insert(recent.remailers[m].second);
-                }
+            ListedTonight(recent, listedTonight);
         } else {
             for (const std::int64_t id : db.lastRuns(type, 1)) t.runs.push_back(ReadRun(db, id));
         }
