@@ -58,14 +58,17 @@ std::int32_t Clamped(const std::optional<std::int64_t>& value, std::int64_t low,
 
 namespace {
 
-// Series places sorted by a key of each, keeping the order of equal keys.
+// Series places sorted by a key of each, keeping the order of equal keys;
+// where each key's places begin, and the end, in starts.
 std::vector<std::uint32_t> CountingSort(const std::vector<std::uint32_t>& in, std::size_t keys,
-                                        const std::function<std::uint32_t(std::uint32_t)>& key) {
-    std::vector<std::uint32_t> starts(keys + 1, 0);
+                                        const std::function<std::uint32_t(std::uint32_t)>& key,
+                                        std::vector<std::uint32_t>& starts) {
+    starts.assign(keys + 1, 0);
     for (const std::uint32_t s : in) ++starts[key(s) + 1];
     for (std::size_t k = 0; k < keys; ++k) starts[k + 1] += starts[k];
     std::vector<std::uint32_t> out(in.size());
-    for (const std::uint32_t s : in) out[starts[key(s)]++] = s;
+    std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
+    for (const std::uint32_t s : in) out[next[key(s)]++] = s;
     return out;
 }
 
@@ -194,12 +197,12 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
     // By remailer, and within one by the pingers' names.
     std::vector<std::uint32_t> all(recent.series.size());
     for (std::uint32_t s = 0; s < all.size(); ++s) all[s] = s;
-    const auto byNick = CountingSort(all, recent.nicks.size(), [&](std::uint32_t s) { return recent.series[s].nick; });
-    recent.byRemailer =
-        CountingSort(byNick, recent.remailers.size(), [&](std::uint32_t s) { return recent.series[s].remailer; });
-    recent.remailerStart.assign(recent.remailers.size() + 1, 0);
-    for (const SeriesKey& k : recent.series) ++recent.remailerStart[k.remailer + 1];
-    for (std::size_t m = 0; m < recent.remailers.size(); ++m) recent.remailerStart[m + 1] += recent.remailerStart[m];
+    std::vector<std::uint32_t> nickStarts;
+    const auto byNick = CountingSort(
+        all, recent.nicks.size(), [&](std::uint32_t s) { return recent.series[s].nick; }, nickStarts);
+    recent.byRemailer = CountingSort(
+        byNick, recent.remailers.size(), [&](std::uint32_t s) { return recent.series[s].remailer; },
+        recent.remailerStart);
     return recent;
 }
 
