@@ -40,9 +40,7 @@ public:
 
     // The figures' changes, in the order of pinger and remailer names.
     void figureChanges(const MarkedRun& before, const MarkedRun& now, std::vector<std::string>& out) {
-        kind_ = KindOf(now.type);
-        type_ = &now.type;
-        lines_.clear();
+        begin(now.type);
         // Both runs' figures are in the order of the numbers: one walk down
         // the two, each pair met once.
         auto w = before.figures.begin(), i = now.figures.begin();
@@ -62,14 +60,38 @@ public:
             else
                 ++i;
         }
+        end(out);
+        if (kind_ == Kind::Keys) newlyDifferingKeys(before, now, out);
+    }
+
+    // The same of two stats runs read for the pages, side by side in their
+    // series (which are in the order of the numbers too): a large grid's
+    // runs are not spelt out as marks for it.
+    void seriesChanges(const RecentRuns& recent, std::size_t was, std::size_t is, std::vector<std::string>& out) {
+        begin(recent.type);
+        for (std::uint32_t s = 0; s < recent.series.size(); ++s) {
+            const bool before = recent.givenAt(s, was), now = recent.givenAt(s, is);
+            if (before && now)
+                lineChanges(MarkOf(recent, s, was), MarkOf(recent, s, is));
+            else if (before || now)
+                add(MarkOf(recent, s, before ? was : is), before ? "vanished" : "appeared");
+        }
+        end(out);
+    }
+
+private:
+    void begin(const std::string& type) {
+        kind_ = KindOf(type);
+        type_ = &type;
+        lines_.clear();
+    }
+    void end(std::vector<std::string>& out) {
         std::stable_sort(lines_.begin(), lines_.end(), [](const PlacedLine& a, const PlacedLine& b) {
             return std::tie(a.nick, a.remailer) < std::tie(b.nick, b.remailer);
         });
         for (auto& placed : lines_) out.push_back(std::move(placed.line));
-        if (kind_ == Kind::Keys) newlyDifferingKeys(before, now, out);
     }
 
-private:
     static bool Before(const FigureMark& a, const FigureMark& b) {
         return std::tie(a.nick, a.remailer) < std::tie(b.nick, b.remailer);
     }
@@ -202,8 +224,53 @@ private:
     std::unordered_map<std::string, int> counts_;  // nick -> runs, of the pingers not reached
 };
 
-std::vector<std::string> PairLines(RunsNotReached& counts, RunComparer& comparer, const MarkedRun& before,
-                                   const MarkedRun& now) {
+// The runs of a type one after the other, two at a time: the run just
+// recorded is at hand, a stats type's runs already read for the other pages
+// are taken from there, the others are read into the room of the one before.
+class RunsInTurn {
+public:
+    RunsInTurn(HistoryDb& db, PageSource* source) : db_(db), source_(source) {}
+    void type(const std::string& type) {
+        recent_ = source_ && KindOf(type) == Kind::Stats ? &source_->recent(type, kPairsKept + 1) : nullptr;
+    }
+    // The next run; the one before it stays as it was.
+    const MarkedRun& next(std::int64_t id) {
+        turn_ ^= 1;
+        at_[turn_] = kNotRead;
+        shown_[turn_] = db_.recordedMarks(id);
+        if (!shown_[turn_]) {
+            if (recent_ && (at_[turn_] = PlaceOfRun(*recent_, id)) != kNotRead)
+                MarksOf(*recent_, at_[turn_], read_[turn_], false);
+            else
+                db_.loadMarks(id, read_[turn_]);
+            shown_[turn_] = &read_[turn_];
+        }
+        return *shown_[turn_];
+    }
+    // The last two runs' figures compared.
+    void compare(RunComparer& comparer, std::vector<std::string>& lines) {
+        const int before = turn_ ^ 1;
+        if (at_[before] != kNotRead && at_[turn_] != kNotRead)
+            return comparer.seriesChanges(*recent_, at_[before], at_[turn_], lines);
+        // One of them was recorded by this run: the other's figures spelt out.
+        for (const int t : {before, turn_})
+            if (at_[t] != kNotRead) MarksOf(*recent_, at_[t], read_[t], true);
+        comparer.figureChanges(*shown_[before], *shown_[turn_], lines);
+    }
+
+private:
+    static constexpr std::size_t kNotRead = kNoRun;
+    HistoryDb& db_;
+    PageSource* source_;
+    const RecentRuns* recent_ = nullptr;
+    MarkedRun read_[2];
+    const MarkedRun* shown_[2] = {nullptr, nullptr};
+    std::size_t at_[2] = {kNotRead, kNotRead};  // a run of recent_, its place there
+    int turn_ = 0;
+};
+
+std::vector<std::string> PairLines(RunsNotReached& counts, RunsInTurn& runs, RunComparer& comparer,
+                                   const MarkedRun& before, const MarkedRun& now) {
     std::vector<std::pair<std::string, int>> notReached, reachedAgain;
     for (const auto& p : now.pingers) {
         if (NotReached(p.state)) {
@@ -222,40 +289,11 @@ std::vector<std::string> PairLines(RunsNotReached& counts, RunComparer& comparer
         lines.push_back(now.type + "  " + nick + "  not reached  " + Runs(runs));
     for (const auto& [nick, runs] : reachedAgain)
         lines.push_back(now.type + "  " + nick + "  reached again after " + Runs(runs));
-    comparer.figureChanges(before, now, lines);
+    runs.compare(comparer, lines);
     if (lines.empty()) return {Heading(now.type) + std::string(kNoChange)};
     lines.insert(lines.begin(), Section(Heading(now.type), {before.gmt, now.gmt}));
     return lines;
 }
-
-// The runs of a type one after the other, two at a time: the run just
-// recorded is at hand, a stats type's runs already read for the other pages
-// are taken from there, the others are read into the room of the one before.
-class RunsInTurn {
-public:
-    RunsInTurn(HistoryDb& db, PageSource* source) : db_(db), source_(source) {}
-    void type(const std::string& type) {
-        recent_ = source_ && KindOf(type) == Kind::Stats ? &source_->recent(type, kPairsKept + 1) : nullptr;
-    }
-    // The next run; the one before it stays as it was.
-    const MarkedRun& next(std::int64_t id) {
-        turn_ ^= 1;
-        shown_[turn_] = db_.recordedMarks(id);
-        if (!shown_[turn_]) {
-            if (!recent_ || !MarksOf(*recent_, id, read_[turn_])) db_.loadMarks(id, read_[turn_]);
-            shown_[turn_] = &read_[turn_];
-        }
-        return *shown_[turn_];
-    }
-
-private:
-    HistoryDb& db_;
-    PageSource* source_;
-    const RecentRuns* recent_ = nullptr;
-    MarkedRun read_[2];
-    const MarkedRun* shown_[2] = {nullptr, nullptr};
-    int turn_ = 0;
-};
 
 // A line of the page: a remailer's name links to the trend page of its type
 // (stats types have one), and keys that differ stand out.
@@ -309,7 +347,7 @@ std::vector<NightOfChanges> Week(HistoryDb& db, PageSource* source) {
         counts.begin(*before);
         for (std::size_t k = 1; k < ids.size(); ++k) {
             const MarkedRun& now = runs.next(ids[k]);
-            pairs.push_back({now.gmt, now.id, t, PairLines(counts, *comparer, *before, now)});
+            pairs.push_back({now.gmt, now.id, t, PairLines(counts, runs, *comparer, *before, now)});
             before = &now;
         }
     }

@@ -955,19 +955,22 @@ std::vector<std::int64_t> HistoryDb::statsNicks(const std::vector<std::int64_t>&
     return out;
 }
 
-void HistoryDb::eachStatsRow(const std::vector<std::int64_t>& runs, std::int64_t nick,
-                             const std::function<void(std::size_t, StatsRowReader&)>& take) {
+void HistoryDb::statsRowsOf(const std::vector<std::int64_t>& runs, std::int64_t nick, StatsRows& out) {
+    out.bytes.clear();
+    out.rows.clear();
     Reused select(*this, "SELECT figures FROM stats_block WHERE run=?1 AND nick=?2");
     for (std::size_t i = 0; i < runs.size(); ++i) {
         select->bind(1, runs[i]).bind(2, nick);
         if (select->step()) {
-            StatsRowReader row(select->bytes(0));
-            take(i, row);
-            if (row.damaged())
-                throw HistoryError(path_.string() + ": the figures of a run are damaged", SQLITE_CORRUPT);
+            out.bytes += select->bytes(0);
+            out.rows.emplace_back(i, out.bytes.size());
         }
         select->reset();
     }
+}
+
+HistoryError HistoryDb::damagedFigures() const {
+    return HistoryError(path_.string() + ": the figures of a run are damaged", SQLITE_CORRUPT);
 }
 
 std::vector<StatePoint> HistoryDb::pingerStates(const std::vector<std::int64_t>& runs) {

@@ -168,6 +168,18 @@ private:
     bool damaged_ = false;
 };
 
+// A pinger's packed rows of some runs one after another: each row's run,
+// by its place among the runs asked for, and where its bytes end.
+struct StatsRows {
+    std::string bytes;
+    std::vector<std::pair<std::size_t, std::size_t>> rows;  // run, end
+
+    std::string_view row(std::size_t i) const {
+        const std::size_t from = i == 0 ? 0 : rows[i - 1].second;
+        return std::string_view(bytes).substr(from, rows[i].second - from);
+    }
+};
+
 // How a pinger's figures came to one of the runs asked for.
 struct StatePoint {
     std::size_t run;
@@ -219,12 +231,13 @@ public:
     // The pingers (by number) with figures in the stats runs given, in the
     // order of their numbers.
     std::vector<std::int64_t> statsNicks(const std::vector<std::int64_t>& runs);
-    // One pinger's figures in each of the runs given (oldest first) that
-    // holds some, a run at a time, in the order of the remailers' numbers: a
-    // large grid's month is millions of them, and a page reads them pinger by
-    // pinger.
-    void eachStatsRow(const std::vector<std::int64_t>& runs, std::int64_t nick,
-                      const std::function<void(std::size_t run, StatsRowReader& row)>& take);
+    // One pinger's packed rows of each of the runs given (oldest first) that
+    // holds some, copied out: a large grid's month is millions of figures,
+    // read pinger by pinger, and unpacked (StatsRowReader) by the threads
+    // that share the work while the next pinger's rows are read.
+    void statsRowsOf(const std::vector<std::int64_t>& runs, std::int64_t nick, StatsRows& out);
+    // What a row that is no packing makes of the file.
+    HistoryError damagedFigures() const;
     // How each pinger's figures came to the runs given (oldest first).
     std::vector<StatePoint> pingerStates(const std::vector<std::int64_t>& runs);
     // Every row of a name table, in the order of the names.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/core/InParallel.h"
 #include "common/core/StatsTypes.h"
 #include "history/ChangesFeed.h"
 #include "history/ChangesReport.h"
@@ -19,7 +20,7 @@ const std::vector<HistoryPageKind>& HistoryPageKinds() {
         {"Changes.atom", PageScope::PerNight, false, ChangesFeedOf},
         {"Remailers.html", PageScope::PerNight, true, RemailersPageOf},
         {"Pingers_Health.html", PageScope::PerNight, true, PingersHealthPageOf},
-        {"Remailer_<name>.html", PageScope::PerRemailer, false, RemailerPageOf},
+        {"Remailer_<name>.html", PageScope::PerRemailer, false, RemailerPageOf, EachRemailerPage},
     };
     return kinds;
 }
@@ -76,6 +77,10 @@ void EachNightPage(PageSource& source, const std::function<void(std::string, std
     for (const HistoryPageKind& kind : HistoryPageKinds()) {
         if (kind.scope == PageScope::PerNight) take(kind.fileName(), kind.write(source));
         if (kind.scope != PageScope::PerRemailer) continue;
+        if (kind.writeEach) {
+            kind.writeEach(source, take, WorkerThreads());
+            continue;
+        }
         for (const RemailerSeen& remailer : source.consensus().seen) {
             source.setRemailer(remailer.name);
             take(kind.fileName(remailer.name), kind.write(source));

@@ -19,6 +19,8 @@ namespace parlux::history {
 enum class PageScope { PerStatsType, PerNight, PerRemailer };
 
 using PageWriter = std::string (*)(PageSource&);
+// Every page of a kind of many, handed over by file name.
+using PagesWriter = void (*)(PageSource&, const std::function<void(std::string, std::string)>&, unsigned);
 
 struct HistoryPageKind {
     // "Trend_<type>.html": the type's code stands for <type>;
@@ -27,6 +29,7 @@ struct HistoryPageKind {
     PageScope scope;
     bool inViewMenu;  // Gridhub's View menu opens it, by its path
     PageWriter write;
+    PagesWriter writeEach = nullptr;  // PerRemailer: all its pages at once
 
     // The file of a type ("Trend_PGP-1.html"), of a remailer
     // ("Remailer_dizum.html"), or of the night.

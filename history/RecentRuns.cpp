@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+
+#include "common/core/InParallel.h"
 
 namespace parlux::history {
 
@@ -72,23 +75,30 @@ std::vector<std::uint32_t> CountingSort(const std::vector<std::uint32_t>& in, st
     return out;
 }
 
-// Reads the series pinger by pinger: each pinger's rows of the runs are
-// read once, each remailer it gave a figure of in any of them becomes one of
-// its series where it is first met, and the series are listed in the order
-// of the remailers' numbers.
+// Reads the series pinger by pinger, one reader a thread: each pinger's rows
+// of the runs are unpacked once, each remailer it gave a figure of in any of
+// them becomes one of its series where it is first met, and its series are
+// listed in the order of the remailers' numbers.
 class SeriesReader {
 public:
-    SeriesReader(RecentRuns& recent, const std::vector<std::int64_t>& ids, const PlaceIndex& remailers)
-        : recent_(recent), ids_(ids), remailers_(remailers), slot_(recent.remailers.size(), PlaceIndex::kNone) {}
+    SeriesReader(RecentRuns& recent, std::size_t runs, const PlaceIndex& remailers)
+        : recent_(recent), runs_(runs), remailers_(remailers), slot_(recent.remailers.size(), PlaceIndex::kNone) {}
 
-    void pinger(HistoryDb& db, std::int64_t number, std::uint32_t nick) {
-        const std::size_t runs = ids_.size(), words = recent_.givenWords;
+    StatsRows rows;  // the rows being read, copied out of the file
+
+    // The rows into the pinger's figures; its series into `series`. False
+    // when a row is no packing.
+    bool pinger(std::uint32_t nick, std::vector<SeriesKey>& series) {
+        const std::size_t runs = runs_, words = recent_.givenWords;
         PingerFigures& figures = recent_.figures[nick];
         // Pingers mostly list much the same remailers: room for as many as the last.
         figures.uptimes.reserve(lastCount_ * runs);
         figures.latencies.reserve(lastCount_ * runs);
         figures.given.reserve(lastCount_ * words);
-        db.eachStatsRow(ids_, number, [&](std::size_t run, StatsRowReader& row) {
+        bool whole = true;
+        for (std::size_t i = 0; i < rows.rows.size() && whole; ++i) {
+            const std::size_t run = rows.rows[i].first;
+            StatsRowReader row(rows.row(i));
             for (StatsEntry e{}; row.next(e);) {
                 const std::uint32_t remailer = remailers_.of(e.remailer);
                 if (remailer == PlaceIndex::kNone) continue;
@@ -104,22 +114,25 @@ public:
                 figures.latencies.set(place * runs + run, Clamped(e.latency, 0, 1000000000));
                 figures.given[place * words + run / 64] |= std::uint64_t{1} << (run % 64);
             }
-        });
+            whole = !row.damaged();
+        }
         // Places follow the order they were met in; the series follow the numbers.
         std::vector<std::uint32_t> places(mine_.size());
         for (std::uint32_t place = 0; place < places.size(); ++place) places[place] = place;
         std::sort(places.begin(), places.end(), [&](std::uint32_t a, std::uint32_t b) {
             return recent_.remailers[mine_[a]].first < recent_.remailers[mine_[b]].first;
         });
-        for (const std::uint32_t place : places) recent_.series.push_back({nick, mine_[place], place});
+        series.reserve(places.size());
+        for (const std::uint32_t place : places) series.push_back({nick, mine_[place], place});
         for (const std::uint32_t remailer : mine_) slot_[remailer] = PlaceIndex::kNone;
         lastCount_ = mine_.size();
         mine_.clear();
+        return whole;
     }
 
 private:
     RecentRuns& recent_;
-    const std::vector<std::int64_t>& ids_;
+    std::size_t runs_;
     const PlaceIndex& remailers_;
     std::vector<std::uint32_t> slot_;  // by remailer place: its series' place among the pinger's
     std::vector<std::uint32_t> mine_;  // the pinger's remailers, by their places
@@ -165,7 +178,7 @@ void FigureColumn::append(std::size_t i, std::size_t n, std::vector<std::int32_t
     for (std::size_t k = i; k < i + n; ++k) out.push_back(Widen(narrow_[k]));
 }
 
-RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
+RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n, unsigned threads) {
     RecentRuns recent;
     recent.type = type;
     recent.asked = n;
@@ -189,11 +202,30 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
         std::sort(run.pingers.begin(), run.pingers.end(),
                   [](const RecentPinger& a, const RecentPinger& b) { return a.nick < b.nick; });
     const auto numbers = db.statsNicks(ids);
-    SeriesReader reader(recent, ids, remailers);
     recent.figures.resize(recent.nicks.size());
     recent.givenWords = (runs + 63) / 64;
-    for (const std::int64_t number : numbers)
-        if (const std::uint32_t nick = nicks.of(number); nick != PlaceIndex::kNone) reader.pinger(db, number, nick);
+    // One thread at a time reads the file; the others unpack meanwhile.
+    std::vector<SeriesReader> readers(threads, SeriesReader(recent, runs, remailers));
+    std::vector<std::vector<SeriesKey>> ofPinger(numbers.size());
+    std::mutex file;
+    InParallel(numbers.size(), threads, [&](std::size_t i, unsigned worker) {
+        const std::uint32_t nick = nicks.of(numbers[i]);
+        if (nick == PlaceIndex::kNone) return;
+        SeriesReader& reader = readers[worker];
+        {
+            const std::lock_guard<std::mutex> lock(file);
+            db.statsRowsOf(ids, numbers[i], reader.rows);
+        }
+        if (!reader.pinger(nick, ofPinger[i])) throw db.damagedFigures();
+    });
+    readers.clear();
+    std::size_t count = 0;
+    for (const auto& series : ofPinger) count += series.size();
+    recent.series.reserve(count);
+    for (auto& series : ofPinger) {
+        recent.series.insert(recent.series.end(), series.begin(), series.end());
+        std::vector<SeriesKey>().swap(series);
+    }
     // By remailer, and within one by the pingers' names.
     std::vector<std::uint32_t> all(recent.series.size());
     for (std::uint32_t s = 0; s < all.size(); ++s) all[s] = s;
@@ -206,27 +238,31 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n) {
     return recent;
 }
 
-bool MarksOf(const RecentRuns& recent, std::int64_t id, MarkedRun& into) {
+std::size_t PlaceOfRun(const RecentRuns& recent, std::int64_t id) {
     const auto run =
         std::find_if(recent.runs.begin(), recent.runs.end(), [id](const RecentRun& r) { return r.id == id; });
-    if (run == recent.runs.end()) return false;
-    const auto at = static_cast<std::size_t>(run - recent.runs.begin());
-    into.id = id;
+    return run == recent.runs.end() ? kNoRun : static_cast<std::size_t>(run - recent.runs.begin());
+}
+
+FigureMark MarkOf(const RecentRuns& recent, std::uint32_t s, std::size_t run) {
+    const std::int32_t uptime = recent.uptimeAt(s, run);
+    return {recent.nicks[recent.series[s].nick].first, recent.remailers[recent.series[s].remailer].first,
+            uptime == kNoFigure ? 0 : uptime, uptime != kNoFigure};
+}
+
+void MarksOf(const RecentRuns& recent, std::size_t at, MarkedRun& into, bool figures) {
+    const RecentRun& run = recent.runs[at];
+    into.id = run.id;
     into.type = recent.type;
-    into.gmt = run->gmt;
+    into.gmt = run.gmt;
     into.pingers.clear();
-    for (const RecentPinger& p : run->pingers) into.pingers.push_back({recent.nicks[p.nick].second, p.state});
+    for (const RecentPinger& p : run.pingers) into.pingers.push_back({recent.nicks[p.nick].second, p.state});
     // The series are in the order of the numbers, as the report walks them.
     into.figures.clear();
+    if (!figures) return;
     into.figures.reserve(recent.series.size());
-    for (std::uint32_t s = 0; s < recent.series.size(); ++s) {
-        if (!recent.givenAt(s, at)) continue;
-        const std::int32_t uptime = recent.uptimeAt(s, at);
-        into.figures.push_back({recent.nicks[recent.series[s].nick].first,
-                                recent.remailers[recent.series[s].remailer].first, uptime == kNoFigure ? 0 : uptime,
-                                uptime != kNoFigure});
-    }
-    return true;
+    for (std::uint32_t s = 0; s < recent.series.size(); ++s)
+        if (recent.givenAt(s, at)) into.figures.push_back(MarkOf(recent, s, at));
 }
 
 }  // namespace parlux::history

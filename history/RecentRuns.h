@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/core/InParallel.h"
 #include "history/HistoryDb.h"
 #include "history/TrendChart.h"
 
@@ -123,10 +124,15 @@ struct RecentRuns {
     }
 };
 
-// The type's last n runs.
-RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n);
-// One of them as the changes report compares it (HistoryDb::loadMarks); false
-// when it is not among them.
-bool MarksOf(const RecentRuns& recent, std::int64_t id, MarkedRun& into);
+// The type's last n runs, unpacked on up to `threads` threads.
+RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n, unsigned threads = WorkerThreads());
+// The place of the run among them, kNoRun when it is not there.
+inline constexpr std::size_t kNoRun = SIZE_MAX;
+std::size_t PlaceOfRun(const RecentRuns& recent, std::int64_t id);
+// A series' figure of a run, as the changes report compares it.
+FigureMark MarkOf(const RecentRuns& recent, std::uint32_t s, std::size_t run);
+// The run at that place as the changes report reads it (HistoryDb::loadMarks):
+// its figures only when asked.
+void MarksOf(const RecentRuns& recent, std::size_t at, MarkedRun& into, bool figures);
 
 }  // namespace parlux::history

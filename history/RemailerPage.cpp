@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <span>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/core/InParallel.h"
 #include "common/core/SitePage.h"
 #include "common/core/StatsTypes.h"
 #include "history/PageCells.h"
@@ -38,10 +40,6 @@ struct StatsIndex {
     std::vector<std::size_t> style;                                 // by nick: its style in the charts
     std::vector<std::string> nickCells;   // by nick: its first cell, its style's stroke and its nick
     std::vector<std::string> plainCells;  // by nick: the same without the stroke, for a band's chart
-    // One page's series at a time: (nick, series) with a figure in the runs
-    // charted, in the order of names.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> met;
-    std::vector<std::int32_t> values;  // their figures, as the charts read them
     // By nick: the word of its freshness tonight, "" when the consensus has none.
     std::vector<std::string_view> state;
 };
@@ -62,6 +60,21 @@ struct TypeRead {
     std::vector<std::string> runGmts;   // oldest first; the last is tonight's
     std::unique_ptr<TrendChart> chart;  // stats types: draws every remailer's charts of them
     std::unique_ptr<StatsIndex> stats;  // stats types: their figures by remailer
+};
+
+// A thread's room for the pages it makes, one page at a time.
+struct Workspace {
+    // The series of a type with a figure in the runs charted: (nick, series),
+    // in the order of names.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> met;
+    std::vector<std::int32_t> values;                // their figures, as the charts read them
+    std::vector<std::unique_ptr<TrendChart>> charts;  // by type: the thread's copy of its charts
+
+    TrendChart& chart(std::size_t type, const TrendChart& shared) {
+        if (charts.size() <= type) charts.resize(type + 1);
+        if (!charts[type]) charts[type] = std::make_unique<TrendChart>(shared);
+        return *charts[type];
+    }
 };
 
 }  // namespace remailer_stories
@@ -197,25 +210,25 @@ void AppendUptimeCell(std::string& out, std::int32_t hundredths) {
 
 // The remailer's series of a stats type, one per pinger with a figure of it in
 // the runs charted; false when it has none.
-bool GatherSeries(StatsIndex& x, std::uint32_t remailer) {
+bool GatherSeries(const StatsIndex& x, std::uint32_t remailer, Workspace& w) {
     const RecentRuns& recent = *x.recent;
-    x.met.clear();
+    w.met.clear();
     for (const std::uint32_t s : recent.ofRemailer(remailer))
-        if (recent.givenSince(s, x.first)) x.met.emplace_back(recent.series[s].nick, s);
-    return !x.met.empty();
+        if (recent.givenSince(s, x.first)) w.met.emplace_back(recent.series[s].nick, s);
+    return !w.met.empty();
 }
 
 // The two charts of a stats type, uptime and latency over its last runs, a
 // line per pinger in its own style.
-void AppendCharts(std::string& out, TrendChart& chart, StatsIndex& x) {
+void AppendCharts(std::string& out, TrendChart& chart, const StatsIndex& x, Workspace& w) {
     const RecentRuns& recent = *x.recent;
     const std::size_t runs = recent.runs.size() - x.first;
     ChartInput uptime{ChartScale::Uptime, {}}, latency{ChartScale::Latency, {}};
     // Room made first: the charts' series are spans of it.
-    std::vector<std::int32_t>& values = x.values;
+    std::vector<std::int32_t>& values = w.values;
     values.clear();
-    values.reserve(x.met.size() * runs * 2);
-    for (const auto& [nick, series] : x.met) {
+    values.reserve(w.met.size() * runs * 2);
+    for (const auto& [nick, series] : w.met) {
         const auto cached = recent.cachedOf(nick, x.first);
         const std::string_view name = recent.nicks[nick].second;
         recent.appendUptimes(series, x.first, values);
@@ -231,8 +244,9 @@ void AppendCharts(std::string& out, TrendChart& chart, StatsIndex& x) {
 
 // Tonight's figures of each pinger, their medians and the charts of the
 // series GatherSeries left in the index.
-void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* consensus, const std::string& name) {
-    StatsIndex& x = *read.stats;
+void AppendStatsSection(std::string& p, std::size_t type, const TypeRead& read, const TypeRuns* consensus,
+                        const std::string& name, Workspace& w) {
+    const StatsIndex& x = *read.stats;
     const bool v1 = IsVersion1(read.type);
     p += Section(read.type);
     p += Row(HeadCell("Pinger") + HeadCell("Uptime tonight") + HeadCell("Latency tonight") + HeadCell("Figures"));
@@ -240,10 +254,10 @@ void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* co
     const std::size_t runs = read.runGmts.size();
     // A chart of more pingers than kTitledSeries draws no line of its own
     // for each: no stroke then beside the pinger's name to find it by.
-    const std::vector<std::string>& nickCells = x.met.size() > kTitledSeries ? x.plainCells : x.nickCells;
+    const std::vector<std::string>& nickCells = w.met.size() > kTitledSeries ? x.plainCells : x.nickCells;
     // A row is some 200 bytes, the charts some 200 a run.
-    p.reserve(p.size() + x.met.size() * 200 + runs * 400 + 4096);
-    for (const auto& [nick, series] : x.met) {
+    p.reserve(p.size() + w.met.size() * 200 + runs * 400 + 4096);
+    for (const auto& [nick, series] : w.met) {
         const std::size_t tonight = recent.runs.size() - 1;
         const std::int32_t uptime = recent.uptimeAt(series, tonight), latency = recent.latencyAt(series, tonight);
         if (uptime == kNoFigure && latency == kNoFigure) continue;
@@ -268,7 +282,7 @@ void AppendStatsSection(std::string& p, const TypeRead& read, const TypeRuns* co
     p += "  <tr>\r\n";
     p += HeadCell("Last " + std::to_string(read.runGmts.size()) + " runs");
     p += "    <td colspan=\"3\">";
-    AppendCharts(p, *read.chart, x);
+    AppendCharts(p, w.chart(type, *read.chart), x, w);
     p += "</td>\r\n  </tr>\r\n";
 }
 
@@ -313,7 +327,7 @@ std::string ChainsSection(const Consensus& consensus, const std::string& name) {
 }
 
 std::string RemailerPage(const Consensus& consensus, const RemailerStories& stories, const std::string& name,
-                         const std::string& stamp) {
+                         const std::string& stamp, Workspace& w) {
     std::string p = Head("The story of one remailer as the remailer pingers tell it",
                          "Remailer " + site::HtmlEscape(name) + " (Stats, Keys and Capability Strings)", stamp,
                          site::HtmlEscape(Genealogy(consensus, name)) +
@@ -327,8 +341,8 @@ std::string RemailerPage(const Consensus& consensus, const RemailerStories& stor
         const TypeRead& read = stories.types[t];
         if (read.stats) {
             const auto at = read.stats->remailers.find(name);
-            if (at != read.stats->remailers.end() && GatherSeries(*read.stats, at->second))
-                AppendStatsSection(p, read, ConsensusOf(consensus, read.type), name);
+            if (at != read.stats->remailers.end() && GatherSeries(*read.stats, at->second, w))
+                AppendStatsSection(p, t, read, ConsensusOf(consensus, read.type), name, w);
         } else if (story != stories.remailers.end()) {
             p += HeldSection(read, story->second[t]);
         }
@@ -340,9 +354,29 @@ std::string RemailerPage(const Consensus& consensus, const RemailerStories& stor
 
 }  // namespace
 
-std::string RemailerPageOf(PageSource& source) {
+const RemailerStories& StoriesOf(PageSource& source) {
     if (!source.stories()) source.stories() = std::make_shared<const RemailerStories>(ReadStories(source));
-    return RemailerPage(source.consensus(), *source.stories(), source.remailer(), source.stamp());
+    return *source.stories();
+}
+
+std::string RemailerPageOf(PageSource& source) {
+    Workspace w;
+    return RemailerPage(source.consensus(), StoriesOf(source), source.remailer(), source.stamp(), w);
+}
+
+void EachRemailerPage(PageSource& source, const std::function<void(std::string, std::string)>& take,
+                      unsigned threads) {
+    // Everything the pages read from the file is read first, on this thread.
+    const Consensus& consensus = source.consensus();
+    const RemailerStories& stories = StoriesOf(source);
+    std::vector<Workspace> rooms(std::max(threads, 1U));
+    std::mutex handing;
+    InParallel(consensus.seen.size(), threads, [&](std::size_t i, unsigned worker) {
+        const std::string& name = consensus.seen[i].name;
+        std::string page = RemailerPage(consensus, stories, name, source.stamp(), rooms[worker]);
+        const std::lock_guard<std::mutex> lock(handing);
+        take(RemailerPageName(name), std::move(page));
+    });
 }
 
 }  // namespace parlux::history

@@ -11,8 +11,10 @@
 //   the broken chains it is in tonight, either end, with the pingers that
 //   report each.
 // Every pinger-supplied text escaped, no script, nothing fetched.
+#include <functional>
 #include <string>
 
+#include "common/core/InParallel.h"
 #include "history/PageSource.h"
 
 namespace parlux::history {
@@ -20,5 +22,9 @@ namespace parlux::history {
 // The page of source.remailer(); the history's runs are read once, by the
 // first remailer's page of a PageSource.
 std::string RemailerPageOf(PageSource& source);
+// The page of every remailer of Remailers.html, made on up to `threads`
+// threads and handed over one at a time, by file name, in no set order.
+void EachRemailerPage(PageSource& source, const std::function<void(std::string, std::string)>& take,
+                      unsigned threads = WorkerThreads());
 
 }  // namespace parlux::history
