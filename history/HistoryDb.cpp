@@ -289,7 +289,7 @@ HistoryDb::HistoryDb(fs::path path, int busyTimeoutMs, std::chrono::milliseconds
         exec("PRAGMA synchronous=NORMAL");
         // A large grid's run is some ten megabytes of pages: held until its
         // commit instead of spilled into the log halfway and read back.
-        exec("PRAGMA cache_size=-32768");
+        setCache(kCacheKiB);
         // The log is cut back to its kept size whenever it starts over: the
         // disk is the pages' first.
         exec(("PRAGMA journal_size_limit=" + std::to_string(kLogKeptBytes)).c_str());
@@ -942,31 +942,50 @@ int HistoryDb::runsNotReached(const std::string& type, const std::string& nick) 
     return runsNotReachedUpTo(type, nick, std::numeric_limits<std::int64_t>::max());
 }
 
-std::vector<std::int64_t> HistoryDb::statsNicks(const std::vector<std::int64_t>& runs) {
-    Reused select(*this, "SELECT nick FROM stats_block WHERE run=?1");
-    std::vector<std::int64_t> out;
-    for (const std::int64_t run : runs) {
-        select->bind(1, run);
-        while (select->step()) out.push_back(select->integer(0));
-        select->reset();
+HistoryDb::StatsRowsByPinger::StatsRowsByPinger(HistoryDb& db, const std::vector<std::int64_t>& runs) : db_(db) {
+    db.setCache(kReadOnceCacheKiB);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        runs_.push_back(std::make_unique<Statement>(db, "SELECT nick, figures FROM stats_block WHERE run=?1 ORDER BY nick"));
+        runs_.back()->bind(1, runs[i]);
+        step(i);
     }
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
-    return out;
 }
 
-void HistoryDb::statsRowsOf(const std::vector<std::int64_t>& runs, std::int64_t nick, StatsRows& out) {
+HistoryDb::StatsRowsByPinger::~StatsRowsByPinger() {
+    runs_.clear();
+    db_.setCache(kCacheKiB);
+}
+
+void HistoryDb::setCache(int kib) noexcept {
+    // Only a hint: a cache left as it was costs memory, nothing else.
+    char pragma[48];
+    std::snprintf(pragma, sizeof pragma, "PRAGMA cache_size=-%d", kib);
+    sqlite3_exec(db_, pragma, nullptr, nullptr, nullptr);
+}
+
+void HistoryDb::StatsRowsByPinger::step(std::size_t run) {
+    try {
+        if (!runs_[run]->step()) runs_[run].reset();
+    } catch (...) {
+        for (auto& statement : runs_) statement.reset();  // nothing more is read
+        throw;
+    }
+}
+
+bool HistoryDb::StatsRowsByPinger::next(std::int64_t& nick, StatsRows& out) {
     out.bytes.clear();
     out.rows.clear();
-    Reused select(*this, "SELECT figures FROM stats_block WHERE run=?1 AND nick=?2");
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        select->bind(1, runs[i]).bind(2, nick);
-        if (select->step()) {
-            out.bytes += select->bytes(0);
-            out.rows.emplace_back(i, out.bytes.size());
-        }
-        select->reset();
+    bool any = false;
+    for (const auto& run : runs_)
+        if (run && (!any || run->integer(0) < nick)) nick = run->integer(0), any = true;
+    if (!any) return false;
+    for (std::size_t i = 0; i < runs_.size(); ++i) {
+        if (!runs_[i] || runs_[i]->integer(0) != nick) continue;
+        out.bytes += runs_[i]->bytes(1);
+        out.rows.emplace_back(i, out.bytes.size());
+        step(i);
     }
+    return true;
 }
 
 HistoryError HistoryDb::damagedFigures() const {

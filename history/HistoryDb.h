@@ -46,6 +46,9 @@ inline constexpr std::chrono::milliseconds kStepTimeLimit{30000};
 // file and emptied at once, a smaller one when SQLite's own turn comes or the
 // last program closes the file. It never grows without bound.
 inline constexpr std::int64_t kLogKeptBytes = 4 << 20;
+// The connection's cache of pages, and the same while pages are read once
+// (a large grid's month of figures).
+inline constexpr int kCacheKiB = 32768, kReadOnceCacheKiB = 2048;
 // The runs of a type kept whatever their age: a clock that was once far
 // ahead never empties a type.
 inline constexpr int kRunsAlwaysKept = 30;
@@ -228,14 +231,32 @@ public:
     // The runs of the type in a row, newest first, in which the pinger was not
     // reached (counted while it was listed and not downloaded).
     int runsNotReached(const std::string& type, const std::string& nick);
-    // The pingers (by number) with figures in the stats runs given, in the
-    // order of their numbers.
-    std::vector<std::int64_t> statsNicks(const std::vector<std::int64_t>& runs);
-    // One pinger's packed rows of each of the runs given (oldest first) that
-    // holds some, copied out: a large grid's month is millions of figures,
-    // read pinger by pinger, and unpacked (StatsRowReader) by the threads
-    // that share the work while the next pinger's rows are read.
-    void statsRowsOf(const std::vector<std::int64_t>& runs, std::int64_t nick, StatsRows& out);
+
+private:
+    class Statement;
+
+public:
+    // The packed rows of the stats runs given (oldest first), pinger by
+    // pinger in the order of their numbers, copied out: a large grid's month
+    // is millions of figures, each run's rows read once in the order the file
+    // keeps them, and unpacked (StatsRowReader) by the threads that share the
+    // work while the next pinger's rows are read. Its reads stay open until
+    // the last pinger or the end of its life; the pages are read once, and
+    // the connection keeps a small cache of them meanwhile.
+    class StatsRowsByPinger {
+    public:
+        StatsRowsByPinger(HistoryDb& db, const std::vector<std::int64_t>& runs);
+        ~StatsRowsByPinger();
+        StatsRowsByPinger(const StatsRowsByPinger&) = delete;
+        StatsRowsByPinger& operator=(const StatsRowsByPinger&) = delete;
+        // The next pinger's rows; false after the last (or a read that failed).
+        bool next(std::int64_t& nick, StatsRows& out);
+
+    private:
+        void step(std::size_t run);
+        HistoryDb& db_;
+        std::vector<std::unique_ptr<Statement>> runs_;  // each at its next row, or done (null)
+    };
     // What a row that is no packing makes of the file.
     HistoryError damagedFigures() const;
     // How each pinger's figures came to the runs given (oldest first).
@@ -312,10 +333,10 @@ private:
     friend class WriteLock;
     friend class Snapshot;
     friend class Step;
-    class Statement;
     class Reused;
     [[noreturn]] void fail(int code) const;
     void exec(const char* sql);
+    void setCache(int kib) noexcept;
     void open();
     void refuseForeignObjects(int version);
     void migrate();

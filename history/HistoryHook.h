@@ -13,9 +13,11 @@ namespace parlux::history {
 class HistoryHook final : public PagesObserver {
 public:
     explicit HistoryHook(int busyTimeoutMs = kBusyTimeoutMs) : busyTimeoutMs_(busyTimeoutMs) {}
+    void pagesAhead(WorkbenchCore& wb) override;
     void pagesWritten(WorkbenchCore& wb) override;
 
 private:
+    NightRecorder& recorder(WorkbenchCore& wb);
     int busyTimeoutMs_;
     std::unique_ptr<NightRecorder> recorder_;  // made at the first run
 };

@@ -48,7 +48,8 @@ const HistoryPageKind* PageKind(std::string_view name);
 std::vector<std::string> HistoryPageNames(const std::vector<HistoryPageKind>& kinds = HistoryPageKinds());
 
 // Every page of the night (the kinds of the night, and of each remailer of
-// Remailers.html) from the source, handed over by file name.
+// Remailers.html) from the source, handed over by file name; the remailers'
+// pages by several threads at once (EachRemailerPage).
 void EachNightPage(PageSource& source, const std::function<void(std::string, std::string)>& take);
 
 }  // namespace parlux::history

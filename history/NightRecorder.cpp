@@ -2,14 +2,17 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "common/core/PageShelf.h"
 #include "history/DiskRoom.h"
 #include "history/HistoryPages.h"
+#include "history/TrendPage.h"
 
 namespace parlux::history {
 
@@ -69,7 +72,60 @@ void NightRecorder::setAside(DateTime gmt, const std::string& why) {
     complain_(line);
 }
 
+// A type's runs being read on a thread of their own.
+struct NightRecorder::Ahead {
+    std::string type;
+    std::vector<std::int64_t> ids;   // the last ones before the run recorded next
+    std::optional<RecentRuns> runs;  // once read, when they could be
+    std::thread thread;
+
+    ~Ahead() {
+        if (thread.joinable()) thread.join();
+    }
+};
+
 NightRecorder::~NightRecorder() = default;
+
+void NightRecorder::readAhead(const std::string& type) {
+    ahead_.reset();
+    struct stat info {};
+    if (KindOf(type) != Kind::Stats || ::lstat(path_.c_str(), &info) != 0) return;  // no history yet
+    try {
+        HistoryDb& db = open();
+        const HistoryDb::Step step(db);
+        auto ahead = std::make_unique<Ahead>();
+        ahead->type = type;
+        ahead->ids = db.lastRuns(type, kTrendRuns - 1);
+        if (ahead->ids.empty()) return;
+        Ahead& a = *ahead;
+        a.thread = std::thread([&a, path = path_, busy = busyTimeoutMs_, limit = stepLimit_] {
+            try {
+                HistoryDb reader(path, busy, limit);
+                const HistoryDb::Step step(reader);
+                a.runs = ReadRunsBefore(reader, a.type, kTrendRuns, a.ids, 1);
+            } catch (...) {
+                a.runs.reset();  // the pages read them on the night's own connection
+            }
+        });
+        ahead_ = std::move(ahead);
+    } catch (...) {
+        // What keeps them from being read ahead keeps the run from being
+        // recorded too, and recordRun says so.
+    }
+}
+
+std::optional<RecentRuns> NightRecorder::takeAhead(HistoryDb& db, const std::string& type) {
+    const std::unique_ptr<Ahead> ahead = std::move(ahead_);
+    if (!ahead) return std::nullopt;
+    if (ahead->thread.joinable()) ahead->thread.join();
+    if (!ahead->runs || ahead->type != type) return std::nullopt;
+    // The runs read and the one just recorded must be the type's last.
+    std::vector<std::int64_t> last = db.lastRuns(type, kTrendRuns);
+    if (last.size() != ahead->ids.size() + 1 || !std::equal(ahead->ids.begin(), ahead->ids.end(), last.begin()))
+        return std::nullopt;
+    if (!AddLastRun(*ahead->runs, db, last.back())) return std::nullopt;
+    return std::move(ahead->runs);
+}
 
 // The connection of the last run, when it still is to the file at the path
 // (another program may have set that one aside meanwhile); else a new one.
@@ -88,6 +144,7 @@ void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
     const std::string stamp = FormatStamp(gmt);
     run.gmt = stamp;
     if (const auto short_ = ShortOfRoom(dataFolder_, run.figures.size() + run.statsFigures.size())) {
+        ahead_.reset();
         complain_("history not recorded: " + *short_);
         return;
     }
@@ -103,6 +160,7 @@ void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
     } catch (const HistoryError& e) {
         return failed(e, gmt, "history not recorded: ");
     } catch (const std::exception& e) {
+        ahead_.reset();
         db_.reset();
         complain_(path_.string() + ": history not recorded: " + e.what());
         return;
@@ -112,12 +170,14 @@ void NightRecorder::recordRun(Run run, DateTime gmt, int keptDays) {
     } catch (const HistoryError& e) {
         failed(e, gmt, "history pages not written: ");  // an earlier run's figures may be what is damaged
     } catch (const std::exception& e) {
+        ahead_.reset();
         db_.reset();
         complain_(std::string("history pages not written: ") + e.what());
     }
 }
 
 void NightRecorder::failed(const HistoryError& e, DateTime gmt, const char* what) {
+    ahead_.reset();  // its reader is done with the file before anything is done to it
     const bool damaged = e.damaged();
     db_.reset();  // closed before it is renamed
     if (damaged)
@@ -130,6 +190,7 @@ void NightRecorder::writeFile(PageShelf& shelf, const std::string& name, const s
     try {
         shelf.replace(name, content);
     } catch (const fs::filesystem_error&) {
+        const std::lock_guard<std::mutex> lock(complaining_);
         complain_("history page not written: " + (dataFolder_ / name).string());
     }
 }
@@ -140,6 +201,7 @@ void NightRecorder::writePages(HistoryDb& db, const Run& run, const std::string&
     if (KindOf(run.type) == Kind::Stats) {
         PageShelf shelf(dataFolder_);  // taken before the step: its wait is not the file's
         const HistoryDb::Step step(db);
+        if (auto ahead = takeAhead(db, run.type)) source.adopt(std::move(*ahead));
         for (const HistoryPageKind& kind : HistoryPageKinds())
             if (kind.scope == PageScope::PerStatsType) writeFile(shelf, kind.fileName(run.type), kind.write(source));
     }

@@ -44,6 +44,8 @@ public:
     const std::vector<std::string>& changeLines();
     // What the pingers agree on tonight (ReadConsensus).
     const Consensus& consensus();
+    // The type's last runs read already (ReadRunsBefore and AddLastRun).
+    void adopt(RecentRuns runs) { recent_[runs.type] = std::move(runs); }
     // What another program may have recorded since is read again; the runs
     // of this run's own type, which only this program records, are kept.
     void readAgain();

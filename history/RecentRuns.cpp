@@ -1,9 +1,12 @@
 #include "history/RecentRuns.h"
 
 #include <algorithm>
+#include <atomic>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 
@@ -85,6 +88,16 @@ public:
         : recent_(recent), runs_(runs), remailers_(remailers), slot_(recent.remailers.size(), PlaceIndex::kNone) {}
 
     StatsRows rows;  // the rows being read, copied out of the file
+
+    // The pinger's series read before (its stretch of recent.series), for
+    // a run added to them: their places are kept, new ones come after.
+    void resume(std::span<const SeriesKey> before) {
+        mine_.assign(before.size(), PlaceIndex::kNone);
+        for (const SeriesKey& key : before) {
+            mine_[key.place] = key.remailer;
+            slot_[key.remailer] = key.place;
+        }
+    }
 
     // The rows into the pinger's figures; its series into `series`. False
     // when a row is no packing.
@@ -178,17 +191,20 @@ void FigureColumn::append(std::size_t i, std::size_t n, std::vector<std::int32_t
     for (std::size_t k = i; k < i + n; ++k) out.push_back(Widen(narrow_[k]));
 }
 
-RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n, unsigned threads) {
+namespace {
+
+// The runs given, with room for `runs` of them (the last ones left for runs
+// added later); their series not yet found by remailer (FindByRemailer).
+RecentRuns ReadRuns(HistoryDb& db, const std::string& type, int n, const std::vector<std::int64_t>& ids,
+                    std::size_t runs, unsigned threads) {
     RecentRuns recent;
     recent.type = type;
     recent.asked = n;
     recent.nicks = db.names(NameTable::Nick);
     recent.remailers = db.names(NameTable::Remailer);
     const PlaceIndex nicks(recent.nicks), remailers(recent.remailers);
-    const auto ids = db.lastRuns(type, n);
-    const std::size_t runs = ids.size();
     recent.runs.resize(runs);
-    for (std::size_t i = 0; i < runs; ++i) {
+    for (std::size_t i = 0; i < ids.size(); ++i) {
         recent.runs[i].id = ids[i];
         recent.runs[i].gmt = db.gmtOf(ids[i]);
     }
@@ -201,22 +217,33 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n, unsigne
     for (RecentRun& run : recent.runs)
         std::sort(run.pingers.begin(), run.pingers.end(),
                   [](const RecentPinger& a, const RecentPinger& b) { return a.nick < b.nick; });
-    const auto numbers = db.statsNicks(ids);
     recent.figures.resize(recent.nicks.size());
     recent.givenWords = (runs + 63) / 64;
-    // One thread at a time reads the file; the others unpack meanwhile.
-    std::vector<SeriesReader> readers(threads, SeriesReader(recent, runs, remailers));
-    std::vector<std::vector<SeriesKey>> ofPinger(numbers.size());
-    std::mutex file;
-    InParallel(numbers.size(), threads, [&](std::size_t i, unsigned worker) {
-        const std::uint32_t nick = nicks.of(numbers[i]);
-        if (nick == PlaceIndex::kNone) return;
+    // One thread at a time reads the file; the others unpack meanwhile. The
+    // pingers' series are listed in the order they were read.
+    HistoryDb::StatsRowsByPinger file(db, ids);
+    std::mutex reading;
+    std::deque<std::vector<SeriesKey>> ofPinger;
+    std::atomic<bool> failed{false};
+    std::vector<SeriesReader> readers(std::max(threads, 1U), SeriesReader(recent, runs, remailers));
+    InParallel(readers.size(), threads, [&](std::size_t, unsigned worker) {
         SeriesReader& reader = readers[worker];
-        {
-            const std::lock_guard<std::mutex> lock(file);
-            db.statsRowsOf(ids, numbers[i], reader.rows);
+        try {
+            while (!failed) {
+                std::int64_t number = 0;
+                std::vector<SeriesKey>* series = nullptr;
+                {
+                    const std::lock_guard<std::mutex> lock(reading);
+                    if (!file.next(number, reader.rows)) return;
+                    series = &ofPinger.emplace_back();
+                }
+                const std::uint32_t nick = nicks.of(number);
+                if (nick != PlaceIndex::kNone && !reader.pinger(nick, *series)) throw db.damagedFigures();
+            }
+        } catch (...) {
+            failed = true;
+            throw;
         }
-        if (!reader.pinger(nick, ofPinger[i])) throw db.damagedFigures();
     });
     readers.clear();
     std::size_t count = 0;
@@ -226,6 +253,10 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n, unsigne
         recent.series.insert(recent.series.end(), series.begin(), series.end());
         std::vector<SeriesKey>().swap(series);
     }
+    return recent;
+}
+
+void FindByRemailer(RecentRuns& recent) {
     // By remailer, and within one by the pingers' names.
     std::vector<std::uint32_t> all(recent.series.size());
     for (std::uint32_t s = 0; s < all.size(); ++s) all[s] = s;
@@ -235,7 +266,60 @@ RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n, unsigne
     recent.byRemailer = CountingSort(
         byNick, recent.remailers.size(), [&](std::uint32_t s) { return recent.series[s].remailer; },
         recent.remailerStart);
+}
+
+}  // namespace
+
+RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n, unsigned threads) {
+    const auto ids = db.lastRuns(type, n);
+    RecentRuns recent = ReadRuns(db, type, n, ids, ids.size(), threads);
+    FindByRemailer(recent);
     return recent;
+}
+
+RecentRuns ReadRunsBefore(HistoryDb& db, const std::string& type, int n, const std::vector<std::int64_t>& ids,
+                          unsigned threads) {
+    return ReadRuns(db, type, n, ids, ids.size() + 1, threads);
+}
+
+bool AddLastRun(RecentRuns& recent, HistoryDb& db, std::int64_t id) {
+    // A name new since they were read moves the places of those after it.
+    if (recent.runs.empty() || recent.runs.back().id != 0 || db.names(NameTable::Nick) != recent.nicks ||
+        db.names(NameTable::Remailer) != recent.remailers)
+        return false;
+    const PlaceIndex nicks(recent.nicks), remailers(recent.remailers);
+    const std::size_t runs = recent.runs.size(), at = runs - 1;
+    recent.runs[at].id = id;
+    recent.runs[at].gmt = db.gmtOf(id);
+    for (const StatePoint& s : db.pingerStates({id}))
+        if (const std::uint32_t nick = nicks.of(s.nick); nick != PlaceIndex::kNone) {
+            recent.runs[at].pingers.push_back({nick, s.state});
+            if (s.state == PingerState::Cached) recent.cached[nick * runs + at] = 1;
+        }
+    std::sort(recent.runs[at].pingers.begin(), recent.runs[at].pingers.end(),
+              [](const RecentPinger& a, const RecentPinger& b) { return a.nick < b.nick; });
+    // Each pinger's rows of the run after its series of the runs before; the
+    // series stay in the order of the numbers.
+    const std::vector<SeriesKey> before = std::move(recent.series);
+    recent.series.clear();
+    recent.series.reserve(before.size());
+    std::size_t o = 0;
+    const auto number = [&](std::size_t i) { return recent.nicks[before[i].nick].first; };
+    SeriesReader reader(recent, runs, remailers);
+    HistoryDb::StatsRowsByPinger file(db, {id});
+    for (std::int64_t nick = 0; file.next(nick, reader.rows);) {
+        for (; o < before.size() && number(o) < nick; ++o) recent.series.push_back(before[o]);
+        const std::size_t from = o;
+        while (o < before.size() && number(o) == nick) ++o;
+        const std::uint32_t place = nicks.of(nick);
+        if (place == PlaceIndex::kNone) continue;
+        reader.resume({before.data() + from, o - from});
+        for (auto& row : reader.rows.rows) row.first = at;
+        if (!reader.pinger(place, recent.series)) throw db.damagedFigures();
+    }
+    recent.series.insert(recent.series.end(), before.begin() + static_cast<std::ptrdiff_t>(o), before.end());
+    FindByRemailer(recent);
+    return true;
 }
 
 std::size_t PlaceOfRun(const RecentRuns& recent, std::int64_t id) {

@@ -126,6 +126,14 @@ struct RecentRuns {
 
 // The type's last n runs, unpacked on up to `threads` threads.
 RecentRuns ReadRecentRuns(HistoryDb& db, const std::string& type, int n, unsigned threads = WorkerThreads());
+// The same read ahead, while the next run is recorded: the runs given (the
+// last n - 1) with room for that one, which AddLastRun adds. Nothing reads
+// them before it has.
+RecentRuns ReadRunsBefore(HistoryDb& db, const std::string& type, int n, const std::vector<std::int64_t>& ids,
+                          unsigned threads);
+// The run recorded after them added; false when it cannot be (a name new
+// since they were read): they are then read again whole.
+bool AddLastRun(RecentRuns& recent, HistoryDb& db, std::int64_t id);
 // The place of the run among them, kNoRun when it is not there.
 inline constexpr std::size_t kNoRun = SIZE_MAX;
 std::size_t PlaceOfRun(const RecentRuns& recent, std::int64_t id);

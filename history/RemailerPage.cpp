@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <span>
 #include <string_view>
@@ -370,12 +369,9 @@ void EachRemailerPage(PageSource& source, const std::function<void(std::string, 
     const Consensus& consensus = source.consensus();
     const RemailerStories& stories = StoriesOf(source);
     std::vector<Workspace> rooms(std::max(threads, 1U));
-    std::mutex handing;
     InParallel(consensus.seen.size(), threads, [&](std::size_t i, unsigned worker) {
         const std::string& name = consensus.seen[i].name;
-        std::string page = RemailerPage(consensus, stories, name, source.stamp(), rooms[worker]);
-        const std::lock_guard<std::mutex> lock(handing);
-        take(RemailerPageName(name), std::move(page));
+        take(RemailerPageName(name), RemailerPage(consensus, stories, name, source.stamp(), rooms[worker]));
     });
 }
 

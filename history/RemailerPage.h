@@ -23,7 +23,8 @@ namespace parlux::history {
 // first remailer's page of a PageSource.
 std::string RemailerPageOf(PageSource& source);
 // The page of every remailer of Remailers.html, made on up to `threads`
-// threads and handed over one at a time, by file name, in no set order.
+// threads and handed over by file name, in no set order, by each thread as
+// it makes them: take is called by several at once.
 void EachRemailerPage(PageSource& source, const std::function<void(std::string, std::string)>& take,
                       unsigned threads = WorkerThreads());
 

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "common/core/InParallel.h"
 #include "common/core/SitePage.h"
 #include "history/Consensus.h"
 
@@ -27,21 +28,22 @@ constexpr std::string_view kCellOpen = "    <td width=\"40\" height=\"34\">", kC
 
 std::string Cell(const std::string& content) { return std::string(kCellOpen) + content + std::string(kCellClose); }
 
-// The rows of the page, written into one string: a large grid's page is
-// tens of megabytes.
+// The rows of the page, a thread's share of them: each row is written where
+// it is asked, a stretch of rows into one string.
 class Rows {
 public:
-    Rows(const TrendInput& in, std::string& out) : in_(in), out_(out), runs_(in.runGmts.size()), chart_(in.runGmts) {}
+    explicit Rows(const TrendInput& in) : in_(in), runs_(in.runGmts.size()), chart_(in.runGmts) {}
 
     // The row of one remailer: its charts, tonight's median and spread, and
     // the pingers whose figures tonight are a cached copy's.
-    void row(std::size_t r) {
-        out_ += "  <tr>\r\n";
-        out_ += kCellOpen;
-        out_ += "<strong><font color=\"#0000FF\">";
-        site::AppendHtml(out_, in_.remailers[r]);
-        out_ += "</font></strong>";
-        out_ += kCellClose;
+    void row(std::size_t r, std::string& out) {
+        out_ = &out;
+        *out_ += "  <tr>\r\n";
+        *out_ += kCellOpen;
+        *out_ += "<strong><font color=\"#0000FF\">";
+        site::AppendHtml(*out_, in_.remailers[r]);
+        *out_ += "</font></strong>";
+        *out_ += kCellClose;
         ChartInput uptime{ChartScale::Uptime, {}}, latency{ChartScale::Latency, {}};
         tonight_.clear();
         down_.clear();
@@ -69,17 +71,17 @@ public:
             else
                 tonight_.push_back(static_cast<double>(uptimes.back()) / 100.0);
         }
-        out_ += "    <td>";
+        *out_ += "    <td>";
         if (uptime.series.empty() && latency.series.empty()) {
-            out_ += "No pinger gave a figure in these runs.";
+            *out_ += "No pinger gave a figure in these runs.";
         } else {
-            chart_.draw(out_, uptime);
-            out_ += "<br>";
-            chart_.draw(out_, latency);
+            chart_.draw(*out_, uptime);
+            *out_ += "<br>";
+            chart_.draw(*out_, latency);
         }
-        out_ += kCellClose;
+        *out_ += kCellClose;
         figures();
-        out_ += "  </tr>\r\n";
+        *out_ += "  </tr>\r\n";
     }
 
 private:
@@ -94,25 +96,25 @@ private:
         const std::size_t reached = tonight_.size();
         std::sort(tonight_.begin(), tonight_.end());
         const auto median = Median(tonight_);
-        out_ += Cell(median ? TwoDecimals(*median, "%") : down_.empty() ? "&nbsp;" : "No pinger reached");
+        *out_ += Cell(median ? TwoDecimals(*median, "%") : down_.empty() ? "&nbsp;" : "No pinger reached");
         std::string spread = reached == 1 ? "1 pinger" : "&nbsp;";
         if (reached > 1) {
             const double points = tonight_.back() - tonight_.front();
             spread = TwoDecimals(points, "points");
             if (points > kWideSpreadPoints) spread = "<font color=\"#FF0000\"><strong>" + spread + "</strong></font>";
         }
-        out_ += Cell(spread);
+        *out_ += Cell(spread);
         std::string down;
         for (std::size_t i = 0; i < down_.size() && i < kNamedDown; ++i) {
             if (i) down += ", ";
             site::AppendHtml(down, in_.pingers[down_[i]]);
         }
         if (down_.size() > kNamedDown) down += " and " + std::to_string(down_.size() - kNamedDown) + " more";
-        out_ += Cell(down.empty() ? "&nbsp;" : down);
+        *out_ += Cell(down.empty() ? "&nbsp;" : down);
     }
 
     const TrendInput& in_;
-    std::string& out_;
+    std::string* out_ = nullptr;
     std::size_t runs_;
     TrendChart chart_;
     std::vector<double> tonight_;
@@ -188,7 +190,7 @@ std::string TrendPageOf(PageSource& source) {
     return TrendPage(in);
 }
 
-std::string TrendPage(const TrendInput& in) {
+std::string TrendPage(const TrendInput& in, unsigned threads) {
     std::string p = site::PageHead("Uptime and latency of the remailers over the last runs, pinger by pinger",
                                    "trend, uptime, latency, statistics, remailer, comparison, pingers, reliability,"
                                    " mixmaster, PGP",
@@ -205,8 +207,19 @@ std::string TrendPage(const TrendInput& in) {
     p += "  <tr>\r\n" + Cell("<strong>Remailer</strong>") + Cell("<strong>Uptime and latency, last runs</strong>") +
          Cell("<strong>Median tonight</strong>") + Cell("<strong>Spread tonight</strong>") +
          Cell("<strong>Not reached tonight (cached copy)</strong>") + "  </tr>\r\n";
-    Rows rows(in, p);
-    for (std::size_t r = 0; r < in.remailers.size(); ++r) rows.row(r);
+    // Stretches of rows made side by side, then put together in their order.
+    constexpr std::size_t kStretch = 64;
+    std::vector<std::string> stretches((in.remailers.size() + kStretch - 1) / kStretch);
+    std::vector<std::optional<Rows>> rooms(std::max(threads, 1U));
+    InParallel(stretches.size(), threads, [&](std::size_t part, unsigned worker) {
+        if (!rooms[worker]) rooms[worker].emplace(in);
+        const std::size_t end = std::min(in.remailers.size(), (part + 1) * kStretch);
+        for (std::size_t r = part * kStretch; r < end; ++r) rooms[worker]->row(r, stretches[part]);
+    });
+    for (std::string& stretch : stretches) {
+        p += stretch;
+        std::string().swap(stretch);
+    }
     p += "</table>\r\n</div>\r\n";
     p += site::PageFoot();
     return p;

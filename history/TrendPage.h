@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/core/InParallel.h"
 #include "history/HistoryDb.h"
 #include "history/PageSource.h"
 #include "history/RecentRuns.h"
@@ -36,7 +37,8 @@ struct TrendInput {
     static constexpr std::uint32_t kNotRecorded = UINT32_MAX;
 };
 
-std::string TrendPage(const TrendInput& in);
+// The page, its rows made on up to `threads` threads.
+std::string TrendPage(const TrendInput& in, unsigned threads = WorkerThreads());
 // The page of the run's type, charted from its last kTrendRuns runs.
 std::string TrendPageOf(PageSource& source);
 

@@ -110,13 +110,22 @@ RecordedRun StatsProcedures::PagesShown() const {
         if (added) run.statsNames.push_back(name);
         return it->second;
     };
+    // The rows come in the order of one of the names: it is looked up once for its stretch of rows.
+    struct LastName {
+        const std::string* name = nullptr;
+        std::uint32_t place = 0;
+    } lastNick, lastRemailer;
+    const auto placeOf = [&](const std::string& name, LastName& last) {
+        if (!last.name || *last.name != name) last = {&name, place(name)};
+        return last.place;
+    };
     run.statsFigures.reserve(static_cast<std::size_t>(wb_.count(kMainTable)));
     for (int r = 0; r < wb_.count(kMainTable); ++r) {
         const std::string& text = stats.text(kStatsText, r);
         if (text.empty()) continue;  // a pair the pinger did not report
         StatsFigure& f = run.statsFigures.emplace_back();
-        f.pinger = place(stats.text(kStatsNick, r));
-        f.remailer = place(stats.text(kStatsName, r));
+        f.pinger = placeOf(stats.text(kStatsNick, r), lastNick);
+        f.remailer = placeOf(stats.text(kStatsName, r), lastRemailer);
         if (const auto latency = ParseLatency(text, v1)) f.latency = static_cast<std::int32_t>(*latency);
         if (const auto uptime = ParseUptime(text, v1))
             f.hundredths = static_cast<std::int32_t>(std::lround(*uptime * 100.0));

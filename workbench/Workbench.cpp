@@ -102,8 +102,10 @@ void WorkbenchCore::press(const std::string& actionName) {
 
     const std::string detailText = action.blankDetail ? " " : "";
     FeedBack(feedback(), action.name + " in Progress: " + statsType_, detailText, 0);
+    const bool pages = action.name == "PRT_Compil" && env_.pagesObserver;
+    if (pages) env_.pagesObserver->pagesAhead(*this);
     const long result = runProcedure(static_cast<std::size_t>(it - actions.begin()));
-    if (result && action.name == "PRT_Compil" && env_.pagesObserver) env_.pagesObserver->pagesWritten(*this);
+    if (result && pages) env_.pagesObserver->pagesWritten(*this);
     std::string completed = action.name + " Completed: " + statsType_;
     if (action.result != ResultKind::None) {
         const std::string text =

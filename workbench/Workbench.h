@@ -113,10 +113,12 @@ struct RunReport {
 class WorkbenchCore;
 
 // Told each time PRT_Compil has written a type's pages (the history of runs
-// records what they showed: WorkbenchCore::pagesShown).
+// records what they showed: WorkbenchCore::pagesShown), and as it begins to
+// (what the observer reads of earlier runs may be read meanwhile).
 class PagesObserver {
 public:
     virtual ~PagesObserver() = default;
+    virtual void pagesAhead(WorkbenchCore& /*workbench*/) {}
     virtual void pagesWritten(WorkbenchCore& workbench) = 0;
 };
 
