@@ -2,13 +2,20 @@
 // pinger (made by that version, with figures lacking an uptime or a latency,
 // a pinger cached and one missing, a key type and the capability strings)
 // reads back the same runs once brought up to date, and again as it is then.
+// The last runs read ahead of the next run, and the pages made of them, are
+// the same as when read whole, on one thread or several.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <tuple>
 
+#include "history/ChangesReport.h"
 #include "history/HistoryDb.h"
 #include "history/RecentRuns.h"
+#include "history/RemailerPage.h"
+#include "history/TrendPage.h"
 #include "testsupport/TestSupport.h"
 
 namespace parlux::test {
@@ -101,6 +108,98 @@ TEST(StoredRuns, FiguresByPlacesAreKeptAsFiguresByName) {
     // And the pages read it back whole, the latency past 16 bits included.
     const history::RecentRuns recent = history::ReadRecentRuns(db, "MIX-2", 2);
     for (std::size_t at = 0; at < 2; ++at) EXPECT_EQ(DumpRun(FromRecent(recent, at)), DumpRun(db.load(ids[at])));
+}
+
+// Nights of MIX-1, four pingers and 150 remailers (more than a stretch of
+// trend rows): uptimes that fall and rise, some without one, gamma cached on
+// the third night; on the fifth gamma gives no figure, beta its first of
+// rem149 and delta (listed before, without figures) its first of all.
+history::Run Night(int night) {
+    history::Run run{"Pulsegrid", "MIX-1", FormatStamp(MakeDateTime(2026, 12, night, 3, 15)), {}, {}, {}};
+    for (const std::string nick : {"alpha", "beta", "delta", "gamma"}) {
+        run.pingers.push_back(
+            {nick, nick == "gamma" && night == 3 ? history::PingerState::Cached : history::PingerState::Downloaded});
+        if ((nick == "gamma" && night == 5) || (nick == "delta" && night < 5)) continue;
+        for (int m = 0; m < 150; ++m) {
+            if (nick == "beta" && m == 149 && night < 5) continue;
+            history::Figure& f = run.figures.emplace_back();
+            f.pinger = nick;
+            f.remailer = "rem" + std::to_string(100 + m);
+            if (m % 7 != night) f.uptimePercent = 99.0 - (m * night + nick[0]) % 40;
+            f.latencySeconds = 60 * night + m;
+        }
+    }
+    for (int m = 0; m < 150; ++m) run.remailerOrder.push_back("rem" + std::to_string(100 + m));
+    return run;
+}
+
+// All that the pages read of the runs.
+std::string DumpRecent(const history::RecentRuns& recent) {
+    std::string out;
+    for (std::size_t at = 0; at < recent.runs.size(); ++at) out += DumpRun(FromRecent(recent, at));
+    for (const auto& key : recent.series)
+        out += std::to_string(key.nick) + "," + std::to_string(key.remailer) + "," + std::to_string(key.place) + " ";
+    for (const auto s : recent.byRemailer) out += std::to_string(s) + " ";
+    return out;
+}
+
+TEST(StoredRuns, TheLastRunsReadAheadOfTheNextAreTheSameAsReadWhole) {
+    TempDir data;
+    history::HistoryDb db(data / "Parlux.sqlite");
+    for (int night = 1; night <= 4; ++night) db.record(Night(night), 0);
+    history::RecentRuns ahead = history::ReadRunsBefore(db, "MIX-1", 30, db.lastRuns("MIX-1", 29), 2);
+    db.record(Night(5), 0);
+    ASSERT_TRUE(history::AddLastRun(ahead, db, db.lastRuns("MIX-1", 1).front()));
+    const std::string whole = DumpRecent(history::ReadRecentRuns(db, "MIX-1", 30, 1));
+    EXPECT_EQ(DumpRecent(ahead), whole);
+    EXPECT_EQ(DumpRecent(history::ReadRecentRuns(db, "MIX-1", 30, 3)), whole);
+    // A remailer new with the next run: they are read again whole.
+    history::RecentRuns before = history::ReadRunsBefore(db, "MIX-1", 30, db.lastRuns("MIX-1", 29), 1);
+    history::Run sixth = Night(6);
+    sixth.figures.push_back(sixth.figures.back());
+    sixth.figures.back().remailer = "rem999";
+    db.record(sixth, 0);
+    EXPECT_FALSE(history::AddLastRun(before, db, db.lastRuns("MIX-1", 1).front()));
+}
+
+TEST(StoredRuns, PagesMadeOnSeveralThreadsAreThoseOfOne) {
+    TempDir data;
+    history::HistoryDb db(data / "Parlux.sqlite");
+    for (int night = 1; night <= 5; ++night) db.record(Night(night), 0);
+    const history::Run tonight = Night(5);
+    history::PageSource source(db, tonight, tonight.gmt);
+    const history::RecentRuns& recent = source.recent("MIX-1", history::kTrendRuns);
+    history::TrendInput in{"MIX-1", tonight.gmt, tonight.remailerOrder, {}, {}, &recent, 0, {}, {}};
+    for (const auto& run : recent.runs) in.runGmts.push_back(run.gmt);
+    for (std::uint32_t k = 0; k < recent.nicks.size(); ++k) {
+        in.styleOf.push_back(k);
+        in.pingers.push_back(recent.nicks[k].second);
+    }
+    for (std::uint32_t m = 0; m < recent.remailers.size(); ++m) in.rowRemailer.push_back(m);
+    EXPECT_EQ(history::TrendPage(in, 3), history::TrendPage(in, 1));
+    std::map<unsigned, std::map<std::string, std::string>> pages;
+    std::mutex taking;
+    for (const unsigned threads : {1U, 3U})
+        history::EachRemailerPage(
+            source,
+            [&](const std::string& name, const std::string& page) {
+                const std::lock_guard<std::mutex> lock(taking);
+                pages[threads][name] = page;
+            },
+            threads);
+    EXPECT_EQ(pages[1].size(), 150U);
+    EXPECT_EQ(pages[3], pages[1]);
+    // The changes report compares the runs the pages read as it compares
+    // those it reads itself.
+    const std::vector<std::string> lines = source.changeLines();
+    EXPECT_EQ(lines, history::ChangeLines(db));
+    for (const char* change : {"  gamma  rem100  vanished", "  delta  rem100  appeared", "  beta  rem249  appeared",
+                               "  uptime "}) {
+        EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                               [&](const std::string& line) { return line.find(change) != std::string::npos; }),
+                  lines.end())
+            << change;
+    }
 }
 
 }  // namespace
