@@ -945,7 +945,8 @@ int HistoryDb::runsNotReached(const std::string& type, const std::string& nick) 
 HistoryDb::StatsRowsByPinger::StatsRowsByPinger(HistoryDb& db, const std::vector<std::int64_t>& runs) : db_(db) {
     db.setCache(kReadOnceCacheKiB);
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        runs_.push_back(std::make_unique<Statement>(db, "SELECT nick, figures FROM stats_block WHERE run=?1 ORDER BY nick"));
+        runs_.push_back(
+            std::make_unique<Statement>(db, "SELECT nick, figures FROM stats_block WHERE run=?1 ORDER BY nick"));
         runs_.back()->bind(1, runs[i]);
         step(i);
     }

@@ -66,7 +66,7 @@ struct Workspace {
     // The series of a type with a figure in the runs charted: (nick, series),
     // in the order of names.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> met;
-    std::vector<std::int32_t> values;                // their figures, as the charts read them
+    std::vector<std::int32_t> values;                 // their figures, as the charts read them
     std::vector<std::unique_ptr<TrendChart>> charts;  // by type: the thread's copy of its charts
 
     TrendChart& chart(std::size_t type, const TrendChart& shared) {
@@ -363,8 +363,7 @@ std::string RemailerPageOf(PageSource& source) {
     return RemailerPage(source.consensus(), StoriesOf(source), source.remailer(), source.stamp(), w);
 }
 
-void EachRemailerPage(PageSource& source, const std::function<void(std::string, std::string)>& take,
-                      unsigned threads) {
+void EachRemailerPage(PageSource& source, const std::function<void(std::string, std::string)>& take, unsigned threads) {
     // Everything the pages read from the file is read first, on this thread.
     const Consensus& consensus = source.consensus();
     const RemailerStories& stories = StoriesOf(source);

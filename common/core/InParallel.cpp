@@ -27,7 +27,8 @@ void InParallel(std::size_t parts, unsigned threads,
             stop = true;
         }
     };
-    const auto wanted = static_cast<unsigned>(std::min<std::size_t>(std::max(threads, 1U), std::max<std::size_t>(parts, 1)));
+    const auto wanted =
+        static_cast<unsigned>(std::min<std::size_t>(std::max(threads, 1U), std::max<std::size_t>(parts, 1)));
     std::vector<std::thread> helpers;
     helpers.reserve(wanted - 1);
     for (unsigned worker = 1; worker < wanted; ++worker) {

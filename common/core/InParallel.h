@@ -15,7 +15,6 @@ unsigned WorkerThreads();
 // worker, below `threads`, tells a thread's own room. The first exception a
 // job throws stops the parts not begun yet and is thrown again here, after
 // every thread has stopped.
-void InParallel(std::size_t parts, unsigned threads,
-                const std::function<void(std::size_t part, unsigned worker)>& job);
+void InParallel(std::size_t parts, unsigned threads, const std::function<void(std::size_t part, unsigned worker)>& job);
 
 }  // namespace parlux

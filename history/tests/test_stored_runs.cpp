@@ -193,8 +193,8 @@ TEST(StoredRuns, PagesMadeOnSeveralThreadsAreThoseOfOne) {
     // those it reads itself.
     const std::vector<std::string> lines = source.changeLines();
     EXPECT_EQ(lines, history::ChangeLines(db));
-    for (const char* change : {"  gamma  rem100  vanished", "  delta  rem100  appeared", "  beta  rem249  appeared",
-                               "  uptime "}) {
+    for (const char* change :
+         {"  gamma  rem100  vanished", "  delta  rem100  appeared", "  beta  rem249  appeared", "  uptime "}) {
         EXPECT_NE(std::find_if(lines.begin(), lines.end(),
                                [&](const std::string& line) { return line.find(change) != std::string::npos; }),
                   lines.end())
