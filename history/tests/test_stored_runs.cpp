@@ -11,8 +11,10 @@
 #include <mutex>
 #include <tuple>
 
+#include "common/core/SiteConfig.h"
 #include "history/ChangesReport.h"
 #include "history/HistoryDb.h"
+#include "history/NightRecorder.h"
 #include "history/RecentRuns.h"
 #include "history/RemailerPage.h"
 #include "history/TrendPage.h"
@@ -200,6 +202,42 @@ TEST(StoredRuns, PagesMadeOnSeveralThreadsAreThoseOfOne) {
                   lines.end())
             << change;
     }
+}
+
+// A recorder that reads the last runs ahead writes the pages of one that does
+// not, also on the nights it must read them again whole: a remailer new with
+// the run, another run of the type recorded meanwhile.
+TEST(StoredRuns, PagesOfRunsReadAheadAreThoseOfRunsReadAfter) {
+    site::SetCurrent(site::SiteConfig{});
+    TempDir ahead, after;
+    std::vector<std::string> complaints;
+    const auto complain = [&](const std::string& line) { complaints.push_back(line); };
+    history::NightRecorder reading(ahead.path(), complain), plain(after.path(), complain);
+    for (int night = 1; night <= 6; ++night) {
+        history::Run run = Night(night);
+        if (night == 4) {
+            run.figures.push_back(run.figures.front());
+            run.figures.back().remailer = "rem999";
+        }
+        reading.readAhead("MIX-1");
+        if (night == 5) {
+            for (const auto& data : {ahead.path(), after.path()}) {
+                history::HistoryDb other(data / "Parlux.sqlite");
+                other.record(Night(4), 0);
+            }
+        }
+        reading.recordRun(run, MakeDateTime(2026, 12, night, 3, 15), 0);
+        plain.recordRun(run, MakeDateTime(2026, 12, night, 3, 15), 0);
+        int pages = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(after.path())) {
+            const std::string name = entry.path().filename().string();
+            if (!name.ends_with(".html") && !name.ends_with(".txt") && !name.ends_with(".atom")) continue;
+            ++pages;
+            EXPECT_TRUE(ReadFile(ahead / name) == ReadFile(entry.path())) << "night " << night << ": " << name;
+        }
+        EXPECT_EQ(pages, night < 4 ? 156 : 157);  // the trend page, five of the night, the remailers'
+    }
+    EXPECT_TRUE(complaints.empty()) << complaints.front();
 }
 
 }  // namespace
