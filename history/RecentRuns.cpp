@@ -188,7 +188,12 @@ void FigureColumn::append(std::size_t i, std::size_t n, std::vector<std::int32_t
                    wide_.begin() + static_cast<std::ptrdiff_t>(i + n));
         return;
     }
-    for (std::size_t k = i; k < i + n; ++k) out.push_back(Widen(narrow_[k]));
+    // Room made at once: the pages append some thirty million of them a night.
+    const std::size_t at = out.size();
+    out.resize(at + n);
+    std::int32_t* to = out.data() + at;
+    const std::int16_t* from = narrow_.data() + i;
+    for (std::size_t k = 0; k < n; ++k) to[k] = Widen(from[k]);
 }
 
 namespace {
