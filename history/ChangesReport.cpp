@@ -269,7 +269,7 @@ private:
     int turn_ = 0;
 };
 
-std::vector<std::string> PairLines(RunsNotReached& counts, RunsInTurn& runs, RunComparer& comparer,
+std::vector<std::string> PairLines(RunsNotReached& counts, RunsInTurn& turns, RunComparer& comparer,
                                    const MarkedRun& before, const MarkedRun& now) {
     std::vector<std::pair<std::string, int>> notReached, reachedAgain;
     for (const auto& p : now.pingers) {
@@ -289,7 +289,7 @@ std::vector<std::string> PairLines(RunsNotReached& counts, RunsInTurn& runs, Run
         lines.push_back(now.type + "  " + nick + "  not reached  " + Runs(runs));
     for (const auto& [nick, runs] : reachedAgain)
         lines.push_back(now.type + "  " + nick + "  reached again after " + Runs(runs));
-    runs.compare(comparer, lines);
+    turns.compare(comparer, lines);
     if (lines.empty()) return {Heading(now.type) + std::string(kNoChange)};
     lines.insert(lines.begin(), Section(Heading(now.type), {before.gmt, now.gmt}));
     return lines;

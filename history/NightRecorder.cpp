@@ -120,7 +120,7 @@ std::optional<RecentRuns> NightRecorder::takeAhead(HistoryDb& db, const std::str
     if (ahead->thread.joinable()) ahead->thread.join();
     if (!ahead->runs || ahead->type != type) return std::nullopt;
     // The runs read and the one just recorded must be the type's last.
-    std::vector<std::int64_t> last = db.lastRuns(type, kTrendRuns);
+    const std::vector<std::int64_t> last = db.lastRuns(type, kTrendRuns);
     if (last.size() != ahead->ids.size() + 1 || !std::equal(ahead->ids.begin(), ahead->ids.end(), last.begin()))
         return std::nullopt;
     if (!AddLastRun(*ahead->runs, db, last.back())) return std::nullopt;
