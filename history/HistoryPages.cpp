@@ -76,15 +76,7 @@ void PageSource::readAgain() {
 void EachNightPage(PageSource& source, const std::function<void(std::string, std::string)>& take) {
     for (const HistoryPageKind& kind : HistoryPageKinds()) {
         if (kind.scope == PageScope::PerNight) take(kind.fileName(), kind.write(source));
-        if (kind.scope != PageScope::PerRemailer) continue;
-        if (kind.writeEach) {
-            kind.writeEach(source, take, WorkerThreads());
-            continue;
-        }
-        for (const RemailerSeen& remailer : source.consensus().seen) {
-            source.setRemailer(remailer.name);
-            take(kind.fileName(remailer.name), kind.write(source));
-        }
+        if (kind.scope == PageScope::PerRemailer) kind.writeEach(source, take, WorkerThreads());
     }
 }
 

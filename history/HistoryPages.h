@@ -29,7 +29,7 @@ struct HistoryPageKind {
     PageScope scope;
     bool inViewMenu;  // Gridhub's View menu opens it, by its path
     PageWriter write;
-    PagesWriter writeEach = nullptr;  // PerRemailer: all its pages at once
+    PagesWriter writeEach = nullptr;  // PerRemailer (which must have one): all its pages at once
 
     // The file of a type ("Trend_PGP-1.html"), of a remailer
     // ("Remailer_dizum.html"), or of the night.

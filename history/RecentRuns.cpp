@@ -198,6 +198,25 @@ void FigureColumn::append(std::size_t i, std::size_t n, std::vector<std::int32_t
 
 namespace {
 
+// The runs given, from recent.runs[first] on: their numbers, times and
+// pingers, and which pingers' figures came from a cached copy.
+void TakeHeads(RecentRuns& recent, HistoryDb& db, const std::vector<std::int64_t>& ids, std::size_t first,
+               const PlaceIndex& nicks) {
+    const std::size_t runs = recent.runs.size();
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        recent.runs[first + i].id = ids[i];
+        recent.runs[first + i].gmt = db.gmtOf(ids[i]);
+    }
+    for (const StatePoint& s : db.pingerStates(ids))
+        if (const std::uint32_t nick = nicks.of(s.nick); nick != PlaceIndex::kNone) {
+            recent.runs[first + s.run].pingers.push_back({nick, s.state});
+            if (s.state == PingerState::Cached) recent.cached[nick * runs + first + s.run] = 1;
+        }
+    for (std::size_t i = first; i < first + ids.size(); ++i)
+        std::sort(recent.runs[i].pingers.begin(), recent.runs[i].pingers.end(),
+                  [](const RecentPinger& a, const RecentPinger& b) { return a.nick < b.nick; });
+}
+
 // The runs given, with room for `runs` of them (the last ones left for runs
 // added later); their series not yet found by remailer (FindByRemailer).
 RecentRuns ReadRuns(HistoryDb& db, const std::string& type, int n, const std::vector<std::int64_t>& ids,
@@ -209,19 +228,8 @@ RecentRuns ReadRuns(HistoryDb& db, const std::string& type, int n, const std::ve
     recent.remailers = db.names(NameTable::Remailer);
     const PlaceIndex nicks(recent.nicks), remailers(recent.remailers);
     recent.runs.resize(runs);
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        recent.runs[i].id = ids[i];
-        recent.runs[i].gmt = db.gmtOf(ids[i]);
-    }
     recent.cached.assign(recent.nicks.size() * runs, 0);
-    for (const StatePoint& s : db.pingerStates(ids))
-        if (const std::uint32_t nick = nicks.of(s.nick); nick != PlaceIndex::kNone) {
-            recent.runs[s.run].pingers.push_back({nick, s.state});
-            if (s.state == PingerState::Cached) recent.cached[nick * runs + s.run] = 1;
-        }
-    for (RecentRun& run : recent.runs)
-        std::sort(run.pingers.begin(), run.pingers.end(),
-                  [](const RecentPinger& a, const RecentPinger& b) { return a.nick < b.nick; });
+    TakeHeads(recent, db, ids, 0, nicks);
     recent.figures.resize(recent.nicks.size());
     recent.givenWords = (runs + 63) / 64;
     // One thread at a time reads the file; the others unpack meanwhile. The
@@ -294,15 +302,7 @@ bool AddLastRun(RecentRuns& recent, HistoryDb& db, std::int64_t id) {
         return false;
     const PlaceIndex nicks(recent.nicks), remailers(recent.remailers);
     const std::size_t runs = recent.runs.size(), at = runs - 1;
-    recent.runs[at].id = id;
-    recent.runs[at].gmt = db.gmtOf(id);
-    for (const StatePoint& s : db.pingerStates({id}))
-        if (const std::uint32_t nick = nicks.of(s.nick); nick != PlaceIndex::kNone) {
-            recent.runs[at].pingers.push_back({nick, s.state});
-            if (s.state == PingerState::Cached) recent.cached[nick * runs + at] = 1;
-        }
-    std::sort(recent.runs[at].pingers.begin(), recent.runs[at].pingers.end(),
-              [](const RecentPinger& a, const RecentPinger& b) { return a.nick < b.nick; });
+    TakeHeads(recent, db, {id}, at, nicks);
     // Each pinger's rows of the run after its series of the runs before; the
     // series stay in the order of the numbers.
     const std::vector<SeriesKey> before = std::move(recent.series);
